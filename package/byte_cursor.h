@@ -1,0 +1,77 @@
+// A bounds-checked reader over untrusted bytes. Every read compares against the bytes that
+// remain, never pos + n against the size, so it cannot wrap. Failure is sticky: once a read
+// runs short every later read yields zeros, and the caller checks ok() once at the end.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace zorv {
+
+class ByteCursor {
+ public:
+  explicit ByteCursor(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+
+  bool ok() const { return ok_; }
+  std::size_t position() const { return pos_; }
+  std::size_t remaining() const { return bytes_.size() - pos_; }
+
+  std::uint8_t u8() {
+    if (!need(1)) return 0;
+    return bytes_[pos_++];
+  }
+  std::uint32_t u32() {
+    if (!need(4)) return 0;
+    std::uint32_t v = std::uint32_t(bytes_[pos_]) | std::uint32_t(bytes_[pos_ + 1]) << 8 |
+                      std::uint32_t(bytes_[pos_ + 2]) << 16 | std::uint32_t(bytes_[pos_ + 3]) << 24;
+    pos_ += 4;
+    return v;
+  }
+  std::int32_t i32() { return static_cast<std::int32_t>(u32()); }
+  std::span<const std::uint8_t> bytes(std::size_t n) {
+    if (!need(n)) return {};
+    auto s = bytes_.subspan(pos_, n);
+    pos_ += n;
+    return s;
+  }
+  void skip(std::size_t n) { (void)bytes(n); }
+  // A text field of n bytes: the text runs to its first NUL, which must lie inside the field.
+  std::string_view textField(std::size_t n) {
+    auto s = bytes(n);
+    if (!ok_) return {};
+    for (std::size_t i = 0; i < s.size(); ++i)
+      if (s[i] == 0) return {reinterpret_cast<const char*>(s.data()), i};
+    ok_ = false;
+    return {};
+  }
+  void fail() { ok_ = false; }
+
+ private:
+  bool need(std::size_t n) {
+    if (!ok_ || n > bytes_.size() - pos_) {
+      ok_ = false;
+      return false;
+    }
+    return true;
+  }
+
+  std::span<const std::uint8_t> bytes_;
+  std::size_t pos_ = 0;
+  bool ok_ = true;
+};
+
+// Little-endian field access for bytes already known to be in bounds (a directory entry).
+inline std::uint32_t loadLE32(const std::uint8_t* p) {
+  return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+         std::uint32_t(p[3]) << 24;
+}
+inline void storeLE32(std::uint8_t* p, std::uint32_t v) {
+  p[0] = std::uint8_t(v);
+  p[1] = std::uint8_t(v >> 8);
+  p[2] = std::uint8_t(v >> 16);
+  p[3] = std::uint8_t(v >> 24);
+}
+
+}  // namespace zorv

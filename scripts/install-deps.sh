@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building and testing Zorv Setup needs.
+# Idempotent: packages already present are left alone and apt is not even asked.
+set -euo pipefail
+
+packages=(
+  cmake g++ make zlib1g-dev libgtest-dev libtomlplusplus-dev
+  g++-mingw-w64-i686 binutils-mingw-w64-i686 libz-mingw-w64-dev
+  wine wine32:i386 xvfb x11-apps xdotool imagemagick
+  clang libclang-rt-14-dev
+  liblnk-utils icoutils osslsigncode zip python3
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+fi
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
