@@ -1,0 +1,68 @@
+// Writes packages: a 52-byte header, the bodies in the order they are added, and the directory
+// last as one level-9 zlib stream. Bodies and ranges are stored verbatim unless a zlib stream
+// would be shorter. Not part of the setup program: the builder and the tests use it.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "package/format.h"
+
+namespace zorv {
+
+// Bytes ready to be placed in a package: either the data itself (stored) or a zlib stream.
+struct PreparedBody {
+  std::vector<std::uint8_t> bytes;
+  std::uint32_t unpacked = 0;
+};
+
+// Compresses at `level` and keeps the stream only when it is strictly shorter than the data,
+// so that a stored body can never be mistaken for a packed one. Safe to call from any thread.
+PreparedBody prepareBody(std::span<const std::uint8_t> data, int level = 9);
+
+class PackageWriter {
+ public:
+  // `dataBase` is added by the reader to every body offset; it must not exceed 52.
+  explicit PackageWriter(std::string headerName = "setup.exe", std::uint32_t dataBase = 0);
+
+  // Appends bytes to the data area and returns the range that names them.
+  PackedRange addData(std::span<const std::uint8_t> data) { return addPrepared(prepareBody(data)); }
+  PackedRange addPrepared(const PreparedBody& body);
+  // Appends arbitrary bytes with the sizes given, for damaged packages in tests.
+  PackedRange addRaw(std::span<const std::uint8_t> bytes, std::uint32_t unpacked);
+
+  // Directory entries; each returns the entry's number.
+  int addEntry(std::uint32_t tag, std::string_view name, std::span<const std::uint8_t> body);
+  int addEntryAt(std::uint32_t tag, std::string_view name, PackedRange where);
+  int addInline(std::uint32_t tag, std::string_view name, std::uint32_t unpacked,
+                std::uint32_t packed);
+  int addEmptySlot();
+
+  std::size_t dataSize() const { return out_.size(); }
+  int entryCount() const { return static_cast<int>(entries_.size()); }
+
+  // Header, bodies, directory: the whole package.
+  std::vector<std::uint8_t> finish() const;
+
+  // Overrides for tests: the header's magic and the stored entry count.
+  void setMagic(std::string_view four) { magic_ = std::string(four.substr(0, 4)); }
+
+ private:
+  struct Entry {
+    std::uint32_t tag = 0;
+    PackedRange where;
+    std::string name;
+  };
+  int push(Entry e);
+
+  std::string headerName_;
+  std::uint32_t dataBase_;
+  std::string magic_ = std::string(kMagic);
+  std::vector<std::uint8_t> out_;  // header placeholder and bodies
+  std::vector<Entry> entries_;
+};
+
+}  // namespace zorv
