@@ -1,0 +1,170 @@
+// Options, paths, the process, time and files of the POSIX platform.
+#include "platform/posix_platform.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace zorv {
+
+namespace {
+
+std::string homeDirectory() {
+  if (const char* home = std::getenv("HOME"); home && *home) return home;
+  if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
+  return ".";
+}
+
+bool readAll(int fd, void* buffer, std::size_t size, std::size_t* got) {
+  *got = 0;
+  while (*got < size) {
+    ssize_t n = read(fd, static_cast<char*>(buffer) + *got, size - *got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n == 0;
+    *got += std::size_t(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+PosixPlatformOptions posixPlatformOptionsFor(std::string_view home, std::string_view dataHome) {
+  std::string base = dataHome.empty() ? std::string(home) + "/.local/share" : std::string(dataHome);
+  std::string root = base + "/zorv";
+  return {root + "/registry.reg", root + "/Start Menu/Programs", root + "/Desktop",
+          root + "/Application Data"};
+}
+
+PosixPlatformOptions defaultPosixPlatformOptions() {
+  // A relative XDG_DATA_HOME is to be ignored, as the base directory rules say.
+  const char* dataHome = std::getenv("XDG_DATA_HOME");
+  if (!dataHome || dataHome[0] != '/') dataHome = "";
+  return posixPlatformOptionsFor(homeDirectory(), dataHome);
+}
+
+std::string posixPath(std::string_view path) {
+  std::string out(path);
+  for (char& c : out)
+    if (c == '\\') c = '/';
+  return out;
+}
+
+bool createDirectories(std::string_view dir) {
+  std::string path(dir);
+  for (std::size_t i = 1; i <= path.size(); ++i) {
+    if (i < path.size() && path[i] != '/') continue;
+    std::string prefix = path.substr(0, i);
+    if (mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return false;
+  }
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+PosixPlatform::PosixPlatform(PosixPlatformOptions options) : options_(std::move(options)) {
+  loadRegistry();
+}
+
+std::optional<std::string> PosixPlatform::currentDirectory() {
+  std::string buffer(256, '\0');
+  for (;;) {
+    if (getcwd(buffer.data(), buffer.size())) return std::string(buffer.c_str());
+    if (errno != ERANGE) return std::nullopt;
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+bool PosixPlatform::setCurrentDirectory(std::string_view dir) {
+  return chdir(posixPath(dir).c_str()) == 0;
+}
+
+// The program runs as a grandchild: the child that forks it exits at once and is reaped here,
+// so no zombie is left whether or not anyone waits for the program. A pipe closed on exec tells
+// whether the exec worked: end of file means it did, an errno that it did not.
+bool PosixPlatform::startProcess(std::string_view application, std::string_view) {
+  std::string program = posixPath(application);
+  if (program.empty()) return false;
+  char* argv[] = {program.data(), nullptr};
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) return false;
+
+  pid_t child = fork();
+  if (child < 0) {
+    close(report[0]);
+    close(report[1]);
+    return false;
+  }
+  if (child == 0) {
+    // Only async-signal-safe calls from here on.
+    close(report[0]);
+    pid_t grandchild = fork();
+    if (grandchild == 0) execv(program.c_str(), argv);
+    if (grandchild <= 0) {
+      int error = errno;
+      (void)!write(report[1], &error, sizeof error);
+    }
+    _exit(0);
+  }
+
+  close(report[1]);
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  int error = 0;
+  std::size_t got = 0;
+  bool ok = readAll(report[0], &error, sizeof error, &got);
+  close(report[0]);
+  return ok && got == 0;
+}
+
+SystemTime PosixPlatform::utcNow() {
+  std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  return {unsigned(utc.tm_year + 1900), unsigned(utc.tm_mon + 1), unsigned(utc.tm_mday),
+          unsigned(utc.tm_hour),        unsigned(utc.tm_min),     unsigned(utc.tm_sec)};
+}
+
+bool PosixPlatform::pathExists(std::string_view path) {
+  struct stat st;
+  return lstat(posixPath(path).c_str(), &st) == 0;
+}
+
+bool PosixPlatform::createDirectory(std::string_view path) {
+  return mkdir(posixPath(path).c_str(), 0777) == 0;
+}
+
+void PosixPlatform::deleteFile(std::string_view path) { (void)unlink(posixPath(path).c_str()); }
+
+FileHandle PosixPlatform::openOutputFile(std::string_view path) {
+  int fd = open(posixPath(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  return fd < 0 ? kNoFile : fd;
+}
+
+bool PosixPlatform::writeFile(FileHandle file, std::span<const std::uint8_t> bytes) {
+  while (!bytes.empty()) {
+    ssize_t n = write(file, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes = bytes.subspan(std::size_t(n));
+  }
+  return true;
+}
+
+void PosixPlatform::closeFile(FileHandle file) {
+  if (file != kNoFile) close(file);
+}
+
+std::optional<std::uint64_t> PosixPlatform::freeBytes(std::string_view path) {
+  struct statvfs vfs;
+  if (statvfs(posixPath(path).c_str(), &vfs) != 0) return std::nullopt;
+  return std::uint64_t(vfs.f_bavail) * std::uint64_t(vfs.f_frsize);
+}
+
+}  // namespace zorv

@@ -1,0 +1,93 @@
+// The platform on Linux and other POSIX systems: the install engine that runs on Windows runs
+// here unchanged and leaves real results that can be checked.
+//
+// - Paths arrive in the package's backslash form ("/tmp/x\sub\file.txt"); every '\' becomes
+//   '/' and the path is otherwise used as given.
+// - The registry is a REGEDIT4 file that Windows' and Wine's regedit can import. It is read
+//   when the platform is made and written again after every change, so a crash of the process
+//   loses nothing.
+// - Shortcuts are real .lnk files (see shell_link.h); the special folders are plain folders.
+// - A message box is a line "caption: text" on standard error.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+#include "platform/registry_store.h"
+
+namespace zorv {
+
+struct PosixPlatformOptions {
+  std::string registryFile;    // the REGEDIT4 file of the registry
+  std::string programsFolder;  // SpecialFolder::Programs
+  std::string desktopFolder;   // SpecialFolder::DesktopDirectory
+  std::string appDataFolder;   // SpecialFolder::AppData
+};
+
+// Everything below one data folder of our own, $XDG_DATA_HOME/zorv (by default
+// ~/.local/share/zorv): registry.reg, "Start Menu/Programs", Desktop and "Application Data".
+// The links are .lnk files, not desktop entries, so they stay out of the desktop's own folders.
+// `dataHome` empty means `home` + "/.local/share".
+PosixPlatformOptions posixPlatformOptionsFor(std::string_view home, std::string_view dataHome);
+// The same from $XDG_DATA_HOME and $HOME (or the password database when HOME is unset).
+PosixPlatformOptions defaultPosixPlatformOptions();
+
+// The POSIX form of a path from the engine: every '\' becomes '/'.
+std::string posixPath(std::string_view path);
+// Creates a POSIX directory and every missing parent (mode 0777); true when it exists after.
+bool createDirectories(std::string_view dir);
+
+class PosixPlatform final : public Platform {
+ public:
+  explicit PosixPlatform(PosixPlatformOptions options = defaultPosixPlatformOptions());
+
+  const PosixPlatformOptions& options() const { return options_; }
+  // Why the registry file could not be read, or empty. A registry whose file exists but cannot
+  // be read or parsed refuses every change (createKey gives kNoKey), so that the file is never
+  // overwritten with less than it held.
+  const std::string& registryError() const { return registryError_; }
+
+  std::optional<std::string> currentDirectory() override;
+  bool setCurrentDirectory(std::string_view dir) override;
+  bool startProcess(std::string_view application, std::string_view commandLine) override;
+  SystemTime utcNow() override;
+
+  bool pathExists(std::string_view path) override;
+  bool createDirectory(std::string_view path) override;
+  void deleteFile(std::string_view path) override;
+  FileHandle openOutputFile(std::string_view path) override;
+  bool writeFile(FileHandle file, std::span<const std::uint8_t> bytes) override;
+  void closeFile(FileHandle file) override;
+  std::optional<std::uint64_t> freeBytes(std::string_view path) override;
+
+  std::optional<std::string> readString(RegRoot root, std::string_view key,
+                                        std::string_view value) override;
+  KeyHandle createKey(RegRoot root, std::string_view key) override;
+  bool setString(KeyHandle key, std::string_view value, std::string_view data) override;
+  void closeKey(KeyHandle key) override;
+
+  std::optional<std::string> specialFolder(SpecialFolder folder) override;
+  bool beginLinks(std::string_view workingDirectory) override;
+  bool saveLink(std::string_view linkPath, std::string_view target,
+                std::string_view description) override;
+  void endLinks() override;
+
+  void messageBox(std::string_view text, std::string_view caption) override;
+
+ private:
+  void loadRegistry();
+  bool saveRegistry();
+
+  PosixPlatformOptions options_;
+  RegistryStore registry_;
+  std::string registryError_;
+  std::map<KeyHandle, RegistryStore::Key*> openKeys_;
+  KeyHandle nextKey_ = 1;
+  std::optional<std::string> linkWorkingDirectory_;  // set while a link session is open
+};
+
+}  // namespace zorv
