@@ -1,0 +1,134 @@
+#include <optional>
+#include <string>
+
+#include "install/held_entry.h"
+#include "install/install.h"
+#include "wizard/texts.h"
+
+namespace zorv {
+
+namespace {
+
+// The message of a file that cannot be written; it names the destination, while the file's
+// own name is still on the file-name line.
+void showFileError(InstallRun& run) {
+  run.platform.messageBox(
+      std::string(text(Text::FileError, run.state.language)) + run.state.destinationDir,
+      run.state.appName);
+}
+
+// The members of a DirectoryRecord at `depth`, depth first. Any member that cannot be read or
+// written ends the walk: a missing file must never look like a finished install.
+bool walkMembers(InstallRun& run, const DirectoryRecord& dir, int depth) {
+  for (std::uint32_t m = 0; m < dir.members.size(); ++m) {
+    const RangeItem member = dir.members[m];
+    if (member.tag == kTagCopyDir) {
+      if (!extractDirectory(run, member, depth + 1)) return false;
+    } else if (member.tag == kTagCopy) {
+      const std::optional<Buffer> body = run.state.package->readRange(member.range);
+      if (!body) return false;
+      const std::optional<CopyRecord> file = parseCopyRecord(body->bytes());
+      if (!file || !extractFile(run, *file)) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+FileHandle createOutputFile(InstallRun& run, std::string_view name) {
+  Platform& platform = run.platform;
+  std::string path = run.state.destinationDir + "\\";
+  // Only "\" makes parent directories; a "/" is left to the system.
+  for (std::size_t cut; (cut = name.find('\\')) != std::string_view::npos;) {
+    path.append(name.substr(0, cut));
+    name.remove_prefix(cut + 1);
+    if (path.size() > kMaxPathChars) return kNoFile;
+    if (!platform.pathExists(path) && !platform.createDirectory(path)) return kNoFile;
+    path += '\\';
+  }
+  path.append(name);
+  if (path.size() > kMaxPathChars) return kNoFile;
+  platform.deleteFile(path);
+  return platform.openOutputFile(path);
+}
+
+bool extractFile(InstallRun& run, const CopyRecord& file) {
+  run.view.setControlText(control::kFileNameLine, file.name);
+  if (escapesDirectory(file.name)) return false;
+  const FileHandle out = createOutputFile(run, file.name);
+  if (out == kNoFile) return false;
+  bool ok = true;
+  // One block in memory at a time: read, write, count, free.
+  for (std::uint32_t b = 0; ok && b < file.blocks.size(); ++b) {
+    const std::optional<Buffer> block = run.state.package->readRange(file.blocks[b].range);
+    ok = block && (block->size == 0 || run.platform.writeFile(out, block->bytes()));
+    if (ok) {
+      run.progressBytes += block->size;
+      run.view.setProgressPos(run.progressBytes);
+    }
+  }
+  run.platform.closeFile(out);
+  return ok;
+}
+
+bool extractDirectory(InstallRun& run, const RangeItem& member, int depth) {
+  if (depth > kMaxDirectoryDepth) return false;
+  const std::optional<Buffer> body = run.state.package->readRange(member.range);
+  if (!body) return false;
+  const std::optional<DirectoryRecord> dir = parseDirectoryRecord(body->bytes());
+  if (!dir) return false;
+  run.view.setControlText(control::kFileNameLine, dir->name);
+  return walkMembers(run, *dir, depth);
+}
+
+bool extractFiles(InstallRun& run) {
+  Package& package = *run.state.package;
+  return forEachEntry(package, kTagCopy, 0, -1, [&](std::int32_t i) {
+    const HeldEntry held(package, i);
+    std::optional<CopyRecord> file;
+    if (held.body()) file = parseCopyRecord(*held.body());
+    if (file && escapesDirectory(file->name)) {
+      run.view.setControlText(control::kFileNameLine, file->name);
+      file.reset();  // refused before its "DelF" line, which would name a path outside
+    }
+    if (!file) {
+      showFileError(run);
+      return false;
+    }
+    // Logged before the file is written, so that the uninstaller finds a partial file too.
+    if (!logLine(run, kTagDeleteFile, joinPath(run.state.destinationDir, file->name)))
+      return false;
+    if (!extractFile(run, *file)) {
+      showFileError(run);
+      return false;
+    }
+    return true;
+  });
+}
+
+bool extractDirectories(InstallRun& run) {
+  Package& package = *run.state.package;
+  return forEachEntry(package, kTagCopyDir, 0, -1, [&](std::int32_t i) {
+    const HeldEntry held(package, i);
+    std::optional<DirectoryRecord> dir;
+    if (held.body()) dir = parseDirectoryRecord(*held.body());
+    if (!dir) {
+      showFileError(run);
+      return false;
+    }
+    run.view.setControlText(control::kFileNameLine, dir->name);
+    // The uninstaller removes what a "DelD" line names, so a name that climbs out of the
+    // destination is not handed to it; its members are still checked one by one.
+    if (!escapesDirectory(dir->name) &&
+        !logLine(run, kTagDeleteDir, joinPath(run.state.destinationDir, dir->name)))
+      return false;
+    if (!walkMembers(run, *dir, 1)) {
+      showFileError(run);
+      return false;
+    }
+    return true;
+  });
+}
+
+}  // namespace zorv

@@ -1,0 +1,88 @@
+// The install run: files and directories, the uninstall log, shortcuts, registry values, the
+// clean-up lines and the start of the installed program, in that fixed order. Portable: it
+// reaches the system only through Platform and the page only through RunView.
+//
+// Every phase that can end the run returns false after it has shown its message; the run then
+// closes the log and the setup and stops. Nothing already made is rolled back.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "install/records.h"
+#include "install/setup_state.h"
+#include "platform/platform.h"
+
+namespace zorv {
+
+// What every phase of one run works with.
+struct InstallRun {
+  SetupState& state;
+  Platform& platform;
+  RunView& view;
+  std::uint32_t progressBytes = 0;  // unpacked bytes written so far: the bar's position
+  std::string logPath{};            // set by openUninstallLog
+};
+
+// The whole run, called once after createDirectoryPath succeeded on destinationDir. On return
+// the page either shows its completion state or has been closed with view.closeSetup().
+void runInstall(SetupState& state, Platform& platform, RunView& view);
+
+// Paths.
+
+// Creates every missing directory of a full path, dropping blanks before each separator and at
+// the end; rewrites `path` on success. Separators at indexes 0 to 2 create nothing. On failure,
+// a prefix over 259 characters included, shows "<dir> - Error Create" and leaves `path` as is.
+bool createDirectoryPath(std::string& path, int language, Platform& platform);
+// True when a package name would leave the directory it is joined to: two leading separators,
+// a drive or any colon, or a ".." component ("\" and "/" both separate). One leading "\" is
+// harmless once joined.
+bool escapesDirectory(std::string_view name);
+// `dir` + "\" + `name`, whatever `dir` ends with.
+std::string joinPath(std::string_view dir, std::string_view name);
+
+// Extraction.
+
+// Opens destinationDir\name for writing, creating its parent directories ("\" separates);
+// kNoFile on failure. An existing file is deleted first and the open truncates.
+FileHandle createOutputFile(InstallRun& run, std::string_view name);
+// Writes one file block by block; false when its name escapes, it cannot be created, or a
+// block cannot be read or written. No message.
+bool extractFile(InstallRun& run, const CopyRecord& file);
+// Reads the DirectoryRecord of `member`, `depth` levels below the destination (a top-level
+// "CopD" entry is level 1), and extracts its members depth first. False on the first member
+// that cannot be read or written, and for a record nested deeper than kMaxDirectoryDepth.
+inline constexpr int kMaxDirectoryDepth = 32;
+bool extractDirectory(InstallRun& run, const RangeItem& member, int depth);
+// The file phase and the directory phase; false after the file-error message.
+bool extractFiles(InstallRun& run);
+bool extractDirectories(InstallRun& run);
+
+// The uninstall log.
+
+// Creates destinationDir\UnInstall.log anew and keeps it in state.uninstallLog.
+bool openUninstallLog(InstallRun& run);
+// One line: the four tag bytes, a blank, the value, a line feed; CR and LF in the value become
+// blanks so that a package text cannot add lines of its own. False when the write fails.
+bool writeLogLine(Platform& platform, FileHandle log, std::uint32_t tag, std::string_view value);
+// writeLogLine on the run's log; on failure shows the log's message, so the run must end.
+bool logLine(InstallRun& run, std::uint32_t tag, std::string_view value);
+void closeUninstallLog(InstallRun& run);
+
+// Shortcuts. createShortcuts fails only when the log cannot be written.
+bool createShortcuts(InstallRun& run);
+// Creates the folders that a link name puts before its last separator, below `base`.
+void createLinkFolder(std::string_view base, std::string_view linkName, int language,
+                      Platform& platform);
+
+// Registry. writeRegistryValues fails, after its message, when the key cannot be created or
+// the log cannot be written.
+bool writeRegistryValues(InstallRun& run);
+void writeApplicationLanguage(InstallRun& run);
+// "HLM", "HCR", "HCC", "HCU", "HU" in any case; none for any other text.
+std::optional<RegRoot> rootFromText(std::string_view abbreviation);
+// " 5. 3.2002  9: 7: 0": blank-padded day, month, year, hour, minute, second.
+std::string formatInstallTimestamp(const SystemTime& t);
+
+}  // namespace zorv

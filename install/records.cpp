@@ -1,0 +1,110 @@
+#include "install/records.h"
+
+#include "package/byte_cursor.h"
+
+namespace zorv {
+
+namespace {
+
+// A signed count followed by that many 16-byte items; a count of 0 or less means none. The
+// items must fit in what is left of the body.
+RangeList readRangeList(ByteCursor& c) {
+  const std::int32_t count = c.i32();
+  const std::size_t n = count > 0 ? std::size_t(count) : 0;
+  if (n > c.remaining() / kTaggedRangeSize) {
+    c.fail();
+    return {};
+  }
+  return {c.bytes(n * kTaggedRangeSize)};
+}
+
+// A text that runs to the end of the body and ends with a NUL inside it.
+std::string_view restText(ByteCursor& c) { return c.textField(c.remaining()); }
+
+}  // namespace
+
+RangeItem RangeList::operator[](std::uint32_t i) const {
+  ByteCursor c(bytes.subspan(std::size_t(i) * kTaggedRangeSize, kTaggedRangeSize));
+  RangeItem item;
+  item.tag = c.u32();
+  item.range.offset = c.u32();
+  item.range.unpacked = c.u32();
+  item.range.packed = c.u32();
+  return item;
+}
+
+// 0: name length n, the NUL not counted; 1: name; 1 + n: NUL; 2 + n: file size;
+// 6 + n: block count (signed); 10 + n: the blocks, 16 bytes each.
+std::optional<CopyRecord> parseCopyRecord(std::span<const std::uint8_t> body) {
+  ByteCursor c(body);
+  CopyRecord r;
+  const std::size_t n = c.u8();
+  r.name = c.textField(n + 1);
+  if (r.name.size() != n) c.fail();  // a NUL before 1 + n
+  r.fileSize = c.u32();
+  r.blocks = readRangeList(c);
+  if (!c.ok()) return std::nullopt;
+  return r;
+}
+
+// 0: name length n, the NUL counted; 1: name; 1 + n: member count (signed); 5 + n: members.
+std::optional<DirectoryRecord> parseDirectoryRecord(std::span<const std::uint8_t> body) {
+  ByteCursor c(body);
+  DirectoryRecord r;
+  r.name = c.textField(c.u8());
+  r.members = readRangeList(c);
+  if (!c.ok()) return std::nullopt;
+  return r;
+}
+
+// 0: link length L1; 1: target length L2 (both count the NUL); 2: link; 2 + L1: target.
+std::optional<LinkRecord> parseLinkRecord(std::span<const std::uint8_t> body) {
+  ByteCursor c(body);
+  const std::size_t l1 = c.u8();
+  const std::size_t l2 = c.u8();
+  LinkRecord r;
+  r.link = c.textField(l1);
+  r.target = c.textField(l2);
+  if (!c.ok()) return std::nullopt;
+  return r;
+}
+
+// 0: abbreviation length L1 (NUL counted); 1: two unread bytes; 3: abbreviation;
+// 3 + L1: key path to the end of the body.
+std::optional<RootRecord> parseRootRecord(std::span<const std::uint8_t> body) {
+  ByteCursor c(body);
+  const std::size_t l1 = c.u8();
+  c.skip(2);
+  RootRecord r;
+  r.root = c.textField(l1);
+  r.keyPath = restText(c);
+  if (!c.ok()) return std::nullopt;
+  return r;
+}
+
+// 0: name length L1; 1: type length L2 (both count the NUL); 2: an unread byte; 3: name;
+// 3 + L1: type; 3 + L1 + L2: data to the end of the body.
+std::optional<ValueRecord> parseValueRecord(std::span<const std::uint8_t> body) {
+  ByteCursor c(body);
+  const std::size_t l1 = c.u8();
+  const std::size_t l2 = c.u8();
+  c.skip(1);
+  ValueRecord r;
+  r.name = c.textField(l1);
+  r.type = c.textField(l2);
+  r.data = restText(c);
+  if (!c.ok()) return std::nullopt;
+  return r;
+}
+
+// 0: a length byte that packages fill but nothing reads; 1: the text, up to its NUL, which
+// must lie inside the body.
+std::optional<std::string_view> parseNameRecord(std::span<const std::uint8_t> body) {
+  ByteCursor c(body);
+  c.skip(1);
+  const std::string_view text = restText(c);
+  if (!c.ok()) return std::nullopt;
+  return text;
+}
+
+}  // namespace zorv

@@ -1,0 +1,45 @@
+#include <string>
+
+#include "install/install.h"
+#include "package/byte_cursor.h"
+#include "wizard/texts.h"
+
+namespace zorv {
+
+bool openUninstallLog(InstallRun& run) {
+  // Appended as it stands: a destination that ends in "\" gives two backslashes in a row.
+  run.logPath = run.state.destinationDir + "\\UnInstall.log";
+  run.state.uninstallLog = kNoFile;
+  if (run.logPath.size() > kMaxPathChars) return false;
+  // A log of an earlier install is replaced, never extended.
+  run.platform.deleteFile(run.logPath);
+  run.state.uninstallLog = run.platform.openOutputFile(run.logPath);
+  return run.state.uninstallLog != kNoFile;
+}
+
+bool writeLogLine(Platform& platform, FileHandle log, std::uint32_t tag,
+                  std::string_view value) {
+  // The uninstaller reads the log line by line: one line per call, whatever the package holds.
+  std::string line(4, '\0');
+  storeLE32(reinterpret_cast<std::uint8_t*>(line.data()), tag);
+  line += ' ';
+  for (char c : value) line += (c == '\r' || c == '\n') ? ' ' : c;
+  line += '\n';
+  return platform.writeFile(
+      log, {reinterpret_cast<const std::uint8_t*>(line.data()), line.size()});
+}
+
+bool logLine(InstallRun& run, std::uint32_t tag, std::string_view value) {
+  if (writeLogLine(run.platform, run.state.uninstallLog, tag, value)) return true;
+  run.platform.messageBox(run.logPath + std::string(text(Text::LogNotCreated, run.state.language)),
+                          run.state.appName);
+  return false;
+}
+
+void closeUninstallLog(InstallRun& run) {
+  if (run.state.uninstallLog == kNoFile) return;
+  run.platform.closeFile(run.state.uninstallLog);
+  run.state.uninstallLog = kNoFile;
+}
+
+}  // namespace zorv

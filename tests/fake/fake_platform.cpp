@@ -1,0 +1,196 @@
+#include "tests/fake/fake_platform.h"
+
+namespace zorv {
+
+namespace {
+
+bool isSeparator(char c) { return c == '\\' || c == '/'; }
+
+std::string normal(std::string_view path) {
+  while (!path.empty() && isSeparator(path.back())) path.remove_suffix(1);
+  return std::string(path);
+}
+
+// The directory part, or "" for a path without a separator.
+std::string parentOf(const std::string& path) {
+  std::size_t cut = path.size();
+  while (cut > 0 && !isSeparator(path[cut - 1])) --cut;
+  return cut == 0 ? std::string() : normal(std::string_view(path).substr(0, cut));
+}
+
+}  // namespace
+
+const char* rootName(RegRoot root) {
+  switch (root) {
+    case RegRoot::LocalMachine: return "HKLM";
+    case RegRoot::ClassesRoot: return "HKCR";
+    case RegRoot::CurrentConfig: return "HKCC";
+    case RegRoot::CurrentUser: return "HKCU";
+    case RegRoot::Users: return "HKU";
+  }
+  return "?";
+}
+
+FakePlatform::FakePlatform() {
+  folders[SpecialFolder::Programs] = "C:\\Menu\\Programs";
+  folders[SpecialFolder::DesktopDirectory] = "C:\\Desktop";
+  folders[SpecialFolder::AppData] = "C:\\AppData";
+  for (const auto& [id, path] : folders) addDirectory(path);
+  addDirectory(cwd);
+}
+
+void FakePlatform::addDirectory(std::string path) {
+  for (std::string p = normal(path); !p.empty(); p = parentOf(p)) directories.insert(p);
+}
+
+bool FakePlatform::exists(const std::string& path) const {
+  const std::string p = normal(path);
+  return directories.count(p) || files.count(p);
+}
+
+std::string FakePlatform::file(const std::string& path) const {
+  auto it = files.find(normal(path));
+  return it == files.end() ? "<missing>" : it->second;
+}
+
+std::string FakePlatform::value(const std::string& key, const std::string& name) const {
+  auto k = registry.find(key);
+  if (k == registry.end()) return "<missing>";
+  auto v = k->second.find(name);
+  return v == k->second.end() ? "<missing>" : v->second;
+}
+
+bool FakePlatform::setCurrentDirectory(std::string_view dir) {
+  calls.push_back("setCurrentDirectory " + std::string(dir));
+  if (!exists(std::string(dir))) return false;
+  cwd = normal(dir);
+  return true;
+}
+
+bool FakePlatform::startProcess(std::string_view application, std::string_view commandLine) {
+  calls.push_back("startProcess " + std::string(application));
+  processes.push_back({std::string(application), std::string(commandLine), cwd});
+  const std::string app(application);
+  const bool relative =
+      app.find(':') == std::string::npos && (app.empty() || !isSeparator(app[0]));
+  return files.count(normal(relative ? cwd + "\\" + app : app)) > 0;
+}
+
+bool FakePlatform::createDirectory(std::string_view path) {
+  calls.push_back("createDirectory " + std::string(path));
+  const std::string p = normal(path);
+  if (failCreateDirectory.count(p) || exists(p) || !exists(parentOf(p))) return false;
+  directories.insert(p);
+  return true;
+}
+
+void FakePlatform::deleteFile(std::string_view path) { files.erase(normal(path)); }
+
+FileHandle FakePlatform::openOutputFile(std::string_view path) {
+  calls.push_back("openOutputFile " + std::string(path));
+  const std::string p = normal(path);
+  if (failOpen.count(p) || directories.count(p) || !directories.count(parentOf(p)))
+    return kNoFile;
+  files[p].clear();
+  handles_[nextFile_] = p;
+  return nextFile_++;
+}
+
+bool FakePlatform::writeFile(FileHandle file, std::span<const std::uint8_t> bytes) {
+  auto h = handles_.find(file);
+  if (h == handles_.end() || failWrite.count(h->second)) return false;
+  files[h->second].append(bytes.begin(), bytes.end());
+  return true;
+}
+
+void FakePlatform::closeFile(FileHandle file) { handles_.erase(file); }
+
+std::optional<std::string> FakePlatform::readString(RegRoot root, std::string_view key,
+                                                    std::string_view name) {
+  const std::string v = value(std::string(rootName(root)) + "\\" + std::string(key),
+                              std::string(name));
+  if (v == "<missing>") return std::nullopt;
+  return v;
+}
+
+KeyHandle FakePlatform::createKey(RegRoot root, std::string_view key) {
+  const std::string full = std::string(rootName(root)) + "\\" + std::string(key);
+  calls.push_back("createKey " + full);
+  if (failKey.count(full)) return kNoKey;
+  registry[full];
+  keys_[nextKey_] = full;
+  return nextKey_++;
+}
+
+bool FakePlatform::setString(KeyHandle key, std::string_view name, std::string_view data) {
+  calls.push_back("setString " + std::string(name));
+  auto k = keys_.find(key);
+  if (k == keys_.end()) return false;
+  registry[k->second][std::string(name)] = std::string(data);
+  return true;
+}
+
+void FakePlatform::closeKey(KeyHandle key) { keys_.erase(key); }
+
+std::optional<std::string> FakePlatform::specialFolder(SpecialFolder folder) {
+  auto f = folders.find(folder);
+  if (f == folders.end()) return std::nullopt;
+  return f->second;
+}
+
+bool FakePlatform::beginLinks(std::string_view workingDirectory) {
+  calls.push_back("beginLinks " + std::string(workingDirectory));
+  if (!linksAvailable) return false;
+  linkDirectory_ = workingDirectory;
+  inLinks_ = true;
+  return true;
+}
+
+bool FakePlatform::saveLink(std::string_view linkPath, std::string_view target,
+                            std::string_view description) {
+  calls.push_back("saveLink " + std::string(linkPath));
+  const std::string p = normal(linkPath);
+  if (!inLinks_ || !directories.count(parentOf(p))) return false;
+  links.push_back({p, std::string(target), std::string(description), linkDirectory_});
+  files[p] = "<link>";
+  return true;
+}
+
+void FakePlatform::endLinks() {
+  calls.push_back("endLinks");
+  inLinks_ = false;
+}
+
+void FakePlatform::messageBox(std::string_view text, std::string_view caption) {
+  calls.push_back("messageBox " + std::string(caption));
+  messages.push_back({std::string(text), std::string(caption)});
+}
+
+void FakePlatform::showControl(int id, bool show) {
+  calls.push_back("showControl " + std::to_string(id) + (show ? " 1" : " 0"));
+  visible[id] = show;
+}
+
+void FakePlatform::setControlText(int id, std::string_view text) {
+  calls.push_back("setText " + std::to_string(id) + " " + std::string(text));
+  controlTexts[id] = text;
+}
+
+void FakePlatform::setProgressRange(std::uint32_t high) {
+  calls.push_back("setProgressRange " + std::to_string(high));
+}
+
+void FakePlatform::setProgressPos(std::uint32_t pos) {
+  calls.push_back("setProgressPos " + std::to_string(pos));
+}
+
+void FakePlatform::showStageBitmap(int stage) {
+  calls.push_back("showStageBitmap " + std::to_string(stage));
+}
+
+void FakePlatform::closeSetup() {
+  calls.push_back("closeSetup");
+  closed = true;
+}
+
+}  // namespace zorv

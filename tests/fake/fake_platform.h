@@ -1,0 +1,101 @@
+// An in-memory Platform and RunView that records what the engine does: a small file system
+// with directories and file contents, a registry, saved links, message boxes, started
+// processes and a call log in order. Failures are injected by path or key.
+//
+// Paths are kept as the engine spells them, less trailing separators; both "\" and "/"
+// separate, as on Windows. A file or link can be made only in an existing directory.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace zorv {
+
+class FakePlatform : public Platform, public RunView {
+ public:
+  struct Link {
+    std::string path, target, description, workingDirectory;
+  };
+  struct Message {
+    std::string text, caption;
+  };
+  struct Process {
+    std::string application, commandLine, currentDirectory;
+  };
+
+  FakePlatform();
+
+  // Set-up and inspection.
+  void addDirectory(std::string path);  // with its missing parents
+  std::set<std::string> directories;
+  std::map<std::string, std::string> files;                             // path -> contents
+  std::map<std::string, std::map<std::string, std::string>> registry;  // "HKLM\key" -> values
+  std::map<SpecialFolder, std::string> folders;
+  std::set<std::string> failCreateDirectory, failOpen, failWrite, failKey;
+  bool linksAvailable = true;
+  SystemTime now{2002, 3, 5, 9, 7, 0};
+  std::string cwd = "C:\\Setup";
+
+  std::vector<std::string> calls;  // "showControl 1000 0", "setText 1013 Copy files", ...
+  std::vector<Link> links;
+  std::vector<Message> messages;
+  std::vector<Process> processes;
+  std::map<int, std::string> controlTexts;
+  std::map<int, bool> visible;
+  bool closed = false;
+
+  std::string file(const std::string& path) const;  // contents, or "<missing>"
+  std::string value(const std::string& key, const std::string& name) const;  // or "<missing>"
+  std::size_t openFiles() const { return handles_.size(); }
+  bool exists(const std::string& path) const;
+
+  // Platform.
+  std::optional<std::string> currentDirectory() override { return cwd; }
+  bool setCurrentDirectory(std::string_view dir) override;
+  bool startProcess(std::string_view application, std::string_view commandLine) override;
+  SystemTime utcNow() override { return now; }
+  bool pathExists(std::string_view path) override { return exists(std::string(path)); }
+  bool createDirectory(std::string_view path) override;
+  void deleteFile(std::string_view path) override;
+  FileHandle openOutputFile(std::string_view path) override;
+  bool writeFile(FileHandle file, std::span<const std::uint8_t> bytes) override;
+  void closeFile(FileHandle file) override;
+  std::optional<std::uint64_t> freeBytes(std::string_view) override { return 1u << 30; }
+  std::optional<std::string> readString(RegRoot root, std::string_view key,
+                                        std::string_view value) override;
+  KeyHandle createKey(RegRoot root, std::string_view key) override;
+  bool setString(KeyHandle key, std::string_view value, std::string_view data) override;
+  void closeKey(KeyHandle key) override;
+  std::optional<std::string> specialFolder(SpecialFolder folder) override;
+  bool beginLinks(std::string_view workingDirectory) override;
+  bool saveLink(std::string_view linkPath, std::string_view target,
+                std::string_view description) override;
+  void endLinks() override;
+  void messageBox(std::string_view text, std::string_view caption) override;
+
+  // RunView.
+  void showControl(int id, bool show) override;
+  void setControlText(int id, std::string_view text) override;
+  void setProgressRange(std::uint32_t high) override;
+  void setProgressPos(std::uint32_t pos) override;
+  void showStageBitmap(int stage) override;
+  void closeSetup() override;
+
+ private:
+  std::map<FileHandle, std::string> handles_;
+  std::map<KeyHandle, std::string> keys_;
+  FileHandle nextFile_ = 3;
+  KeyHandle nextKey_ = 1;
+  std::string linkDirectory_;
+  bool inLinks_ = false;
+};
+
+// "HKLM", "HKCR", ...: the prefix of the fake's registry keys.
+const char* rootName(RegRoot root);
+
+}  // namespace zorv
