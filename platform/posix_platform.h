@@ -41,7 +41,7 @@ std::string posixPath(std::string_view path);
 // Creates a POSIX directory and every missing parent (mode 0777); true when it exists after.
 bool createDirectories(std::string_view dir);
 
-class PosixPlatform final : public Platform {
+class PosixPlatform : public Platform {
  public:
   explicit PosixPlatform(PosixPlatformOptions options = defaultPosixPlatformOptions());
 
