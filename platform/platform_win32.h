@@ -1,0 +1,89 @@
+// The platform on Windows: the ANSI system calls, and the run's view on the wizard page's
+// controls. Texts go to the system unchanged, in the ANSI code page; only shortcut file names
+// are widened, with CP_ACP, for the shell's file interface.
+#pragma once
+
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include "platform/platform.h"
+
+namespace zorv {
+
+class Win32Platform final : public Platform {
+ public:
+  Win32Platform() = default;
+  Win32Platform(const Win32Platform&) = delete;
+  Win32Platform& operator=(const Win32Platform&) = delete;
+  ~Win32Platform() override { endLinks(); }
+
+  std::optional<std::string> currentDirectory() override;
+  bool setCurrentDirectory(std::string_view dir) override;
+  bool startProcess(std::string_view application, std::string_view commandLine) override;
+  SystemTime utcNow() override;
+
+  bool pathExists(std::string_view path) override;
+  bool createDirectory(std::string_view path) override;
+  void deleteFile(std::string_view path) override;
+  FileHandle openOutputFile(std::string_view path) override;
+  bool writeFile(FileHandle file, std::span<const std::uint8_t> bytes) override;
+  void closeFile(FileHandle file) override;
+  std::optional<std::uint64_t> freeBytes(std::string_view path) override;
+
+  std::optional<std::string> readString(RegRoot root, std::string_view key,
+                                        std::string_view value) override;
+  KeyHandle createKey(RegRoot root, std::string_view key) override;
+  bool setString(KeyHandle key, std::string_view value, std::string_view data) override;
+  void closeKey(KeyHandle key) override;
+
+  std::optional<std::string> specialFolder(SpecialFolder folder) override;
+  bool beginLinks(std::string_view workingDirectory) override;
+  bool saveLink(std::string_view linkPath, std::string_view target,
+                std::string_view description) override;
+  void endLinks() override;
+
+  void messageBox(std::string_view text, std::string_view caption) override;
+
+ private:
+  IShellLinkA* link_ = nullptr;
+  IPersistFile* linkFile_ = nullptr;
+};
+
+// The path of an item list from the shell, freed through the shell's allocator; none when the
+// item has no file-system path.
+std::optional<std::string> pathOfItemList(LPITEMIDLIST items);
+
+// The wizard page as the install run sees it. The view holds the two stage bitmaps until they
+// are shown; a bitmap in a picture control belongs to the control until closeSetup.
+class Win32RunView final : public RunView {
+ public:
+  Win32RunView(HWND dialog, HWND mainWindow) : dialog_(dialog), mainWindow_(mainWindow) {}
+  Win32RunView(const Win32RunView&) = delete;
+  Win32RunView& operator=(const Win32RunView&) = delete;
+
+  void setStageBitmaps(HBITMAP first, HBITMAP second) {
+    stage_[0] = first;
+    stage_[1] = second;
+  }
+  // True once closeSetup has run: the page is ending and the package may be gone.
+  bool closed() const { return closed_; }
+
+  void showControl(int id, bool visible) override;
+  void setControlText(int id, std::string_view text) override;
+  void setProgressRange(std::uint32_t high) override;
+  void setProgressPos(std::uint32_t pos) override;
+  void showStageBitmap(int stage) override;
+  void closeSetup() override;
+
+ private:
+  HWND dialog_;
+  HWND mainWindow_;
+  HBITMAP stage_[2] = {};
+  bool closed_ = false;
+};
+
+// Places `bitmap` (or nothing) in a picture control and deletes the image it replaces.
+void placePicture(HWND dialog, int control, HBITMAP bitmap);
+
+}  // namespace zorv
