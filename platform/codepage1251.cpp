@@ -53,8 +53,7 @@ std::uint8_t upperCp1251(std::uint8_t byte) {
 bool equalsIgnoreCaseCp1251(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
-    if (upperCp1251(static_cast<std::uint8_t>(a[i])) != upperCp1251(static_cast<std::uint8_t>(b[i])))
-      return false;
+    if (upperCp1251(std::uint8_t(a[i])) != upperCp1251(std::uint8_t(b[i]))) return false;
   return true;
 }
 

@@ -7,6 +7,8 @@
 //   when the platform is made and written again after every change, so a crash of the process
 //   loses nothing.
 // - Shortcuts are real .lnk files (see shell_link.h); the special folders are plain folders.
+// - A started program gets its own path as its only argument (the command line is the Windows
+//   form and is not split); it is not waited for and leaves no zombie behind.
 // - A message box is a line "caption: text" on standard error.
 #pragma once
 

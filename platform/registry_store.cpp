@@ -1,7 +1,5 @@
 #include "platform/registry_store.h"
 
-#include <algorithm>
-
 #include "platform/codepage1251.h"
 
 namespace zorv {

@@ -139,7 +139,9 @@ void writeLinkInfo(Writer& w, std::string_view path) {
   w.u32(kLinkInfoHeaderSize);
   w.u32(kVolumeIdAndLocalBasePath);
   for (int i = 0; i < 6; ++i) w.u32(0);  // five offsets and the Unicode suffix offset, patched
-  auto offsetHere = [&](std::size_t field) { w.patch32(start + field, std::uint32_t(w.size() - start)); };
+  auto offsetHere = [&](std::size_t field) {
+    w.patch32(start + field, std::uint32_t(w.size() - start));
+  };
 
   offsetHere(12);  // VolumeIDOffset
   w.u32(kVolumeIdHeaderSize + 1);

@@ -34,18 +34,21 @@ TEST(RegistryStore, KeyPathsAsRegCreateKeyExTakesThem) {
 }
 
 TEST(RegistryStore, KeysIgnoreCaseAndKeepTheirFirstSpelling) {
+  const std::string lower = "\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0";  // Программа (code page 1251)
+  const std::string upper = "\xCF\xD0\xCE\xC3\xD0\xC0\xCC\xCC\xC0";  // ПРОГРАММА
   RegistryStore store;
   bool created = false;
-  RegistryStore::Key* demo = store.createKey(RegRoot::LocalMachine, "SoftWare\\Zantrel\\Demo", &created);
+  RegistryStore::Key* demo =
+      store.createKey(RegRoot::LocalMachine, "SoftWare\\Zantrel\\Demo", &created);
   EXPECT_TRUE(created);
-  // "Программа" and "ПРОГРАММА" in code page 1251.
-  store.createKey(RegRoot::LocalMachine, "SOFTWARE\\ZANTREL\\\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0");
+  RegistryStore::Key* program =
+      store.createKey(RegRoot::LocalMachine, "SOFTWARE\\ZANTREL\\" + lower);
   EXPECT_EQ(store.createKey(RegRoot::LocalMachine, "software\\zantrel\\DEMO", &created), demo);
   EXPECT_FALSE(created);
-  EXPECT_EQ(store.createKey(RegRoot::LocalMachine,
-                            "Software\\Zantrel\\\xCF\xD0\xCE\xC3\xD0\xC0\xCC\xCC\xC0", &created),
-            store.findKey(RegRoot::LocalMachine, "SOFTWARE\\ZANTREL\\\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0"));
+  EXPECT_EQ(store.createKey(RegRoot::LocalMachine, "Software\\Zantrel\\" + upper, &created),
+            program);
   EXPECT_FALSE(created);
+  EXPECT_EQ(store.findKey(RegRoot::LocalMachine, "SOFTWARE\\zantrel\\" + upper), program);
   EXPECT_EQ(store.findKey(RegRoot::CurrentUser, "SoftWare"), nullptr);  // roots are apart
 
   EXPECT_EQ(sectionKeys(store.toFile()),
@@ -53,7 +56,7 @@ TEST(RegistryStore, KeysIgnoreCaseAndKeepTheirFirstSpelling) {
                 "HKEY_LOCAL_MACHINE\\SoftWare",
                 "HKEY_LOCAL_MACHINE\\SoftWare\\Zantrel",
                 "HKEY_LOCAL_MACHINE\\SoftWare\\Zantrel\\Demo",
-                "HKEY_LOCAL_MACHINE\\SoftWare\\Zantrel\\\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0",
+                "HKEY_LOCAL_MACHINE\\SoftWare\\Zantrel\\" + lower,
             }));
 }
 
@@ -172,7 +175,8 @@ TEST_F(PosixRegistry, ReloadsWhatItSaved) {
   }
   PosixPlatform again(options());
   EXPECT_EQ(again.registryError(), "");
-  EXPECT_EQ(again.readString(RegRoot::LocalMachine, "SOFTWARE\\zantrel\\INSTALLER", "language"), "ru");
+  EXPECT_EQ(again.readString(RegRoot::LocalMachine, "SOFTWARE\\zantrel\\INSTALLER", "language"),
+            "ru");
   EXPECT_EQ(again.readString(RegRoot::LocalMachine, "SoftWare\\Zantrel\\Installer", "Quoted"),
             "a\\\"b\"\r\n");
   EXPECT_EQ(again.readString(RegRoot::LocalMachine, "SoftWare\\Zantrel\\Installer", ""), "default");

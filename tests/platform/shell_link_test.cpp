@@ -53,7 +53,8 @@ std::u16string counted(ByteCursor& c) {
 }
 
 std::optional<ReadLink> readLink(std::span<const std::uint8_t> bytes) {
-  static constexpr std::uint8_t kClsid[16] = {1, 0x14, 2, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
+  static constexpr std::uint8_t kClsid[16] = {1, 0x14, 2,    0, 0, 0, 0, 0,
+                                              0xC0, 0, 0, 0, 0, 0, 0, 0x46};
   ReadLink link;
   ByteCursor c(bytes);
   if (c.u32() != 0x4C) return std::nullopt;
@@ -143,7 +144,10 @@ TEST(ShellLink, TableOfTargets) {
       {"Z:\\opt\\tool", kFileAttributeDirectory,
        {{0x1F, ""}, {0x2F, "Z:\\"}, {0x31, "opt"}, {0x31, "tool"}}},
       {"C:\\\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xFB\\\xC4.exe", 0,
-       {{0x1F, ""}, {0x2F, "C:\\"}, {0x31, "\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xFB"}, {0x32, "\xC4.exe"}}},
+       {{0x1F, ""},
+        {0x2F, "C:\\"},
+        {0x31, "\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xFB"},
+        {0x32, "\xC4.exe"}}},
       {"relative\\file.exe", 0, {}},
       {"\\\\server\\share\\file.exe", 0, {}},
       {"", 0, {}},
