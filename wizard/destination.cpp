@@ -1,0 +1,41 @@
+#include "wizard/destination.h"
+
+#include "wizard/texts.h"
+
+namespace zorv {
+
+std::string defaultParentFolder(const std::optional<std::string>& packageFolder,
+                                const std::optional<std::string>& appDataFolder) {
+  if (packageFolder) return *packageFolder;
+  if (appDataFolder) return *appDataFolder;
+  return std::string(kLastResortFolder);
+}
+
+std::string appendAppFolder(std::string_view parent, std::string_view appName) {
+  std::string out(parent);
+  if (out.empty() || out.back() != '\\') out += '\\';
+  out += appName;
+  return out;
+}
+
+std::string absoluteDestination(std::string_view destination, std::string_view setupDir) {
+  if (destination.find(':') != std::string_view::npos) return std::string(destination);
+  if (destination.empty()) {
+    if (setupDir.empty()) return {};
+    return std::string(setupDir.substr(0, setupDir.size() - 1));
+  }
+  std::string out(setupDir);
+  out += destination;
+  return out;
+}
+
+bool composeInstallDestination(SetupState& state, Platform& platform) {
+  state.destinationDir = absoluteDestination(state.destinationDir, state.setupDir);
+  if (state.destinationDir.size() <= kMaxPathChars) return true;
+  std::string message = state.destinationDir;
+  message += text(Text::DirectoryError, state.language);
+  platform.messageBox(message, text(Text::DirectoryCaption, state.language));
+  return false;
+}
+
+}  // namespace zorv

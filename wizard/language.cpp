@@ -1,0 +1,44 @@
+#include "wizard/language.h"
+
+#include "wizard/texts.h"
+
+namespace zorv {
+
+namespace {
+
+// Only the ASCII letters of "en" and "ru" are ever compared, so folding ASCII alone matches
+// what the system's case-insensitive comparison does for them.
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string_view languageCode(int language) { return language == kRussian ? "ru" : "en"; }
+
+StoredLanguage interpretStoredLanguage(const std::optional<std::string>& stored) {
+  if (stored && equalsIgnoringCase(*stored, "en")) return {kEnglish, false};
+  if (stored && equalsIgnoringCase(*stored, "ru")) return {kRussian, false};
+  return {kEnglish, true};
+}
+
+void readLanguage(SetupState& state, Platform& platform) {
+  auto stored = platform.readString(RegRoot::LocalMachine, kLanguageKeyRead, kLanguageValue);
+  StoredLanguage result = interpretStoredLanguage(stored);
+  state.language = result.language;
+  if (result.rewrite) writeLanguage(state, platform);
+}
+
+void writeLanguage(const SetupState& state, Platform& platform) {
+  KeyHandle key = platform.createKey(RegRoot::LocalMachine, kLanguageKeyWrite);
+  if (key == kNoKey) return;
+  platform.setString(key, kLanguageValue, languageCode(state.language));
+  platform.closeKey(key);
+}
+
+}  // namespace zorv
