@@ -1,0 +1,50 @@
+// The Win32 side of the wizard: the process, the hidden main window, the page and its
+// bitmaps. The decisions they make are in the portable files beside them.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "install/setup_state.h"
+#include "platform/platform_win32.h"
+
+namespace zorv {
+
+// The one setup of this process. Window and dialog procedures reach it here: the system calls
+// them with nothing of ours.
+struct SetupApp {
+  HINSTANCE instance = nullptr;
+  HWND mainWindow = nullptr;
+  SetupState state;
+  Win32Platform platform;
+};
+SetupApp& setupApp();
+
+inline constexpr int kDialogTemplate = 101;
+inline constexpr int kIconResource = 101;
+
+// Start-up and end (winmain_win32.cpp).
+bool startSetup();
+void quitSetup();
+void showSetupCorrupted();
+LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The page (wizard_page_win32.cpp). showDialog returns once the page has ended; a page that
+// could not be created posts the close request itself.
+void showDialog(HWND owner);
+INT_PTR CALLBACK wizardDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+void applyLanguageTexts(HWND dialog);
+
+// The folder browser (browse_win32.cpp): true and the chosen folder's path in `path`, or false
+// when the user cancelled or chose something that has no file-system path.
+bool browseForDestination(std::string& path);
+
+// Package bitmaps (bitmaps_win32.cpp): a device-dependent bitmap from the "BmpT" entry of that
+// name, or null when it is missing, damaged or unusable.
+HBITMAP makePackageBitmap(HDC dc, Package& package, std::string_view name);
+// "pic1" and "pic2" into the view's stage slots, "title", "pic" and "zorv" into their pictures.
+void loadPageBitmaps(HWND dialog, Package& package, Win32RunView& view);
+
+}  // namespace zorv
