@@ -1,0 +1,63 @@
+#include "tools/zorv/terminal_view.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "install/setup_state.h"
+
+namespace zorv {
+
+TerminalView::TerminalView(bool verbose) : tty_(isatty(STDERR_FILENO) != 0), verbose_(verbose) {}
+
+// The run hides the Cancel button first and shows it again, as Ok, only in its completion
+// state.
+void TerminalView::showControl(int id, bool visible) {
+  if (id != control::kCancel) return;
+  if (!visible) cancelHidden_ = true;
+  else if (cancelHidden_) completed_ = true;
+}
+
+void TerminalView::setControlText(int id, std::string_view text) {
+  if (id == control::kStatusLine) {
+    status_ = text;
+    if (!tty_ && verbose_) std::fprintf(stderr, "%s\n", status_.c_str());
+  } else if (id == control::kFileNameLine) {
+    file_ = text;
+    if (!tty_ && verbose_) std::fprintf(stderr, "  %s\n", file_.c_str());
+  }
+  if (tty_) draw();
+}
+
+void TerminalView::setProgressRange(std::uint32_t high) {
+  high_ = high;
+  pos_ = 0;
+  if (tty_) draw();
+}
+
+void TerminalView::setProgressPos(std::uint32_t pos) {
+  if (trim_ && (pos < trimmedAt_ || pos - trimmedAt_ >= (2u << 20))) {
+    trim_();
+    trimmedAt_ = pos;
+  }
+  pos_ = pos;
+  if (tty_) draw();
+}
+
+void TerminalView::draw() {
+  constexpr int kWidth = 30;
+  const double f = high_ ? double(pos_ > high_ ? high_ : pos_) / high_ : 0.0;
+  const int filled = int(f * kWidth);
+  std::string name = file_.size() > 40 ? "..." + file_.substr(file_.size() - 37) : file_;
+  std::fprintf(stderr, "\r\033[K%-20.20s [%.*s%*s] %3d%% %s", status_.c_str(), filled,
+               "##############################", kWidth - filled, "", int(f * 100), name.c_str());
+  std::fflush(stderr);
+  drawn_ = true;
+}
+
+void TerminalView::finish() {
+  if (drawn_) std::fprintf(stderr, "\n");
+  drawn_ = false;
+}
+
+}  // namespace zorv

@@ -1,0 +1,43 @@
+// The run's view for the command line: a progress bar on standard error when it is a terminal,
+// the phase and file lines as plain lines otherwise, and what became of the run.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace zorv {
+
+class TerminalView final : public RunView {
+ public:
+  explicit TerminalView(bool verbose);
+
+  void showControl(int id, bool visible) override;
+  void setControlText(int id, std::string_view text) override;
+  void setProgressRange(std::uint32_t high) override;
+  void setProgressPos(std::uint32_t pos) override;
+  void showStageBitmap(int) override {}
+  void closeSetup() override { closed_ = true; }
+
+  // The run ended in its completion state: the file-name line says so and Ok is shown.
+  bool completed() const { return completed_; }
+  bool closed() const { return closed_; }
+  void finish();  // ends the bar's line
+  // Called each time the run has written about 2 MB more: the tool returns the package pages
+  // read so far to the kernel there.
+  void onEveryFewMegabytes(std::function<void()> f) { trim_ = std::move(f); }
+
+ private:
+  void draw();
+
+  bool tty_;
+  bool verbose_;
+  std::uint32_t high_ = 0, pos_ = 0, trimmedAt_ = 0;
+  std::function<void()> trim_;
+  std::string status_, file_;
+  bool cancelHidden_ = false, completed_ = false, closed_ = false, drawn_ = false;
+};
+
+}  // namespace zorv
