@@ -1,0 +1,15 @@
+// The image checksum of the optional header (the algorithm of imagehlp's CheckSumMappedFile).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace zorv::pe {
+
+// Sums the file as little-endian 16-bit words, folding each carry back in, with the four
+// bytes at `checksumOffset` taken as zero and an odd last byte as a word of its own; the
+// folded sum plus the file length is the checksum.
+std::uint32_t imageChecksum(std::span<const std::uint8_t> file, std::size_t checksumOffset);
+
+}  // namespace zorv::pe

@@ -1,0 +1,142 @@
+#include "tools/pe/pe_image.h"
+
+#include <algorithm>
+
+namespace zorv::pe {
+
+// DOS header: "MZ" and, at 0x3C, e_lfanew, the offset of "PE\0\0". The COFF file header
+// follows the signature, then the optional header of SizeOfOptionalHeader bytes, then
+// NumberOfSections 40-byte section headers.
+std::optional<Image> parseImage(std::span<const std::uint8_t> file, std::string* why) {
+  if (file.size() < kDosHeaderSize || file[0] != 'M' || file[1] != 'Z') {
+    fail(why, "no MZ header");
+    return std::nullopt;
+  }
+  ByteCursor dos = cursorAt(file, kDosLfanewOffset);
+  const std::uint32_t peOffset = dos.u32();
+
+  ByteCursor pe = cursorAt(file, peOffset);
+  auto signature = pe.bytes(kSignatureSize);
+  if (!pe.ok() || signature[0] != 'P' || signature[1] != 'E' || signature[2] != 0 ||
+      signature[3] != 0) {
+    fail(why, "no PE signature where the MZ header points");
+    return std::nullopt;
+  }
+  Image image;
+  image.fileHeaderOffset = std::size_t(peOffset) + kSignatureSize;
+  image.machine = readU16(pe);
+  const std::uint16_t sectionCount = readU16(pe);
+  pe.skip(kFileOptionalSizeOffset - (kFileSectionCountOffset + 2));
+  image.optionalHeaderSize = readU16(pe);
+  image.characteristics = readU16(pe);
+  if (!pe.ok()) {
+    fail(why, "file header runs past the end");
+    return std::nullopt;
+  }
+  image.optionalHeaderOffset = image.fileHeaderOffset + kFileHeaderSize;
+
+  auto optional = cursorAt(file, image.optionalHeaderOffset).bytes(image.optionalHeaderSize);
+  if (optional.size() != image.optionalHeaderSize || image.optionalHeaderSize < 2) {
+    fail(why, "optional header runs past the end");
+    return std::nullopt;
+  }
+  ByteCursor opt(optional);
+  image.magic = readU16(opt);
+  std::size_t countOffset = 0;
+  std::size_t directoriesAt = 0;  // inside the optional header
+  if (image.magic == kMagicPe32) {
+    countOffset = kOpt32DirectoryCountOffset;
+    directoriesAt = kOpt32DirectoriesOffset;
+  } else if (image.magic == kMagicPe32Plus) {
+    countOffset = kOpt64DirectoryCountOffset;
+    directoriesAt = kOpt64DirectoriesOffset;
+  } else {
+    fail(why, "unknown optional header magic");
+    return std::nullopt;
+  }
+  if (optional.size() < directoriesAt) {
+    fail(why, "optional header too small for its fields");
+    return std::nullopt;
+  }
+  opt = cursorAt(optional, kOptInitializedDataOffset);
+  image.initializedDataSize = opt.u32();
+  opt = cursorAt(optional, kOptSectionAlignmentOffset);
+  image.sectionAlignment = opt.u32();
+  image.fileAlignment = opt.u32();
+  opt = cursorAt(optional, kOptSizeOfImageOffset);
+  image.sizeOfImage = opt.u32();
+  image.sizeOfHeaders = opt.u32();
+  opt = cursorAt(optional, countOffset);
+  const std::uint32_t declared = opt.u32();
+  // The loader trusts NumberOfRvaAndSizes; we also stop at the end of the optional header so
+  // that a slot is never read from the section table.
+  const std::size_t fitting = (optional.size() - directoriesAt) / kDirectorySize;
+  image.directoryCount = static_cast<std::uint32_t>(
+      std::min<std::size_t>({declared, kMaxDirectories, fitting}));
+  opt = cursorAt(optional, directoriesAt);
+  for (std::uint32_t i = 0; i < image.directoryCount; ++i) {
+    DataDirectory d;
+    d.rva = opt.u32();
+    d.size = opt.u32();
+    image.directories.push_back(d);
+  }
+  image.directoriesOffset = image.optionalHeaderOffset + directoriesAt;
+
+  image.sectionTableOffset = image.optionalHeaderOffset + image.optionalHeaderSize;
+  // Real images have a few dozen sections at most; the bound keeps every RVA lookup cheap.
+  if (sectionCount > kMaxSections) {
+    fail(why, "too many sections");
+    return std::nullopt;
+  }
+  auto table = cursorAt(file, image.sectionTableOffset)
+                   .bytes(std::size_t(sectionCount) * kSectionHeaderSize);
+  if (table.size() != std::size_t(sectionCount) * kSectionHeaderSize) {
+    fail(why, "section table runs past the end");
+    return std::nullopt;
+  }
+  image.sections.reserve(sectionCount);
+  for (std::uint16_t i = 0; i < sectionCount; ++i) {
+    ByteCursor s(table.subspan(std::size_t(i) * kSectionHeaderSize, kSectionHeaderSize));
+    Section section;
+    section.headerOffset = image.sectionTableOffset + std::size_t(i) * kSectionHeaderSize;
+    s.skip(kSectionVirtualSizeOffset);
+    section.virtualSize = s.u32();
+    section.virtualAddress = s.u32();
+    section.rawSize = s.u32();
+    section.rawPointer = s.u32();
+    s.skip(kSectionCharacteristicsOffset - kSectionRawPointerOffset - 4);
+    section.characteristics = s.u32();
+    image.sections.push_back(section);
+  }
+  return image;
+}
+
+std::optional<std::span<const std::uint8_t>> mapRva(std::span<const std::uint8_t> file,
+                                                    const Image& image, std::uint32_t rva,
+                                                    std::uint32_t size) {
+  for (const Section& s : image.sections) {
+    if (rva < s.virtualAddress) continue;
+    const std::uint32_t delta = rva - s.virtualAddress;
+    const std::uint32_t backed = s.fileBackedSize();
+    if (delta > backed || size > backed - delta) continue;
+    const std::uint64_t offset = std::uint64_t(s.rawPointer) + delta;
+    if (offset > file.size() || size > file.size() - offset) return std::nullopt;
+    return file.subspan(static_cast<std::size_t>(offset), size);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::span<const std::uint8_t>> mapRvaToSectionEnd(std::span<const std::uint8_t> file,
+                                                                const Image& image,
+                                                                std::uint32_t rva) {
+  for (const Section& s : image.sections) {
+    if (rva < s.virtualAddress) continue;
+    const std::uint32_t delta = rva - s.virtualAddress;
+    const std::uint32_t backed = s.fileBackedSize();
+    if (delta >= backed) continue;
+    return mapRva(file, image, rva, backed - delta);
+  }
+  return std::nullopt;
+}
+
+}  // namespace zorv::pe

@@ -1,0 +1,252 @@
+// Writing a stub with a new resource: the resource section is rebuilt from the stub's own
+// resources plus the new one, and the headers are brought in line with it.
+#include "tools/pe/pe_resources.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "tools/pe/pe_checksum.h"
+#include "tools/pe/pe_image.h"
+#include "tools/pe/resource_section.h"
+#include "tools/pe/resource_tree.h"
+
+namespace zorv {
+
+namespace {
+
+using pe::Image;
+using pe::Section;
+
+constexpr std::uint16_t kLanguageNeutral = 0;
+constexpr char kResourceSectionName[8] = {'.', 'r', 's', 'r', 'c', 0, 0, 0};
+
+std::uint64_t alignUp(std::uint64_t v, std::uint64_t a) { return (v + a - 1) / a * a; }
+bool isPowerOfTwo(std::uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
+
+// What we rewrite must be an image the Windows loader would take as it stands: the layout
+// rules below are the ones the rebuilt file relies on.
+bool checkStub(std::span<const std::uint8_t> stub, const Image& img, std::string* why) {
+  if (img.magic != pe::kMagicPe32 || img.machine != pe::kMachineI386)
+    return pe::fail(why, "stub is not a 32-bit i386 (PE32) image");
+  if (!(img.characteristics & pe::kFileExecutableImage))
+    return pe::fail(why, "stub is not marked as an executable image");
+  if (!isPowerOfTwo(img.fileAlignment) || img.fileAlignment < 512 || img.fileAlignment > 65536 ||
+      !isPowerOfTwo(img.sectionAlignment) || img.sectionAlignment < img.fileAlignment)
+    return pe::fail(why, "stub has unusual file or section alignment");
+  if (img.sizeOfHeaders > stub.size()) return pe::fail(why, "stub headers run past the end");
+  if (img.directoryCount <= pe::kDirectoryResource)
+    return pe::fail(why, "stub's optional header has no resource directory slot");
+  for (const Section& s : img.sections) {
+    if (s.rawSize != 0 && (s.rawPointer < img.sizeOfHeaders ||
+                           std::uint64_t(s.rawPointer) + s.rawSize > stub.size()))
+      return pe::fail(why, "a section's file data lies outside the file");
+    if (std::uint64_t(s.virtualAddress) + alignUp(s.virtualSpan(), img.sectionAlignment) >
+        0xFFFFFFFFull)
+      return pe::fail(why, "a section runs past the 32-bit address space");
+  }
+  return true;
+}
+
+// The index of the section holding the resource directory, if any.
+std::optional<std::size_t> resourceSectionIndex(const Image& img) {
+  const pe::DataDirectory d = img.directory(pe::kDirectoryResource);
+  if (d.rva == 0 || d.size == 0) return std::nullopt;
+  for (std::size_t i = 0; i < img.sections.size(); ++i) {
+    const Section& s = img.sections[i];
+    if (d.rva >= s.virtualAddress && d.rva - s.virtualAddress < s.virtualSpan()) return i;
+  }
+  return std::nullopt;
+}
+
+// The old section can be rebuilt where it is only when nothing follows it, in the table, in
+// the address space or in the file.
+bool canRebuildInPlace(const Image& img, std::size_t index) {
+  if (index + 1 != img.sections.size()) return false;
+  const Section& r = img.sections[index];
+  if (r.rawSize == 0) return false;
+  for (std::size_t i = 0; i < index; ++i) {
+    const Section& s = img.sections[i];
+    if (s.virtualAddress >= r.virtualAddress) return false;
+    if (s.rawSize != 0 && std::uint64_t(s.rawPointer) + s.rawSize > r.rawPointer) return false;
+  }
+  return true;
+}
+
+// A new section header goes after the last one, in the padding of the headers, which must be
+// free: before the first section's data and inside SizeOfHeaders, and all zeros.
+bool roomForSectionHeader(std::span<const std::uint8_t> stub, const Image& img) {
+  const std::uint64_t at = img.sectionTableOffset + img.sections.size() * pe::kSectionHeaderSize;
+  std::uint64_t limit = img.sizeOfHeaders;
+  for (const Section& s : img.sections) {
+    if (s.rawSize != 0) limit = std::min<std::uint64_t>(limit, s.rawPointer);
+  }
+  if (at + pe::kSectionHeaderSize > limit) return false;
+  auto slot = stub.subspan(static_cast<std::size_t>(at), pe::kSectionHeaderSize);
+  return std::all_of(slot.begin(), slot.end(), [](std::uint8_t b) { return b == 0; });
+}
+
+// The stub's resources with (type, id) replaced or added.
+std::vector<pe::ResourceItem> withResource(std::vector<pe::ResourceItem> items,
+                                           const pe::ResourceKey& type, std::uint16_t id,
+                                           std::span<const std::uint8_t> data) {
+  const pe::ResourceKey name{false, id, {}};
+  std::uint16_t language = kLanguageNeutral;
+  auto matches = [&](const pe::ResourceItem& item) {
+    return pe::sameKey(item.type, type) && pe::sameKey(item.name, name);
+  };
+  auto first = std::find_if(items.begin(), items.end(), matches);
+  pe::ResourceKey storedType = type;
+  if (first != items.end()) {
+    language = first->language;
+    storedType = first->type;  // keep the stub's spelling of the name
+  }
+  std::erase_if(items, matches);
+  items.push_back({storedType, name, language, 0, data});
+  return items;
+}
+
+void storeAt(std::vector<std::uint8_t>& out, std::size_t offset, std::uint32_t v) {
+  storeLE32(&out[offset], v);
+}
+
+// Where the rebuilt section goes: over the old one when it is last, else after everything.
+struct Placement {
+  std::optional<std::size_t> replaced;  // the old section rebuilt in place
+  std::uint64_t keptBytes = 0;          // the stub's bytes that are copied
+  std::uint64_t rawStart = 0;           // file offset of the new section
+  std::uint32_t rva = 0;
+};
+
+std::optional<Placement> choosePlacement(std::span<const std::uint8_t> stub, const Image& img,
+                                         std::string* why) {
+  Placement p;
+  const auto oldIndex = resourceSectionIndex(img);
+  if (oldIndex && canRebuildInPlace(img, *oldIndex)) {
+    const Section& r = img.sections[*oldIndex];
+    p.replaced = oldIndex;
+    p.keptBytes = p.rawStart = r.rawPointer;
+    p.rva = r.virtualAddress;
+    return p;
+  }
+  if (!roomForSectionHeader(stub, img)) {
+    pe::fail(why, "stub's headers have no room for another section");
+    return std::nullopt;
+  }
+  std::uint64_t rawEnd = img.sizeOfHeaders;
+  std::uint64_t virtualEnd = alignUp(img.sizeOfHeaders, img.sectionAlignment);
+  for (const Section& s : img.sections) {
+    if (s.rawSize != 0) rawEnd = std::max<std::uint64_t>(rawEnd, std::uint64_t(s.rawPointer) + s.rawSize);
+    virtualEnd = std::max<std::uint64_t>(
+        virtualEnd, s.virtualAddress + alignUp(s.virtualSpan(), img.sectionAlignment));
+  }
+  if (virtualEnd > 0xFFFFFFFFull) {
+    pe::fail(why, "no address space left for a new section");
+    return std::nullopt;
+  }
+  p.keptBytes = rawEnd;
+  p.rawStart = alignUp(rawEnd, img.fileAlignment);
+  p.rva = static_cast<std::uint32_t>(virtualEnd);
+  return p;
+}
+
+// Writes the section's header (a new one after the table, or the old one's sizes) and brings
+// the file and optional headers in line; the checksum comes last, over the finished file.
+void updateHeaders(std::vector<std::uint8_t>& out, const Image& img, const Placement& p,
+                   std::uint32_t sectionSize, std::uint32_t rawSize) {
+  const std::size_t fileHeader = img.fileHeaderOffset;
+  const std::size_t opt = img.optionalHeaderOffset;
+  std::uint64_t initializedData = img.initializedDataSize;
+  std::size_t header = 0;
+  if (p.replaced) {
+    const Section& r = img.sections[*p.replaced];
+    header = r.headerOffset;
+    if (r.characteristics & pe::kSectionInitializedData)
+      initializedData = initializedData >= r.rawSize ? initializedData - r.rawSize : 0;
+  } else {
+    header = img.sectionTableOffset + img.sections.size() * pe::kSectionHeaderSize;
+    std::memcpy(&out[header + pe::kSectionNameOffset], kResourceSectionName, 8);
+    storeAt(out, header + pe::kSectionVirtualAddressOffset, p.rva);
+    storeAt(out, header + pe::kSectionRawPointerOffset, std::uint32_t(p.rawStart));
+    storeAt(out, header + pe::kSectionCharacteristicsOffset,
+            pe::kSectionInitializedData | pe::kSectionMemRead);
+    pe::storeLE16(&out[fileHeader + pe::kFileSectionCountOffset],
+                  static_cast<std::uint16_t>(img.sections.size() + 1));
+  }
+  storeAt(out, header + pe::kSectionVirtualSizeOffset, sectionSize);
+  storeAt(out, header + pe::kSectionRawSizeOffset, rawSize);
+  initializedData = std::min<std::uint64_t>(initializedData + rawSize, 0xFFFFFFFF);
+  storeAt(out, opt + pe::kOptInitializedDataOffset, std::uint32_t(initializedData));
+
+  // COFF symbols, when a linker left them, lived after the sections and are gone.
+  storeAt(out, fileHeader + pe::kFileSymbolTableOffset, 0);
+  storeAt(out, fileHeader + pe::kFileSymbolCountOffset, 0);
+
+  std::uint64_t sizeOfImage = alignUp(std::uint64_t(p.rva) + sectionSize, img.sectionAlignment);
+  for (std::size_t i = 0; i < img.sections.size(); ++i) {
+    if (p.replaced == i) continue;
+    const Section& s = img.sections[i];
+    sizeOfImage = std::max<std::uint64_t>(
+        sizeOfImage, s.virtualAddress + alignUp(s.virtualSpan(), img.sectionAlignment));
+  }
+  storeAt(out, opt + pe::kOptSizeOfImageOffset, std::uint32_t(sizeOfImage));
+
+  const std::size_t resource = img.directoriesOffset + pe::kDirectoryResource * pe::kDirectorySize;
+  storeAt(out, resource, p.rva);
+  storeAt(out, resource + 4, sectionSize);
+  // The signature went with the overlay; the directory must not point at it.
+  if (img.directoryCount > pe::kDirectorySecurity) {
+    const std::size_t security = img.directoriesOffset + pe::kDirectorySecurity * pe::kDirectorySize;
+    storeAt(out, security, 0);
+    storeAt(out, security + 4, 0);
+  }
+  const std::size_t checksum = opt + pe::kOptChecksumOffset;
+  storeAt(out, checksum, pe::imageChecksum(out, checksum));
+}
+
+}  // namespace
+
+std::optional<std::vector<std::uint8_t>> setPeResource(std::span<const std::uint8_t> stub,
+                                                       std::string_view type, std::uint16_t id,
+                                                       std::span<const std::uint8_t> data,
+                                                       std::string* why) {
+  auto img = pe::parseImage(stub, why);
+  if (!img || !checkStub(stub, *img, why)) return std::nullopt;
+  std::vector<std::uint8_t> typeStorage;
+  auto typeKey = pe::keyFromText(type, typeStorage);
+  if (!typeKey) {
+    pe::fail(why, "resource type must be an ASCII name or #number");
+    return std::nullopt;
+  }
+  if (id == 0) {
+    pe::fail(why, "resource id 0 cannot be looked up");
+    return std::nullopt;
+  }
+  std::string reason;
+  auto existing = pe::readResourceItems(stub, *img, &reason);
+  if (!existing) {
+    pe::fail(why, "stub's resources are damaged: " + reason);
+    return std::nullopt;
+  }
+  auto placement = choosePlacement(stub, *img, why);
+  if (!placement) return std::nullopt;
+  auto section = pe::buildResourceSection(withResource(std::move(*existing), *typeKey, id, data),
+                                          placement->rva, why);
+  if (!section) return std::nullopt;
+  const std::uint64_t rawSize = alignUp(section->size(), img->fileAlignment);
+  if (placement->rawStart + rawSize > 0xFFFFFFFFull ||
+      alignUp(std::uint64_t(placement->rva) + section->size(), img->sectionAlignment) > 0xFFFFFFFFull) {
+    pe::fail(why, "image would exceed 4 GiB");
+    return std::nullopt;
+  }
+
+  // Everything before the new section is kept; anything after the last section (an overlay,
+  // a signature) is dropped.
+  std::vector<std::uint8_t> out(static_cast<std::size_t>(placement->rawStart + rawSize), 0);
+  std::copy_n(stub.begin(), static_cast<std::size_t>(placement->keptBytes), out.begin());
+  std::copy(section->begin(), section->end(), out.begin() + std::ptrdiff_t(placement->rawStart));
+  updateHeaders(out, *img, *placement, std::uint32_t(section->size()), std::uint32_t(rawSize));
+  if (why) why->clear();
+  return out;
+}
+
+}  // namespace zorv

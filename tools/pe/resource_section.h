@@ -1,0 +1,23 @@
+// Builds the bytes of a resource section from a list of resources.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/pe/resource_tree.h"
+
+namespace zorv::pe {
+
+// Lays out the section as resource compilers do: the root table, the name tables, the
+// language tables, the data entries, the name strings (each distinct name once), then every
+// resource's bytes aligned to 8. Tables are sorted as the loader expects (see compareKeys).
+// Data entries hold RVAs, so the section's RVA must be known. The items' views must stay
+// valid during the call. Fails when the section would not fit the 31-bit offsets of the tree
+// or would run past the 32-bit address space.
+std::optional<std::vector<std::uint8_t>> buildResourceSection(std::vector<ResourceItem> items,
+                                                              std::uint32_t sectionRva,
+                                                              std::string* why);
+
+}  // namespace zorv::pe
