@@ -1,0 +1,84 @@
+#!/usr/bin/env python3
+"""End-to-end tests of setup.exe under Wine and Xvfb.
+
+  harness.py prepare --work DIR --generator EXE --stub SETUP_EXE --marker MARKER_EXE
+      writes the scenario packages (and a setup.exe for each) and makes the base Wine prefix
+  harness.py run NAME --work DIR --driver DRIVER_EXE --screenshots DIR
+      runs one scenario in a copy of the base prefix; exit code 0 when every check passed
+  harness.py list
+      prints the scenario names, one a line
+
+A scenario's folder (WORK/scenarios/NAME: prefix, script, driver report and log, failure
+screenshots) is removed when it passes and kept when it fails.
+"""
+
+import argparse
+import os
+import subprocess
+import sys
+import traceback
+from pathlib import Path
+
+# No __pycache__ in the source tree.
+sys.dont_write_bytecode = True
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
+import scenarios  # noqa: E402
+import wine_env  # noqa: E402
+from scenario import Package, Scenario  # noqa: E402
+
+
+def prepare(args):
+    work = Path(args.work)
+    packages = work / "packages"
+    packages.mkdir(parents=True, exist_ok=True)
+    subprocess.run([args.generator, "--out", str(packages), "--stub", args.stub,
+                    "--marker", args.marker], check=True)
+    base = work / "base-prefix"
+    # ZORV_E2E_REUSE_PREFIX=1 keeps a prefix from an earlier run, for quick rounds of work on
+    # the tests themselves; a real test run makes it anew.
+    wine_env.make_locales(work / "locales")
+    if os.environ.get("ZORV_E2E_REUSE_PREFIX") == "1" and (base / "system.reg").exists():
+        print("reusing the base prefix", base)
+    else:
+        wine_env.make_base_prefix(work, base, work / "wineboot.log")
+    print("packages in", packages, "and the base prefix in", base)
+    return 0
+
+
+def run(args):
+    if args.name not in scenarios.SCENARIOS:
+        print("unknown scenario", args.name, file=sys.stderr)
+        return 2
+    package_name, language, function = scenarios.SCENARIOS[args.name]
+    work = Path(args.work)
+    package = Package(work / "packages" / package_name)
+    s = Scenario(args.name, work, Path(args.driver), Path(args.screenshots), package, language)
+    try:
+        function(s)
+    except Exception:  # a crash in the checks is a failed scenario, kept for a look
+        s.checks.failures.append("harness error:\n" + traceback.format_exc())
+    return 0 if s.finish() else 1
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    sub = parser.add_subparsers(dest="command", required=True)
+    p = sub.add_parser("prepare")
+    for option in ("--work", "--generator", "--stub", "--marker"):
+        p.add_argument(option, required=True)
+    p = sub.add_parser("run")
+    p.add_argument("name")
+    for option in ("--work", "--driver", "--screenshots"):
+        p.add_argument(option, required=True)
+    sub.add_parser("list")
+    args = parser.parse_args()
+    if args.command == "list":
+        print("\n".join(scenarios.SCENARIOS))
+        return 0
+    return prepare(args) if args.command == "prepare" else run(args)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
