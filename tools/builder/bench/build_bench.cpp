@@ -1,0 +1,241 @@
+// Builds a package from a generated ~200 MB tree of mixed compressibility with one thread and
+// with every core, and compresses the same 512,000-byte blocks with bare single-thread level-9
+// zlib; prints the times, the speed-up, and the package's size against `zip -9 -r` of the tree.
+//   usage: build_bench [megabytes] [scratch folder]
+#include <sys/resource.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "package/format.h"
+#include "tools/builder/build.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double seconds(Clock::time_point since) {
+  return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+// Processor time of the whole process, every thread included.
+double cpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// The machine's one-minute load: the wall-clock figures mean little when it exceeds the cores.
+std::string loadAverage() {
+  std::ifstream in("/proc/loadavg");
+  std::string first;
+  in >> first;
+  return first.empty() ? "unknown" : first;
+}
+
+// Prose-like text from a fixed vocabulary: compresses about four to one.
+void appendText(std::vector<std::uint8_t>& out, std::size_t n, std::mt19937& gen) {
+  static const std::vector<std::string> words = [] {
+    std::mt19937 g(7);
+    std::vector<std::string> w;
+    for (int i = 0; i < 3000; ++i) {
+      std::string s;
+      const int len = 2 + int(g() % 9);
+      for (int k = 0; k < len; ++k) s += char('a' + g() % 26);
+      w.push_back(s);
+    }
+    return w;
+  }();
+  std::geometric_distribution<int> pick(0.004);
+  while (out.size() < n) {
+    const std::string& w = words[std::size_t(pick(gen)) % words.size()];
+    out.insert(out.end(), w.begin(), w.end());
+    const unsigned r = gen() % 16;
+    out.push_back(r == 0 ? '\n' : r == 1 ? ',' : r == 2 ? '.' : ' ');
+  }
+  out.resize(n);
+}
+
+// Random bytes: nothing to gain, the blocks are stored.
+void appendNoise(std::vector<std::uint8_t>& out, std::size_t n, std::mt19937& gen) {
+  while (out.size() < n) out.push_back(std::uint8_t(gen()));
+}
+
+// Tables of little-endian records with slowly changing fields, like program data: compresses
+// about two to one.
+void appendRecords(std::vector<std::uint8_t>& out, std::size_t n, std::mt19937& gen) {
+  std::uint32_t id = gen() % 1000, value = gen();
+  while (out.size() < n) {
+    id += 1 + gen() % 3;
+    value += gen() % 4096;
+    for (int k = 0; k < 4; ++k) out.push_back(std::uint8_t(id >> (8 * k)));
+    for (int k = 0; k < 4; ++k) out.push_back(std::uint8_t(value >> (8 * k)));
+    out.push_back(std::uint8_t(gen() % 8));
+    out.push_back(std::uint8_t(gen()));
+    for (int k = 0; k < 6; ++k) out.push_back(0);
+  }
+  out.resize(n);
+}
+
+struct Tree {
+  std::uint64_t bytes = 0;
+  std::size_t files = 0, folders = 0;
+  std::vector<fs::path> order;  // files in the order the package takes them
+};
+
+// Sizes: mostly small files, some medium ones, a few large ones; kinds in turn.
+Tree generateTree(const fs::path& root, std::uint64_t target) {
+  std::mt19937 gen(2024);
+  Tree t;
+  fs::remove_all(root);
+  std::vector<std::uint8_t> data;
+  for (std::size_t i = 0; t.bytes < target; ++i) {
+    const unsigned r = gen() % 100;
+    std::size_t size = r < 70   ? 1000 + gen() % 100'000
+                       : r < 95 ? 100'000 + gen() % 4'000'000
+                                : 8'000'000 + gen() % 16'000'000;
+    size = std::size_t(std::min<std::uint64_t>(size, target - t.bytes));
+    const fs::path dir = root / ("part" + std::to_string(i % 7)) /
+                         ("group" + std::to_string(i % 5)) / ("set" + std::to_string(i % 3));
+    fs::create_directories(dir);
+    data.clear();
+    data.reserve(size);
+    switch (i % 3) {
+      case 0:
+        appendText(data, size, gen);
+        break;
+      case 1:
+        appendRecords(data, size, gen);
+        break;
+      default:
+        appendNoise(data, size, gen);
+        break;
+    }
+    std::ofstream(dir / ("file" + std::to_string(i) + ".dat"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+    t.bytes += size;
+    ++t.files;
+  }
+  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+       ++it)
+    if (it->is_directory()) ++t.folders;
+  return t;
+}
+
+// Every file in the builder's order: files before sub-folders, names in byte order.
+void packageOrder(const fs::path& dir, std::vector<fs::path>& out) {
+  std::vector<fs::path> files, folders;
+  for (const auto& e : fs::directory_iterator(dir))
+    (e.is_directory() ? folders : files).push_back(e.path());
+  std::sort(files.begin(), files.end());
+  std::sort(folders.begin(), folders.end());
+  out.insert(out.end(), files.begin(), files.end());
+  for (const fs::path& f : folders) packageOrder(f, out);
+}
+
+// The same blocks through compress2 at level 9 on one thread, reading the files as the builder
+// does; returns the bytes a package would hold (a block kept stored when that is shorter).
+std::uint64_t bareZlib(const std::vector<fs::path>& files) {
+  std::uint64_t total = 0;
+  std::vector<std::uint8_t> block(zorv::kBlockSize), packed(compressBound(zorv::kBlockSize));
+  for (const fs::path& f : files) {
+    std::ifstream in(f, std::ios::binary);
+    while (in) {
+      in.read(reinterpret_cast<char*>(block.data()), std::streamsize(block.size()));
+      const auto n = static_cast<uLong>(in.gcount());
+      if (n == 0) break;
+      uLongf size = static_cast<uLongf>(packed.size());
+      if (compress2(packed.data(), &size, block.data(), n, 9) != Z_OK) std::abort();
+      total += std::min<std::uint64_t>(size, n);
+    }
+  }
+  return total;
+}
+
+std::optional<std::vector<std::uint8_t>> build(const std::string& manifest, unsigned threads,
+                                               double* secs, double* cpu) {
+  zorv::BuildOptions options;
+  options.threads = threads;
+  zorv::Diagnostics diag;
+  const auto start = Clock::now();
+  const double cpuStart = cpuSeconds();
+  auto pkg = zorv::buildFromManifest(manifest, options, diag);
+  *secs = seconds(start);
+  *cpu = cpuSeconds() - cpuStart;
+  if (!pkg) std::fprintf(stderr, "%s", diag.text().c_str());
+  return pkg;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::uint64_t megabytes = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 200;
+  const fs::path scratch =
+      argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path() / "zorv-build-bench";
+  const fs::path tree = scratch / "tree";
+  fs::create_directories(scratch);
+
+  const Tree t = generateTree(tree, megabytes * 1'000'000);
+  std::vector<fs::path> order;
+  packageOrder(tree, order);
+  std::printf(
+      "tree: %.1f MB in %zu files and %zu folders (text, records and random data in turn)\n",
+      double(t.bytes) / 1e6, t.files, t.folders);
+  const std::string manifest = (scratch / "zorv.toml").string();
+  std::ofstream(manifest)
+      << "[application]\nname = \"Bench\"\n[[files]]\nsource = \"tree\"\ntarget = \"\"\n";
+
+  std::printf("load average before the runs: %s on %u cores\n", loadAverage().c_str(),
+              zorv::defaultThreadCount());
+
+  auto start = Clock::now();
+  double cpuStart = cpuSeconds();
+  const std::uint64_t bare = bareZlib(order);
+  const double bareSecs = seconds(start), bareCpu = cpuSeconds() - cpuStart;
+  std::printf("bare zlib -9, 1 thread:  %6.2f s  %6.1f MB/s  cpu %6.2f s  %llu bytes of blocks\n",
+              bareSecs, double(t.bytes) / 1e6 / bareSecs, bareCpu,
+              static_cast<unsigned long long>(bare));
+
+  double oneSecs = 0, allSecs = 0, oneCpu = 0, allCpu = 0;
+  const unsigned cores = zorv::defaultThreadCount();
+  auto one = build(manifest, 1, &oneSecs, &oneCpu);
+  auto all = build(manifest, cores, &allSecs, &allCpu);
+  if (!one || !all) return 1;
+  std::printf(
+      "zorv build -j1:          %6.2f s  %6.1f MB/s  cpu %6.2f s  (%.2fx the time of bare zlib)\n",
+      oneSecs, double(t.bytes) / 1e6 / oneSecs, oneCpu, oneSecs / bareSecs);
+  std::printf("zorv build -j%-2u          %6.2f s  %6.1f MB/s  cpu %6.2f s\n", cores, allSecs,
+              double(t.bytes) / 1e6 / allSecs, allCpu);
+  std::printf("speed-up -j%u over -j1:   %.2fx (target >= 1.8x on 2 cores); over bare zlib %.2fx\n",
+              cores, oneSecs / allSecs, bareSecs / allSecs);
+  std::printf("load average after the runs: %s\n", loadAverage().c_str());
+  std::printf("output identical for -j1 and -j%u: %s\n", cores, *one == *all ? "yes" : "NO");
+
+  const fs::path zip = scratch / "tree.zip";
+  fs::remove(zip);
+  start = Clock::now();
+  const std::string command = "cd '" + tree.string() + "' && zip -q -9 -r '" + zip.string() + "' .";
+  if (std::system(command.c_str()) != 0) {
+    std::printf("zip -9 -r failed; is zip installed?\n");
+    return 1;
+  }
+  const double zipSecs = seconds(start);
+  const auto zipSize = fs::file_size(zip);
+  std::printf(
+      "package: %zu bytes; zip -9 -r: %llu bytes (%.2f s); package is %+.2f%% of zip (target "
+      "within 2%%)\n",
+      all->size(), static_cast<unsigned long long>(zipSize), zipSecs,
+      (double(all->size()) - double(zipSize)) * 100.0 / double(zipSize));
+  return *one == *all ? 0 : 1;
+}

@@ -1,0 +1,56 @@
+// Reads the data blocks of the package's files and compresses them on several threads, and
+// hands them out strictly in the order they were listed. Level-9 deflate is deterministic, so
+// the package comes out byte for byte the same whatever the number of threads.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tools/writer/package_writer.h"
+
+namespace zorv {
+
+// One block: `size` bytes at `offset` of a file that must still be `fileSize` bytes long.
+struct BlockSource {
+  std::filesystem::path file;
+  std::uint64_t offset = 0;
+  std::uint32_t size = 0;
+  std::uint64_t fileSize = 0;
+};
+
+// Reads and prepares one block (stored, or a level-9 zlib stream where that is shorter).
+std::optional<PreparedBody> prepareBlock(const BlockSource& b, std::string* why);
+
+class BlockPipeline {
+ public:
+  // With one thread the blocks are prepared by next() itself, on the caller's thread.
+  BlockPipeline(std::vector<BlockSource> blocks, unsigned threads);
+  ~BlockPipeline();
+  BlockPipeline(const BlockPipeline&) = delete;
+  BlockPipeline& operator=(const BlockPipeline&) = delete;
+
+  // The next block in list order; none after the first failure, with its reason.
+  std::optional<PreparedBody> next(std::string* why);
+
+ private:
+  void work();
+
+  std::vector<BlockSource> blocks_;
+  std::vector<std::optional<PreparedBody>> ready_;
+  std::size_t handedOut_ = 0;  // blocks given to workers
+  std::size_t consumed_ = 0;   // blocks taken by next()
+  std::size_t window_ = 0;     // how far workers may run ahead of next()
+  bool stop_ = false;
+  std::string error_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::thread> workers_;
+};
+
+}  // namespace zorv

@@ -1,0 +1,206 @@
+#include "tools/builder/build.h"
+
+#include <exception>
+#include <thread>
+
+#include "package/format.h"
+#include "tools/builder/block_pipeline.h"
+#include "tools/writer/package_writer.h"
+#include "tools/writer/records.h"
+
+namespace zorv {
+
+namespace {
+
+// Labels of entries that nobody looks up by name; the bitmaps carry their own names.
+constexpr std::string_view kLabelApplication = "Application";
+constexpr std::string_view kLabelCopy = "Copy";
+constexpr std::string_view kLabelFolder = "Folder";
+constexpr std::string_view kLabelDirectory = "Directory";
+constexpr std::string_view kLabelShortcut = "ShortCut";
+constexpr std::string_view kLabelRegistry = "Registry";
+constexpr std::string_view kLabelDelete = "Delete";
+constexpr std::string_view kValueType = "REG_SZ";
+
+// Offsets and sizes are 32-bit; the directory, a few bytes per entry, must fit after the data.
+constexpr std::uint64_t kMaxPackage = 0xFFFFFFFFu;
+
+std::vector<BlockSource> blockList(const Plan& plan) {
+  std::vector<BlockSource> blocks;
+  blocks.reserve(plan.blockCount);
+  forEachFileInPackageOrder(plan, [&](const PlannedFile& f) {
+    for (std::uint64_t at = 0; at < f.size; at += kBlockSize)
+      blocks.push_back(
+          {f.source, at,
+           static_cast<std::uint32_t>(std::min<std::uint64_t>(kBlockSize, f.size - at)), f.size});
+  });
+  return blocks;
+}
+
+}  // namespace
+
+unsigned defaultThreadCount() {
+  const unsigned n = std::thread::hardware_concurrency();
+  return n ? n : 1;
+}
+
+namespace {
+
+class Layout {
+ public:
+  Layout(const Plan& plan, const BuildOptions& options)
+      : plan_(plan),
+        options_(options),
+        writer_(options.headerName),
+        pipeline_(blockList(plan), options.threads ? options.threads : defaultThreadCount()) {}
+
+  bool addFiles();
+  PackageWriter& writer() { return writer_; }
+  const std::string& error() const { return error_; }
+
+ private:
+  std::optional<Bytes> copyRecordOf(const PlannedFile& f);
+  std::optional<Bytes> folderRecordOf(const PlannedFolder& d);
+  std::optional<PackedRange> place(const PreparedBody& body);
+
+  const Plan& plan_;
+  const BuildOptions& options_;
+  PackageWriter writer_;
+  BlockPipeline pipeline_;
+  std::uint64_t done_ = 0;
+  std::string error_;
+};
+
+std::optional<PackedRange> Layout::place(const PreparedBody& body) {
+  if (writer_.dataSize() + body.bytes.size() +
+          std::uint64_t(writer_.entryCount() + 16) * kEntrySize >
+      kMaxPackage) {
+    error_ = "the package would pass 4 GB, the most its 32-bit offsets can address";
+    return std::nullopt;
+  }
+  return writer_.addPrepared(body);
+}
+
+// The file's blocks go into the package now, just before wherever its record goes next.
+std::optional<Bytes> Layout::copyRecordOf(const PlannedFile& f) {
+  std::vector<TaggedRange> blocks;
+  for (std::uint64_t at = 0; at < f.size; at += kBlockSize) {
+    std::optional<PreparedBody> body = pipeline_.next(&error_);
+    if (!body) return std::nullopt;
+    auto range = place(*body);
+    if (!range) return std::nullopt;
+    blocks.push_back({kTagBlockMarker, *range});
+    done_ += body->unpacked;
+    if (options_.progress) options_.progress(done_, plan_.totalBytes);
+  }
+  return copyRecord(f.name, static_cast<std::uint32_t>(f.size), blocks);
+}
+
+// Members are placed before the record that lists them: files (blocks, then record), then
+// sub-folders, depth first.
+std::optional<Bytes> Layout::folderRecordOf(const PlannedFolder& d) {
+  std::vector<TaggedRange> members;
+  for (const PlannedFile& f : d.files) {
+    auto record = copyRecordOf(f);
+    if (!record) return std::nullopt;
+    auto range = place(prepareBody(*record, 9));
+    if (!range) return std::nullopt;
+    members.push_back({kTagCopy, *range});
+  }
+  for (const PlannedFolder& sub : d.folders) {
+    auto record = folderRecordOf(sub);
+    if (!record) return std::nullopt;
+    auto range = place(prepareBody(*record, 9));
+    if (!range) return std::nullopt;
+    members.push_back({kTagCopyDir, *range});
+  }
+  return directoryRecord(d.name, members);
+}
+
+bool Layout::addFiles() {
+  for (const PlannedFile& f : plan_.files) {
+    auto record = copyRecordOf(f);
+    if (!record) return false;
+    writer_.addEntry(kTagCopy, kLabelCopy, *record);
+  }
+  for (const PlannedFolder& d : plan_.folders) {
+    auto record = folderRecordOf(d);
+    if (!record) return false;
+    writer_.addEntry(kTagCopyDir, kLabelFolder, *record);
+  }
+  return true;
+}
+
+std::optional<std::vector<std::uint8_t>> layOut(const Manifest& m, const Plan& plan,
+                                                const BuildOptions& options, std::string* why,
+                                                BuildSummary* summary) {
+  Layout layout(plan, options);
+  PackageWriter& w = layout.writer();
+  w.addEntry(kTagAppName, kLabelApplication, nameRecord(m.appName.text));
+  const auto total = static_cast<std::uint32_t>(plan.totalBytes);
+  w.addInline(kTagSum, kLabelCopy, total, total);
+  if (m.defaultParent)
+    w.addEntry(kTagDefaultDir, kLabelDirectory, nameRecord(m.defaultParent->text));
+  // The bitmaps come before every other entry, so no label can shadow their names.
+  for (const PlannedBitmap& b : plan.bitmaps) w.addEntry(kTagBitmap, b.name, b.body);
+
+  if (!layout.addFiles()) {
+    if (why) *why = layout.error();
+    return std::nullopt;
+  }
+
+  for (const ShortcutSpec& s : m.shortcuts)
+    if (s.group) w.addEntry(kTagGroupLink, kLabelShortcut, linkRecord(s.name, s.target));
+  for (const ShortcutSpec& s : m.shortcuts)
+    if (s.desktop) w.addEntry(kTagDesktopLink, kLabelShortcut, linkRecord(s.name, s.target));
+  if (m.registry) {
+    w.addEntry(kTagRoot, kLabelRegistry, rootRecord(m.registry->root, m.registry->path));
+    for (const RegistryValueSpec& v : m.registry->values)
+      w.addEntry(kTagValue, kLabelRegistry, valueRecord(v.name, kValueType, v.data));
+  }
+  for (const ManifestText& t : m.deleteFolders)
+    w.addEntry(kTagDeleteDir, kLabelDelete, nameRecord(t.text));
+  for (const ManifestText& t : m.deleteFiles)
+    w.addEntry(kTagDeleteFile, kLabelDelete, nameRecord(t.text));
+  if (m.run) w.addEntry(kTagRunProgram, kLabelApplication, nameRecord(m.run->text));
+
+  if (w.dataSize() + std::uint64_t(w.entryCount()) * kEntrySize + 1024 > kMaxPackage) {
+    if (why) *why = "the package would pass 4 GB, the most its 32-bit offsets can address";
+    return std::nullopt;
+  }
+  if (summary) {
+    *summary = {static_cast<std::size_t>(w.entryCount()), plan.fileCount, plan.folderCount,
+                plan.blockCount, plan.totalBytes};
+  }
+  return w.finish();
+}
+
+}  // namespace
+
+std::optional<std::vector<std::uint8_t>> buildPackage(const Manifest& m, const Plan& plan,
+                                                      const BuildOptions& options, std::string* why,
+                                                      BuildSummary* summary) {
+  // The writer reports a lack of memory by throwing; it stops here.
+  try {
+    return layOut(m, plan, options, why, summary);
+  } catch (const std::exception& e) {
+    if (why) *why = std::string("out of memory while building the package (") + e.what() + ")";
+    return std::nullopt;
+  }
+}
+
+std::optional<std::vector<std::uint8_t>> buildFromManifest(const std::string& manifestPath,
+                                                           const BuildOptions& options,
+                                                           Diagnostics& diag,
+                                                           BuildSummary* summary) {
+  auto manifest = loadManifest(manifestPath, diag);
+  if (!manifest) return std::nullopt;
+  auto plan = makePlan(*manifest, diag);
+  if (!plan) return std::nullopt;
+  std::string why;
+  auto package = buildPackage(*manifest, *plan, options, &why, summary);
+  if (!package) diag.error(manifestPath, 0, why);
+  return package;
+}
+
+}  // namespace zorv

@@ -1,0 +1,52 @@
+// Lays out a package from a checked plan: the header; "AppN", the inline "SumC", "DirD" and
+// the page bitmaps; each top-level file's data blocks followed by its "Copy" record; each
+// top-level folder's nested blocks and records (as ranges) followed by its "CopD" record; the
+// links, the registry key and values, the clean-up lines and the program to run; and the
+// directory last. Blocks are compressed in parallel and placed in a fixed order, so the bytes
+// depend only on the manifest and the files.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/builder/diagnostics.h"
+#include "tools/builder/manifest.h"
+#include "tools/builder/plan.h"
+
+namespace zorv {
+
+struct BuildOptions {
+  unsigned threads = 0;  // 0: one per core
+  // The informational name in the package header, at most 15 characters.
+  std::string headerName = "setup.exe";
+  // Called after each data block with the unpacked bytes placed so far and the total.
+  std::function<void(std::uint64_t done, std::uint64_t total)> progress;
+};
+
+struct BuildSummary {
+  std::size_t entries = 0;
+  std::size_t files = 0;    // "Copy" records, nested ones included
+  std::size_t folders = 0;  // "CopD" records, nested ones included
+  std::uint64_t blocks = 0;
+  std::uint64_t bytes = 0;  // the "SumC" total
+};
+
+// The package; none with the reason when a file cannot be read or changed since the plan, or
+// the package would pass 4 GB.
+std::optional<std::vector<std::uint8_t>> buildPackage(const Manifest& manifest, const Plan& plan,
+                                                      const BuildOptions& options, std::string* why,
+                                                      BuildSummary* summary = nullptr);
+
+// Manifest, plan and package in one call; problems of the manifest go to `diag`, a failure of
+// the build itself too (without a line).
+std::optional<std::vector<std::uint8_t>> buildFromManifest(const std::string& manifestPath,
+                                                           const BuildOptions& options,
+                                                           Diagnostics& diag,
+                                                           BuildSummary* summary = nullptr);
+
+unsigned defaultThreadCount();
+
+}  // namespace zorv

@@ -1,0 +1,111 @@
+#include "tools/builder/codepage.h"
+
+#include <cstdint>
+
+namespace zorv {
+
+namespace {
+
+// Code page 1251, bytes 0x80..0xBF; 0xC0..0xFF are the Cyrillic letters U+0410..U+044F in
+// order. 0 marks the one unassigned byte.
+constexpr char16_t kCyrillic80[64] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
+    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,  // 88
+    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
+    0x0000, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,  // 98
+    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,  // A0
+    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,  // A8
+    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,  // B0
+    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,  // B8
+};
+
+// Code page 1252, bytes 0x80..0x9F; 0xA0..0xFF equal U+00A0..U+00FF. 0 marks unassigned bytes.
+constexpr char16_t kWestern80[32] = {
+    0x20AC, 0x0000, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x0000, 0x017D, 0x0000,  // 88
+    0x0000, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x0000, 0x017E, 0x0178,  // 98
+};
+
+char32_t toUnicode(std::uint8_t b, int codePage) {
+  if (b < 0x80) return b;
+  if (codePage == kCodePageCyrillic) return b < 0xC0 ? kCyrillic80[b - 0x80] : 0x0410 + (b - 0xC0);
+  return b < 0xA0 ? kWestern80[b - 0x80] : b;
+}
+
+// The byte of a character, or -1. A scan of the 128 upper bytes is fast enough for names.
+int fromUnicode(char32_t c, int codePage) {
+  if (c < 0x80) return static_cast<int>(c);
+  for (int b = 0x80; b < 0x100; ++b)
+    if (toUnicode(static_cast<std::uint8_t>(b), codePage) == c) return b;
+  return -1;
+}
+
+// Decodes one UTF-8 sequence at s[i], advancing i; -1 on a malformed sequence.
+long nextCodePoint(std::string_view s, std::size_t& i) {
+  const auto lead = static_cast<std::uint8_t>(s[i++]);
+  if (lead < 0x80) return lead;
+  int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
+  if (extra < 0 || lead > 0xF4 || s.size() - i < static_cast<std::size_t>(extra)) return -1;
+  long c = lead & (0x3F >> extra);
+  for (int k = 0; k < extra; ++k) {
+    const auto cont = static_cast<std::uint8_t>(s[i++]);
+    if ((cont & 0xC0) != 0x80) return -1;
+    c = (c << 6) | (cont & 0x3F);
+  }
+  static constexpr long kMinimum[4] = {0, 0x80, 0x800, 0x10000};
+  if (c < kMinimum[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return -1;
+  return c;
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+}  // namespace
+
+bool isSupportedCodePage(int codePage) {
+  return codePage == kCodePageWestern || codePage == kCodePageCyrillic;
+}
+
+std::optional<std::string> utf8ToAnsi(std::string_view utf8, int codePage, std::string* bad) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size();) {
+    const std::size_t start = i;
+    const long c = nextCodePoint(utf8, i);
+    if (c < 0) {
+      if (bad) *bad = "a byte that is not UTF-8";
+      return std::nullopt;
+    }
+    const int b = fromUnicode(static_cast<char32_t>(c), codePage);
+    if (b < 0) {
+      if (bad)
+        *bad = "\"" + std::string(utf8.substr(start, i - start)) + "\", which code page " +
+               std::to_string(codePage) + " lacks";
+      return std::nullopt;
+    }
+    out += static_cast<char>(b);
+  }
+  return out;
+}
+
+std::string ansiToUtf8(std::string_view ansi, int codePage) {
+  std::string out;
+  for (char ch : ansi) {
+    char32_t c = toUnicode(static_cast<std::uint8_t>(ch), codePage);
+    appendUtf8(out, c ? c : U'?');
+  }
+  return out;
+}
+
+}  // namespace zorv

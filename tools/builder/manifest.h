@@ -1,0 +1,87 @@
+// The manifest: a TOML file that says what a package holds. Every text that goes into the
+// package is converted to the manifest's code page here, and every item keeps the line it came
+// from, so that later checks can name it.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/builder/diagnostics.h"
+
+namespace zorv {
+
+// A text of the manifest in the package's code page, and the line it stands on.
+struct ManifestText {
+  std::string text;
+  int line = 0;
+};
+
+// [[files]]: a file or a folder of the build machine and where it goes below the destination.
+struct FileMapping {
+  std::filesystem::path source;  // absolute, or relative to the manifest's folder
+  std::string sourceText;        // as written, for messages
+  std::string target;            // with "\" separators; "" puts a folder's contents at the top
+  bool targetGiven = false;
+  std::vector<std::string> exclude;  // name patterns with "*" and "?", in UTF-8
+  int line = 0;
+};
+
+// [[shortcut]]: a link in the program group, on the desktop, or both.
+struct ShortcutSpec {
+  std::string name;    // may name sub-folders of the group, "\" separated
+  std::string target;  // relative to the destination
+  bool group = true;
+  bool desktop = false;
+  int line = 0;
+};
+
+struct RegistryValueSpec {
+  std::string name;
+  std::string data;  // may start with SRCDIR, DESTDIR or DATEINSTALL
+  int line = 0;
+};
+
+// [registry]: one key with its string values.
+struct RegistrySpec {
+  std::string root;  // HLM, HCR, HCC, HCU or HU, upper case
+  std::string path;  // below the root
+  int line = 0;
+  std::vector<RegistryValueSpec> values;  // in manifest order
+};
+
+// The five page bitmaps, by their entry names.
+inline constexpr std::array<const char*, 5> kBitmapNames = {"title", "pic", "zorv", "pic1", "pic2"};
+
+struct BitmapSpec {
+  std::filesystem::path source;
+  std::string sourceText;
+  int line = 0;
+};
+
+struct Manifest {
+  std::string path;                  // the manifest file, for messages
+  std::filesystem::path baseFolder;  // sources are relative to it
+  int codePage = 1252;
+
+  ManifestText appName;
+  std::optional<ManifestText> defaultParent;  // "DirD"
+  std::optional<ManifestText> run;            // "RunS"
+  std::vector<FileMapping> files;
+  std::vector<ShortcutSpec> shortcuts;
+  std::optional<RegistrySpec> registry;
+  std::vector<ManifestText> deleteFolders;  // "DelD"
+  std::vector<ManifestText> deleteFiles;    // "DelF"
+  std::array<std::optional<BitmapSpec>, kBitmapNames.size()> bitmaps;
+};
+
+// Reads and checks a manifest. Problems that need only the manifest (unknown keys, texts too
+// long, names that leave the destination) are all reported, each with its line; none comes
+// back when there was any. Sizes that depend on the files are checked by the plan.
+std::optional<Manifest> loadManifest(const std::string& path, Diagnostics& diag);
+std::optional<Manifest> parseManifest(std::string_view toml, const std::string& path,
+                                      const std::filesystem::path& baseFolder, Diagnostics& diag);
+
+}  // namespace zorv

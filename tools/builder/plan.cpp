@@ -1,0 +1,311 @@
+#include "tools/builder/plan.h"
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <set>
+
+#include "package/format.h"
+#include "tools/builder/bmp.h"
+#include "tools/builder/codepage.h"
+#include "tools/builder/limits.h"
+
+namespace zorv {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint64_t kMaxFileSize = 0xFFFFFFFFu;  // the record's file size is 32 bits
+
+class Planner {
+ public:
+  Planner(const Manifest& m, Diagnostics& diag) : m_(m), diag_(diag) {}
+  std::optional<Plan> run();
+
+ private:
+  void error(int line, std::string message) { diag_.error(m_.path, line, std::move(message)); }
+  void warning(int line, std::string message) { diag_.warning(m_.path, line, std::move(message)); }
+  std::string shown(std::string_view ansi) const { return ansiToUtf8(ansi, m_.codePage); }
+
+  void addMapping(const FileMapping& f);
+  std::optional<PlannedFile> file(const fs::path& source, std::string name, int line);
+  // Fills a folder's members from the folder `source` of the build machine; `prefix` is the
+  // folder's name below the destination ("" at the top).
+  void scanFolder(const fs::path& source, const std::string& prefix, const FileMapping& f,
+                  std::vector<PlannedFile>& files, std::vector<PlannedFolder>& folders);
+  std::optional<std::string> childName(const fs::path& parent, const fs::path& child,
+                                       const std::string& prefix, int line);
+  bool claim(const std::string& name, bool isFolder, int line);
+  void checkTargets();
+  void loadBitmaps();
+  void count(const PlannedFolder& d);
+
+  const Manifest& m_;
+  Diagnostics& diag_;
+  Plan plan_;
+  std::map<std::string, int> files_;    // folded names of installed files, and their lines
+  std::map<std::string, int> folders_;  // folded names of every folder they need
+};
+
+bool Planner::claim(const std::string& name, bool isFolder, int line) {
+  const std::string key = foldCase(name);
+  auto& mine = isFolder ? folders_ : files_;
+  auto& other = isFolder ? files_ : folders_;
+  if (auto it = other.find(key); it != other.end()) {
+    error(line, "\"" + shown(name) + "\" would be both a file and a folder (see line " +
+                    std::to_string(it->second) + ")");
+    return false;
+  }
+  auto [it, fresh] = mine.emplace(key, line);
+  if (!fresh && !isFolder) {
+    error(line, "\"" + shown(name) + "\" is installed twice (also from line " +
+                    std::to_string(it->second) + "); Windows names ignore case");
+    return false;
+  }
+  // Every parent folder of the name is a folder too.
+  for (std::size_t cut = name.find('\\'); cut != name.npos; cut = name.find('\\', cut + 1))
+    if (!claim(name.substr(0, cut), true, line)) return false;
+  return true;
+}
+
+std::optional<PlannedFile> Planner::file(const fs::path& source, std::string name, int line) {
+  std::error_code ec;
+  const std::uintmax_t size = fs::file_size(source, ec);
+  if (ec) {
+    error(line, "cannot read \"" + source.string() + "\": " + ec.message());
+    return std::nullopt;
+  }
+  if (size > kMaxFileSize) {
+    error(line, "\"" + source.string() + "\" is larger than 4 GB, which a package cannot hold");
+    return std::nullopt;
+  }
+  if (!std::ifstream(source, std::ios::binary)) {
+    error(line, "cannot open \"" + source.string() + "\" for reading");
+    return std::nullopt;
+  }
+  const std::size_t path = destinationLength(m_.defaultParent ? m_.defaultParent->text : "",
+                                             m_.defaultParent.has_value(), m_.appName.text) +
+                           1 + name.size();
+  if (path > kMaxPath) {
+    error(line, "\"" + shown(name) + "\" makes a path of " + std::to_string(path) +
+                    " characters below the destination; at most " + std::to_string(kMaxPath) +
+                    " fit" +
+                    (m_.defaultParent ? ""
+                                      : " (the default parent folder is taken as " +
+                                            std::to_string(kAssumedShellFolder) + " characters)"));
+    return std::nullopt;
+  }
+  if (!claim(name, false, line)) return std::nullopt;
+  plan_.totalBytes += size;
+  plan_.blockCount += (size + kBlockSize - 1) / kBlockSize;
+  return PlannedFile{source, std::move(name), size, line};
+}
+
+std::optional<std::string> Planner::childName(const fs::path& parent, const fs::path& child,
+                                              const std::string& prefix, int line) {
+  std::string bad;
+  auto ansi = utf8ToAnsi(child.filename().string(), m_.codePage, &bad);
+  if (!ansi) {
+    error(line, "the name of \"" + (parent / child.filename()).string() + "\" holds " + bad);
+    return std::nullopt;
+  }
+  std::string why = componentProblem(*ansi);
+  if (!why.empty()) {
+    error(line, "\"" + (parent / child.filename()).string() +
+                    "\" cannot be installed: its name holds " + why);
+    return std::nullopt;
+  }
+  return prefix.empty() ? *ansi : prefix + "\\" + *ansi;
+}
+
+void Planner::scanFolder(const fs::path& source, const std::string& prefix, const FileMapping& f,
+                         std::vector<PlannedFile>& files, std::vector<PlannedFolder>& folders) {
+  std::error_code ec;
+  std::vector<fs::path> children;
+  for (fs::directory_iterator it(source, ec), end; !ec && it != end; it.increment(ec))
+    children.push_back(it->path());
+  if (ec) {
+    error(f.line, "cannot list \"" + source.string() + "\": " + ec.message());
+    return;
+  }
+  // Byte order of the names: the same package on every machine and file system.
+  std::sort(children.begin(), children.end(), [](const fs::path& a, const fs::path& b) {
+    return a.filename().string() < b.filename().string();
+  });
+  for (const fs::path& child : children) {
+    const std::string leaf = child.filename().string();
+    if (std::any_of(f.exclude.begin(), f.exclude.end(),
+                    [&](const std::string& p) { return matchesPattern(leaf, p); }))
+      continue;
+    auto name = childName(source, child, prefix, f.line);
+    if (!name) continue;
+    const fs::file_status st = fs::status(child, ec);  // links are followed
+    if (ec) {
+      error(f.line, "cannot read \"" + child.string() + "\": " + ec.message());
+    } else if (fs::is_regular_file(st)) {
+      if (auto pf = file(child, *name, f.line)) files.push_back(std::move(*pf));
+    } else if (fs::is_directory(st)) {
+      PlannedFolder d{*name, {}, {}, f.line};
+      if (name->size() + 1 > kMaxRecordText) {
+        error(f.line, "the folder name \"" + shown(*name) + "\" is longer than a record holds");
+        continue;
+      }
+      if (!claim(*name, true, f.line)) continue;
+      // A folder name that is already too long ends the descent, symbolic link loops included.
+      const std::size_t path = destinationLength(m_.defaultParent ? m_.defaultParent->text : "",
+                                                 m_.defaultParent.has_value(), m_.appName.text) +
+                               1 + name->size();
+      if (path + 2 > kMaxPath) {
+        error(f.line, "the folder \"" + shown(*name) +
+                          "\" leaves no room for file names below the destination (" +
+                          std::to_string(path) + " characters of " + std::to_string(kMaxPath) +
+                          ")");
+        continue;
+      }
+      scanFolder(child, *name, f, d.files, d.folders);
+      if (d.files.empty() && d.folders.empty())
+        warning(f.line, "the folder \"" + shown(*name) +
+                            "\" is empty; the setup creates folders only for the files in them");
+      folders.push_back(std::move(d));
+    } else {
+      error(f.line, "\"" + child.string() + "\" is neither a file nor a folder");
+    }
+  }
+}
+
+void Planner::addMapping(const FileMapping& f) {
+  std::error_code ec;
+  const fs::file_status st = fs::status(f.source, ec);
+  if (ec || !fs::exists(st)) {
+    error(f.line, "\"" + f.sourceText + "\" does not exist (looked for " + f.source.string() + ")");
+    return;
+  }
+  std::string target = f.target;
+  if (!f.targetGiven) {
+    fs::path leaf = fs::weakly_canonical(f.source, ec).filename();
+    auto name = childName(f.source.parent_path(), leaf, "", f.line);
+    if (!name) return;
+    target = *name;
+  }
+  if (fs::is_regular_file(st)) {
+    if (target.empty()) {
+      error(f.line, "the file \"" + f.sourceText + "\" needs a target name");
+      return;
+    }
+    if (auto pf = file(f.source, target, f.line)) plan_.files.push_back(std::move(*pf));
+  } else if (fs::is_directory(st)) {
+    if (target.empty()) {
+      // The folder's contents go straight into the destination folder.
+      scanFolder(f.source, "", f, plan_.files, plan_.folders);
+      return;
+    }
+    if (!claim(target, true, f.line)) return;
+    PlannedFolder d{target, {}, {}, f.line};
+    scanFolder(f.source, target, f, d.files, d.folders);
+    plan_.folders.push_back(std::move(d));
+  } else {
+    error(f.line, "\"" + f.sourceText + "\" is neither a file nor a folder");
+  }
+}
+
+// Shortcut targets and the program to run name installed files; a typo there would only show
+// on the user's machine.
+void Planner::checkTargets() {
+  auto installed = [&](const std::string& name) { return files_.count(foldCase(name)) > 0; };
+  for (const ShortcutSpec& s : m_.shortcuts)
+    if (!installed(s.target))
+      warning(s.line,
+              "the shortcut target \"" + shown(s.target) + "\" is not a file of the package");
+  if (m_.run) {
+    const std::string& r = m_.run->text;
+    const bool absolute = (r.size() >= 2 && r[1] == ':') || r.starts_with("\\");
+    if (!absolute && !installed(r))
+      warning(m_.run->line, "the program to run \"" + shown(r) + "\" is not a file of the package");
+  }
+}
+
+void Planner::loadBitmaps() {
+  for (std::size_t i = 0; i < kBitmapNames.size(); ++i) {
+    const std::optional<BitmapSpec>& spec = m_.bitmaps[i];
+    if (!spec) continue;
+    std::ifstream in(spec->source, std::ios::binary);
+    if (!in) {
+      error(spec->line, "cannot read the bitmap \"" + spec->sourceText + "\"");
+      continue;
+    }
+    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
+                                    std::istreambuf_iterator<char>()};
+    std::string why;
+    BitmapShape shape;
+    auto body = bmpToBitmapBody(bytes, &why, &shape);
+    if (!body) {
+      error(spec->line, "the bitmap \"" + spec->sourceText + "\" cannot be used: " + why);
+      continue;
+    }
+    const PageBitmapSize& want = kPageBitmapSizes[i];
+    if (shape.width != want.width || shape.height != want.height)
+      warning(spec->line, "the bitmap \"" + spec->sourceText + "\" is " +
+                              std::to_string(shape.width) + " x " + std::to_string(shape.height) +
+                              "; the page shows \"" + want.name + "\" at " +
+                              std::to_string(want.width) + " x " + std::to_string(want.height));
+    plan_.bitmaps.push_back({kBitmapNames[i], std::move(*body)});
+  }
+}
+
+void Planner::count(const PlannedFolder& d) {
+  ++plan_.folderCount;
+  plan_.fileCount += d.files.size();
+  for (const PlannedFolder& sub : d.folders) count(sub);
+}
+
+std::optional<Plan> Planner::run() {
+  const std::size_t before = diag_.errorCount();
+  for (const FileMapping& f : m_.files) addMapping(f);
+  checkTargets();
+  loadBitmaps();
+  if (plan_.totalBytes > 0xFFFFFFFFu)
+    error(0, "the files add up to " + std::to_string(plan_.totalBytes) +
+                 " bytes; a package holds at most 4 GB");
+  plan_.fileCount = plan_.files.size();
+  for (const PlannedFolder& d : plan_.folders) count(d);
+  if (diag_.errorCount() != before) return std::nullopt;
+  return std::move(plan_);
+}
+
+void walkFolder(const PlannedFolder& d, const std::function<void(const PlannedFile&)>& fn) {
+  for (const PlannedFile& f : d.files) fn(f);
+  for (const PlannedFolder& sub : d.folders) walkFolder(sub, fn);
+}
+
+}  // namespace
+
+std::optional<Plan> makePlan(const Manifest& manifest, Diagnostics& diag) {
+  return Planner(manifest, diag).run();
+}
+
+void forEachFileInPackageOrder(const Plan& plan,
+                               const std::function<void(const PlannedFile&)>& fn) {
+  for (const PlannedFile& f : plan.files) fn(f);
+  for (const PlannedFolder& d : plan.folders) walkFolder(d, fn);
+}
+
+bool matchesPattern(std::string_view name, std::string_view pattern) {
+  // Iterative glob with one remembered star: linear in practice, never exponential.
+  std::size_t n = 0, p = 0, starP = std::string_view::npos, starN = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+      ++n, ++p;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      starP = p++, starN = n;
+    } else if (starP != std::string_view::npos) {
+      p = starP + 1, n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+}  // namespace zorv

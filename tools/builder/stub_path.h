@@ -1,0 +1,18 @@
+// Where `zorv build` finds the prebuilt setup stub when no --stub is given.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+namespace zorv {
+
+// In this order: setup-stub.exe and setup.exe next to the running zorv binary (an installed
+// tool ships the stub beside it), then build/win32/resources/setup.exe of the source tree zorv
+// was built from (a developer's checkout after the win32 preset build).
+std::vector<std::filesystem::path> stubCandidates();
+
+// The first candidate that exists.
+std::optional<std::filesystem::path> findDefaultStub();
+
+}  // namespace zorv

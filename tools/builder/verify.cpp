@@ -1,0 +1,473 @@
+#include "tools/builder/verify.h"
+
+#include <optional>
+#include <set>
+
+#include "package/byte_cursor.h"
+#include "package/package.h"
+#include "tools/builder/bmp.h"
+#include "tools/builder/limits.h"
+#include "tools/builder/registry_text.h"
+
+namespace zorv {
+
+namespace {
+
+// Deeper nesting than this is taken for a loop of ranges; the setup would recurse for ever.
+constexpr int kMaxFolderDepth = 64;
+// Records visited through ranges, at most: ranges may be shared, and sharing can multiply.
+constexpr std::size_t kMaxRecordsVisited = 10'000'000;
+
+std::string quoted(std::string_view s) {
+  std::string out = "\"";
+  for (unsigned char c : s) out += (c < 0x20 || c == 0x7F) ? '?' : char(c);
+  return out + "\"";
+}
+
+// Reads `count` bytes that must be a text whose NUL is the last byte.
+std::optional<std::string> countedText(ByteCursor& c, std::size_t count, std::string* why) {
+  if (count == 0) {
+    *why = "a text of length 0 (the length counts the NUL)";
+    return std::nullopt;
+  }
+  auto bytes = c.bytes(count);
+  if (!c.ok()) {
+    *why = "a text that runs past the end of the record";
+    return std::nullopt;
+  }
+  std::string text(bytes.begin(), bytes.end() - 1);
+  if (bytes.back() != 0 || text.find('\0') != std::string::npos) {
+    *why = "a text whose NUL is not where its length byte says";
+    return std::nullopt;
+  }
+  return text;
+}
+
+// The text of a record whose body runs to the end with a NUL as its last byte.
+std::optional<std::string> restText(ByteCursor& c, std::string* why) {
+  return countedText(c, c.remaining(), why);
+}
+
+class Verifier {
+ public:
+  Verifier(Package& p, VerifyReport& r) : p_(p), r_(r) {}
+  void run();
+
+ private:
+  void problem(std::string s) { r_.problems.push_back(std::move(s)); }
+  void warning(std::string s) { r_.warnings.push_back(std::move(s)); }
+  std::string entryName(std::int32_t i) const;
+
+  void checkEntryFields(std::int32_t i);
+  void checkRecord(std::int32_t i, std::span<const std::uint8_t> body);
+  std::optional<std::string> nameRecord(const std::string& where,
+                                        std::span<const std::uint8_t> body);
+  void checkCopy(const std::string& where, std::span<const std::uint8_t> body);
+  void checkFolder(const std::string& where, std::span<const std::uint8_t> body, int depth);
+  void checkLink(const std::string& where, std::span<const std::uint8_t> body, bool desktop);
+  void checkRoot(const std::string& where, std::span<const std::uint8_t> body, bool first);
+  void checkValue(const std::string& where, std::span<const std::uint8_t> body, bool used);
+  void checkBitmap(std::int32_t i, std::span<const std::uint8_t> body);
+  void checkName(const std::string& where, const std::string& name, bool wildcards, bool fatal);
+  void checkBitmapNames();
+
+  Package& p_;
+  VerifyReport& r_;
+  std::optional<std::string> appName_;
+  std::optional<std::string> defaultParent_;
+  std::optional<std::uint32_t> sum_;
+  std::int32_t firstRoot_ = -1, secondRoot_ = -1;
+  std::size_t visited_ = 0;
+  std::set<std::uint32_t> openFolders_;  // offsets of the folder records being walked
+};
+
+std::string Verifier::entryName(std::int32_t i) const {
+  const EntryInfo e = p_.entry(i);
+  return "entry " + std::to_string(i) + " (" + tagText(e.tag) + " " + quoted(e.name) + ")";
+}
+
+void Verifier::checkEntryFields(std::int32_t i) {
+  std::span<const std::uint8_t> raw = p_.entryBytes(i);
+  const std::string where = entryName(i);
+  if (loadLE32(&raw[kEntryIndexOffset]) != static_cast<std::uint32_t>(i))
+    problem(where + ": its index field says " + std::to_string(loadLE32(&raw[kEntryIndexOffset])) +
+            "; lookups by name would address the wrong entry");
+  if (loadLE32(&raw[kEntryCacheOffset]) != 0 || loadLE32(&raw[kEntryCountOffset]) != 0)
+    problem(where + ": its cache and count slots must be 0");
+  if (raw[kEntryNameOffset + kNameFieldSize - 1] != 0)
+    problem(where + ": its name fills all 16 bytes of its field, leaving no NUL");
+}
+
+std::optional<std::string> Verifier::nameRecord(const std::string& where,
+                                                std::span<const std::uint8_t> body) {
+  ByteCursor c(body);
+  std::string why;
+  auto text = countedText(c, c.u8(), &why);
+  if (!text) {
+    problem(where + ": " + why);
+    return std::nullopt;
+  }
+  if (c.remaining() != 0)
+    problem(where + ": " + std::to_string(c.remaining()) + " bytes after the text");
+  return text;
+}
+
+void Verifier::checkName(const std::string& where, const std::string& name, bool wildcards,
+                         bool fatal) {
+  std::string why = relativeNameProblem(name, wildcards);
+  if (!why.empty()) {
+    (fatal ? r_.problems : r_.warnings)
+        .push_back(where + ": the name " + quoted(name) +
+                   " is not a name below the destination folder: it holds " + why);
+    return;
+  }
+  if (!appName_) return;
+  const std::size_t path =
+      destinationLength(defaultParent_.value_or(""), defaultParent_.has_value(), *appName_) + 1 +
+      name.size();
+  if (path > kMaxPath)
+    warning(where + ": " + quoted(name) + " makes a path of " + std::to_string(path) +
+            " characters below the proposed destination; the setup holds " +
+            std::to_string(kMaxPath));
+}
+
+// CopyRecord: name length (without the NUL), name, NUL, file size, block count, the blocks.
+void Verifier::checkCopy(const std::string& where, std::span<const std::uint8_t> body) {
+  ++r_.files;
+  ByteCursor c(body);
+  const std::uint8_t length = c.u8();
+  std::string why;
+  auto name = countedText(c, std::size_t(length) + 1, &why);
+  const std::uint32_t fileSize = c.u32();
+  const std::int32_t count = c.i32();
+  if (!name || !c.ok()) {
+    problem(where + ": not a file record: " + (name ? "it ends early" : why));
+    return;
+  }
+  const std::string file = where + " file " + quoted(*name);
+  checkName(file, *name, false, true);
+  if (count < 0) warning(file + ": a negative block count, read as no block");
+  const std::size_t blocks = count > 0 ? std::size_t(count) : 0;
+  if (c.remaining() / kTaggedRangeSize < blocks || c.remaining() != blocks * kTaggedRangeSize) {
+    problem(file + ": the record holds " + std::to_string(c.remaining()) +
+            " bytes of blocks for a count of " + std::to_string(count));
+    return;
+  }
+  std::uint64_t sum = 0;
+  for (std::size_t b = 0; b < blocks; ++b) {
+    c.u32();  // the block marker is never examined
+    PackedRange range{c.u32(), c.u32(), c.u32()};
+    auto data = p_.readRange(range);
+    if (!data) {
+      problem(file + ": block " + std::to_string(b) + " cannot be read: " + p_.lastError());
+      continue;
+    }
+    sum += range.unpacked;
+    ++r_.blocks;
+  }
+  r_.bytes += sum;
+  if (sum != fileSize)
+    problem(file + ": its size field says " + std::to_string(fileSize) +
+            " bytes, its blocks hold " + std::to_string(sum));
+}
+
+// DirectoryRecord: name length (with the NUL), name, member count, the members.
+void Verifier::checkFolder(const std::string& where, std::span<const std::uint8_t> body,
+                           int depth) {
+  ++r_.folders;
+  ByteCursor c(body);
+  std::string why;
+  auto name = countedText(c, c.u8(), &why);
+  const std::int32_t count = c.i32();
+  if (!name || !c.ok()) {
+    problem(where + ": not a folder record: " + (name ? "it ends early" : why));
+    return;
+  }
+  const std::string folder = where + " folder " + quoted(*name);
+  checkName(folder, *name, false, true);
+  if (count < 0) warning(folder + ": a negative member count, read as none");
+  const std::size_t members = count > 0 ? std::size_t(count) : 0;
+  if (c.remaining() / kTaggedRangeSize < members || c.remaining() != members * kTaggedRangeSize) {
+    problem(folder + ": the record holds " + std::to_string(c.remaining()) +
+            " bytes of members for a count of " + std::to_string(count));
+    return;
+  }
+  for (std::size_t m = 0; m < members; ++m) {
+    const std::uint32_t tag = c.u32();
+    PackedRange range{c.u32(), c.u32(), c.u32()};
+    const std::string member = folder + " member " + std::to_string(m);
+    if (tag != kTagCopy && tag != kTagCopyDir) {
+      warning(member + ": tag " + quoted(tagText(tag)) + ", which the setup skips");
+      continue;
+    }
+    if (++visited_ > kMaxRecordsVisited) {
+      if (visited_ == kMaxRecordsVisited + 1)
+        problem(folder + ": more nested records than any setup can walk");
+      return;
+    }
+    auto data = p_.readRange(range);
+    if (!data) {
+      problem(member + ": cannot be read: " + p_.lastError());
+      continue;
+    }
+    if (tag == kTagCopy) {
+      checkCopy(member, data->bytes());
+    } else if (depth >= kMaxFolderDepth || openFolders_.count(range.offset)) {
+      problem(member + ": folders nest in a loop, or deeper than " +
+              std::to_string(kMaxFolderDepth) + " levels");
+    } else {
+      openFolders_.insert(range.offset);
+      checkFolder(member, data->bytes(), depth + 1);
+      openFolders_.erase(range.offset);
+    }
+  }
+}
+
+// LinkRecord: two length bytes (with the NULs), link name, target.
+void Verifier::checkLink(const std::string& where, std::span<const std::uint8_t> body,
+                         bool desktop) {
+  ++r_.links;
+  ByteCursor c(body);
+  const std::uint8_t l1 = c.u8(), l2 = c.u8();
+  std::string why;
+  auto link = countedText(c, l1, &why);
+  auto target = link ? countedText(c, l2, &why) : std::nullopt;
+  if (!target) {
+    problem(where + ": not a link record: " + why);
+    return;
+  }
+  if (c.remaining() != 0)
+    problem(where + ": " + std::to_string(c.remaining()) + " bytes after the target");
+  checkName(where + " link", *link, false, false);
+  checkName(where + " target", *target, false, false);
+  if (desktop && link->find('\\') != std::string::npos)
+    warning(where + ": the desktop link " + quoted(*link) +
+            " names a sub-folder, which the setup does not create");
+}
+
+// RootRecord: root length (with the NUL), two unread bytes, root, key path to the end.
+void Verifier::checkRoot(const std::string& where, std::span<const std::uint8_t> body, bool first) {
+  ByteCursor c(body);
+  const std::uint8_t l1 = c.u8();
+  c.skip(2);
+  std::string why;
+  auto root = countedText(c, l1, &why);
+  auto path = root ? restText(c, &why) : std::nullopt;
+  if (!path) {
+    problem(where + ": not a registry key record: " + why);
+    return;
+  }
+  why = registryRootProblem(*root);
+  if (!why.empty())
+    (first ? r_.problems : r_.warnings)
+        .push_back(where + ": " + why + (first ? "; the install would stop there" : ""));
+  if (!first)
+    warning(where + ": only the first registry key is written; this one ends its list of values");
+}
+
+// ValueRecord: name and type lengths (with the NULs), an unread byte, name, type, data.
+void Verifier::checkValue(const std::string& where, std::span<const std::uint8_t> body, bool used) {
+  ++r_.values;
+  ByteCursor c(body);
+  const std::uint8_t l1 = c.u8(), l2 = c.u8();
+  c.skip(1);
+  std::string why;
+  auto name = countedText(c, l1, &why);
+  auto type = name ? countedText(c, l2, &why) : std::nullopt;
+  auto data = type ? restText(c, &why) : std::nullopt;
+  if (!data) {
+    problem(where + ": not a registry value record: " + why);
+    return;
+  }
+  if (!used)
+    warning(where + ": outside the first registry key's list of values; the setup ignores it");
+  if (foldCase(*type) != "reg_sz")
+    warning(where + ": type " + quoted(*type) + "; the setup writes only REG_SZ values");
+  const std::size_t destination =
+      appName_
+          ? destinationLength(defaultParent_.value_or(""), defaultParent_.has_value(), *appName_)
+          : 0;
+  why = valueDataProblem(*data, destination);
+  if (!why.empty()) warning(where + ": " + why);
+}
+
+void Verifier::checkBitmap(std::int32_t i, std::span<const std::uint8_t> body) {
+  ++r_.bitmaps;
+  const EntryInfo e = p_.entry(i);
+  BitmapShape shape;
+  std::string why = bitmapBodyProblem(body, &shape);
+  if (!why.empty()) {
+    problem(entryName(i) + ": the setup cannot draw this bitmap: " + why);
+    return;
+  }
+  for (const PageBitmapSize& s : kPageBitmapSizes)
+    if (e.name == s.name) {
+      if (shape.width != s.width || shape.height != s.height)
+        warning(entryName(i) + ": " + std::to_string(shape.width) + " x " +
+                std::to_string(shape.height) + ", where the page expects " +
+                std::to_string(s.width) + " x " + std::to_string(s.height));
+      return;
+    }
+  warning(entryName(i) + ": not one of the page's bitmaps (title, pic, zorv, pic1, pic2)");
+}
+
+// The page finds its bitmaps by name only: the first entry of that name must be the bitmap.
+void Verifier::checkBitmapNames() {
+  for (const PageBitmapSize& s : kPageBitmapSizes) {
+    const std::int32_t first = p_.findByName(s.name);
+    if (first < 0) continue;
+    bool hasBitmap = false;
+    for (std::uint32_t i = 0; i < p_.entryCount(); ++i)
+      hasBitmap = hasBitmap || (p_.entry(std::int32_t(i)).tag == kTagBitmap &&
+                                p_.entry(std::int32_t(i)).name == s.name);
+    if (hasBitmap && p_.entry(first).tag != kTagBitmap)
+      problem(entryName(first) + ": stands before the bitmap " + quoted(s.name) +
+              " with the same name, so the page would take it for the picture");
+  }
+}
+
+void Verifier::checkRecord(std::int32_t i, std::span<const std::uint8_t> body) {
+  const EntryInfo e = p_.entry(i);
+  const std::string where = entryName(i);
+  switch (e.tag) {
+    case kTagCopy:
+      checkCopy(where, body);
+      break;
+    case kTagCopyDir:
+      checkFolder(where, body, 1);
+      break;
+    case kTagGroupLink:
+      checkLink(where, body, false);
+      break;
+    case kTagDesktopLink:
+      checkLink(where, body, true);
+      break;
+    case kTagRoot:
+      checkRoot(where, body, i == firstRoot_);
+      break;
+    case kTagValue:
+      checkValue(where, body,
+                 firstRoot_ >= 0 && i > firstRoot_ && (secondRoot_ < 0 || i < secondRoot_));
+      break;
+    case kTagBitmap:
+      checkBitmap(i, body);
+      break;
+    case kTagDefaultDir:
+    case kTagAppName:
+      break;  // read before the walk
+    case kTagDeleteDir:
+    case kTagDeleteFile:
+    case kTagRunProgram:
+      if (auto text = nameRecord(where, body)) {
+        if (e.tag != kTagRunProgram)
+          checkName(where, *text, e.tag == kTagDeleteFile, true);
+        else if (i != p_.findByTag(kTagRunProgram, 0, -1))
+          warning(where + ": only the first program to run is started");
+      }
+      break;
+    default:
+      warning(where + ": a tag the setup does not use");
+  }
+}
+
+void Verifier::run() {
+  r_.entries = p_.entryCount();
+  // The texts other records are measured against come first.
+  for (std::uint32_t tag : {kTagAppName, kTagDefaultDir}) {
+    const std::int32_t i = p_.findByTag(tag, 0, -1);
+    if (i < 0) continue;
+    auto body = p_.acquireEntry(i);
+    if (!body || p_.entry(i).isInline()) continue;  // reported in the walk
+    auto text = nameRecord(entryName(i), *body);
+    p_.releaseEntry(i);
+    if (!text) continue;
+    (tag == kTagAppName ? appName_ : defaultParent_) = *text;
+  }
+  if (p_.findByTag(kTagAppName, 0, -1) < 0)
+    problem("no AppN entry: the setup would report \"Setup corrupted\"");
+  if (appName_ && appName_->size() > kMaxAppName)
+    problem("the application name is " + std::to_string(appName_->size()) +
+            " characters long; the setup holds " + std::to_string(kMaxAppName));
+  if (appName_ && defaultParent_ && destinationLength(*defaultParent_, true, *appName_) > kMaxPath)
+    problem("the default parent folder and the application name make a destination longer than " +
+            std::to_string(kMaxPath) + " characters");
+  firstRoot_ = p_.findByTag(kTagRoot, 0, -1);
+  secondRoot_ = firstRoot_ < 0 ? -1 : p_.findByTag(kTagRoot, firstRoot_ + 1, -1);
+
+  for (std::uint32_t u = 0; u < p_.entryCount(); ++u) {
+    const auto i = static_cast<std::int32_t>(u);
+    checkEntryFields(i);
+    const EntryInfo e = p_.entry(i);
+    if (e.tag == kTagEmpty) {
+      ++r_.emptySlots;
+      if (e.offset || e.unpacked || e.packed || !e.name.empty())
+        warning(entryName(i) + ": an empty slot with sizes or a name");
+      continue;
+    }
+    if (e.tag == kTagSum) {
+      if (!e.isInline())
+        problem(entryName(i) + ": must be inline (offset 0); the setup reads its size field");
+      if (e.packed != e.unpacked)
+        warning(entryName(i) + ": its packed size should repeat the total");
+      if (!sum_) sum_ = e.unpacked;
+      continue;
+    }
+    if (e.isInline()) {
+      problem(entryName(i) +
+              ": has no body (offset 0), so the setup would read the entry itself as its record");
+      continue;
+    }
+    auto body = p_.acquireEntry(i);
+    if (!body) {
+      problem(entryName(i) + ": its body cannot be read: " + p_.lastError());
+      continue;
+    }
+    checkRecord(i, *body);
+    p_.releaseEntry(i);
+  }
+  checkBitmapNames();
+  if (!sum_)
+    problem("no SumC entry: the setup would report \"Setup corrupted\"");
+  else if (*sum_ != r_.bytes)
+    problem("SumC says " + std::to_string(*sum_) + " bytes, but the data blocks hold " +
+            std::to_string(r_.bytes));
+}
+
+}  // namespace
+
+std::string VerifyReport::summary() const {
+  std::string s;
+  for (const std::string& w : warnings) s += "warning: " + w + "\n";
+  if (!ok()) {
+    for (const std::string& p : problems) s += "problem: " + p + "\n";
+    return s;
+  }
+  s += "OK: " + std::to_string(entries) + " entries (" + std::to_string(emptySlots) + " empty), " +
+       std::to_string(files) + " files in " + std::to_string(blocks) + " blocks, " +
+       std::to_string(folders) + " folders, " + std::to_string(bytes) + " bytes, " +
+       std::to_string(links) + " links, " + std::to_string(values) + " registry values, " +
+       std::to_string(bitmaps) + " bitmaps\n";
+  return s;
+}
+
+VerifyReport verifyPackage(std::span<const std::uint8_t> package) {
+  VerifyReport r;
+  std::string why;
+  std::unique_ptr<Package> p = openPackage(package, &why);
+  if (!p) {
+    r.problems.push_back("not a readable package: " + why);
+    return r;
+  }
+  const PackageHeader& h = p->header();
+  if (std::string_view(reinterpret_cast<const char*>(h.magic), 4) != kMagic)
+    r.warnings.push_back("the header's magic is not \"1cra\" (the setup does not test it)");
+  if (package[kHeaderNameOffset + kNameFieldSize - 1] != 0)
+    r.problems.push_back("the header's name fills its 16 bytes, leaving no NUL");
+  if (std::uint64_t(h.directoryOffset) + h.directoryPacked != package.size())
+    r.warnings.push_back(std::to_string(package.size() - h.directoryOffset - h.directoryPacked) +
+                         " bytes follow the directory, which should end the package");
+  Verifier(*p, r).run();
+  return r;
+}
+
+}  // namespace zorv

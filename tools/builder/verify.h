@@ -1,0 +1,33 @@
+// Checks a package the way the setup will use it: every entry body and every range unpacked,
+// every record against its layout and the setup's limits, "SumC" against the sum of all data
+// blocks. Problems make the package unfit; warnings point at things the setup will ignore or
+// treat in a way the builder never asks for.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace zorv {
+
+struct VerifyReport {
+  std::vector<std::string> problems;
+  std::vector<std::string> warnings;
+  std::size_t entries = 0;
+  std::size_t emptySlots = 0;
+  std::size_t files = 0;    // "Copy" records, nested ones included
+  std::size_t folders = 0;  // "CopD" records, nested ones included
+  std::size_t blocks = 0;
+  std::uint64_t bytes = 0;  // unpacked bytes of every data block
+  std::size_t links = 0;
+  std::size_t values = 0;
+  std::size_t bitmaps = 0;
+  bool ok() const { return problems.empty(); }
+  // "OK: 58 entries, ..." or the problems, one a line.
+  std::string summary() const;
+};
+
+VerifyReport verifyPackage(std::span<const std::uint8_t> package);
+
+}  // namespace zorv
