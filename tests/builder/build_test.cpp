@@ -1,0 +1,329 @@
+// Round trips through the setup's own reader: every entry, every file byte, the layout
+// conventions of the package, and byte-identical output for any number of threads.
+#include "tools/builder/build.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "package/byte_cursor.h"
+#include "package/package.h"
+#include "tests/builder/test_support.h"
+#include "tools/builder/bmp.h"
+#include "tools/builder/verify.h"
+#include "tools/writer/records.h"
+
+namespace zorv {
+namespace {
+
+using test::Bytes;
+using test::TempTree;
+
+// A file record or a folder record read the way the setup reads them.
+struct CopyRead {
+  std::string name;
+  std::uint32_t fileSize = 0;
+  std::vector<PackedRange> blocks;
+};
+struct FolderRead {
+  std::string name;
+  std::vector<std::pair<std::uint32_t, PackedRange>> members;
+};
+
+CopyRead readCopy(std::span<const std::uint8_t> body) {
+  ByteCursor c(body);
+  CopyRead r;
+  const std::uint8_t n = c.u8();
+  r.name = std::string(c.textField(n + 1u));
+  r.fileSize = c.u32();
+  const std::int32_t count = c.i32();
+  for (std::int32_t i = 0; i < count; ++i) {
+    EXPECT_EQ(c.u32(), kTagBlockMarker);
+    r.blocks.push_back({c.u32(), c.u32(), c.u32()});
+  }
+  EXPECT_TRUE(c.ok() && c.remaining() == 0) << r.name;
+  return r;
+}
+
+FolderRead readFolder(std::span<const std::uint8_t> body) {
+  ByteCursor c(body);
+  FolderRead r;
+  r.name = std::string(c.textField(c.u8()));
+  const std::int32_t count = c.i32();
+  for (std::int32_t i = 0; i < count; ++i) {
+    const std::uint32_t tag = c.u32();
+    r.members.push_back({tag, {c.u32(), c.u32(), c.u32()}});
+  }
+  EXPECT_TRUE(c.ok() && c.remaining() == 0) << r.name;
+  return r;
+}
+
+// Unpacks a file's blocks and checks the block conventions on the way.
+Bytes fileBytes(Package& p, const CopyRead& r) {
+  Bytes out;
+  for (std::size_t i = 0; i < r.blocks.size(); ++i) {
+    const PackedRange& b = r.blocks[i];
+    if (i + 1 < r.blocks.size()) {
+      EXPECT_EQ(b.unpacked, kBlockSize) << r.name;
+    }
+    auto data = p.readRange(b);
+    EXPECT_TRUE(data) << r.name << ": " << p.lastError();
+    if (!data) return out;
+    if (!b.isStored()) {
+      EXPECT_LT(b.packed, b.unpacked);
+      EXPECT_EQ(p.readRange({b.offset, 2, 2})->bytes()[1], 0xDA) << "a level-9 stream";
+    }
+    out.insert(out.end(), data->bytes().begin(), data->bytes().end());
+  }
+  EXPECT_EQ(out.size(), r.fileSize) << r.name;
+  return out;
+}
+
+// Every file below a folder record, by name.
+void collectFolder(Package& p, std::span<const std::uint8_t> body,
+                   std::map<std::string, Bytes>& files, std::vector<std::string>& folders) {
+  const FolderRead f = readFolder(body);
+  folders.push_back(f.name);
+  bool seenFolder = false;
+  for (const auto& [tag, range] : f.members) {
+    auto data = p.readRange(range);
+    ASSERT_TRUE(data) << p.lastError();
+    if (tag == kTagCopy) {
+      EXPECT_FALSE(seenFolder) << "files come before sub-folders in " << f.name;
+      const CopyRead c = readCopy(data->bytes());
+      EXPECT_TRUE(c.name.starts_with(f.name + "\\")) << c.name;
+      files[c.name] = fileBytes(p, c);
+    } else {
+      ASSERT_EQ(tag, kTagCopyDir);
+      seenFolder = true;
+      collectFolder(p, data->bytes(), files, folders);
+    }
+  }
+}
+
+std::string bodyText(Package& p, std::uint32_t tag) {
+  const std::int32_t i = p.findByTag(tag, 0, -1);
+  if (i < 0) return "<none>";
+  auto body = p.acquireEntry(i);
+  std::string text(reinterpret_cast<const char*>(body->data()) + 1);
+  p.releaseEntry(i);
+  return text;
+}
+
+Bytes entryBody(Package& p, std::int32_t i) {
+  auto body = p.acquireEntry(i);
+  Bytes out(body->begin(), body->end());
+  p.releaseEntry(i);
+  return out;
+}
+
+class BuildRoundTrip : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    expected_["empty.txt"] = {};
+    expected_["one.bin"] = test::noiseBytes(1, 1);
+    expected_["text.txt"] = test::textBytes(1'000'000, 2);
+    expected_["noise.bin"] = test::noiseBytes(kBlockSize, 3);
+    expected_["mixed.bin"] = test::noiseBytes(kBlockSize + 1, 4);
+    expected_["sub\\a.txt"] = test::textBytes(100, 5);
+    expected_["sub\\deeper\\file.dat"] = test::textBytes(700'000, 6);
+    expected_["sub\\deeper\\most\\x.txt"] = test::textBytes(10, 7);
+    for (const auto& [name, bytes] : expected_) {
+      std::string path = "app/" + name;
+      std::replace(path.begin(), path.end(), '\\', '/');
+      tree_.write(path, bytes);
+    }
+    tree_.write("art/title.bmp", test::makeBmp({240, 40, 8}));
+    tree_.write("art/pic1.bmp", test::makeBmp({445, 130, 24}));
+  }
+
+  std::optional<Bytes> build(unsigned threads, Diagnostics& d) {
+    BuildOptions options;
+    options.threads = threads;
+    options.headerName = "demo.exe";
+    return buildFromManifest(tree_.manifest(R"([application]
+name = "Round Trip"
+default-parent = 'D:\Apps'
+run = "one.bin"
+[[files]]
+source = "app"
+target = ""
+[[shortcut]]
+name = 'Tools\Text'
+target = "text.txt"
+desktop = false
+[[shortcut]]
+name = "Noise"
+target = "noise.bin"
+desktop = true
+[registry]
+key = 'HLM\Software\Round Trip'
+[registry.values]
+Path = "DESTDIR"
+From = 'SRCDIR\setup.exe'
+When = "DATEINSTALL"
+[uninstall]
+folders = ["cache"]
+files = ["*.tmp", 'sub\*.log']
+[bitmaps]
+title = "art/title.bmp"
+pic1 = "art/pic1.bmp"
+)"),
+                             options, d);
+  }
+
+  TempTree tree_;
+  std::map<std::string, Bytes> expected_;
+};
+
+TEST_F(BuildRoundTrip, TheReaderGetsBackEveryEntryAndFile) {
+  Diagnostics d;
+  auto pkg = build(2, d);
+  ASSERT_TRUE(pkg) << d.text();
+  std::string why;
+  auto p = openPackage(*pkg, &why);
+  ASSERT_TRUE(p) << why;
+
+  const PackageHeader& h = p->header();
+  EXPECT_EQ(std::string_view(reinterpret_cast<const char*>(h.magic), 4), "1cra");
+  EXPECT_EQ(h.name, "demo.exe");
+  EXPECT_EQ(h.dataBase, 0u);
+  EXPECT_EQ(h.directoryOffset + h.directoryPacked, pkg->size()) << "the directory comes last";
+  EXPECT_EQ(p->entry(0).offset, 52u) << "the first body follows the header";
+
+  // Directory order: the fixed entries, the files, the folders, then the rest.
+  std::string tags;
+  for (std::uint32_t i = 0; i < p->entryCount(); ++i)
+    tags += tagText(p->entry(std::int32_t(i)).tag) + " ";
+  EXPECT_EQ(
+      tags,
+      "AppN SumC DirD BmpT BmpT Copy Copy Copy Copy Copy CopD Grup Grup Desk root valr valr valr "
+      "DelD DelF DelF RunS ");
+
+  EXPECT_EQ(bodyText(*p, kTagAppName), "Round Trip");
+  EXPECT_EQ(bodyText(*p, kTagDefaultDir), "D:\\Apps");
+  EXPECT_EQ(bodyText(*p, kTagRunProgram), "one.bin");
+  const EntryInfo sum = p->entry(p->findByTag(kTagSum, 0, -1));
+  EXPECT_TRUE(sum.isInline());
+  std::uint64_t total = 0;
+  for (const auto& [name, bytes] : expected_) total += bytes.size();
+  EXPECT_EQ(sum.unpacked, total);
+  EXPECT_EQ(sum.packed, total);
+
+  for (const char* name : {"title", "pic1"}) {
+    const std::int32_t i = p->findByName(name);
+    ASSERT_GE(i, 0) << name;
+    EXPECT_EQ(p->entry(i).tag, kTagBitmap);
+    std::string file = std::string("art/") + name + ".bmp";
+    EXPECT_EQ(entryBody(*p, i), *bmpToBitmapBody(test::readFileBytes(tree_.path(file)), nullptr))
+        << name;
+  }
+  EXPECT_LT(p->findByName("pic"), 0);
+
+  std::map<std::string, Bytes> files;
+  std::vector<std::string> folders;
+  for (std::int32_t i = p->findByTag(kTagCopy, 0, -1); i >= 0;
+       i = p->findByTag(kTagCopy, i + 1, -1)) {
+    const CopyRead c = readCopy(entryBody(*p, i));
+    files[c.name] = fileBytes(*p, c);
+    // The blocks lie just before the record, one after the other.
+    std::uint32_t at = c.blocks.empty() ? p->entry(i).offset : c.blocks.front().offset;
+    for (const PackedRange& b : c.blocks) {
+      EXPECT_EQ(b.offset, at) << c.name;
+      at = b.offset + b.packed;
+    }
+    EXPECT_EQ(at, p->entry(i).offset) << c.name;
+  }
+  for (std::int32_t i = p->findByTag(kTagCopyDir, 0, -1); i >= 0;
+       i = p->findByTag(kTagCopyDir, i + 1, -1))
+    collectFolder(*p, entryBody(*p, i), files, folders);
+  EXPECT_EQ(files, expected_);
+  EXPECT_EQ(folders, (std::vector<std::string>{"sub", "sub\\deeper", "sub\\deeper\\most"}));
+
+  const auto body = [&](std::uint32_t tag, int nth) {
+    std::int32_t i = p->findByTag(tag, 0, -1);
+    while (nth-- > 0) i = p->findByTag(tag, i + 1, -1);
+    return i < 0 ? Bytes{} : entryBody(*p, i);
+  };
+  EXPECT_EQ(body(kTagGroupLink, 0), linkRecord("Tools\\Text", "text.txt"));
+  EXPECT_EQ(body(kTagGroupLink, 1), linkRecord("Noise", "noise.bin"));
+  EXPECT_EQ(body(kTagDesktopLink, 0), linkRecord("Noise", "noise.bin"));
+  EXPECT_EQ(body(kTagRoot, 0), rootRecord("HLM", "Software\\Round Trip"));
+  EXPECT_EQ(body(kTagValue, 0), valueRecord("Path", "REG_SZ", "DESTDIR"));
+  EXPECT_EQ(body(kTagValue, 1), valueRecord("From", "REG_SZ", "SRCDIR\\setup.exe"));
+  EXPECT_EQ(body(kTagValue, 2), valueRecord("When", "REG_SZ", "DATEINSTALL"));
+  EXPECT_EQ(body(kTagDeleteDir, 0), nameRecord("cache"));
+  EXPECT_EQ(body(kTagDeleteFile, 1), nameRecord("sub\\*.log"));
+
+  const VerifyReport report = verifyPackage(*pkg);
+  EXPECT_TRUE(report.ok()) << report.summary();
+  EXPECT_TRUE(report.warnings.empty()) << report.summary();
+  EXPECT_EQ(report.files, expected_.size());
+  EXPECT_EQ(report.bytes, total);
+}
+
+TEST_F(BuildRoundTrip, OutputIsTheSameForAnyNumberOfThreads) {
+  Diagnostics d;
+  auto one = build(1, d);
+  ASSERT_TRUE(one) << d.text();
+  for (unsigned threads : {2u, 3u, 8u}) {
+    auto many = build(threads, d);
+    ASSERT_TRUE(many) << d.text();
+    EXPECT_TRUE(*many == *one) << threads << " threads";
+  }
+  EXPECT_TRUE(*build(4, d) == *one) << "a second run";
+}
+
+TEST_F(BuildRoundTrip, ReportsProgressUpToTheTotal) {
+  Diagnostics d;
+  auto m =
+      loadManifest(tree_.manifest("[application]\nname = \"P\"\n[[files]]\nsource = \"app\"\n"), d);
+  ASSERT_TRUE(m) << d.text();
+  auto plan = makePlan(*m, d);
+  ASSERT_TRUE(plan) << d.text();
+  std::uint64_t last = 0, calls = 0;
+  BuildOptions options;
+  options.threads = 2;
+  options.progress = [&](std::uint64_t done, std::uint64_t total) {
+    EXPECT_GT(done, last);
+    EXPECT_EQ(total, plan->totalBytes);
+    last = done;
+    ++calls;
+  };
+  std::string why;
+  ASSERT_TRUE(buildPackage(*m, *plan, options, &why)) << why;
+  EXPECT_EQ(last, plan->totalBytes);
+  EXPECT_EQ(calls, plan->blockCount);
+}
+
+TEST_F(BuildRoundTrip, RefusesAFileThatChangedAfterThePlan) {
+  Diagnostics d;
+  auto m =
+      loadManifest(tree_.manifest("[application]\nname = \"P\"\n[[files]]\nsource = \"app\"\n"), d);
+  ASSERT_TRUE(m) << d.text();
+  auto plan = makePlan(*m, d);
+  ASSERT_TRUE(plan) << d.text();
+  tree_.write("app/sub/deeper/file.dat", "shorter now");
+  for (unsigned threads : {1u, 3u}) {
+    BuildOptions options;
+    options.threads = threads;
+    std::string why;
+    EXPECT_FALSE(buildPackage(*m, *plan, options, &why));
+    EXPECT_NE(why.find("changed while"), std::string::npos) << why;
+  }
+}
+
+TEST(BuildDemo, TheExampleManifestBuildsAndVerifies) {
+  Diagnostics d;
+  auto pkg = buildFromManifest(ZORV_SOURCE_DIR "/examples/demo/zorv.toml", {}, d);
+  ASSERT_TRUE(pkg) << d.text();
+  EXPECT_TRUE(d.items().empty()) << d.text();
+  const VerifyReport r = verifyPackage(*pkg);
+  EXPECT_TRUE(r.ok()) << r.summary();
+  EXPECT_TRUE(r.warnings.empty()) << r.summary();
+  EXPECT_EQ(r.bitmaps, 5u);
+  EXPECT_EQ(r.values, 5u);
+}
+
+}  // namespace
+}  // namespace zorv

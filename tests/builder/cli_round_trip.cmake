@@ -1,0 +1,72 @@
+# The zorv command line end to end on the demo: build with one and with three threads (the
+# same bytes), verify, extract and compare every file with its source, a setup.exe through a
+# stub (listed by wrestool when it is installed), and the refusals with their exit status.
+#   cmake -DZORV=... -DSOURCE_DIR=... -DWORK=... [-DSTUB=...] [-DWRESTOOL=...] -P cli_round_trip.cmake
+cmake_minimum_required(VERSION 3.25)
+
+function(zorv expect_success)
+  execute_process(COMMAND ${ZORV} ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(expect_success AND NOT rc EQUAL 0)
+    message(FATAL_ERROR "zorv ${ARGN} failed (${rc}):\n${out}${err}")
+  elseif(NOT expect_success AND rc EQUAL 0)
+    message(FATAL_ERROR "zorv ${ARGN} should have failed:\n${out}${err}")
+  endif()
+  set(out "${out}${err}" PARENT_SCOPE)
+endfunction()
+
+function(same a b)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${a} ${b} RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${a} and ${b} differ")
+  endif()
+endfunction()
+
+set(demo ${SOURCE_DIR}/examples/demo)
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+
+# The header records the output's file name, so both builds get the same one.
+zorv(TRUE build ${demo}/zorv.toml -o ${WORK}/demo.pkg -j 3)
+zorv(TRUE build ${demo}/zorv.toml -o ${WORK}/one/demo.pkg -j 1)
+same(${WORK}/demo.pkg ${WORK}/one/demo.pkg)
+
+zorv(TRUE verify ${WORK}/demo.pkg)
+if(NOT out MATCHES "^OK: 28 entries")
+  message(FATAL_ERROR "unexpected verify output: ${out}")
+endif()
+
+zorv(TRUE extract ${WORK}/demo.pkg -C ${WORK}/out)
+file(GLOB_RECURSE sources RELATIVE ${demo}/app ${demo}/app/*)
+foreach(f IN LISTS sources)
+  same(${demo}/app/${f} ${WORK}/out/${f})
+endforeach()
+same(${demo}/extra/changes.txt ${WORK}/out/docs/changes.txt)
+file(GLOB_RECURSE extracted RELATIVE ${WORK}/out ${WORK}/out/*)
+list(LENGTH sources n_sources)
+list(LENGTH extracted n_extracted)
+math(EXPR n_expected "${n_sources} + 1")
+if(NOT n_extracted EQUAL n_expected)
+  message(FATAL_ERROR "extracted ${n_extracted} files, expected ${n_expected}: ${extracted}")
+endif()
+
+if(STUB)
+  zorv(TRUE build ${demo}/zorv.toml -o ${WORK}/setup.exe --stub ${STUB})
+  zorv(TRUE verify ${WORK}/setup.exe)
+  if(WRESTOOL)
+    execute_process(COMMAND ${WRESTOOL} -l ${WORK}/setup.exe OUTPUT_VARIABLE listing RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0 OR NOT listing MATCHES "--type='SETUP' --name=101")
+      message(FATAL_ERROR "wrestool does not list the package: ${listing}")
+    endif()
+  endif()
+endif()
+
+# A manifest with a name too long: the error names its line and nothing is written.
+file(WRITE ${WORK}/bad.toml "[application]\n\nname = \"${WORK}${WORK}${WORK}\"\n")
+zorv(FALSE build ${WORK}/bad.toml -o ${WORK}/bad.pkg)
+if(NOT out MATCHES "bad.toml:3: error: the application name is")
+  message(FATAL_ERROR "unexpected build output: ${out}")
+endif()
+if(EXISTS ${WORK}/bad.pkg)
+  message(FATAL_ERROR "a failed build left ${WORK}/bad.pkg")
+endif()
+zorv(FALSE verify ${demo}/zorv.toml)

@@ -1,0 +1,210 @@
+// The manifest: what it reads into, and every limit error naming the line it concerns.
+#include "tools/builder/manifest.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/builder/test_support.h"
+
+namespace zorv {
+namespace {
+
+std::optional<Manifest> parse(std::string_view toml, Diagnostics& d) {
+  return parseManifest(toml, "m.toml", "/base", d);
+}
+
+TEST(Manifest, ReadsEverySection) {
+  Diagnostics d;
+  auto m = parse(R"([application]
+name = "Demo App"
+default-parent = 'C:\Apps'
+run = "bin/demo.exe"
+
+[[files]]
+source = "app"
+target = ""
+exclude = ["*.bak"]
+
+[[files]]
+source = "notes.txt"
+target = "docs/notes.txt"
+
+[[shortcut]]
+name = 'Tools\Demo'
+target = 'bin\demo.exe'
+
+[[shortcut]]
+name = "Demo"
+target = 'bin\demo.exe'
+desktop = true
+group = false
+
+[registry]
+key = 'hcu\Software\Demo'
+[registry.values]
+"Zeta" = "DESTDIR"
+"Alpha" = 'SRCDIR\x'
+"" = "default value"
+
+[uninstall]
+folders = ["saves"]
+files = ["*.log"]
+
+[bitmaps]
+pic1 = "art/pic1.bmp"
+)",
+                 d);
+  ASSERT_TRUE(m) << d.text();
+  EXPECT_EQ(m->appName.text, "Demo App");
+  EXPECT_EQ(m->appName.line, 2);
+  EXPECT_EQ(m->defaultParent->text, "C:\\Apps");
+  EXPECT_EQ(m->run->text, "bin\\demo.exe");
+  ASSERT_EQ(m->files.size(), 2u);
+  EXPECT_EQ(m->files[0].source, std::filesystem::path("/base/app"));
+  EXPECT_TRUE(m->files[0].targetGiven);
+  EXPECT_EQ(m->files[0].target, "");
+  EXPECT_EQ(m->files[0].exclude, std::vector<std::string>{"*.bak"});
+  EXPECT_EQ(m->files[1].target, "docs\\notes.txt");
+  EXPECT_EQ(m->files[1].line, 12);  // the line of its source
+  ASSERT_EQ(m->shortcuts.size(), 2u);
+  EXPECT_EQ(m->shortcuts[0].name, "Tools\\Demo");
+  EXPECT_TRUE(m->shortcuts[0].group);
+  EXPECT_FALSE(m->shortcuts[0].desktop);
+  EXPECT_FALSE(m->shortcuts[1].group);
+  EXPECT_TRUE(m->shortcuts[1].desktop);
+  ASSERT_TRUE(m->registry);
+  EXPECT_EQ(m->registry->root, "HCU");
+  EXPECT_EQ(m->registry->path, "Software\\Demo");
+  // The manifest's order, not the table's alphabetical one.
+  ASSERT_EQ(m->registry->values.size(), 3u);
+  EXPECT_EQ(m->registry->values[0].name, "Zeta");
+  EXPECT_EQ(m->registry->values[1].name, "Alpha");
+  EXPECT_EQ(m->registry->values[2].name, "");
+  EXPECT_EQ(m->deleteFolders[0].text, "saves");
+  EXPECT_EQ(m->deleteFiles[0].text, "*.log");
+  EXPECT_FALSE(m->bitmaps[0]);
+  ASSERT_TRUE(m->bitmaps[3]);
+  EXPECT_EQ(m->bitmaps[3]->source, std::filesystem::path("/base/art/pic1.bmp"));
+}
+
+TEST(Manifest, ConvertsTextsToTheCodePage) {
+  Diagnostics d;
+  auto m =
+      parse("[application]\nname = \"\xD0\x94\xD0\xB5\xD0\xBC\xD0\xBE\"\ncodepage = 1251\n", d);
+  ASSERT_TRUE(m) << d.text();
+  EXPECT_EQ(m->appName.text, "\xC4\xE5\xEC\xEE");  // Демо
+}
+
+struct LimitCase {
+  const char* what;
+  std::string toml;
+  int line;
+  const char* message;  // a part of the error
+};
+
+const std::string kApp = "[application]\nname = \"Demo\"\n";  // lines 1 and 2
+
+class ManifestLimits : public ::testing::TestWithParam<LimitCase> {};
+
+TEST_P(ManifestLimits, NamesTheLine) {
+  const LimitCase& c = GetParam();
+  Diagnostics d;
+  EXPECT_FALSE(parse(c.toml, d)) << c.what;
+  bool found = false;
+  for (const Diagnostic& item : d.items())
+    found = found || (!item.warning && item.line == c.line &&
+                      item.message.find(c.message) != std::string::npos);
+  EXPECT_TRUE(found) << c.what << ": expected an error on line " << c.line << " with \""
+                     << c.message << "\", got:\n"
+                     << d.text();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Manifest, ManifestLimits,
+    ::testing::Values(
+        LimitCase{"not TOML", kApp + "files = [\n", 3, "not valid TOML"},
+        LimitCase{"an 80-character name",
+                  "[application]\n\nname = \"" + std::string(80, 'a') + "\"\n", 3, "at most 79"},
+        LimitCase{"no name", "\n[application]\nrun = \"x.exe\"\n", 2,
+                  "application name is missing"},
+        LimitCase{"a name that is no folder name", "[application]\nname = \"A/B\"\n", 2,
+                  "folder name"},
+        LimitCase{"an unknown key", kApp + "version = 2\n", 3, "unknown key \"version\""},
+        LimitCase{"an unknown table", kApp + "[extras]\n", 3, "unknown key \"extras\""},
+        LimitCase{"a wrong code page", kApp + "codepage = 437\n", 3, "1252"},
+        LimitCase{"a character the code page lacks", kApp + "run = \"\xD0\x96.exe\"\n", 3,
+                  "1252 lacks"},
+        LimitCase{"a default parent too long",
+                  kApp + "default-parent = 'C:\\" + std::string(250, 'p') + "'\n", 3,
+                  "destination"},
+        LimitCase{"a target that climbs out",
+                  kApp + "[[files]]\nsource = \"a\"\ntarget = '..\\a'\n", 5, "leaves the folder"},
+        LimitCase{"an absolute target", kApp + "[[files]]\nsource = \"a\"\ntarget = '\\a'\n", 5,
+                  "absolute"},
+        LimitCase{"a target with a drive", kApp + "[[files]]\nsource = \"a\"\ntarget = 'C:\\a'\n",
+                  5, "drive letter"},
+        LimitCase{"a device name", kApp + "[[files]]\nsource = \"a\"\ntarget = 'logs\\con.txt'\n",
+                  5, "device name"},
+        LimitCase{"a target past 259 characters",
+                  kApp + "default-parent = 'C:\\Apps'\n[[files]]\nsource = \"a\"\ntarget = '" +
+                      std::string(250, 't') + "'\n",
+                  6, "at most 259"},
+        LimitCase{"a target past 259 characters with the stand-in parent",
+                  kApp + "[[files]]\nsource = \"a\"\ntarget = '" + std::string(190, 't') + "'\n", 5,
+                  "64-character"},
+        LimitCase{"a files entry without a source", kApp + "[[files]]\ntarget = 'x'\n", 3,
+                  "source"},
+        LimitCase{
+            "a desktop link in a sub-folder",
+            kApp + "[[shortcut]]\nname = 'Tools\\Demo'\ntarget = 'demo.exe'\ndesktop = true\n", 4,
+            "desktop"},
+        LimitCase{
+            "a group link past 259 characters",
+            kApp + "[[shortcut]]\nname = '" + std::string(190, 'n') + "'\ntarget = 'demo.exe'\n", 4,
+            "program group"},
+        LimitCase{"a link in neither place",
+                  kApp + "[[shortcut]]\nname = 'Demo'\ntarget = 'demo.exe'\ngroup = false\n", 4,
+                  "neither"},
+        LimitCase{"a link target that climbs out",
+                  kApp + "[[shortcut]]\nname = 'Demo'\ntarget = '..\\demo.exe'\n", 5,
+                  "leaves the folder"},
+        LimitCase{"HKLM for HLM", kApp + "[registry]\nkey = 'HKLM\\Software\\Demo'\n", 4, "HLM"},
+        LimitCase{"a key without a path", kApp + "[registry]\nkey = 'HCU'\n", 4, "path"},
+        LimitCase{"a marker inside the data",
+                  kApp + "[registry]\nkey = 'HCU\\S'\n[registry.values]\nPath = 'at DESTDIR'\n", 6,
+                  "must start"},
+        LimitCase{"a value that is no string",
+                  kApp + "[registry]\nkey = 'HCU\\S'\n[registry.values]\nCount = 3\n", 6, "REG_SZ"},
+        LimitCase{"value data of 300 bytes",
+                  kApp + "[registry]\nkey = 'HCU\\S'\n[registry.values]\nLong = '" +
+                      std::string(300, 'v') + "'\n",
+                  6, "at most 254"},
+        LimitCase{"a composed value past 259 characters",
+                  kApp + "[registry]\nkey = 'HCU\\S'\n[registry.values]\nLong = 'DESTDIR" +
+                      std::string(200, 'v') + "'\n",
+                  6, "composes"},
+        LimitCase{"a folder to remove with a wildcard",
+                  kApp + "[uninstall]\nfolders = [\n  'ok',\n  'cache*',\n]\n", 6, "wildcard"},
+        LimitCase{"a file to remove that climbs out", kApp + "[uninstall]\nfiles = ['..\\*.log']\n",
+                  4, "leaves the folder"},
+        LimitCase{"an unknown bitmap", kApp + "[bitmaps]\nlogo = 'x.bmp'\n", 4,
+                  "unknown key \"logo\""},
+        LimitCase{"a relative program to run that climbs out", kApp + "run = '..\\x.exe'\n", 3,
+                  "leaves the folder"}),
+    [](const auto& info) { return "case" + std::to_string(info.index); });
+
+TEST(Manifest, ReportsEveryErrorAtOnce) {
+  Diagnostics d;
+  EXPECT_FALSE(parse(
+      kApp + "run = '..\\x.exe'\n[registry]\nkey = 'HKLM\\S'\n[uninstall]\nfiles = ['\\a']\n", d));
+  EXPECT_EQ(d.errorCount(), 3u) << d.text();
+}
+
+TEST(Manifest, AcceptsAnAbsoluteProgramToRun) {
+  Diagnostics d;
+  auto m = parse(kApp + "run = 'C:\\Windows\\notepad.exe'\n", d);
+  ASSERT_TRUE(m) << d.text();
+  EXPECT_EQ(m->run->text, "C:\\Windows\\notepad.exe");
+}
+
+}  // namespace
+}  // namespace zorv

@@ -1,0 +1,196 @@
+// From a manifest and a tree of files to the records of a package: folder expansion, names,
+// sizes, and the errors that need the files to be seen.
+#include "tools/builder/plan.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/builder/test_support.h"
+
+namespace zorv {
+namespace {
+
+using test::TempTree;
+
+std::optional<Plan> planOf(const TempTree& t, std::string_view toml, Diagnostics& d) {
+  auto m = loadManifest(t.manifest(toml), d);
+  if (!m) return std::nullopt;
+  return makePlan(*m, d);
+}
+
+bool hasError(const Diagnostics& d, int line, std::string_view part) {
+  for (const Diagnostic& item : d.items())
+    if (!item.warning && item.line == line && item.message.find(part) != std::string::npos)
+      return true;
+  return false;
+}
+
+std::vector<std::string> namesOf(const std::vector<PlannedFile>& files) {
+  std::vector<std::string> out;
+  for (const PlannedFile& f : files) out.push_back(f.name);
+  return out;
+}
+
+TEST(Plan, ExpandsFoldersIntoNestedRecords) {
+  TempTree t;
+  t.write("app/run.exe", "MZ");
+  t.write("app/b.txt", "b");
+  t.write("app/a.txt", "aa");
+  t.write("app/old.bak", "skip me");
+  t.write("app/docs/guide.txt", "guide");
+  t.write("app/docs/deep/er/most.txt", "most");
+  t.write("app/data/x.dat", std::string(kBlockSize + 1, 'x'));
+  t.write("single.txt", "one");
+  Diagnostics d;
+  auto plan = planOf(t, R"([application]
+name = "Demo"
+[[files]]
+source = "app"
+target = ""
+exclude = ["*.bak"]
+[[files]]
+source = "single.txt"
+target = 'notes\single.txt'
+[[files]]
+source = "app/docs"
+target = "manual"
+)",
+                     d);
+  ASSERT_TRUE(plan) << d.text();
+  // Top-level files in name order, then the single file; folders after them.
+  EXPECT_EQ(namesOf(plan->files),
+            (std::vector<std::string>{"a.txt", "b.txt", "run.exe", "notes\\single.txt"}));
+  ASSERT_EQ(plan->folders.size(), 3u);
+  EXPECT_EQ(plan->folders[0].name, "data");
+  EXPECT_EQ(namesOf(plan->folders[0].files), std::vector<std::string>{"data\\x.dat"});
+  EXPECT_EQ(plan->folders[1].name, "docs");
+  EXPECT_EQ(namesOf(plan->folders[1].files), std::vector<std::string>{"docs\\guide.txt"});
+  ASSERT_EQ(plan->folders[1].folders.size(), 1u);
+  EXPECT_EQ(plan->folders[1].folders[0].name, "docs\\deep");
+  EXPECT_EQ(plan->folders[1].folders[0].folders[0].name, "docs\\deep\\er");
+  EXPECT_EQ(namesOf(plan->folders[1].folders[0].folders[0].files),
+            std::vector<std::string>{"docs\\deep\\er\\most.txt"});
+  EXPECT_EQ(plan->folders[2].name, "manual");
+  EXPECT_EQ(namesOf(plan->folders[2].files), std::vector<std::string>{"manual\\guide.txt"});
+  EXPECT_EQ(plan->folders[2].folders[0].folders[0].name, "manual\\deep\\er");
+  EXPECT_EQ(plan->totalBytes, 2u + 1 + 2 + 3 + (kBlockSize + 1) + 5 + 4 + 5 + 4);
+  EXPECT_EQ(plan->blockCount, 4u + 2 + 1 + 1 + 1 + 1);
+  EXPECT_EQ(plan->fileCount, 9u);
+  EXPECT_EQ(plan->folderCount, 7u);
+
+  std::vector<std::string> order;
+  forEachFileInPackageOrder(*plan, [&](const PlannedFile& f) { order.push_back(f.name); });
+  EXPECT_EQ(order,
+            (std::vector<std::string>{"a.txt", "b.txt", "run.exe", "notes\\single.txt",
+                                      "data\\x.dat", "docs\\guide.txt", "docs\\deep\\er\\most.txt",
+                                      "manual\\guide.txt", "manual\\deep\\er\\most.txt"}));
+}
+
+struct PlanError {
+  const char* what;
+  std::string files;  // [[files]] tables, from line 3
+  int line;
+  const char* message;
+};
+
+class PlanErrors : public ::testing::TestWithParam<PlanError> {};
+
+TEST_P(PlanErrors, NamesTheLine) {
+  const PlanError& c = GetParam();
+  TempTree t;
+  t.write("app/A.txt", "a");
+  t.write("app/sub/file.txt", "f");
+  t.write("long/" + std::string(120, 'd') + "/" + std::string(100, 'f') + ".txt", "x");
+  t.write("bad/what?.txt", "x");
+  t.write("other/a.TXT", "b");
+  Diagnostics d;
+  EXPECT_FALSE(planOf(t, "[application]\nname = \"Demo\"\n" + c.files, d)) << c.what;
+  EXPECT_TRUE(hasError(d, c.line, c.message)) << c.what << ": got\n" << d.text();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Plan, PlanErrors,
+    ::testing::Values(PlanError{"a missing source", "[[files]]\nsource = \"nothing/here\"\n", 4,
+                                "does not exist"},
+                      PlanError{"the same name twice, case aside",
+                                "[[files]]\nsource = \"app\"\ntarget = \"\"\n[[files]]\nsource = "
+                                "\"other\"\ntarget = \"\"\n",
+                                7, "installed twice (also from line 4)"},
+                      PlanError{"a file where a folder goes",
+                                "[[files]]\nsource = \"app/A.txt\"\ntarget = "
+                                "\"sub\"\n[[files]]\nsource = \"app\"\ntarget = \"\"\n",
+                                7, "both a file and a folder"},
+                      PlanError{"a path past 259 characters inside a folder",
+                                "[[files]]\nsource = \"long\"\n", 4, "at most 259"},
+                      PlanError{"a file name Windows cannot hold", "[[files]]\nsource = \"bad\"\n",
+                                4, "what?.txt"},
+                      PlanError{"a file without a target name",
+                                "[[files]]\nsource = \"app/A.txt\"\ntarget = \"\"\n", 4,
+                                "needs a target"}),
+    [](const auto& info) { return "case" + std::to_string(info.index); });
+
+TEST(Plan, WarnsAboutTargetsThatAreNotInstalled) {
+  TempTree t;
+  t.write("app/run.exe", "MZ");
+  Diagnostics d;
+  auto plan = planOf(t, R"([application]
+name = "Demo"
+run = "RUN.EXE"
+[[files]]
+source = "app"
+target = ""
+[[shortcut]]
+name = "Demo"
+target = "missing.exe"
+)",
+                     d);
+  ASSERT_TRUE(plan) << d.text();
+  ASSERT_EQ(d.items().size(), 1u) << d.text();
+  EXPECT_TRUE(d.items()[0].warning);
+  EXPECT_EQ(d.items()[0].line, 8);
+  EXPECT_NE(d.items()[0].message.find("missing.exe"), std::string::npos);
+}
+
+TEST(Plan, RefusesBitmapsItCannotConvertAndWarnsAboutSizes) {
+  TempTree t;
+  t.write("title.bmp", test::makeBmp({240, 40, 8}));
+  t.write("pic.bmp", test::makeBmp({10, 10, 24}));
+  t.write("zorv.bmp", test::makeBmp({200, 40, 16}));
+  Diagnostics d;
+  EXPECT_FALSE(planOf(t, R"([application]
+name = "Demo"
+[bitmaps]
+title = "title.bmp"
+pic = "pic.bmp"
+zorv = "zorv.bmp"
+pic1 = "none.bmp"
+)",
+                      d));
+  EXPECT_TRUE(hasError(d, 6, "16-bit")) << d.text();
+  EXPECT_TRUE(hasError(d, 7, "cannot read the bitmap")) << d.text();
+  bool sizeWarning = false;
+  for (const Diagnostic& item : d.items())
+    sizeWarning = sizeWarning || (item.warning && item.line == 5 &&
+                                  item.message.find("220 x 80") != std::string::npos);
+  EXPECT_TRUE(sizeWarning) << d.text();
+}
+
+TEST(Plan, MatchesNamePatterns) {
+  struct Row {
+    const char* name;
+    const char* pattern;
+    bool match;
+  } rows[] = {{"a.bak", "*.bak", true},
+              {"a.bak.txt", "*.bak", false},
+              {".git", ".*", true},
+              {"x", "?", true},
+              {"xy", "?", false},
+              {"abcabd", "*abd", true},
+              {"thumbs.db", "thumbs.db", true},
+              {"", "*", true},
+              {"a", "", false}};
+  for (const Row& r : rows)
+    EXPECT_EQ(matchesPattern(r.name, r.pattern), r.match) << r.name << " / " << r.pattern;
+}
+
+}  // namespace
+}  // namespace zorv

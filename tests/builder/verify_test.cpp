@@ -1,0 +1,252 @@
+// The verifier against packages damaged on purpose: each damage is reported in words, and a
+// sound package passes.
+#include "tools/builder/verify.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <functional>
+
+#include "package/byte_cursor.h"
+#include "tests/builder/test_support.h"
+#include "tools/writer/records.h"
+
+namespace zorv {
+namespace {
+
+using test::Bytes;
+using Fill = std::function<void(PackageWriter&)>;
+
+const Bytes kFileData = test::textBytes(5000, 9);
+
+// AppN, then whatever `fill` adds, then SumC holding `sum`.
+Bytes package(const Fill& fill, std::uint32_t sum = std::uint32_t(kFileData.size())) {
+  PackageWriter w;
+  w.addEntry(kTagAppName, "Application", nameRecord("Verify Test"));
+  fill(w);
+  w.addInline(kTagSum, "Copy", sum, sum);
+  return w.finish();
+}
+
+void addFile(PackageWriter& w) {
+  w.addEntry(kTagCopy, "Copy", addFileBlocks(w, "file.txt", kFileData));
+}
+
+// The package with its directory unpacked, changed and packed again.
+Bytes withDirectory(Bytes pkg, const std::function<void(Bytes&)>& change) {
+  const std::uint32_t at = loadLE32(&pkg[kHeaderDirectoryOffset]);
+  const std::uint32_t count = loadLE32(&pkg[kHeaderEntryCountOffset]);
+  Bytes dir(count * kEntrySize);
+  uLongf size = static_cast<uLongf>(dir.size());
+  EXPECT_EQ(uncompress(dir.data(), &size, &pkg[at], static_cast<uLong>(pkg.size() - at)), Z_OK);
+  change(dir);
+  uLongf packedSize = compressBound(static_cast<uLong>(dir.size()));
+  Bytes packed(packedSize);
+  compress2(packed.data(), &packedSize, dir.data(), static_cast<uLong>(dir.size()), 9);
+  pkg.resize(at);
+  pkg.insert(pkg.end(), packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(packedSize));
+  storeLE32(&pkg[kHeaderDirectoryPackedOffset], static_cast<std::uint32_t>(packedSize));
+  return pkg;
+}
+
+struct Damage {
+  const char* what;
+  std::function<Bytes()> make;
+  const char* problem;  // a part of the message
+};
+
+std::string allProblems(const VerifyReport& r) {
+  std::string s;
+  for (const std::string& p : r.problems) s += p + "\n";
+  return s;
+}
+
+TEST(Verify, ASoundPackagePasses) {
+  const VerifyReport r = verifyPackage(package(addFile));
+  EXPECT_TRUE(r.ok()) << r.summary();
+  EXPECT_TRUE(r.warnings.empty()) << r.summary();
+  EXPECT_EQ(r.files, 1u);
+  EXPECT_EQ(r.blocks, 1u);
+  EXPECT_EQ(r.bytes, kFileData.size());
+  EXPECT_EQ(r.summary().substr(0, 14), "OK: 3 entries ");
+}
+
+TEST(Verify, ReportsEveryKindOfDamage) {
+  const Damage cases[] = {
+      {"a sum that disagrees", [] { return package(addFile, 4999); }, "SumC says 4999 bytes"},
+      {"no AppN",
+       [] {
+         PackageWriter w;
+         w.addInline(kTagSum, "Copy", 0, 0);
+         return w.finish();
+       },
+       "no AppN"},
+      {"no SumC",
+       [] {
+         PackageWriter w;
+         w.addEntry(kTagAppName, "A", nameRecord("A"));
+         return w.finish();
+       },
+       "no SumC"},
+      {"a SumC with a body",
+       [] {
+         return package([](PackageWriter& w) { w.addEntry(kTagSum, "Copy", Bytes(8, 0)); }, 0);
+       },
+       "must be inline"},
+      {"an AppN without a body",
+       [] {
+         PackageWriter w;
+         w.addInline(kTagAppName, "A", 3, 3);
+         w.addInline(kTagSum, "Copy", 0, 0);
+         return w.finish();
+       },
+       "has no body"},
+      {"a file size that disagrees with its blocks",
+       [] {
+         return package([](PackageWriter& w) {
+           std::vector<TaggedRange> blocks{{kTagBlockMarker, w.addData(kFileData)}};
+           w.addEntry(kTagCopy, "Copy", copyRecord("f.txt", 4000, blocks));
+         });
+       },
+       "size field says 4000"},
+      {"a block that is no zlib stream",
+       [] {
+         return package([](PackageWriter& w) {
+           std::vector<TaggedRange> blocks{{kTagBlockMarker, w.addRaw(Bytes(100, 0x55), 5000)}};
+           w.addEntry(kTagCopy, "Copy", copyRecord("f.txt", 5000, blocks));
+         });
+       },
+       "block 0 cannot be read"},
+      {"a packed block with a flipped byte",
+       [] {
+         Bytes pkg = package(addFile);
+         pkg[52 + 40] ^= 0x10;  // inside the file's only block, which is packed
+         return pkg;
+       },
+       "block 0 cannot be read"},
+      {"a block count beyond the record",
+       [] {
+         return package([](PackageWriter& w) {
+           Bytes rec = addFileBlocks(w, "f.txt", kFileData);
+           rec[1 + 5 + 1 + 4] = 2;  // the count of a one-block record
+           w.addEntry(kTagCopy, "Copy", rec);
+         });
+       },
+       "bytes of blocks for a count of 2"},
+      {"a name that climbs out",
+       [] {
+         return package([](PackageWriter& w) {
+           w.addEntry(kTagCopy, "Copy", addFileBlocks(w, "..\\evil.txt", kFileData));
+         });
+       },
+       "leaves the folder"},
+      {"a folder that contains itself",
+       [] {
+         return package(
+             [](PackageWriter& w) {
+               const auto self = static_cast<std::uint32_t>(w.dataSize());
+               const std::uint32_t size = 1 + 5 + 4 + 16;
+               std::vector<TaggedRange> members{{kTagCopyDir, {self, size, size}}};
+               Bytes rec = directoryRecord("loop", members);
+               w.addEntryAt(kTagCopyDir, "Folder", w.addRaw(rec, size));
+             },
+             0);
+       },
+       "loop"},
+      {"HKLM as the registry root",
+       [] {
+         return package([](PackageWriter& w) {
+           addFile(w);
+           w.addEntry(kTagRoot, "R", rootRecord("HKLM", "Software\\X"));
+         });
+       },
+       "HLM"},
+      {"a bitmap with a 124-byte header",
+       [] {
+         return package([](PackageWriter& w) {
+           addFile(w);
+           Bytes bmp = test::makeBmp({4, 4, 24});
+           Bytes body(bmp.begin() + 14, bmp.end());  // header as the file has it, 40 bytes
+           body[0] = 124;
+           w.addEntry(kTagBitmap, "pic", body);
+         });
+       },
+       "reads 40"},
+      {"a link record cut short",
+       [] {
+         return package([](PackageWriter& w) {
+           addFile(w);
+           Bytes rec = linkRecord("Demo", "file.txt");
+           rec.pop_back();
+           w.addEntry(kTagGroupLink, "ShortCut", rec);
+         });
+       },
+       "not a link record"},
+      {"bytes after a record's text",
+       [] {
+         return package([](PackageWriter& w) {
+           addFile(w);
+           Bytes rec = nameRecord("saves");
+           rec.push_back('x');
+           w.addEntry(kTagDeleteDir, "Delete", rec);
+         });
+       },
+       "1 bytes after the text"},
+      {"an entry that shadows a bitmap's name",
+       [] {
+         return package([](PackageWriter& w) {
+           addFile(w);
+           const Bytes bmp = test::makeBmp({240, 40, 24});
+           w.addEntry(kTagDeleteFile, "title", nameRecord("x.log"));
+           w.addEntry(kTagBitmap, "title", Bytes(bmp.begin() + 14, bmp.end()));
+         });
+       },
+       "stands before the bitmap"},
+      {"an index field that is not the entry's position",
+       [] {
+         return withDirectory(package(addFile), [](Bytes& dir) {
+           storeLE32(&dir[kEntrySize + kEntryIndexOffset], 7);
+         });
+       },
+       "index field says 7"},
+      {"a count slot that is not 0",
+       [] {
+         return withDirectory(package(addFile),
+                              [](Bytes& dir) { storeLE32(&dir[kEntryCountOffset], 1); });
+       },
+       "cache and count slots"},
+      {"a header name without its NUL",
+       [] {
+         Bytes pkg = package(addFile);
+         for (std::size_t i = 0; i < kNameFieldSize; ++i) pkg[kHeaderNameOffset + i] = 'n';
+         return pkg;
+       },
+       "header's name"},
+      {"not a package at all", [] { return Bytes(30, 0); }, "not a readable package"},
+  };
+  for (const Damage& c : cases) {
+    const VerifyReport r = verifyPackage(c.make());
+    EXPECT_FALSE(r.ok()) << c.what;
+    EXPECT_NE(allProblems(r).find(c.problem), std::string::npos) << c.what << ":\n" << r.summary();
+  }
+}
+
+TEST(Verify, WarnsAboutWhatTheSetupIgnores) {
+  const VerifyReport r = verifyPackage(package([](PackageWriter& w) {
+    addFile(w);
+    w.addEntry(kTagValue, "R", valueRecord("Early", "REG_SZ", "x"));
+    w.addEntry(kTagRoot, "R", rootRecord("HCU", "Software\\X"));
+    w.addEntry(kTagValue, "R", valueRecord("Late", "REG_SZ", "at DESTDIR"));
+    w.addEntry(kTagValue, "R", valueRecord("Binary", "REG_BINARY", "1"));
+    w.addEntry(makeTag("Zzzz"), "?", nameRecord("?"));
+  }));
+  EXPECT_TRUE(r.ok()) << r.summary();
+  std::string all;
+  for (const std::string& w : r.warnings) all += w + "\n";
+  for (const char* part :
+       {"outside the first registry key", "must start the data", "only REG_SZ", "does not use"})
+    EXPECT_NE(all.find(part), std::string::npos) << part << " in:\n" << all;
+}
+
+}  // namespace
+}  // namespace zorv
