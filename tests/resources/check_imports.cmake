@@ -1,0 +1,22 @@
+# Fails unless every DLL that EXE imports is one that Windows always loads from its own
+# directory, so that a setup.exe started from a folder of strangers' files loads none of them.
+# cmake -DOBJDUMP=<objdump> -DEXE=<setup.exe> -P check_imports.cmake
+cmake_minimum_required(VERSION 3.25)
+set(allowed ADVAPI32.DLL GDI32.DLL KERNEL32.DLL MSVCRT.DLL OLE32.DLL SHELL32.DLL USER32.DLL)
+execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "${OBJDUMP} cannot read ${EXE}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\n]+" lines "${dump}")
+if(NOT lines)
+  message(FATAL_ERROR "${EXE} imports nothing: not the program expected")
+endif()
+foreach(line IN LISTS lines)
+  string(REPLACE "DLL Name: " "" dll "${line}")
+  string(STRIP "${dll}" dll)
+  string(TOUPPER "${dll}" upper)
+  if(NOT upper IN_LIST allowed)
+    message(FATAL_ERROR "${EXE} imports ${dll}, which is not a system DLL of the known set")
+  endif()
+  message(STATUS "imports ${dll}")
+endforeach()
