@@ -1,0 +1,170 @@
+#!/usr/bin/env python3
+"""End-to-end checks of the zorv tool on the demo: build the package, list and cat it,
+install it natively (files, UnInstall.log, the REGEDIT4 registry file, .lnk files read back
+with lnkinfo), extract it, and the one-line failures."""
+import argparse, json, os, re, shutil, subprocess, sys, tempfile, unittest
+
+ARGS = None
+
+
+def run(*cmd, ok=True, **kw):
+    p = subprocess.run([str(c) for c in cmd], capture_output=True, **kw)
+    if ok and p.returncode != 0:
+        raise AssertionError(f"{cmd} failed {p.returncode}: {p.stderr.decode(errors='replace')}")
+    return p
+
+
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def parse_reg(text):
+    """REGEDIT4 text -> {key: {name: data}} for string values."""
+    keys, cur = {}, None
+    for line in text.splitlines():
+        if line.startswith('[') and line.endswith(']'):
+            cur = keys.setdefault(line[1:-1], {})
+        elif cur is not None and line.startswith('"'):
+            m = re.match(r'"((?:[^"\\]|\\.)*)"="((?:[^"\\]|\\.)*)"$', line)
+            assert m, line
+            unesc = lambda s: re.sub(r'\\(.)', r'\1', s)
+            cur[unesc(m.group(1))] = unesc(m.group(2))
+    return keys
+
+
+class Demo(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.mkdtemp(prefix="zorv-cli-")
+        cls.pkg = os.path.join(cls.tmp, "demo.pkg")
+        run(ARGS.zorv, "build", os.path.join(ARGS.source, "examples/demo/zorv.toml"), "-o", cls.pkg)
+        cls.dest = os.path.join(cls.tmp, "Program Files", "Zorv Demo")
+        cls.reg = os.path.join(cls.tmp, "registry.reg")
+        cls.programs = os.path.join(cls.tmp, "Programs")
+        cls.desktop = os.path.join(cls.tmp, "Desktop")
+        cls.install = run(ARGS.zorv, "install", cls.pkg, "--dest", cls.dest, "--no-run",
+                          "--registry-file", cls.reg, "--programs-dir", cls.programs,
+                          "--desktop-dir", cls.desktop, "--lang", "ru")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.tmp)
+
+    def app_files(self):
+        root = os.path.join(ARGS.source, "examples/demo/app")
+        out = {}
+        for d, _, files in os.walk(root):
+            for f in files:
+                if f.endswith(".bak") or f.startswith("."):
+                    continue
+                rel = os.path.relpath(os.path.join(d, f), root)
+                out[rel] = read_bytes(os.path.join(d, f))
+        out["docs/changes.txt"] = read_bytes(os.path.join(ARGS.source, "examples/demo/extra/changes.txt"))
+        return out
+
+    def test_files_are_installed_byte_for_byte(self):
+        for rel, data in self.app_files().items():
+            self.assertEqual(read_bytes(os.path.join(self.dest, rel)), data, rel)
+
+    def test_uninstall_log(self):
+        log = read_bytes(os.path.join(self.dest, "UnInstall.log"))
+        self.assertTrue(log.endswith(b"\n"))
+        self.assertNotIn(b"\r", log)
+        lines = log.decode("cp1251").split("\n")[:-1]
+        d = self.dest
+        self.assertEqual(lines[0], "Name Remove Zorv Demo")
+        self.assertEqual(lines[1], "Work " + d)
+        tags = [l[:4] for l in lines]
+        self.assertTrue(all(l[4] == " " for l in lines))
+        # file and directory records first, then the group, desktop links, key, clean-up lines
+        self.assertIn("DelF " + d + "\\hello.exe", lines)
+        self.assertIn("DelD " + d + "\\data", lines)
+        self.assertIn("DelD " + self.programs + "\\Zorv Demo", lines)
+        self.assertIn("DelF " + self.desktop + "\\Zorv Demo.lnk", lines)
+        self.assertIn("DelK HCU Software\\Zorv Demo", lines)
+        self.assertEqual(lines[-4:], ["DelD " + d + "\\saves", "DelD " + d + "\\data\\cache",
+                                      "DelF " + d + "\\*.log", "DelF " + d + "\\data\\scores.dat"])
+        self.assertLess(tags.index("DelK"), len(lines) - 4)
+
+    def test_registry_file(self):
+        text = read_bytes(self.reg).decode("cp1251")
+        self.assertTrue(text.startswith("REGEDIT4\r\n\r\n"))
+        keys = {k.lower(): v for k, v in parse_reg(text).items()}
+        vals = keys["hkey_current_user\\software\\zorv demo"]
+        self.assertEqual(vals["Install Dir"], self.dest)
+        self.assertEqual(vals["Program"], self.dest + "\\hello.exe")
+        self.assertEqual(vals["Setup Source"], self.tmp)
+        self.assertRegex(vals["Installed"], r"^[ \d]\d\.[ \d]\d\.\d{4} [ \d]\d:[ \d]\d:[ \d]\d$")
+        self.assertEqual(vals["Version"], "1.0")
+        self.assertEqual(keys["hkey_local_machine\\software\\zantrel\\zorv demo"]["Language"], "ru")
+
+    def test_links_read_back_with_lnkinfo(self):
+        if not shutil.which("lnkinfo"):
+            self.skipTest("lnkinfo missing")
+        links = {
+            os.path.join(self.programs, "Zorv Demo", "Zorv Demo.lnk"): "hello.exe",
+            os.path.join(self.programs, "Zorv Demo", "Documents", "Manual.lnk"): "docs\\manual.txt",
+            os.path.join(self.programs, "Zorv Demo", "Read me.lnk"): "readme.txt",
+            os.path.join(self.desktop, "Zorv Demo.lnk"): "hello.exe",
+        }
+        for path, target in links.items():
+            out = run("lnkinfo", path).stdout.decode(errors="replace")
+            self.assertIn("Description\t\t\t: " + target, out, path)
+            self.assertIn(target.split("\\")[-1], out)
+            self.assertIn("Working directory", out)
+
+    def test_progress_and_message_language(self):
+        self.assertIn(b"Zorv Demo installed in", self.install.stderr)
+
+    def test_extract_gives_the_same_files_and_nothing_else(self):
+        out = os.path.join(self.tmp, "x")
+        run(ARGS.zorv, "extract", self.pkg, "-C", out)
+        got = {}
+        for d, _, files in os.walk(out):
+            for f in files:
+                got[os.path.relpath(os.path.join(d, f), out)] = read_bytes(os.path.join(d, f))
+        self.assertEqual(got, self.app_files())
+
+    def test_list_json_and_cat(self):
+        entries = json.loads(run(ARGS.zorv, "list", "--json", self.pkg).stdout)
+        self.assertEqual([e["index"] for e in entries], list(range(len(entries))))
+        app = next(e for e in entries if e["tag"] == "AppN")
+        body = run(ARGS.zorv, "cat", self.pkg, "--entry", app["index"]).stdout
+        self.assertEqual(body, bytes([10]) + b"Zorv Demo\0")
+        total = next(e for e in entries if e["tag"] == "SumC")
+        self.assertEqual(total["offset"], 0)
+        self.assertEqual(len(run(ARGS.zorv, "cat", self.pkg, "--entry", total["index"]).stdout), 44)
+
+    def test_failures_are_one_line_and_status_1(self):
+        cases = [
+            ("cat", self.pkg, "--entry", "100000"),
+            ("cat", self.pkg, "--range", "4000000000:4:4"),
+            ("cat", self.pkg, "--range", "1:2"),
+            ("list", os.path.join(self.tmp, "missing.pkg")),
+            ("list", os.path.join(ARGS.source, "README.md")),
+            ("install", self.pkg),
+            ("frobnicate",),
+        ]
+        for args in cases:
+            p = run(ARGS.zorv, *args, ok=False)
+            self.assertEqual(p.returncode, 1, args)
+            err = p.stderr.decode(errors="replace").strip().splitlines()
+            self.assertTrue(err and err[0].startswith("zorv: "), (args, err))
+
+    def test_damaged_package_is_reported_not_crashed(self):
+        data = bytearray(read_bytes(self.pkg))
+        bad = os.path.join(self.tmp, "cut.pkg")
+        with open(bad, "wb") as f:
+            f.write(data[: len(data) // 2])
+        p = run(ARGS.zorv, "list", bad, ok=False)
+        self.assertEqual(p.returncode, 1)
+        self.assertIn(b"directory runs past the end", p.stderr)
+
+
+if __name__ == "__main__":
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--zorv", required=True)
+    ap.add_argument("--source", required=True)
+    ARGS, rest = ap.parse_known_args()
+    unittest.main(argv=[sys.argv[0]] + rest)
