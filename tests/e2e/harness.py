@@ -7,6 +7,9 @@
       runs one scenario in a copy of the base prefix; exit code 0 when every check passed
   harness.py list
       prints the scenario names, one a line
+  harness.py install SETUP_EXE --work DIR --driver DRIVER_EXE [--keep]
+      installs any setup.exe headless with the default choices (but no program started after
+      it) and prints what it installed; makes the base prefix in DIR when there is none
 
 A scenario's folder (WORK/scenarios/NAME: prefix, script, driver report and log, failure
 screenshots) is removed when it passes and kept when it fails.
@@ -23,6 +26,7 @@ from pathlib import Path
 sys.dont_write_bytecode = True
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
+import demo  # noqa: E402
 import scenarios  # noqa: E402
 import wine_env  # noqa: E402
 from scenario import Package, Scenario  # noqa: E402
@@ -44,6 +48,14 @@ def prepare(args):
         wine_env.make_base_prefix(work, base, work / "wineboot.log")
     print("packages in", packages, "and the base prefix in", base)
     return 0
+
+
+def install(args):
+    work = Path(args.work)
+    wine_env.make_locales(work / "locales")
+    if not (work / "base-prefix" / "system.reg").exists():
+        wine_env.make_base_prefix(work, work / "base-prefix", work / "wineboot.log")
+    return 0 if demo.install(args.setup, args.driver, work, args.keep) else 1
 
 
 def run(args):
@@ -73,11 +85,16 @@ def main():
     for option in ("--work", "--driver", "--screenshots"):
         p.add_argument(option, required=True)
     sub.add_parser("list")
+    p = sub.add_parser("install")
+    p.add_argument("setup")
+    for option in ("--work", "--driver"):
+        p.add_argument(option, required=True)
+    p.add_argument("--keep", action="store_true", help="keep the prefix for a look")
     args = parser.parse_args()
     if args.command == "list":
         print("\n".join(scenarios.SCENARIOS))
         return 0
-    return prepare(args) if args.command == "prepare" else run(args)
+    return {"prepare": prepare, "run": run, "install": install}[args.command](args)
 
 
 if __name__ == "__main__":
