@@ -1,4 +1,3 @@
-#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -91,10 +90,36 @@ std::optional<RegRoot> rootFromText(std::string_view abbreviation) {
   return std::nullopt;
 }
 
+namespace {
+
+// A number right-aligned in `width` characters with blanks, as "%*u" would print it; by hand,
+// because the runtime's printf costs the setup about 30 KiB.
+void appendPadded(std::string& out, unsigned value, std::size_t width) {
+  char digits[10];
+  std::size_t n = 0;
+  do {
+    digits[n++] = char('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  for (std::size_t i = n; i < width; ++i) out += ' ';
+  while (n > 0) out += digits[--n];
+}
+
+}  // namespace
+
 std::string formatInstallTimestamp(const SystemTime& t) {
-  char stamp[80];
-  std::snprintf(stamp, sizeof stamp, "%2u.%2u.%4u %2u:%2u:%2u", t.day, t.month, t.year, t.hour,
-                t.minute, t.second);
+  std::string stamp;
+  appendPadded(stamp, t.day, 2);
+  stamp += '.';
+  appendPadded(stamp, t.month, 2);
+  stamp += '.';
+  appendPadded(stamp, t.year, 4);
+  stamp += ' ';
+  appendPadded(stamp, t.hour, 2);
+  stamp += ':';
+  appendPadded(stamp, t.minute, 2);
+  stamp += ':';
+  appendPadded(stamp, t.second, 2);
   return stamp;
 }
 

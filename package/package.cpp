@@ -70,18 +70,15 @@ std::unique_ptr<Package> openPackage(ResourceStream stream, std::string* why) {
   if (!plausibleUnpackedSize(h.directoryPacked, dirBytes))
     return fail("entry count is larger than the package could hold");
 
-  std::vector<std::uint8_t> packed;
-  try {
-    pkg->directory_.resize(dirBytes);
-    pkg->cache_.resize(h.entryCount);
-    packed.resize(h.directoryPacked);
-  } catch (const std::bad_alloc&) {
-    return fail("out of memory");
-  }
-  if (s.readAt(packed.data(), h.directoryPacked, h.directoryOffset) != h.directoryPacked)
+  pkg->directory_ = allocate(static_cast<std::uint32_t>(dirBytes));
+  pkg->cache_.reset(new (std::nothrow) Package::Cache[h.entryCount == 0 ? 1 : h.entryCount]);
+  auto packed = allocate(h.directoryPacked);
+  if (!pkg->directory_ || !pkg->cache_ || !packed) return fail("out of memory");
+  if (s.readAt(packed.get(), h.directoryPacked, h.directoryOffset) != h.directoryPacked)
     return fail("directory runs past the end of the package");
   // The directory is always packed, and must unpack to exactly count x 44 bytes.
-  if (!unpack(packed, pkg->directory_)) return fail("directory is damaged");
+  if (!unpack({packed.get(), h.directoryPacked}, {pkg->directory_.get(), std::size_t(dirBytes)}))
+    return fail("directory is damaged");
   pkg->open_ = true;
   return pkg;
 }
@@ -225,9 +222,8 @@ std::optional<Buffer> Package::readRange(PackedRange r) {
 
 void Package::closePackage() {
   open_ = false;
-  cache_.clear();
-  directory_.clear();
-  directory_.shrink_to_fit();
+  cache_.reset();
+  directory_.reset();
   stream_.close();
 }
 

@@ -79,7 +79,7 @@ class Package {
   friend std::unique_ptr<Package> openPackage(ResourceStream, std::string*);
   explicit Package(ResourceStream stream) : stream_(stream) {}
 
-  struct Cache {
+  struct Cache {  // the reader's own cached body and count of one entry
     std::unique_ptr<std::uint8_t[]> body;
     std::uint32_t size = 0;
     std::int32_t count = 0;
@@ -94,8 +94,9 @@ class Package {
 
   bool open_ = false;  // has a directory: from a successful open until closePackage
   PackageHeader header_;
-  std::vector<std::uint8_t> directory_;  // entryCount x 44 bytes, unpacked
-  std::vector<Cache> cache_;             // one per entry
+  // Allocated without exceptions: the setup is built without them.
+  std::unique_ptr<std::uint8_t[]> directory_;  // entryCount x 44 bytes, unpacked
+  std::unique_ptr<Cache[]> cache_;             // one per entry
   ResourceStream stream_;
   std::string error_;
 };
