@@ -7,8 +7,16 @@ import expect
 from scenario import INSTALLER_KEY, SETUP_DIR, ZANTREL_KEY
 
 
+def taken(s, snapshot):
+    """False, with a failure, when the script stopped before it took the snapshot."""
+    return s.checks.true(f"snapshot [{snapshot}] taken", snapshot in s.report.snapshots,
+                         "the script stopped before it")
+
+
 def page_texts(s, snapshot, language):
     """The texts of the choosing page in `language`, its caption and its language list."""
+    if not taken(s, snapshot):
+        return
     r, c = s.report, s.checks
     for control_id, text in expect.PAGE_TEXTS[language].items():
         c.equal(f"[{snapshot}] text of control {control_id}", r.text(snapshot, control_id),
@@ -25,6 +33,8 @@ def pictures(s, snapshot, shown):
     """Which package image each picture control shows, told by the control's size: a picture
     control takes the size of its bitmap (Wine sizes the window, border included; Windows the
     inside), and the test images differ in size."""
+    if not taken(s, snapshot):
+        return
     r = s.report
     for control_id, name in shown.items():
         control = r.control(snapshot, control_id)
@@ -37,6 +47,8 @@ def pictures(s, snapshot, shown):
 def choosing_page(s, snapshot, destination):
     """The page as it first shows: centred, both options on, the proposed destination, the two
     space figures, Next shown and the warning hidden, the run's controls hidden."""
+    if not taken(s, snapshot):
+        return
     r, c = s.report, s.checks
     snap = r.snapshots[snapshot]
     left, top, right, bottom = snap["rect"]
@@ -62,6 +74,8 @@ def choosing_page(s, snapshot, destination):
 
 
 def completion_page(s, snapshot, language):
+    if not taken(s, snapshot):
+        return
     r, c = s.report, s.checks
     c.equal(f"[{snapshot}] completion line", r.text(snapshot, 1014),
             expect.ansi(expect.COMPLETE[language]))

@@ -75,8 +75,13 @@ class Report:
         self.snapshots = {s["name"]: s for s in data["snapshots"]}
         self.folders = {k[:-4]: bytes.fromhex(v) for k, v in data["folders"].items()}
 
+    # What a snapshot holds for a control that the page does not have.
+    MISSING_CONTROL = {"missing": True, "class": None, "visible": False, "enabled": False,
+                       "text_hex": "", "size": None, "client_size": None, "checked": None,
+                       "selected": None, "items_hex": [], "has_image": False}
+
     def control(self, snapshot, control_id):
-        return self.snapshots[snapshot]["controls"][str(control_id)]
+        return self.snapshots[snapshot]["controls"][str(control_id)] or self.MISSING_CONTROL
 
     def text(self, snapshot, control_id):
         return bytes.fromhex(self.control(snapshot, control_id)["text_hex"])
