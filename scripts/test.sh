@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs every test: the native build with sanitizers, a bounded libFuzzer run, the Win32 build
-# with its unit tests under Wine, and the end-to-end scenarios of setup.exe under Wine + Xvfb.
+# Runs every test: the Win32 build with its unit tests under Wine, the native build with
+# sanitizers (unit tests, the zorv tool end to end, and the scenarios of the real setup.exe
+# under Wine + Xvfb), and a bounded libFuzzer run over the package reader.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -9,15 +10,18 @@ jobs=$(nproc)
 export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES=winemenubuilder.exe=d
 export WINEPREFIX="$PWD/build/win32/wineprefix"
 
-echo "== native build and tests (AddressSanitizer, UndefinedBehaviorSanitizer)"
+echo "== win32 build"
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 -j"$jobs"
+
+# Configured after the win32 build, so that the end-to-end scenarios find setup.exe.
+echo "== native build and tests (AddressSanitizer, UndefinedBehaviorSanitizer, Wine scenarios)"
 cmake --preset native >/dev/null
 cmake --build --preset native -j"$jobs"
 ctest --preset native -j"$jobs"
 
+echo "== win32 unit tests under Wine"
+ctest --preset win32
+
 echo "== fuzzing the package reader"
 bash scripts/fuzz.sh "${ZORV_FUZZ_SECONDS:-60}"
-
-echo "== win32 build and unit tests under Wine"
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 -j"$jobs"
-ctest --preset win32
