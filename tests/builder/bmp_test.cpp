@@ -29,7 +29,7 @@ Converted convert(const BmpSpec& s) {
 
 struct Accepted {
   const char* what;
-  BmpSpec spec;
+  BmpSpec desc;
   std::uint32_t colours;  // table entries in the body
   std::uint32_t clrUsed;  // as written in the body
 };
@@ -40,18 +40,18 @@ class BmpAccepted : public ::testing::TestWithParam<Accepted> {};
 // row land where the page reads them, top row first.
 TEST_P(BmpAccepted, BodyIsTopDownWithItsPalette) {
   const Accepted& a = GetParam();
-  const Converted c = convert(a.spec);
+  const Converted c = convert(a.desc);
   ASSERT_FALSE(c.body.empty());
-  const std::uint32_t stride = bitmapStride(a.spec.width, a.spec.bitCount);
-  ASSERT_EQ(c.body.size(), 40 + a.colours * 4 + stride * std::uint32_t(a.spec.height));
+  const std::uint32_t stride = bitmapStride(a.desc.width, a.desc.bitCount);
+  ASSERT_EQ(c.body.size(), 40 + a.colours * 4 + stride * std::uint32_t(a.desc.height));
   ByteCursor h(c.body);
   EXPECT_EQ(h.u32(), 40u);
-  EXPECT_EQ(h.i32(), a.spec.width);
-  EXPECT_EQ(h.i32(), -a.spec.height);
+  EXPECT_EQ(h.i32(), a.desc.width);
+  EXPECT_EQ(h.i32(), -a.desc.height);
   EXPECT_EQ(h.u8() | h.u8() << 8, 1);
-  EXPECT_EQ(h.u8() | h.u8() << 8, a.spec.bitCount);
+  EXPECT_EQ(h.u8() | h.u8() << 8, a.desc.bitCount);
   EXPECT_EQ(h.u32(), 0u);  // BI_RGB, bit fields included
-  EXPECT_EQ(h.u32(), stride * std::uint32_t(a.spec.height));
+  EXPECT_EQ(h.u32(), stride * std::uint32_t(a.desc.height));
   h.skip(8);
   EXPECT_EQ(h.u32(), a.clrUsed);
   for (std::uint32_t i = 0; i < a.colours; ++i) {
@@ -61,16 +61,16 @@ TEST_P(BmpAccepted, BodyIsTopDownWithItsPalette) {
     EXPECT_EQ(q[3], 0) << "the reserved byte of entry " << i;
   }
   const std::size_t pixels = 40 + a.colours * 4;
-  const int channels = a.spec.bitCount / 8;
-  for (std::int32_t y = 0; y < a.spec.height; ++y)
-    for (std::int32_t x = 0; x < a.spec.width; ++x)
+  const int channels = a.desc.bitCount / 8;
+  for (std::int32_t y = 0; y < a.desc.height; ++y)
+    for (std::int32_t x = 0; x < a.desc.width; ++x)
       for (int ch = 0; ch < channels; ++ch)
         ASSERT_EQ(c.body[pixels + std::size_t(y) * stride + std::size_t(x) * channels + ch],
                   test::bmpPixelByte(x, y, ch, a.colours))
             << "pixel " << x << "," << y;
   EXPECT_EQ(bitmapBodyProblem(c.body), "");
-  EXPECT_EQ(c.shape.width, a.spec.width);
-  EXPECT_EQ(c.shape.height, a.spec.height);
+  EXPECT_EQ(c.shape.width, a.desc.width);
+  EXPECT_EQ(c.shape.height, a.desc.height);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -415,7 +415,7 @@ int main(int argc, char** argv) {
     run.run = "marker.exe";
     packages.emplace_back("run", run);
   }
-  for (const auto& [name, spec] : packages)
-    if (!writePackage(out / name, spec, stub)) return 1;
+  for (const auto& [name, desc] : packages)
+    if (!writePackage(out / name, desc, stub)) return 1;
   return 0;
 }

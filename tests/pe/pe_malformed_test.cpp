@@ -51,16 +51,16 @@ Bytes handTree() {
 }
 
 Bytes imageWithTree(const std::function<void(Bytes&)>& damageTree) {
-  TestImage spec;
-  spec.rawResources = handTree();
-  damageTree(*spec.rawResources);
-  return buildImage(spec);
+  TestImage desc;
+  desc.rawResources = handTree();
+  damageTree(*desc.rawResources);
+  return buildImage(desc);
 }
 
 Bytes imageWithHeaders(const std::function<void(Bytes&)>& damage) {
-  TestImage spec = typicalStub();
-  spec.resources.push_back({"SETUP", "#101", 0, 0, {'D', 'A', 'T', 'A'}});
-  Bytes b = buildImage(spec);
+  TestImage desc = typicalStub();
+  desc.resources.push_back({"SETUP", "#101", 0, 0, {'D', 'A', 'T', 'A'}});
+  Bytes b = buildImage(desc);
   damage(b);
   return b;
 }
@@ -172,9 +172,9 @@ TEST(PeMalformed, LooksLikePeOnlyForImages) {
 // Random damage to a valid image: byte flips in the headers and the resource section, and
 // cuts. Nothing may crash (the sanitizers watch), and whatever is written must read back.
 TEST(PeMalformed, RandomDamageNeverCrashes) {
-  TestImage spec = typicalStub();
-  spec.resources.push_back({"SETUP", "#101", 0, 0, patternBytes(40, 5)});
-  const Bytes good = buildImage(spec);
+  TestImage desc = typicalStub();
+  desc.resources.push_back({"SETUP", "#101", 0, 0, patternBytes(40, 5)});
+  const Bytes good = buildImage(desc);
   std::uint32_t x = 12345;
   auto next = [&] {
     x ^= x << 13;

@@ -12,13 +12,13 @@ namespace {
 
 std::size_t alignUp(std::size_t v, std::size_t a) { return (v + a - 1) / a * a; }
 
-std::vector<std::uint8_t> resourceSection(const TestImage& spec) {
-  if (spec.rawResources) return *spec.rawResources;
+std::vector<std::uint8_t> resourceSection(const TestImage& desc) {
+  if (desc.rawResources) return *desc.rawResources;
   // Keys view these buffers, which must outlive the build.
-  std::vector<std::vector<std::uint8_t>> storage(2 * spec.resources.size());
+  std::vector<std::vector<std::uint8_t>> storage(2 * desc.resources.size());
   std::vector<pe::ResourceItem> items;
-  for (std::size_t i = 0; i < spec.resources.size(); ++i) {
-    const TestResource& r = spec.resources[i];
+  for (std::size_t i = 0; i < desc.resources.size(); ++i) {
+    const TestResource& r = desc.resources[i];
     auto type = pe::keyFromText(r.type, storage[2 * i]);
     auto name = pe::keyFromText(r.name, storage[2 * i + 1]);
     if (!type || !name) throw std::invalid_argument("bad test resource key");
@@ -65,18 +65,18 @@ std::vector<std::uint8_t> patternBytes(std::size_t n, std::uint32_t seed) {
   return out;
 }
 
-std::vector<std::uint8_t> buildImage(const TestImage& spec) {
+std::vector<std::uint8_t> buildImage(const TestImage& desc) {
   std::vector<SectionSpec> sections;
   sections.push_back({".text", patternBytes(0x180, 1), 0x60000020});  // code, execute, read
-  if (spec.withResourceSection) sections.push_back({".rsrc", resourceSection(spec), 0x40000040});
-  if (spec.relocAfterResources) sections.push_back({".reloc", patternBytes(0x40, 2), 0x42000040});
+  if (desc.withResourceSection) sections.push_back({".rsrc", resourceSection(desc), 0x40000040});
+  if (desc.relocAfterResources) sections.push_back({".reloc", patternBytes(0x40, 2), 0x42000040});
 
-  std::vector<std::uint8_t> b(spec.sizeOfHeaders, 0);
+  std::vector<std::uint8_t> b(desc.sizeOfHeaders, 0);
   b[0] = 'M';
   b[1] = 'Z';
   put32(b, 0x3C, kPeOffset);
   std::memcpy(&b[kPeOffset], "PE\0\0", 4);
-  put16(b, kFileHeader + 0, spec.machine);
+  put16(b, kFileHeader + 0, desc.machine);
   put16(b, kFileHeader + 2, static_cast<std::uint16_t>(sections.size()));
   put16(b, kFileHeader + 16, 224);
   put16(b, kFileHeader + 18, 0x0102);  // executable, 32-bit
@@ -87,7 +87,7 @@ std::vector<std::uint8_t> buildImage(const TestImage& spec) {
   put32(b, kOptionalHeader + 36, kFileAlignment);
   put16(b, kOptionalHeader + 40, 4);                // OS version 4.0
   put16(b, kOptionalHeader + 48, 4);                // subsystem version 4.0
-  put32(b, kOptionalHeader + 60, spec.sizeOfHeaders);
+  put32(b, kOptionalHeader + 60, desc.sizeOfHeaders);
   put16(b, kOptionalHeader + 68, 2);                // GUI
   put32(b, kOptionalHeader + 92, 16);
 
@@ -115,11 +115,11 @@ std::vector<std::uint8_t> buildImage(const TestImage& spec) {
   }
   put32(b, kOptionalHeader + 8, initialized);
   put32(b, kOptionalHeader + 56, rva);  // SizeOfImage
-  if (spec.certificateInOverlay) {
+  if (desc.certificateInOverlay) {
     put32(b, kSecurityDirectory, static_cast<std::uint32_t>(b.size()));
-    put32(b, kSecurityDirectory + 4, static_cast<std::uint32_t>(spec.overlay.size()));
+    put32(b, kSecurityDirectory + 4, static_cast<std::uint32_t>(desc.overlay.size()));
   }
-  b.insert(b.end(), spec.overlay.begin(), spec.overlay.end());
+  b.insert(b.end(), desc.overlay.begin(), desc.overlay.end());
   put32(b, kOptionalHeader + 64, pe::imageChecksum(b, kOptionalHeader + 64));
   return b;
 }

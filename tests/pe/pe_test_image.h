@@ -45,7 +45,7 @@ struct TestImage {
   std::uint32_t sizeOfHeaders = 0x200;
 };
 
-std::vector<std::uint8_t> buildImage(const TestImage& spec);
+std::vector<std::uint8_t> buildImage(const TestImage& desc);
 
 // A stub like the setup stub: a dialog, an icon, an icon group, a manifest, version info and
 // a named type, in several languages and code pages.

@@ -227,11 +227,11 @@ void Planner::checkTargets() {
 
 void Planner::loadBitmaps() {
   for (std::size_t i = 0; i < kBitmapNames.size(); ++i) {
-    const std::optional<BitmapSpec>& spec = m_.bitmaps[i];
-    if (!spec) continue;
-    std::ifstream in(spec->source, std::ios::binary);
+    const std::optional<BitmapSpec>& desc = m_.bitmaps[i];
+    if (!desc) continue;
+    std::ifstream in(desc->source, std::ios::binary);
     if (!in) {
-      error(spec->line, "cannot read the bitmap \"" + spec->sourceText + "\"");
+      error(desc->line, "cannot read the bitmap \"" + desc->sourceText + "\"");
       continue;
     }
     std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
@@ -240,12 +240,12 @@ void Planner::loadBitmaps() {
     BitmapShape shape;
     auto body = bmpToBitmapBody(bytes, &why, &shape);
     if (!body) {
-      error(spec->line, "the bitmap \"" + spec->sourceText + "\" cannot be used: " + why);
+      error(desc->line, "the bitmap \"" + desc->sourceText + "\" cannot be used: " + why);
       continue;
     }
     const PageBitmapSize& want = kPageBitmapSizes[i];
     if (shape.width != want.width || shape.height != want.height)
-      warning(spec->line, "the bitmap \"" + spec->sourceText + "\" is " +
+      warning(desc->line, "the bitmap \"" + desc->sourceText + "\" is " +
                               std::to_string(shape.width) + " x " + std::to_string(shape.height) +
                               "; the page shows \"" + want.name + "\" at " +
                               std::to_string(want.width) + " x " + std::to_string(want.height));
