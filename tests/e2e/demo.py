@@ -11,7 +11,8 @@ import expect
 from scenario import ZANTREL_KEY, Scenario
 
 # Root abbreviations whose keys live in the prefix's system.reg.
-REGISTRY_ROOTS_IN_SYSTEM_REG = (b"hlm",)
+# The registry files of a prefix that hold each root the package may name.
+REGISTRY_FILES = {b"hlm": ("HKLM", "system.reg"), b"hcu": ("HKCU", "user.reg")}
 
 
 def _print_tree(s, title, host_dir):
@@ -36,12 +37,12 @@ def _print_links(s, lines):
                   f"(in {fields.get('Working directory')})")
 
 
-def _print_key(s, keys, path):
+def _print_key(keys, root, path):
     values = keys.get(path.lower())
     if values is None:
-        print(f"  HKLM\\{path}: missing")
+        print(f"  {root}\\{path}: missing")
         return
-    print(f"  HKLM\\{path}")
+    print(f"  {root}\\{path}")
     for name, (kind, data) in sorted(values.items()):
         print(f"    {name or '@'} = {data!r}" + ("" if kind == "sz" else f" ({kind})"))
 
@@ -75,13 +76,13 @@ def install(setup_exe, driver, work, keep=False):
     print("shortcuts:")
     _print_links(s, lines)
     print("registry:")
-    keys = s.registry()
     for tag, value in lines:
         root, _, key = value.partition(b" ")
-        if tag == b"DelK" and root.lower() in REGISTRY_ROOTS_IN_SYSTEM_REG:
-            _print_key(s, keys, key.decode(s.code_page))
+        if tag == b"DelK" and root.lower() in REGISTRY_FILES:
+            label, file = REGISTRY_FILES[root.lower()]
+            _print_key(expect.read_registry(s.prefix / file), label, key.decode(s.code_page))
     name = next((value for tag, value in lines if tag == b"Name"), b"Remove ")[len("Remove "):]
-    _print_key(s, keys, ZANTREL_KEY + name.decode(s.code_page))
+    _print_key(s.registry(), "HKLM", ZANTREL_KEY + name.decode(s.code_page))
     if keep or os.environ.get("ZORV_E2E_KEEP") == "1":
         print("the prefix stays in", s.prefix)
     else:

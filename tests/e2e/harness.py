@@ -33,7 +33,7 @@ from scenario import Package, Scenario  # noqa: E402
 
 
 def prepare(args):
-    work = Path(args.work)
+    work = Path(args.work).resolve()
     packages = work / "packages"
     packages.mkdir(parents=True, exist_ok=True)
     subprocess.run([args.generator, "--out", str(packages), "--stub", args.stub,
@@ -51,11 +51,12 @@ def prepare(args):
 
 
 def install(args):
-    work = Path(args.work)
+    work = Path(args.work).resolve()
     wine_env.make_locales(work / "locales")
     if not (work / "base-prefix" / "system.reg").exists():
         wine_env.make_base_prefix(work, work / "base-prefix", work / "wineboot.log")
-    return 0 if demo.install(args.setup, args.driver, work, args.keep) else 1
+    return 0 if demo.install(Path(args.setup).resolve(), Path(args.driver).resolve(), work,
+                             args.keep) else 1
 
 
 def run(args):
@@ -63,7 +64,7 @@ def run(args):
         print("unknown scenario", args.name, file=sys.stderr)
         return 2
     package_name, language, function = scenarios.SCENARIOS[args.name]
-    work = Path(args.work)
+    work = Path(args.work).resolve()
     package = Package(work / "packages" / package_name)
     s = Scenario(args.name, work, Path(args.driver), Path(args.screenshots), package, language)
     try:
