@@ -152,6 +152,27 @@ class Demo(unittest.TestCase):
             err = p.stderr.decode(errors="replace").strip().splitlines()
             self.assertTrue(err and err[0].startswith("zorv: "), (args, err))
 
+    def test_setup_exe_from_the_real_stub_can_be_signed(self):
+        """The builder leaves nothing after the last section, so Authenticode signing works and
+        the package is still found in the signed file."""
+        if not os.path.exists(ARGS.stub):
+            self.skipTest("no win32 build of setup.exe")
+        if not (shutil.which("osslsigncode") and shutil.which("openssl")):
+            self.skipTest("osslsigncode or openssl missing")
+        exe = os.path.join(self.tmp, "demo-setup.exe")
+        run(ARGS.zorv, "build", os.path.join(ARGS.source, "examples/demo/zorv.toml"), "-o", exe,
+            "--stub", ARGS.stub)
+        key, cert = os.path.join(self.tmp, "key.pem"), os.path.join(self.tmp, "cert.pem")
+        run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out",
+            cert, "-days", "2", "-subj", "/CN=Zorv throw-away test certificate")
+        signed = os.path.join(self.tmp, "signed.exe")
+        run("osslsigncode", "sign", "-certs", cert, "-key", key, "-in", exe, "-out", signed)
+        out = run("osslsigncode", "verify", "-CAfile", cert, "-in", signed).stdout
+        self.assertIn(b"Signature verification: ok", out)
+        self.assertIn(b"OK:", run(ARGS.zorv, "verify", signed).stdout)
+        self.assertEqual(run(ARGS.zorv, "list", "--json", signed).stdout,
+                         run(ARGS.zorv, "list", "--json", self.pkg).stdout)
+
     def test_damaged_package_is_reported_not_crashed(self):
         data = bytearray(read_bytes(self.pkg))
         bad = os.path.join(self.tmp, "cut.pkg")
@@ -166,5 +187,6 @@ if __name__ == "__main__":
     ap = argparse.ArgumentParser()
     ap.add_argument("--zorv", required=True)
     ap.add_argument("--source", required=True)
+    ap.add_argument("--stub", default="")
     ARGS, rest = ap.parse_known_args()
     unittest.main(argv=[sys.argv[0]] + rest)
