@@ -1,17 +1,27 @@
 #!/usr/bin/env bash
-# Runs the package fuzzer with libFuzzer (clang, AddressSanitizer, UndefinedBehaviorSanitizer,
-# LeakSanitizer) for a bounded time, starting from the seed corpus that the writer generates.
-#   usage: scripts/fuzz.sh [seconds]   (needs the native build for the seed generator)
+# Runs the fuzzers with libFuzzer (clang, AddressSanitizer, UndefinedBehaviorSanitizer,
+# LeakSanitizer) for a bounded time: the package reader from the seed corpus that the writer
+# generates, and the PE resource code from the setup.exe files of the builds.
+#   usage: scripts/fuzz.sh [seconds for the reader]   (needs the native build for the seeds)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 out=build/fuzz
-mkdir -p "$out/corpus"
-build/native/tests/fuzz/fuzz_make_seeds "$out/corpus"
-clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -I. tests/fuzz/fuzz_package.cpp package/package.cpp package/resource_stream.cpp \
-  package/unpack.cpp -lz -o "$out/fuzz_package"
+flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I.)
+
 # -rss_limit_mb keeps a runaway allocation from passing unnoticed.
-"$out/fuzz_package" -max_total_time="$seconds" -rss_limit_mb=1024 -print_final_stats=1 \
-  "$out/corpus" > "$out/fuzz.log" 2>&1 || { tail -50 "$out/fuzz.log"; exit 1; }
-grep -E 'stat::number_of_executed_units|Done' "$out/fuzz.log" | tail -2
+fuzz() {  # name seconds corpus
+  "$out/$1" -max_total_time="$2" -rss_limit_mb=1024 -print_final_stats=1 "$3" \
+    > "$out/$1.log" 2>&1 || { tail -50 "$out/$1.log"; exit 1; }
+  echo "$1: $(grep -E '^Done' "$out/$1.log" | tail -1)"
+}
+
+mkdir -p "$out/package-corpus" "$out/pe-corpus"
+build/native/tests/fuzz/fuzz_make_seeds "$out/package-corpus"
+clang++ "${flags[@]}" tests/fuzz/fuzz_package.cpp package/package.cpp \
+  package/resource_stream.cpp package/unpack.cpp -lz -o "$out/fuzz_package"
+fuzz fuzz_package "$seconds" "$out/package-corpus"
+
+find build/win32 build/native -name '*.exe' -size -400k -exec cp {} "$out/pe-corpus/" \; 2>/dev/null || true
+clang++ "${flags[@]}" tests/pe/fuzz_pe_resources.cpp tools/pe/*.cpp -o "$out/fuzz_pe_resources"
+fuzz fuzz_pe_resources $((seconds / 2)) "$out/pe-corpus"
