@@ -33,14 +33,15 @@ std::optional<PackageBitmap> checkPackageBitmap(std::span<const std::uint8_t> bo
       b.height == 0)
     return std::nullopt;
 
-  // The system reads biClrUsed entries after the header at every depth, so a true-colour image
-  // must not announce any: the package's table holds none there.
+  // Only 8-bit images carry a colour table. At other depths the package holds none, whatever
+  // biClrUsed says, and the count is dropped so that the header handed to the system does not
+  // make it look for one.
   std::uint32_t colors = 0;
   if (b.bitCount == 8) {
     if (b.colorsUsed > kMaxPaletteColors) return std::nullopt;
     colors = b.colorsUsed == 0 ? kMaxPaletteColors : b.colorsUsed;
-  } else if (b.colorsUsed != 0) {
-    return std::nullopt;
+  } else {
+    b.colorsUsed = 0;
   }
   b.colorTable = c.bytes(std::size_t(colors) * 4);
   if (!c.ok()) return std::nullopt;

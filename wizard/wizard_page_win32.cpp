@@ -110,8 +110,10 @@ void onBrowse(HWND dialog) {
   SetFocus(control(dialog, control::kNext));
 }
 
-void onNext() {
-  if (!choosing()) return;
+// Next is also the default button, so Enter sends its command even while the low-space warning
+// has hidden it: a hidden Next does nothing.
+void onNext(HWND dialog) {
+  if (!choosing() || !IsWindowVisible(control(dialog, control::kNext))) return;
   SetupApp& app = setupApp();
   SetupState& s = app.state;
   if (!composeInstallDestination(s, app.platform)) return;
@@ -143,7 +145,7 @@ void onCommand(HWND dialog, int id, int notification, HWND from) {
     case control::kRunAfterInstall:
       s.runAfterInstall = IsDlgButtonChecked(dialog, id) == BST_CHECKED;
       break;
-    case control::kNext: onNext(); break;
+    case control::kNext: onNext(dialog); break;
     case control::kCancel: page.view->closeSetup(); break;
     case control::kLanguageList:
       if (notification == CBN_SELCHANGE) onLanguageChosen(dialog, from);
