@@ -39,10 +39,13 @@ bool makeLink(InstallRun& run, std::int32_t i, const LinkHalf& half) {
   return true;
 }
 
+// The group half sets its range before its status line, the desktop half after it.
 bool makeLinks(InstallRun& run, const LinkHalf& half, std::uint32_t count) {
+  const std::string_view status = text(half.status, run.state.language);
+  if (!half.inGroup) run.view.setControlText(control::kStatusLine, status);
   run.view.setProgressRange(count);
   run.view.setProgressPos(0);
-  run.view.setControlText(control::kStatusLine, text(half.status, run.state.language));
+  if (half.inGroup) run.view.setControlText(control::kStatusLine, status);
   std::uint32_t handled = 0;
   return forEachEntry(*run.state.package, half.tag, 0, -1, [&](std::int32_t i) {
     if (!makeLink(run, i, half)) return false;
