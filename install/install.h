@@ -53,7 +53,7 @@ bool extractFile(InstallRun& run, const CopyRecord& file);
 // Reads the DirectoryRecord of `member`, `depth` levels below the destination (a top-level
 // "CopD" entry is level 1), and extracts its members depth first. False on the first member
 // that cannot be read or written, and for a record nested deeper than kMaxDirectoryDepth.
-inline constexpr int kMaxDirectoryDepth = 32;
+
 bool extractDirectory(InstallRun& run, const RangeItem& member, int depth);
 // The file phase and the directory phase; false after the file-error message.
 bool extractFiles(InstallRun& run);
