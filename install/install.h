@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "install/package_limits.h"
 #include "install/records.h"
 #include "install/setup_state.h"
 #include "platform/platform.h"
@@ -53,7 +54,6 @@ bool extractFile(InstallRun& run, const CopyRecord& file);
 // Reads the DirectoryRecord of `member`, `depth` levels below the destination (a top-level
 // "CopD" entry is level 1), and extracts its members depth first. False on the first member
 // that cannot be read or written, and for a record nested deeper than kMaxDirectoryDepth.
-
 bool extractDirectory(InstallRun& run, const RangeItem& member, int depth);
 // The file phase and the directory phase; false after the file-error message.
 bool extractFiles(InstallRun& run);
