@@ -71,14 +71,17 @@ std::unique_ptr<Package> openPackage(ResourceStream stream, std::string* why) {
     return fail("entry count is larger than the package could hold");
 
   pkg->directory_ = allocate(static_cast<std::uint32_t>(dirBytes));
-  pkg->cache_.reset(new (std::nothrow) Package::Cache[h.entryCount == 0 ? 1 : h.entryCount]);
   auto packed = allocate(h.directoryPacked);
-  if (!pkg->directory_ || !pkg->cache_ || !packed) return fail("out of memory");
+  if (!pkg->directory_ || !packed) return fail("out of memory");
   if (s.readAt(packed.get(), h.directoryPacked, h.directoryOffset) != h.directoryPacked)
     return fail("directory runs past the end of the package");
-  // The directory is always packed, and must unpack to exactly count x 44 bytes.
+  // The directory is always packed, and must unpack to exactly count x 44 bytes. Only then is
+  // the per-entry state made: garbage with a huge entry count never gets it filled in.
   if (!unpack({packed.get(), h.directoryPacked}, {pkg->directory_.get(), std::size_t(dirBytes)}))
     return fail("directory is damaged");
+  packed.reset();
+  pkg->cache_.reset(new (std::nothrow) Package::Cache[h.entryCount == 0 ? 1 : h.entryCount]);
+  if (!pkg->cache_) return fail("out of memory");
   pkg->open_ = true;
   return pkg;
 }
