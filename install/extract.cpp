@@ -22,9 +22,13 @@ void showFileError(InstallRun& run) {
 bool walkMembers(InstallRun& run, const DirectoryRecord& dir, int depth) {
   for (std::uint32_t m = 0; m < dir.members.size(); ++m) {
     const RangeItem member = dir.members[m];
+    if (member.tag != kTagCopyDir && member.tag != kTagCopy) continue;
+    // Shared ranges can multiply the work without end: past its budget the walk is unreadable.
+    if (run.walkLeft == 0) return false;
+    --run.walkLeft;
     if (member.tag == kTagCopyDir) {
       if (!extractDirectory(run, member, depth + 1)) return false;
-    } else if (member.tag == kTagCopy) {
+    } else {
       const std::optional<Buffer> body = run.state.package->readRange(member.range);
       if (!body) return false;
       const std::optional<CopyRecord> file = parseCopyRecord(body->bytes());
@@ -55,7 +59,7 @@ FileHandle createOutputFile(InstallRun& run, std::string_view name) {
 
 bool extractFile(InstallRun& run, const CopyRecord& file) {
   run.view.setControlText(control::kFileNameLine, file.name);
-  if (escapesDirectory(file.name)) return false;
+  if (refusedFileName(file.name)) return false;
   const FileHandle out = createOutputFile(run, file.name);
   if (out == kNoFile) return false;
   bool ok = true;
@@ -88,7 +92,7 @@ bool extractFiles(InstallRun& run) {
     const HeldEntry held(package, i);
     std::optional<CopyRecord> file;
     if (held.body()) file = parseCopyRecord(*held.body());
-    if (file && escapesDirectory(file->name)) {
+    if (file && refusedFileName(file->name)) {
       run.view.setControlText(control::kFileNameLine, file->name);
       file.reset();  // refused before its "DelF" line, which would name a path outside
     }
@@ -123,6 +127,7 @@ bool extractDirectories(InstallRun& run) {
     if (!escapesDirectory(dir->name) &&
         !logLine(run, kTagDeleteDir, joinPath(run.state.destinationDir, dir->name)))
       return false;
+    run.walkLeft = run.walkBudget;
     if (!walkMembers(run, *dir, 1)) {
       showFileError(run);
       return false;

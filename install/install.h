@@ -24,11 +24,17 @@ struct InstallRun {
   RunView& view;
   std::uint32_t progressBytes = 0;  // unpacked bytes written so far: the bar's position
   std::string logPath{};            // set by openUninstallLog
+  // Records that one walk of a top-level "CopD" entry may visit (tests lower it), and what the
+  // current walk has left of them.
+  std::uint32_t walkBudget = kMaxRecordsVisited;
+  std::uint32_t walkLeft = 0;
 };
 
 // The whole run, called once after createDirectoryPath succeeded on destinationDir. On return
 // the page either shows its completion state or has been closed with view.closeSetup().
-void runInstall(SetupState& state, Platform& platform, RunView& view);
+// `walkBudget` bounds each walk of a top-level "CopD" entry (see InstallRun).
+void runInstall(SetupState& state, Platform& platform, RunView& view,
+                std::uint32_t walkBudget = kMaxRecordsVisited);
 
 // Paths.
 
@@ -40,6 +46,12 @@ bool createDirectoryPath(std::string& path, int language, Platform& platform);
 // a drive or any colon, or a ".." component ("\" and "/" both separate). One leading "\" is
 // harmless once joined.
 bool escapesDirectory(std::string_view name);
+// True for a file name that the run must not write: one that escapes the destination, or the
+// uninstall log, which is open while files are written.
+bool refusedFileName(std::string_view name);
+// True when a name, joined to a folder, still names a folder of its own below it: it does not
+// escape, and some component is more than "." and blanks. The program group needs one.
+bool namesSubfolder(std::string_view name);
 // `dir` + "\" + `name`, whatever `dir` ends with.
 std::string joinPath(std::string_view dir, std::string_view name);
 
@@ -48,12 +60,13 @@ std::string joinPath(std::string_view dir, std::string_view name);
 // Opens destinationDir\name for writing, creating its parent directories ("\" separates);
 // kNoFile on failure. An existing file is deleted first and the open truncates.
 FileHandle createOutputFile(InstallRun& run, std::string_view name);
-// Writes one file block by block; false when its name escapes, it cannot be created, or a
+// Writes one file block by block; false when its name is refused, it cannot be created, or a
 // block cannot be read or written. No message.
 bool extractFile(InstallRun& run, const CopyRecord& file);
 // Reads the DirectoryRecord of `member`, `depth` levels below the destination (a top-level
 // "CopD" entry is level 1), and extracts its members depth first. False on the first member
-// that cannot be read or written, and for a record nested deeper than kMaxDirectoryDepth.
+// that cannot be read or written, for a record nested deeper than kMaxDirectoryDepth, and
+// once the walk has visited run.walkBudget records.
 bool extractDirectory(InstallRun& run, const RangeItem& member, int depth);
 // The file phase and the directory phase; false after the file-error message.
 bool extractFiles(InstallRun& run);

@@ -43,6 +43,22 @@ bool escapesDirectory(std::string_view name) {
   return false;
 }
 
+bool refusedFileName(std::string_view name) {
+  return escapesDirectory(name) || namesUninstallLog(name);
+}
+
+bool namesSubfolder(std::string_view name) {
+  if (escapesDirectory(name)) return false;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= name.size(); ++i) {
+    if (i < name.size() && !isSeparator(name[i])) continue;
+    for (char c : name.substr(start, i - start))
+      if (c != '.' && c != ' ') return true;
+    start = i + 1;
+  }
+  return false;
+}
+
 bool createDirectoryPath(std::string& path, int language, Platform& platform) {
   // The caller's text ends at its first NUL, as a C buffer would.
   const std::string_view in = std::string_view(path).substr(0, path.find('\0'));

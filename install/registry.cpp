@@ -20,6 +20,12 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+bool hasControlCharacter(std::string_view s) {
+  for (unsigned char c : s)
+    if (c < 0x20 || c == 0x7F) return true;
+  return false;
+}
+
 // The texts that stand for a marker in a value's data.
 struct MarkerTexts {
   std::string setupDir;  // without its closing backslash
@@ -51,7 +57,9 @@ KeyHandle createPackageKey(InstallRun& run, std::int32_t rootIndex) {
   // The message is built before the entry goes back.
   const std::string keyPath = root ? std::string(root->keyPath) : std::string();
   KeyHandle key = kNoKey;
-  if (root) {
+  // A key name with a control character is refused before its "DelK" line: the line would
+  // name, with blanks for CR and LF, some other key.
+  if (root && !hasControlCharacter(keyPath)) {
     // Logged before the creation, so that a half-made key is still removed later.
     if (!logLine(run, kTagLogDeleteKey, std::string(root->root) + " " + keyPath)) return kNoKey;
     if (const std::optional<RegRoot> predefined = rootFromText(root->root))

@@ -74,8 +74,9 @@ void showCompletion(InstallRun& run) {
 
 }  // namespace
 
-void runInstall(SetupState& state, Platform& platform, RunView& view) {
+void runInstall(SetupState& state, Platform& platform, RunView& view, std::uint32_t walkBudget) {
   InstallRun run{state, platform, view};
+  run.walkBudget = walkBudget;
   showProgressPage(run);
   if (!state.package) {
     view.closeSetup();

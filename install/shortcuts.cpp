@@ -59,6 +59,9 @@ bool makeGroupLinks(InstallRun& run) {
   if (count == 0) return true;
   const std::optional<std::string> programs = run.platform.specialFolder(SpecialFolder::Programs);
   if (!programs) return true;  // never a folder at the drive root instead
+  // The group is a folder of its own below Programs, or there is none: a name that climbs out
+  // or names Programs itself would put links, and a "DelD" line, where they do not belong.
+  if (!namesSubfolder(run.state.appName)) return true;
   LinkHalf half{kTagGroupLink, joinPath(*programs, run.state.appName), Text::CreateShortcuts,
                 true};
   // An existing folder is fine, and the line is written whatever the creation did.

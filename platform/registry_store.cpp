@@ -23,6 +23,10 @@ std::optional<std::vector<std::string_view>> splitKeyPath(std::string_view path)
     std::size_t sep = path.find('\\');
     std::string_view name = path.substr(0, sep);
     if (name.empty()) return std::nullopt;
+    // A control character could end the line of the key in the REGEDIT4 file and start a
+    // section of the package's choosing.
+    for (unsigned char c : name)
+      if (c < 0x20 || c == 0x7F) return std::nullopt;
     names.push_back(name);
     if (sep == std::string_view::npos) return names;
     path.remove_prefix(sep + 1);

@@ -30,8 +30,8 @@ class RegistryStore {
 
   // Opens root\path, creating every missing key on the way, as RegCreateKeyEx does; an empty
   // path is the root itself and one trailing '\' is allowed. Null for a path the system
-  // refuses: one that begins with '\' or has an empty name between two. `created` tells whether
-  // a key was added.
+  // refuses: one that begins with '\' or has an empty name between two, and for a name with a
+  // control character, which the file form cannot hold. `created` tells whether a key was added.
   Key* createKey(RegRoot root, std::string_view path, bool* created = nullptr);
   const Key* findKey(RegRoot root, std::string_view path) const;
 

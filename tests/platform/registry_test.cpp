@@ -24,6 +24,9 @@ TEST(RegistryStore, KeyPathsAsRegCreateKeyExTakesThem) {
   } rows[] = {
       {"", true},     {"A", true},       {"A\\B", true},   {"A\\B\\", true},
       {"\\A", false}, {"A\\\\B", false}, {"A\\\\", false}, {"\\", false},
+      // Control characters could end the key's line in the file and start another section.
+      {"A]\r\n[HKEY_LOCAL_MACHINE\\Run", false}, {"A\nB", false}, {"A\\\x1b[2J", false},
+      {"A\x7f", false}, {"A\t", false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.path);
