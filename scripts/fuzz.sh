@@ -23,5 +23,6 @@ clang++ "${flags[@]}" tests/fuzz/fuzz_package.cpp package/package.cpp \
 fuzz fuzz_package "$seconds" "$out/package-corpus"
 
 find build/win32 build/native -name '*.exe' -size -400k -exec cp {} "$out/pe-corpus/" \; 2>/dev/null || true
+build/native/tests/pe/make_pe_seeds "$out/pe-corpus"
 clang++ "${flags[@]}" tests/pe/fuzz_pe_resources.cpp tools/pe/*.cpp -o "$out/fuzz_pe_resources"
 fuzz fuzz_pe_resources $((seconds / 2)) "$out/pe-corpus"

@@ -1,9 +1,9 @@
 // libFuzzer target for the PE resource code: any bytes are an untrusted setup.exe. The lookups
 // must never crash, hang or read outside the input; a stub the writer accepts must yield an
 // image from which the new resource reads back unchanged. Seeds: any small PE files, such as
-// the test stubs of tests/pe.
-//   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -I. \
-//     tests/pe/fuzz_pe_resources.cpp tools/pe/*.cpp -o fuzz_pe_resources
+// the test stubs of tests/pe and the synthetic ones of make_pe_seeds.
+// scripts/fuzz.sh builds it with libFuzzer; under CTest fuzz_pe_resources_replay runs it over
+// the seeds that make_pe_seeds writes.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>

@@ -131,6 +131,9 @@ std::vector<Case> cases() {
        imageWithTree([](Bytes& t) { put32(t, kDataEntry, kResourceRva + kTreeSize - 2); }), false, false},
       {"data in the padding after the virtual size",
        imageWithTree([](Bytes& t) { put32(t, kDataEntry, kResourceRva + 0x100); }), false, false},
+      // Readable, but no stub to write: its headers are not where the writer keeps bytes.
+      {"PE headers and section table after the sections' data",
+       withHeadersAfterSections(imageWithHeaders([](Bytes&) {})), true, true},
   };
 }
 
@@ -160,6 +163,16 @@ TEST(PeMalformed, LookupsFailCleanly) {
       EXPECT_TRUE(std::equal(back->begin(), back->end(), payload.begin(), payload.end()));
     }
   }
+}
+
+// The resource section is last and shrinks, so a writer that rebuilt it in place would write
+// the headers it keeps past the end of its output.
+TEST(PeMalformed, StubWithHeadersAfterItsSectionsIsRefused) {
+  const Bytes stub = headersAfterSectionsStub();
+  ASSERT_TRUE(findPeResource(stub, "SETUP", 101).has_value());
+  std::string why;
+  EXPECT_FALSE(setPeResource(stub, "SETUP", 101, Bytes{1, 2, 3}, &why).has_value());
+  EXPECT_NE(why.find("SizeOfHeaders"), std::string::npos) << why;
 }
 
 TEST(PeMalformed, LooksLikePeOnlyForImages) {

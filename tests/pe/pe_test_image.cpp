@@ -1,5 +1,6 @@
 #include "tests/pe/pe_test_image.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -122,6 +123,25 @@ std::vector<std::uint8_t> buildImage(const TestImage& desc) {
   b.insert(b.end(), desc.overlay.begin(), desc.overlay.end());
   put32(b, kOptionalHeader + 64, pe::imageChecksum(b, kOptionalHeader + 64));
   return b;
+}
+
+std::vector<std::uint8_t> withHeadersAfterSections(std::vector<std::uint8_t> b) {
+  const std::size_t from = get32(b, 0x3C);
+  const std::size_t length =
+      4 + 20 + get16(b, from + 4 + 16) + std::size_t(get16(b, from + 4 + 2)) * 40;
+  const std::size_t to = alignUp(b.size(), 8);
+  b.resize(to + length, 0);
+  std::copy_n(b.begin() + std::ptrdiff_t(from), length, b.begin() + std::ptrdiff_t(to));
+  put32(b, 0x3C, static_cast<std::uint32_t>(to));
+  const std::size_t checksum = to + 4 + 20 + 64;
+  put32(b, checksum, pe::imageChecksum(b, checksum));
+  return b;
+}
+
+std::vector<std::uint8_t> headersAfterSectionsStub() {
+  TestImage t = typicalStub();
+  t.resources.push_back({"SETUP", "#101", 0, 0, patternBytes(4096, 30)});
+  return withHeadersAfterSections(buildImage(t));
 }
 
 TestImage typicalStub() {

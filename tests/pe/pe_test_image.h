@@ -51,6 +51,16 @@ std::vector<std::uint8_t> buildImage(const TestImage& desc);
 // a named type, in several languages and code pages.
 TestImage typicalStub();
 
+// The image with its PE signature, file and optional headers and section table copied past
+// the end of the file, behind the last section's data, and e_lfanew pointing there;
+// SizeOfHeaders is left as it was. Readers follow e_lfanew anywhere, but a writer that keeps
+// only the bytes before the sections' data would lose the headers it must rewrite.
+std::vector<std::uint8_t> withHeadersAfterSections(std::vector<std::uint8_t> image);
+
+// A hostile stub of that shape whose resource section is its last and shrinks when "SETUP"
+// 101 is replaced by a few bytes: it holds a 4 KiB "SETUP" 101.
+std::vector<std::uint8_t> headersAfterSectionsStub();
+
 std::uint32_t get32(const std::vector<std::uint8_t>& b, std::size_t at);
 std::uint16_t get16(const std::vector<std::uint8_t>& b, std::size_t at);
 void put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v);

@@ -34,6 +34,14 @@ bool checkStub(std::span<const std::uint8_t> stub, const Image& img, std::string
       !isPowerOfTwo(img.sectionAlignment) || img.sectionAlignment < img.fileAlignment)
     return pe::fail(why, "stub has unusual file or section alignment");
   if (img.sizeOfHeaders > stub.size()) return pe::fail(why, "stub headers run past the end");
+  // Every header we rewrite lies before the end of the section table; the rebuilt file keeps
+  // only the stub's bytes before its sections' data, so the table must end inside
+  // SizeOfHeaders (which every section's data follows, as checked below).
+  const std::uint64_t tableEnd =
+      std::uint64_t(img.sectionTableOffset) + img.sections.size() * pe::kSectionHeaderSize;
+  if (tableEnd > img.sizeOfHeaders)
+    return pe::fail(why, "stub's headers and section table do not lie inside SizeOfHeaders, "
+                         "before its sections' data");
   if (img.directoryCount <= pe::kDirectoryResource)
     return pe::fail(why, "stub's optional header has no resource directory slot");
   for (const Section& s : img.sections) {
