@@ -43,5 +43,29 @@ int main(int argc, char** argv) {
   bad.addEntryAt(kTagCopy, "y", PackedRange{0xFFFFFF00u, 8, 8});
   save(dir, "damaged.pkg", bad.finish());
   save(dir, "empty.pkg", PackageWriter().finish());
+
+  // What an attacker would start from: shared records that double at each level, a file named
+  // like the uninstall log, an application name that climbs out of Programs, a key name with
+  // line breaks.
+  PackageWriter h;
+  h.addEntry(kTagAppName, "Application", nameRecord("..\\outside\\grp"));
+  h.addInline(kTagSum, "Copy", 8, 8);
+  TaggedRange item{kTagCopy, h.addData(addFileBlocks(h, "same.txt", {data.data(), 4}, 4))};
+  for (int level = 0; level < 24; ++level) {
+    const TaggedRange twice[] = {item, item};
+    item = {kTagCopyDir, h.addData(directoryRecord("d", twice))};
+  }
+  h.addEntry(kTagCopyDir, "Copy", directoryRecord("top", {&item, 1}));
+  h.addEntry(kTagGroupLink, "ShortCut", linkRecord("Demo", "same.txt"));
+  h.addEntry(kTagDesktopLink, "ShortCut", linkRecord("..\\Demo", "same.txt"));
+  h.addEntry(kTagRoot, "root", rootRecord("HLM", "Software\\D]\r\n[HKEY_LOCAL_MACHINE\\Run"));
+  h.addEntry(kTagValue, "valr", valueRecord("x\x1b[2J", "REG_SZ", "DESTDIR"));
+  h.addEntry(kTagDeleteDir, "x", nameRecord("..\\..\\Windows"));
+  save(dir, "hostile.pkg", h.finish());
+  PackageWriter log;
+  log.addEntry(kTagAppName, "Application", nameRecord("Demo"));
+  log.addInline(kTagSum, "Copy", 8, 8);
+  log.addEntry(kTagCopy, "Copy", addFileBlocks(log, "UnInstall.log", {data.data(), 8}, 8));
+  save(dir, "log-name.pkg", log.finish());
   return 0;
 }
