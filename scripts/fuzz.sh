@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs the fuzzers with libFuzzer (clang, AddressSanitizer, UndefinedBehaviorSanitizer,
-# LeakSanitizer) for a bounded time: the package reader from the seed corpus that the writer
-# generates, and the PE resource code from the setup.exe files of the builds.
-#   usage: scripts/fuzz.sh [seconds for the reader]   (needs the native build for the seeds)
+# LeakSanitizer) for a bounded time: the package reader and the whole install run from the seed
+# corpus that the writer generates, and the PE resource code from the setup.exe files of the
+# builds.
+#   usage: scripts/fuzz.sh [seconds for the reader and the install]  (needs the native build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -21,6 +22,14 @@ build/native/tests/fuzz/fuzz_make_seeds "$out/package-corpus"
 clang++ "${flags[@]}" tests/fuzz/fuzz_package.cpp package/package.cpp \
   package/resource_stream.cpp package/unpack.cpp -lz -o "$out/fuzz_package"
 fuzz fuzz_package "$seconds" "$out/package-corpus"
+
+# The whole install run on the recording fake, from the same writer-made seeds.
+mkdir -p "$out/install-corpus"
+cp "$out"/package-corpus/* "$out/install-corpus/"
+clang++ "${flags[@]}" tests/fuzz/fuzz_install.cpp install/*.cpp package/package.cpp \
+  package/resource_stream.cpp package/unpack.cpp wizard/package_facts.cpp wizard/texts.cpp \
+  tests/fake/fake_platform.cpp -lz -o "$out/fuzz_install"
+fuzz fuzz_install "$seconds" "$out/install-corpus"
 
 find build/win32 build/native -name '*.exe' -size -400k -exec cp {} "$out/pe-corpus/" \; 2>/dev/null || true
 build/native/tests/pe/make_pe_seeds "$out/pe-corpus"
