@@ -1,9 +1,11 @@
 // Options, paths, the process, time and files of the POSIX platform.
 #include "platform/posix_platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <vector>
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -31,6 +33,64 @@ bool readAll(int fd, void* buffer, std::size_t size, std::size_t* got) {
     *got += std::size_t(n);
   }
   return true;
+}
+
+// A path strictly below the confining root, as the descriptor of its parent folder and its last
+// component.
+struct BelowRoot {
+  BelowRoot() = default;
+  BelowRoot(const BelowRoot&) = delete;
+  BelowRoot& operator=(const BelowRoot&) = delete;
+  ~BelowRoot() {
+    if (dir >= 0) close(dir);
+  }
+  bool below = false;  // false: the path is not below the root, or there is no root
+  int dir = -1;        // -1 when the walk was refused
+  std::string leaf;
+};
+
+bool isLink(int dir, const std::string& name) {
+  struct stat st;
+  return fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+}
+
+// Walks from `root` (followed: the user chose it) to the parent of `path`, opening each folder
+// with O_NOFOLLOW relative to the one before, so that no link below the root is followed and
+// no folder can be swapped for one midway. Empty and "." components are skipped; ".." refuses
+// the path, as does a link, whose path goes to `link` (cleared first).
+void walkBelow(const std::string& root, const std::string& path, BelowRoot& out,
+               std::string* link) {
+  link->clear();
+  if (root.empty()) return;
+  std::string_view rest = path;
+  if (root != "/") {
+    if (!rest.starts_with(root) || rest.size() == root.size() || rest[root.size()] != '/')
+      return;
+    rest.remove_prefix(root.size());
+  } else if (!rest.starts_with('/')) {
+    return;
+  }
+  std::vector<std::string> parts;
+  while (!rest.empty()) {
+    const std::size_t cut = std::min(rest.find('/'), rest.size());
+    if (cut > 0 && rest.substr(0, cut) != ".") parts.emplace_back(rest.substr(0, cut));
+    rest.remove_prefix(std::min(cut + 1, rest.size()));
+  }
+  if (parts.empty()) return;  // the root itself
+  out.below = true;
+  for (const std::string& part : parts)
+    if (part == "..") return;
+  int dir = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  std::string walked = root == "/" ? "" : root;
+  for (std::size_t i = 0; dir >= 0 && i + 1 < parts.size(); ++i) {
+    int next = openat(dir, parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    walked += "/" + parts[i];
+    if (next < 0 && isLink(dir, parts[i])) *link = walked;
+    close(dir);
+    dir = next;
+  }
+  out.dir = dir;
+  out.leaf = parts.back();
 }
 
 }  // namespace
@@ -131,19 +191,49 @@ SystemTime PosixPlatform::utcNow() {
           unsigned(utc.tm_hour),        unsigned(utc.tm_min),     unsigned(utc.tm_sec)};
 }
 
+void PosixPlatform::confineBelow(std::string_view root) {
+  confiningRoot_ = posixPath(root);
+  while (confiningRoot_.size() > 1 && confiningRoot_.back() == '/') confiningRoot_.pop_back();
+}
+
 bool PosixPlatform::pathExists(std::string_view path) {
+  const std::string p = posixPath(path);
   struct stat st;
-  return lstat(posixPath(path).c_str(), &st) == 0;
+  BelowRoot b;
+  walkBelow(confiningRoot_, p, b, &refusedLink_);
+  if (!b.below) return lstat(p.c_str(), &st) == 0;
+  return b.dir >= 0 && fstatat(b.dir, b.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 bool PosixPlatform::createDirectory(std::string_view path) {
-  return mkdir(posixPath(path).c_str(), 0777) == 0;
+  const std::string p = posixPath(path);
+  BelowRoot b;
+  walkBelow(confiningRoot_, p, b, &refusedLink_);
+  if (!b.below) return mkdir(p.c_str(), 0777) == 0;
+  return b.dir >= 0 && mkdirat(b.dir, b.leaf.c_str(), 0777) == 0;
 }
 
-void PosixPlatform::deleteFile(std::string_view path) { (void)unlink(posixPath(path).c_str()); }
+// unlink removes a link itself, never its target.
+void PosixPlatform::deleteFile(std::string_view path) {
+  const std::string p = posixPath(path);
+  BelowRoot b;
+  walkBelow(confiningRoot_, p, b, &refusedLink_);
+  if (!b.below) (void)unlink(p.c_str());
+  else if (b.dir >= 0) (void)unlinkat(b.dir, b.leaf.c_str(), 0);
+}
 
 FileHandle PosixPlatform::openOutputFile(std::string_view path) {
-  int fd = open(posixPath(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  constexpr int kFlags = O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC;
+  const std::string p = posixPath(path);
+  BelowRoot b;
+  walkBelow(confiningRoot_, p, b, &refusedLink_);
+  int fd = -1;
+  if (!b.below) {
+    fd = open(p.c_str(), kFlags, 0666);
+  } else if (b.dir >= 0) {
+    fd = openat(b.dir, b.leaf.c_str(), kFlags | O_NOFOLLOW, 0666);
+    if (fd < 0 && isLink(b.dir, b.leaf)) refusedLink_ = p;
+  }
   return fd < 0 ? kNoFile : fd;
 }
 

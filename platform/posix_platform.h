@@ -9,7 +9,11 @@
 // - Shortcuts are real .lnk files (see shell_link.h); the special folders are plain folders.
 // - A started program gets its own path as its only argument (the command line is the Windows
 //   form and is not split); it is not waited for and leaves no zombie behind.
-// - A message box is a line "caption: text" on standard error.
+// - A message box is a line "caption: text" on standard error, both through terminalText.
+// - Once confined to a folder (confineBelow), no symbolic link below that folder is followed:
+//   a path through one cannot be created, opened or deleted, and a link at its end is taken as
+//   the link itself, so package names cannot reach outside the folder through links already
+//   there.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +46,11 @@ PosixPlatformOptions defaultPosixPlatformOptions();
 std::string posixPath(std::string_view path);
 // Creates a POSIX directory and every missing parent (mode 0777); true when it exists after.
 bool createDirectories(std::string_view dir);
+// A package text made safe to print on a terminal: control characters (C0, DEL and the C1
+// range 0x80-0x9F, which 8-bit terminals obey as well) become '.', so that a name cannot move
+// the cursor, recolour or retitle the terminal, or forge lines. Every package text that the
+// tools print goes through it.
+std::string terminalText(std::string_view text);
 
 class PosixPlatform : public Platform {
  public:
@@ -52,6 +61,12 @@ class PosixPlatform : public Platform {
   // be read or parsed refuses every change (createKey gives kNoKey), so that the file is never
   // overwritten with less than it held.
   const std::string& registryError() const { return registryError_; }
+  // From now on every path strictly below `root` (a POSIX or backslash path) is reached from
+  // `root` one component at a time without following symbolic links. `root` itself may be a
+  // link. refusedLink() names the link that stopped the last of pathExists, createDirectory,
+  // deleteFile and openOutputFile, or is empty.
+  void confineBelow(std::string_view root);
+  const std::string& refusedLink() const { return refusedLink_; }
 
   std::optional<std::string> currentDirectory() override;
   bool setCurrentDirectory(std::string_view dir) override;
@@ -87,6 +102,8 @@ class PosixPlatform : public Platform {
   PosixPlatformOptions options_;
   RegistryStore registry_;
   std::string registryError_;
+  std::string confiningRoot_;  // POSIX form, no trailing '/' (but "/" itself); empty: none
+  std::string refusedLink_;
   std::map<KeyHandle, RegistryStore::Key*> openKeys_;
   KeyHandle nextKey_ = 1;
   std::optional<std::string> linkWorkingDirectory_;  // set while a link session is open

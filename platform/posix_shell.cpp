@@ -41,6 +41,15 @@ bool writeNewFile(const std::string& path, const std::vector<std::uint8_t>& byte
 
 }  // namespace
 
+std::string terminalText(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || (u >= 0x7F && u <= 0x9F)) c = '.';
+  }
+  return out;
+}
+
 // The system's special folders always exist; these are made on first use.
 std::optional<std::string> PosixPlatform::specialFolder(SpecialFolder folder) {
   const std::string* path = nullptr;
@@ -74,11 +83,17 @@ bool PosixPlatform::saveLink(std::string_view linkPath, std::string_view target,
 
 void PosixPlatform::endLinks() { linkWorkingDirectory_.reset(); }
 
+// Caption and text carry package texts (the application name, key and folder names). The
+// setup's own texts break their lines with '\n', so the text keeps its line feeds and each line
+// goes through terminalText.
 void PosixPlatform::messageBox(std::string_view text, std::string_view caption) {
-  std::fwrite(caption.data(), 1, caption.size(), stderr);
-  std::fputs(": ", stderr);
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fputc('\n', stderr);
+  std::string out = terminalText(caption) + ": ";
+  for (std::size_t cut; (cut = text.find('\n')) != std::string_view::npos;) {
+    out += terminalText(text.substr(0, cut)) + "\n";
+    text.remove_prefix(cut + 1);
+  }
+  out += terminalText(text) + "\n";
+  std::fwrite(out.data(), 1, out.size(), stderr);
   std::fflush(stderr);
 }
 

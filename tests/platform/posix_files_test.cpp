@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <chrono>
 #include <ctime>
+#include <functional>
+#include <iterator>
 #include <thread>
 
 #include "platform/posix_platform.h"
@@ -183,6 +185,114 @@ TEST_F(PosixFiles, MessageBoxWritesCaptionAndText) {
   ::testing::internal::CaptureStderr();
   platform.messageBox("C:\\Apps\\Demo\n do'not create!", "Demo");
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Demo: C:\\Apps\\Demo\n do'not create!\n");
+  // Package texts in either part reach the terminal without their control characters; the
+  // text's own line feeds stay.
+  ::testing::internal::CaptureStderr();
+  platform.messageBox("C:\\\x1b[2JApps\r\n do'not create!", "De\x1b]0;x\x07mo");
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "De.]0;x.mo: C:\\.[2JApps.\n do'not create!\n");
+}
+
+TEST(TerminalText, ControlCharactersBecomeDots) {
+  const struct {
+    std::string in, out;
+  } rows[] = {
+      {"Zorv Demo\\hello.exe", "Zorv Demo\\hello.exe"},
+      {"\x1b[31mred\x1b[0m", ".[31mred.[0m"},          // colours
+      {"\x1b]0;title\x07", ".]0;title."},               // window title
+      {"a\nb\rc\td\be", "a.b.c.d.e"},                    // forged lines and overwrites
+      {std::string("a\0b", 3), "a.b"},
+      {"\x7f\x80\x9b\x9f", "...."},                       // DEL and C1, 0x9B being CSI
+      {"\xa0\xc0\xff \xa8", "\xa0\xc0\xff \xa8"},         // code page letters stay
+  };
+  for (const auto& r : rows) EXPECT_EQ(terminalText(r.in), r.out) << r.in;
+}
+
+// A platform confined below dir/root, with links inside it to dir/outside: a folder link, a
+// link to a file, a dangling link.
+class ConfinedFiles : public PosixFiles {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(dir / "root");
+    std::filesystem::create_directories(dir / "outside");
+    writeFile(dir / "outside/victim.txt", "keep");
+    std::filesystem::create_directory_symlink(dir / "outside", dir / "root/dirlink");
+    std::filesystem::create_symlink(dir / "outside/victim.txt", dir / "root/filelink");
+    std::filesystem::create_symlink(dir / "outside/new.txt", dir / "root/dangling");
+    platform.confineBelow(dir / "root");
+  }
+  std::string root(const std::string& rest) { return dir.path() + "/root\\" + rest; }
+  bool created(const std::string& path) {
+    FileHandle f = platform.openOutputFile(path);
+    platform.closeFile(f);
+    return f != kNoFile;
+  }
+};
+
+TEST_F(ConfinedFiles, LinksBelowTheRootAreNeverFollowed) {
+  const struct {
+    const char* what;
+    std::function<bool()> call;
+    bool succeeds;
+    const char* refused;  // the link named by refusedLink(), below dir
+  } rows[] = {
+      {"file through a folder link", [this] { return created(root("dirlink\\f.txt")); },
+       false, "root/dirlink"},
+      {"folder through a folder link",
+       [this] { return platform.createDirectory(root("dirlink\\sub")); }, false,
+       "root/dirlink"},
+      {"file over a link to a file", [this] { return created(root("filelink")); }, false,
+       "root/filelink"},
+      {"file over a dangling link", [this] { return created(root("dangling")); }, false,
+       "root/dangling"},
+      {"file through a slash-separated link",
+       [this] { return created(root("dirlink/f.txt")); }, false, "root/dirlink"},
+      {"existence through a folder link",
+       [this] { return platform.pathExists(root("dirlink\\victim.txt")); }, false,
+       "root/dirlink"},
+      {"a link is there", [this] { return platform.pathExists(root("filelink")); }, true,
+       ""},
+      {"climbing out", [this] { return created(root("x\\..\\..\\outside\\f.txt")); },
+       false, ""},
+      {"plain folders and files",
+       [this] {
+         return platform.createDirectory(root("a")) && created(root("a\\.\\\\f.txt"));
+       },
+       true, ""},
+  };
+  for (const auto& r : rows) {
+    EXPECT_EQ(r.call(), r.succeeds) << r.what;
+    EXPECT_EQ(platform.refusedLink(), *r.refused ? dir / r.refused : "") << r.what;
+  }
+  EXPECT_EQ(readFile(dir / "outside/victim.txt"), "keep");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "outside"), {}), 1)
+      << "only victim.txt is outside";
+  EXPECT_TRUE(std::filesystem::is_regular_file(dir / "root/a/f.txt"));
+}
+
+TEST_F(ConfinedFiles, DeletingRemovesTheLinkNotItsTarget) {
+  platform.deleteFile(root("dirlink\\victim.txt"));
+  EXPECT_TRUE(std::filesystem::exists(dir / "outside/victim.txt"));
+  platform.deleteFile(root("filelink"));
+  EXPECT_FALSE(std::filesystem::is_symlink(dir / "root/filelink"));
+  EXPECT_EQ(readFile(dir / "outside/victim.txt"), "keep");
+  // What the engine does with a file of the package: delete, then create anew.
+  EXPECT_FALSE(created(root("dangling")));
+  platform.deleteFile(root("dangling"));
+  EXPECT_TRUE(created(root("dangling")));
+  EXPECT_FALSE(std::filesystem::exists(dir / "outside/new.txt"));
+}
+
+TEST_F(ConfinedFiles, TheRootItselfAndPathsElsewhereAreFollowed) {
+  std::filesystem::create_directory_symlink(dir / "root", dir / "rootlink");
+  std::filesystem::create_directory_symlink(dir / "outside", dir / "elsewhere");
+  platform.confineBelow(dir.path() + "/rootlink/");
+  EXPECT_TRUE(platform.createDirectory(dir.path() + "/rootlink\\a"));
+  EXPECT_TRUE(created(dir.path() + "/rootlink\\a\\f.txt"));
+  EXPECT_TRUE(std::filesystem::is_regular_file(dir / "root/a/f.txt"));
+  EXPECT_FALSE(created(dir.path() + "/rootlink\\dirlink\\f.txt"));
+  EXPECT_TRUE(created(dir.path() + "/elsewhere\\g.txt"));  // not below the root
+  EXPECT_TRUE(std::filesystem::is_regular_file(dir / "outside/g.txt"));
 }
 
 TEST(PosixOptions, EverythingLivesInOneDataFolder) {
