@@ -36,35 +36,41 @@ int cmdExtract(Args args) {
   state.destinationDir = std::filesystem::absolute(dir, ec).lexically_normal().string();
   if (state.destinationDir.size() > 1 && state.destinationDir.ends_with('/'))
     state.destinationDir.pop_back();
+  // The folder may itself be a link; nothing below it is followed.
+  platform.confineBelow(state.destinationDir);
   state.package = std::move(lp->package);
   Package& pkg = *state.package;
   TerminalView view(false);
   InstallRun run{state, platform, view};
 
   int files = 0, dirs = 0, failed = 0;
+  // One line per entry that failed, naming the file it stopped at and the link that stopped it.
+  auto report = [&](std::int32_t i, const char* what) {
+    ++failed;
+    view.finish();
+    std::string line = "cannot extract " + std::string(what) + std::to_string(i);
+    if (!view.fileLine().empty()) line += ": " + view.fileLine();
+    if (!platform.refusedLink().empty())
+      line += " (not following the symbolic link " + terminalText(platform.refusedLink()) + ")";
+    fail(line);
+  };
   for (std::int32_t i = pkg.findByTag(kTagCopy, 0, -1); i >= 0;
        i = pkg.findByTag(kTagCopy, i + 1, -1)) {
+    view.setControlText(control::kFileNameLine, "");
     auto body = pkg.acquireEntry(i);
     auto rec = body ? parseCopyRecord(*body) : std::nullopt;
-    if (rec && extractFile(run, *rec)) {
-      ++files;
-    } else {
-      ++failed;
-      std::fprintf(stderr, "zorv: cannot extract entry %d%s%s\n", i, rec ? ": " : "",
-                   rec ? std::string(rec->name).c_str() : "");
-    }
+    if (rec && extractFile(run, *rec)) ++files;
+    else report(i, "entry ");
     if (body) pkg.releaseEntry(i);
   }
   for (std::int32_t i = pkg.findByTag(kTagCopyDir, 0, -1); i >= 0;
        i = pkg.findByTag(kTagCopyDir, i + 1, -1)) {
+    view.setControlText(control::kFileNameLine, "");
     EntryInfo e = pkg.entry(i);
     RangeItem member{kTagCopyDir, {e.offset, e.unpacked, e.packed}};
-    if (!e.isInline() && extractDirectory(run, member, 1)) {
-      ++dirs;
-    } else {
-      ++failed;
-      std::fprintf(stderr, "zorv: cannot extract directory entry %d\n", i);
-    }
+    run.walkLeft = run.walkBudget;  // each top-level walk has its own budget, as in the run
+    if (!e.isInline() && extractDirectory(run, member, 1)) ++dirs;
+    else report(i, "directory entry ");
   }
   view.finish();
   std::printf("extracted %d files and %d directory records into %s\n", files, dirs,

@@ -3,6 +3,7 @@
 #include <iostream>
 #include <string>
 
+#include "platform/posix_platform.h"
 #include "tools/zorv/commands.h"
 #include "tools/zorv/package_file.h"
 
@@ -39,12 +40,6 @@ std::string jsonString(std::string_view s) {
   return out + "\"";
 }
 
-std::string printable(std::string_view s) {
-  std::string out;
-  for (unsigned char c : s) out += (c < 0x20 || c == 0x7F) ? '.' : char(c);
-  return out;
-}
-
 }  // namespace
 
 int cmdList(Args args) {
@@ -75,14 +70,14 @@ int cmdList(Args args) {
   }
   const PackageHeader& h = p.header();
   std::printf("package \"%s\": %u entries, data base %u, directory at %u (%u bytes packed)\n",
-              printable(h.name).c_str(), h.entryCount, h.dataBase, h.directoryOffset,
+              terminalText(h.name).c_str(), h.entryCount, h.dataBase, h.directoryOffset,
               h.directoryPacked);
   std::printf("%5s  %-4s  %-16s %10s %10s %10s  %s\n", "index", "tag", "name", "offset",
               "unpacked", "packed", "kind");
   for (std::uint32_t i = 0; i < p.entryCount(); ++i) {
     EntryInfo e = p.entry(std::int32_t(i));
-    std::printf("%5u  %-4s  %-16s %10u %10u %10u  %s\n", i, printable(tagText(e.tag)).c_str(),
-                printable(e.name).c_str(), e.offset, e.unpacked, e.packed, kindOf(e));
+    std::printf("%5u  %-4s  %-16s %10u %10u %10u  %s\n", i, terminalText(tagText(e.tag)).c_str(),
+                terminalText(e.name).c_str(), e.offset, e.unpacked, e.packed, kindOf(e));
   }
   return 0;
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "install/setup_state.h"
+#include "platform/posix_platform.h"
 
 namespace zorv {
 
@@ -18,12 +19,13 @@ void TerminalView::showControl(int id, bool visible) {
   else if (cancelHidden_) completed_ = true;
 }
 
+// The file-name line shows package names, so both lines are kept only as terminalText.
 void TerminalView::setControlText(int id, std::string_view text) {
   if (id == control::kStatusLine) {
-    status_ = text;
+    status_ = terminalText(text);
     if (!tty_ && verbose_) std::fprintf(stderr, "%s\n", status_.c_str());
   } else if (id == control::kFileNameLine) {
-    file_ = text;
+    file_ = terminalText(text);
     if (!tty_ && verbose_) std::fprintf(stderr, "  %s\n", file_.c_str());
   }
   if (tty_) draw();

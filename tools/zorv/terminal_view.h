@@ -24,6 +24,8 @@ class TerminalView final : public RunView {
   // The run ended in its completion state: the file-name line says so and Ok is shown.
   bool completed() const { return completed_; }
   bool closed() const { return closed_; }
+  // The file-name line as last shown: the name of the file the run was at, made printable.
+  const std::string& fileLine() const { return file_; }
   void finish();  // ends the bar's line
   // Called each time the run has written about 2 MB more: the tool returns the package pages
   // read so far to the kernel there.
