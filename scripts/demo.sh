@@ -21,7 +21,7 @@ mkdir -p build/demo
 
 echo "== native install into demo-install/"
 rm -rf demo-install
-"$zorv" install build/demo/demo-setup.exe --dest "$PWD/demo-install/Zorv Demo" --no-run \
+"$zorv" install build/demo/demo-setup.exe --dest "$PWD/demo-install/Zorv Demo" \
   --registry-file demo-install/registry.reg --programs-dir demo-install/Programs \
   --desktop-dir demo-install/Desktop
 echo "-- demo-install/Zorv Demo/UnInstall.log"

@@ -14,7 +14,7 @@ constexpr const char* kUsage =
     "  cat FILE --entry N             write the unpacked body of entry N to stdout\n"
     "  cat FILE --range OFF:UNP:PACK  write the unpacked bytes of a packed range\n"
     "  extract FILE -C DIR            unpack only the files and directories\n"
-    "  install FILE --dest DIR        run the whole install natively\n"
+    "  install FILE --dest DIR        run the whole install natively (--run starts its program)\n"
     "  verify FILE                    check every body, record and the total size\n";
 
 }  // namespace
