@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """End-to-end checks of the zorv tool on the demo: build the package, list and cat it,
 install it natively (files, UnInstall.log, the REGEDIT4 registry file, .lnk files read back
-with lnkinfo), extract it, and the one-line failures."""
-import argparse, json, os, re, shutil, subprocess, sys, tempfile, unittest
+with lnkinfo), extract it, and the one-line failures. Then on written packages: names with
+terminal escapes, a program to start, symbolic links already in the destination."""
+import argparse, json, os, re, shutil, subprocess, sys, tempfile, time, unittest
 
 ARGS = None
 
@@ -183,10 +184,133 @@ class Demo(unittest.TestCase):
         self.assertIn(b"directory runs past the end", p.stderr)
 
 
+def controls(data):
+    """Bytes that a terminal obeys rather than shows: C0 but the line feed, DEL, C1."""
+    return sorted({b for b in data if (b < 0x20 and b != 0x0A) or 0x7F <= b <= 0x9F})
+
+
+class WrittenPackages(unittest.TestCase):
+    """Packages the builder refuses to make (make_cli_packages): hostile names, and files that
+    go where the destination already holds symbolic links."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.mkdtemp(prefix="zorv-cli-written-")
+        run(ARGS.make_packages, cls.tmp)
+        cls.hostile = os.path.join(cls.tmp, "hostile.pkg")
+        cls.links = os.path.join(cls.tmp, "links.pkg")
+        # The hostile package's "RunS" program; it leaves a mark when started.
+        cls.marker = os.path.join(cls.tmp, "started")
+        program = os.path.join(cls.tmp, "start\x1b[7m.sh")
+        with open(program, "w") as f:
+            f.write(f"#!/bin/sh\ntouch '{cls.marker}'\n")
+        os.chmod(program, 0o755)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.tmp)
+
+    def setUp(self):
+        if os.path.exists(self.marker):
+            os.remove(self.marker)
+
+    def install(self, pkg, dest, *more):
+        work = tempfile.mkdtemp(dir=self.tmp)
+        return run(ARGS.zorv, "install", pkg, "--dest", dest, "--registry-file",
+                   os.path.join(work, "r.reg"), "--programs-dir", os.path.join(work, "Programs"),
+                   "--desktop-dir", os.path.join(work, "Desktop"), *more, ok=False)
+
+    def extract(self, pkg, dest):
+        return run(ARGS.zorv, "extract", pkg, "-C", dest, ok=False)
+
+    def test_package_texts_reach_the_terminal_filtered(self):
+        red = "\x1b[31mred.txt"
+        cases = [  # (what, command, a folder planted in the way, exit status, printed)
+            ("install", self.install, None, 0,
+             [b"  .[31mred.txt\n", b"  .[1mdir\\in.[0m.txt\n", b"  .[2Jlink\n", b"  .[4mName\n",
+              b"Evil.]0;pwned.App installed in", b"start.[7m.sh\n"]),
+            ("install failing", self.install, red, 1, [b"\nEvil.]0;pwned.App: "]),
+            ("extract", self.extract, None, 0, [b"extracted 2 files and 1 directory records"]),
+            ("extract failing", self.extract, red, 1,
+             [b"zorv: cannot extract entry 2: .[31mred.txt\n"]),
+        ]
+        for what, command, planted, status, printed in cases:
+            dest = os.path.join(tempfile.mkdtemp(dir=self.tmp), "dest")
+            if planted:
+                os.makedirs(os.path.join(dest, planted))
+            p = command(self.hostile, dest)
+            out = p.stdout + p.stderr
+            self.assertEqual(p.returncode, status, (what, p.stderr))
+            self.assertEqual(controls(out), [], (what, out))
+            for text in printed:
+                self.assertIn(text, out, what)
+
+    def test_program_starts_only_with_run(self):
+        cases = [([], False), (["--no-run"], False), (["--run"], True)]
+        for more, starts in cases:
+            self.setUp()
+            dest = os.path.join(tempfile.mkdtemp(dir=self.tmp), "dest")
+            p = self.install(self.hostile, dest, *more)
+            self.assertEqual(p.returncode, 0, (more, p.stderr))
+            for _ in range(100 if starts else 10):
+                if os.path.exists(self.marker):
+                    break
+                time.sleep(0.05)
+            self.assertEqual(os.path.exists(self.marker), starts, more)
+            said = "its program was started" if starts else "not started (--run starts it): "
+            self.assertIn(said.encode(), p.stderr, more)
+            if not starts:
+                self.assertIn(os.path.join(self.tmp, "start.[7m.sh").encode(), p.stderr)
+
+    def test_links_in_the_destination_are_not_followed(self):
+        cases = [  # (what is a link in the destination, status, extract's line)
+            ("sub", 1, b"zorv: cannot extract entry 3: sub\\deep\\f.txt (not following the "
+                       b"symbolic link "),
+            ("d", 1, b"zorv: cannot extract directory entry 4: d\\m.txt (not following the "
+                     b"symbolic link "),
+            ("top.txt", 0, b""),  # replaced by the package's file; its target is left alone
+            ("", 0, b""),         # the destination itself: the user chose it
+        ]
+        for command in (self.install, self.extract):
+            for link, status, line in cases:
+                what = (command.__name__, link)
+                work = tempfile.mkdtemp(dir=self.tmp)
+                outside = os.path.join(work, "outside")
+                os.makedirs(outside)
+                with open(os.path.join(outside, "top.txt"), "w") as f:
+                    f.write("keep\n")
+                dest = os.path.join(work, "dest")
+                if link:
+                    os.makedirs(dest)
+                    target = os.path.join(outside, "top.txt") if link == "top.txt" else outside
+                    os.symlink(target, os.path.join(dest, link))
+                    files = dest
+                else:
+                    os.symlink(outside, dest)
+                    files = outside
+                p = command(self.links, dest)
+                self.assertEqual(p.returncode, status, (what, p.stderr))
+                if link:
+                    self.assertEqual(os.listdir(outside), ["top.txt"], what)
+                    self.assertEqual(read_bytes(os.path.join(outside, "top.txt")), b"keep\n", what)
+                if status:
+                    link_path = os.path.join(dest, link).encode()
+                    if command == self.extract:
+                        self.assertIn(line + link_path + b")\n", p.stderr, what)
+                    else:
+                        self.assertIn(b"not following the symbolic link " + link_path, p.stderr,
+                                      what)
+                else:
+                    self.assertEqual(read_bytes(os.path.join(files, "top.txt")), b"top\n", what)
+                    self.assertFalse(os.path.islink(os.path.join(files, "top.txt")), what)
+                    self.assertEqual(read_bytes(os.path.join(files, "d", "m.txt")), b"m\n", what)
+
+
 if __name__ == "__main__":
     ap = argparse.ArgumentParser()
     ap.add_argument("--zorv", required=True)
     ap.add_argument("--source", required=True)
     ap.add_argument("--stub", default="")
+    ap.add_argument("--make-packages", required=True)
     ARGS, rest = ap.parse_known_args()
     unittest.main(argv=[sys.argv[0]] + rest)

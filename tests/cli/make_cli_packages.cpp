@@ -1,0 +1,81 @@
+// make_cli_packages DIR: writes the packages that the zorv end-to-end test needs and that the
+// builder refuses to make, with the package writer:
+//   DIR/hostile.pkg  terminal escapes in every package text that zorv prints: the application
+//                    name, file, folder, link and value names, and a "RunS" program
+//                    DIR/start<ESC>[7m.sh, which the test provides;
+//   DIR/links.pkg    "top.txt", "sub\deep\f.txt" and a "CopD" folder "d" holding "d\m.txt",
+//                    to be installed over symbolic links planted in the destination.
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tools/writer/package_writer.h"
+#include "tools/writer/records.h"
+
+namespace {
+
+using zorv::Bytes;
+
+Bytes textBytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
+
+struct File {
+  std::string name, data;
+};
+
+// The package's "SumC" entry counts the bytes of every file, members included.
+std::uint32_t total(const std::vector<File>& files) {
+  std::uint32_t sum = 0;
+  for (const File& f : files) sum += static_cast<std::uint32_t>(f.data.size());
+  return sum;
+}
+
+// AppN, SumC, one "Copy" entry per top-level file, one "CopD" entry `folder` of `members`.
+zorv::PackageWriter startPackage(const std::string& app, const std::vector<File>& top,
+                                 const std::string& folder, const std::vector<File>& members) {
+  zorv::PackageWriter w;
+  w.addEntry(zorv::kTagAppName, "AppN", zorv::nameRecord(app));
+  const std::uint32_t sum = total(top) + total(members);
+  w.addInline(zorv::kTagSum, "Copy", sum, sum);
+  for (const File& f : top)
+    w.addEntry(zorv::kTagCopy, "file", zorv::addFileBlocks(w, f.name, textBytes(f.data)));
+  std::vector<zorv::TaggedRange> ranges;
+  for (const File& f : members) {
+    Bytes record = zorv::addFileBlocks(w, f.name, textBytes(f.data));
+    ranges.push_back({zorv::kTagCopy, w.addData(record)});
+  }
+  w.addEntry(zorv::kTagCopyDir, "dir", zorv::directoryRecord(folder, ranges));
+  return w;
+}
+
+bool save(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  return bool(out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_cli_packages DIR\n");
+    return 1;
+  }
+  const std::string dir = argv[1];
+
+  zorv::PackageWriter hostile = startPackage(
+      "Evil\x1b]0;pwned\x07" "App", {{"\x1b[31mred.txt", "red\n"}, {"plain.txt", "plain\n"}},
+      "\x1b[1mdir", {{"\x1b[1mdir\\in\x1b[0m.txt", "in\n"}});
+  hostile.addEntry(zorv::kTagGroupLink, "link", zorv::linkRecord("\x1b[2Jlink", "plain.txt"));
+  hostile.addEntry(zorv::kTagDesktopLink, "link", zorv::linkRecord("\x1b[2Jlink", "plain.txt"));
+  hostile.addEntry(zorv::kTagRoot, "root", zorv::rootRecord("HCU", "Software\\Zorv Test"));
+  hostile.addEntry(zorv::kTagValue, "value", zorv::valueRecord("\x1b[4mName", "REG_SZ", "DESTDIR"));
+  hostile.addEntry(zorv::kTagRunProgram, "run", zorv::nameRecord(dir + "/start\x1b[7m.sh"));
+
+  zorv::PackageWriter links = startPackage(
+      "Links", {{"top.txt", "top\n"}, {"sub\\deep\\f.txt", "deep\n"}}, "d", {{"d\\m.txt", "m\n"}});
+
+  return save(dir + "/hostile.pkg", hostile.finish()) && save(dir + "/links.pkg", links.finish())
+             ? 0
+             : 1;
+}
