@@ -1,7 +1,7 @@
 #include <string>
 
 #include "install/install.h"
-#include "wizard/texts.h"
+#include "texts/texts.h"
 
 namespace zorv {
 

@@ -3,7 +3,7 @@
 
 #include "install/held_entry.h"
 #include "install/install.h"
-#include "wizard/texts.h"
+#include "texts/texts.h"
 
 namespace zorv {
 

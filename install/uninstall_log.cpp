@@ -2,7 +2,7 @@
 
 #include "install/install.h"
 #include "package/byte_cursor.h"
-#include "wizard/texts.h"
+#include "texts/texts.h"
 
 namespace zorv {
 

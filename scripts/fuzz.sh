@@ -27,7 +27,7 @@ fuzz fuzz_package "$seconds" "$out/package-corpus"
 mkdir -p "$out/install-corpus"
 cp "$out"/package-corpus/* "$out/install-corpus/"
 clang++ "${flags[@]}" tests/fuzz/fuzz_install.cpp install/*.cpp package/package.cpp \
-  package/resource_stream.cpp package/unpack.cpp wizard/package_facts.cpp wizard/texts.cpp \
+  package/resource_stream.cpp package/unpack.cpp wizard/package_facts.cpp texts/texts.cpp \
   tests/fake/fake_platform.cpp -lz -o "$out/fuzz_install"
 fuzz fuzz_install "$seconds" "$out/install-corpus"
 

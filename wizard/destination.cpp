@@ -1,6 +1,6 @@
 #include "wizard/destination.h"
 
-#include "wizard/texts.h"
+#include "texts/texts.h"
 
 namespace zorv {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "wizard/texts.h"
+#include "texts/texts.h"
 
 namespace zorv {
 

@@ -6,11 +6,11 @@
 
 #include "package/package.h"
 #include "package/resource_stream.h"
-#include "wizard/language.h"
+#include "texts/language.h"
 #include "wizard/package_facts.h"
 #include "wizard/paths.h"
 #include "wizard/setup_win32.h"
-#include "wizard/texts.h"
+#include "texts/texts.h"
 
 namespace zorv {
 
@@ -99,7 +99,7 @@ bool startSetup() {
   SetupApp& app = setupApp();
   SetupState& s = app.state;
   CoInitialize(nullptr);  // the shell links and the folder browser; never left
-  readLanguage(s, app.platform);
+  s.language = readLanguage(app.platform);
   app.platform.setCurrentDirectory(workingDirectoryOf(s.setupDir));
 
   s.package = openPackage(createResourceStream(app.instance, "SETUP"));

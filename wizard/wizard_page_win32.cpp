@@ -8,7 +8,7 @@
 #include "install/install.h"
 #include "wizard/destination.h"
 #include "wizard/disk_space.h"
-#include "wizard/language.h"
+#include "texts/language.h"
 #include "wizard/package_facts.h"
 #include "wizard/page_texts.h"
 #include "wizard/setup_win32.h"
@@ -128,7 +128,7 @@ void onLanguageChosen(HWND dialog, HWND list) {
   if ((chosen != kEnglish && chosen != kRussian) || chosen == app.state.language) return;
   app.state.language = int(chosen);
   applyLanguageTexts(dialog);
-  writeLanguage(app.state, app.platform);
+  writeLanguage(app.state.language, app.platform);
 }
 
 void onCommand(HWND dialog, int id, int notification, HWND from) {

@@ -12,7 +12,7 @@
 #include "tests/fake/fake_platform.h"
 #include "tools/writer/package_writer.h"
 #include "tools/writer/records.h"
-#include "wizard/texts.h"
+#include "texts/texts.h"
 
 namespace zorv {
 

@@ -3,7 +3,7 @@
 #include "tests/fake/fake_platform.h"
 #include "wizard/destination.h"
 #include "wizard/paths.h"
-#include "wizard/texts.h"
+#include "texts/texts.h"
 
 namespace zorv {
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "tests/fake/fake_platform.h"
-#include "wizard/language.h"
-#include "wizard/texts.h"
+#include "texts/language.h"
+#include "texts/texts.h"
 
 namespace zorv {
 namespace {
@@ -38,7 +38,7 @@ INSTANTIATE_TEST_SUITE_P(
 class LanguageSetting : public testing::Test {
  protected:
   FakePlatform platform;
-  SetupState state;
+  struct { int language = 0; } state;
   bool wroteKey() const {
     for (const std::string& c : platform.calls)
       if (c.starts_with("createKey")) return true;
@@ -47,14 +47,14 @@ class LanguageSetting : public testing::Test {
 };
 
 TEST_F(LanguageSetting, FirstStartStoresEnglish) {
-  readLanguage(state, platform);
+  state.language = readLanguage(platform);
   EXPECT_EQ(state.language, kEnglish);
   EXPECT_EQ(platform.value(kWriteKey, "Language"), "en");
 }
 
 TEST_F(LanguageSetting, AStoredRussianInCapitalsIsKeptAsItIs) {
   platform.registry[kReadKey]["Language"] = "RU";
-  readLanguage(state, platform);
+  state.language = readLanguage(platform);
   EXPECT_EQ(state.language, kRussian);
   EXPECT_FALSE(wroteKey());
 }
@@ -62,14 +62,14 @@ TEST_F(LanguageSetting, AStoredRussianInCapitalsIsKeptAsItIs) {
 TEST_F(LanguageSetting, AnyOtherStoredTextBecomesEnglish) {
   platform.registry[kReadKey]["Language"] = "de";
   state.language = kRussian;
-  readLanguage(state, platform);
+  state.language = readLanguage(platform);
   EXPECT_EQ(state.language, kEnglish);
   EXPECT_EQ(platform.value(kWriteKey, "Language"), "en");
 }
 
 TEST_F(LanguageSetting, AKeyThatCannotBeWrittenFailsSilently) {
   platform.failKey.insert(kWriteKey);
-  readLanguage(state, platform);
+  state.language = readLanguage(platform);
   EXPECT_EQ(state.language, kEnglish);
   EXPECT_EQ(platform.value(kWriteKey, "Language"), "<missing>");
   EXPECT_TRUE(platform.messages.empty());
@@ -77,7 +77,7 @@ TEST_F(LanguageSetting, AKeyThatCannotBeWrittenFailsSilently) {
 
 TEST_F(LanguageSetting, WriteStoresTheCodeUnderTheInstallersKey) {
   state.language = kRussian;
-  writeLanguage(state, platform);
+  writeLanguage(state.language, platform);
   EXPECT_EQ(platform.value(kWriteKey, "Language"), "ru");
   EXPECT_EQ(platform.calls, (std::vector<std::string>{std::string("createKey ") + kWriteKey,
                                                       "setString Language"}));

@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include "install/setup_state.h"
 #include "platform/platform.h"
 
 namespace zorv {
@@ -27,9 +26,10 @@ struct StoredLanguage {
 // selects English and asks for "en" to be stored.
 StoredLanguage interpretStoredLanguage(const std::optional<std::string>& stored);
 
-// Sets state.language from the stored value, storing "en" when nothing usable was there.
-void readLanguage(SetupState& state, Platform& platform);
-// Stores state.language; failures are silent and the choice then lasts for this run only.
-void writeLanguage(const SetupState& state, Platform& platform);
+// The stored language, storing "en" when nothing usable was there. The setup and the
+// uninstaller both speak it.
+int readLanguage(Platform& platform);
+// Stores `language`; failures are silent and the choice then lasts for this run only.
+void writeLanguage(int language, Platform& platform);
 
 }  // namespace zorv

@@ -1,4 +1,4 @@
-#include "wizard/texts.h"
+#include "texts/texts.h"
 
 namespace zorv {
 

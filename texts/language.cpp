@@ -1,6 +1,6 @@
-#include "wizard/language.h"
+#include "texts/language.h"
 
-#include "wizard/texts.h"
+#include "texts/texts.h"
 
 namespace zorv {
 
@@ -27,17 +27,17 @@ StoredLanguage interpretStoredLanguage(const std::optional<std::string>& stored)
   return {kEnglish, true};
 }
 
-void readLanguage(SetupState& state, Platform& platform) {
+int readLanguage(Platform& platform) {
   auto stored = platform.readString(RegRoot::LocalMachine, kLanguageKeyRead, kLanguageValue);
   StoredLanguage result = interpretStoredLanguage(stored);
-  state.language = result.language;
-  if (result.rewrite) writeLanguage(state, platform);
+  if (result.rewrite) writeLanguage(result.language, platform);
+  return result.language;
 }
 
-void writeLanguage(const SetupState& state, Platform& platform) {
+void writeLanguage(int language, Platform& platform) {
   KeyHandle key = platform.createKey(RegRoot::LocalMachine, kLanguageKeyWrite);
   if (key == kNoKey) return;
-  platform.setString(key, kLanguageValue, languageCode(state.language));
+  platform.setString(key, kLanguageValue, languageCode(language));
   platform.closeKey(key);
 }
 
