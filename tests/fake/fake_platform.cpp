@@ -166,6 +166,68 @@ void FakePlatform::messageBox(std::string_view text, std::string_view caption) {
   messages.push_back({std::string(text), std::string(caption)});
 }
 
+std::optional<std::vector<RemovePlatform::Entry>> FakePlatform::listFolder(
+    std::string_view path) {
+  const std::string p = normal(path);
+  calls.push_back("listFolder " + p);
+  if (!directories.count(p) || systemLinks.count(p)) return std::nullopt;
+  std::vector<Entry> entries;
+  auto add = [&](const std::string& child, bool folder, bool link) {
+    if (parentOf(child) == p) entries.push_back({child.substr(p.size() + 1), folder, link});
+  };
+  for (const std::string& d : directories) add(d, true, false);
+  for (const auto& [f, contents] : files) add(f, false, false);
+  for (const auto& [l, folder] : systemLinks) add(l, folder, true);
+  return entries;
+}
+
+RemovePlatform::Outcome FakePlatform::removeFile(std::string_view path) {
+  const std::string p = normal(path);
+  calls.push_back("removeFile " + p);
+  if (failRemove.count(p)) return Outcome::Failed;
+  if (systemLinks.count(p) && !systemLinks[p]) {
+    systemLinks.erase(p);
+    return Outcome::Removed;
+  }
+  if (directories.count(p) || systemLinks.count(p)) return Outcome::Failed;
+  return files.erase(p) ? Outcome::Removed : Outcome::Missing;
+}
+
+RemovePlatform::Outcome FakePlatform::removeFolder(std::string_view path) {
+  const std::string p = normal(path);
+  calls.push_back("removeFolder " + p);
+  if (failRemove.count(p)) return Outcome::Failed;
+  if (systemLinks.count(p)) {
+    if (!systemLinks[p]) return Outcome::Failed;
+    systemLinks.erase(p);
+    return Outcome::Removed;
+  }
+  if (files.count(p)) return Outcome::Failed;
+  if (!directories.count(p)) return Outcome::Missing;
+  const auto entries = listFolder(p);
+  if (!entries || !entries->empty()) return Outcome::Failed;
+  directories.erase(p);
+  return Outcome::Removed;
+}
+
+RemovePlatform::Outcome FakePlatform::removeKey(RegRoot root, std::string_view key) {
+  const std::string full = std::string(rootName(root)) + "\\" + std::string(key);
+  calls.push_back("removeKey " + full);
+  if (failKey.count(full)) return Outcome::Failed;
+  std::size_t erased = 0;
+  for (auto it = registry.begin(); it != registry.end();) {
+    const bool below = it->first == full || it->first.starts_with(full + "\\");
+    it = below ? (++erased, registry.erase(it)) : std::next(it);
+  }
+  return erased ? Outcome::Removed : Outcome::Missing;
+}
+
+std::optional<std::string> FakePlatform::readFile(std::string_view path, std::size_t limit) {
+  auto it = files.find(normal(path));
+  if (it == files.end() || it->second.size() > limit) return std::nullopt;
+  return it->second;
+}
+
 void FakePlatform::showControl(int id, bool show) {
   calls.push_back("showControl " + std::to_string(id) + (show ? " 1" : " 0"));
   visible[id] = show;

@@ -13,10 +13,11 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/remove_platform.h"
 
 namespace zorv {
 
-class FakePlatform : public Platform, public RunView {
+class FakePlatform : public Platform, public RunView, public RemovePlatform {
  public:
   struct Link {
     std::string path, target, description, workingDirectory;
@@ -48,6 +49,13 @@ class FakePlatform : public Platform, public RunView {
   std::map<int, std::string> controlTexts;
   std::map<int, bool> visible;
   bool closed = false;
+  // For the uninstaller: links of the system (path -> it points to a folder), paths whose
+  // removal fails (in use, read-only), and the protected folders.
+  std::map<std::string, bool> systemLinks;
+  std::set<std::string> failRemove;
+  std::vector<std::string> protectedList{"C:\\Windows", "C:\\Program Files",
+                                         "C:\\Users\\me", "C:\\Desktop",
+                                         "C:\\Menu\\Programs", "C:\\AppData"};
 
   std::string file(const std::string& path) const;  // contents, or "<missing>"
   std::string value(const std::string& key, const std::string& name) const;  // or "<missing>"
@@ -77,6 +85,14 @@ class FakePlatform : public Platform, public RunView {
                 std::string_view description) override;
   void endLinks() override;
   void messageBox(std::string_view text, std::string_view caption) override;
+
+  // RemovePlatform.
+  std::optional<std::vector<Entry>> listFolder(std::string_view path) override;
+  Outcome removeFile(std::string_view path) override;
+  Outcome removeFolder(std::string_view path) override;
+  Outcome removeKey(RegRoot root, std::string_view key) override;
+  std::optional<std::string> readFile(std::string_view path, std::size_t limit) override;
+  std::vector<std::string> protectedFolders() override { return protectedList; }
 
   // RunView.
   void showControl(int id, bool show) override;

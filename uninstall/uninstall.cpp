@@ -1,0 +1,252 @@
+#include "uninstall/uninstall.h"
+
+#include "install/install.h"
+#include "platform/codepage1251.h"
+#include "uninstall/uninstall_paths.h"
+
+namespace zorv {
+
+namespace {
+
+bool hasControlCharacter(std::string_view s) {
+  for (unsigned char c : s)
+    if (c < 0x20 || c == 0x7F) return true;
+  return false;
+}
+
+std::string parentOf(std::string_view path) {
+  std::size_t cut = path.find_last_of("\\/");
+  return std::string(path.substr(0, cut == std::string_view::npos ? 0 : cut));
+}
+
+std::vector<PathParts> splitAll(const std::vector<std::string>& paths) {
+  std::vector<PathParts> out;
+  for (const std::string& p : paths)
+    if (auto parts = splitFullPath(p)) out.push_back(std::move(*parts));
+  return out;
+}
+
+// One run over one log: the scope split once, the report filled in as items go.
+class Remover {
+ public:
+  Remover(const UninstallLog& log, const UninstallScope& scope, RemovePlatform& remover)
+      : log_(log), scope_(scope), rm_(remover),
+        groups_(splitAll(scope.groupFolders)), desktops_(splitAll(scope.desktopFolders)),
+        protected_(splitAll(scope.protectedFolders)) {
+    work_ = splitFullPath(log.work).value_or(PathParts{});
+    if (auto d = splitFullPath(scope.deferredFile)) deferred_ = std::move(*d);
+    if (auto l = splitFullPath(scope.logPath)) logFile_ = std::move(*l);
+  }
+
+  UninstallReport run() {
+    for (const std::string& file : log_.files) removeListedFile(file);
+    for (const std::string& folder : log_.folders) removeListedFolder(folder);
+    for (const std::string& key : log_.keys) removeListedKey(key);
+    removeLanguageKey();
+    record(scope_.logPath, rm_.removeFile(scope_.logPath));
+    removeWorkIfEmpty();
+    return std::move(report_);
+  }
+
+ private:
+  enum class Place { Work, Group, Desktop, Refused };
+
+  // Where a "DelF" or "DelD" path lies, and so whether it may be acted on.
+  Place placeOf(const PathParts& p, bool folder) const {
+    for (const PathParts& q : protected_)
+      if (samePath(p, q) || isBelow(q, p)) return Place::Refused;
+    if (isBelow(p, work_)) return Place::Work;
+    for (const PathParts& g : groups_)
+      if (isBelow(p, g)) return Place::Group;
+    if (!folder) {
+      for (const PathParts& d : desktops_) {
+        const std::string& name = p.names.back();
+        if (isBelow(p, d) && p.names.size() == d.names.size() + 1 && name.size() > 4 &&
+            name.ends_with(".LNK") && !hasWildcard(name))
+          return Place::Desktop;
+      }
+    }
+    return Place::Refused;
+  }
+
+  bool skipped(const PathParts& p) const {
+    return (deferred_ && samePath(p, *deferred_)) || (logFile_ && samePath(p, *logFile_));
+  }
+
+  void record(const std::string& what, RemovePlatform::Outcome outcome) {
+    switch (outcome) {
+      case RemovePlatform::Outcome::Removed: report_.removed.push_back(what); break;
+      case RemovePlatform::Outcome::Missing: report_.notFound.push_back(what); break;
+      case RemovePlatform::Outcome::Failed: report_.leftBehind.push_back(what); break;
+    }
+  }
+
+  void removeListedFile(const std::string& path) {
+    const std::optional<PathParts> p = splitFullPath(path);
+    if (!p || p->names.empty() || placeOf(*p, false) == Place::Refused) {
+      report_.refused.push_back(path);
+      return;
+    }
+    if (!hasWildcard(p->names.back())) {
+      if (!skipped(*p)) record(path, rm_.removeFile(path));
+      return;
+    }
+    // A pattern: the files of its folder whose names match; no match is no failure.
+    const std::string folder = parentOf(path);
+    const std::string pattern = path.substr(folder.size() + 1);
+    const auto entries = rm_.listFolder(folder);
+    if (!entries) return;
+    for (const RemovePlatform::Entry& e : *entries) {
+      if ((e.folder && !e.link) || !matchesWildcard(pattern, e.name)) continue;
+      const std::string file = joinPath(folder, e.name);
+      const std::optional<PathParts> fp = splitFullPath(file);
+      if (fp && skipped(*fp)) continue;
+      record(file, e.folder ? rm_.removeFolder(file) : rm_.removeFile(file));
+    }
+  }
+
+  void removeListedFolder(const std::string& path) {
+    const std::optional<PathParts> p = splitFullPath(path);
+    if (!p || p->names.empty() || hasWildcard(p->names.back()) ||
+        placeOf(*p, true) == Place::Refused) {
+      report_.refused.push_back(path);
+      return;
+    }
+    std::uint32_t budget = kMaxRemoveEntries;
+    removeTree(path, 0, budget);
+  }
+
+  // A folder with everything in it, never entering a link. What cannot go is left behind.
+  void removeTree(const std::string& path, int depth, std::uint32_t& budget) {
+    const auto entries = rm_.listFolder(path);
+    if (!entries) {  // missing, a file, or a link: removeFolder tells which
+      record(path, rm_.removeFolder(path));
+      return;
+    }
+    if (depth >= kMaxRemoveDepth || entries->size() > budget) {
+      report_.leftBehind.push_back(path);
+      budget = 0;
+      return;
+    }
+    budget -= std::uint32_t(entries->size());
+    for (const RemovePlatform::Entry& e : *entries) {
+      const std::string child = joinPath(path, e.name);
+      const std::optional<PathParts> cp = splitFullPath(child);
+      if (cp && skipped(*cp)) continue;
+      if (e.folder && !e.link)
+        removeTree(child, depth + 1, budget);
+      else
+        record(child, e.folder ? rm_.removeFolder(child) : rm_.removeFile(child));
+    }
+    record(path, rm_.removeFolder(path));
+  }
+
+  // "ROOT path": only keys at least two levels below a root's Software.
+  void removeListedKey(const std::string& line) {
+    const std::size_t blank = line.find(' ');
+    const std::optional<RegRoot> root =
+        blank == std::string::npos ? std::nullopt : rootFromText(line.substr(0, blank));
+    std::string path = blank == std::string::npos ? std::string() : line.substr(blank + 1);
+    if (!path.empty() && path.back() == '\\') path.pop_back();
+    std::size_t names = 1;
+    bool emptyName = path.empty() || path.front() == '\\';
+    for (std::size_t i = 0; i < path.size(); ++i) {
+      if (path[i] != '\\') continue;
+      ++names;
+      emptyName = emptyName || i + 1 == path.size() || path[i + 1] == '\\';
+    }
+    const bool underSoftware =
+        path.size() > 9 && equalsIgnoreCaseCp1251(path.substr(0, 9), "Software\\");
+    if (!root || emptyName || names < 3 || !underSoftware || hasControlCharacter(path)) {
+      report_.refused.push_back(line);
+      return;
+    }
+    record(line, rm_.removeKey(*root, path));
+  }
+
+  // The stored language of this application, which the setup writes but does not log.
+  void removeLanguageKey() {
+    const std::string& name = log_.appName;
+    if (name.empty() || hasControlCharacter(name) || name.front() == '\\' ||
+        equalsIgnoreCaseCp1251(name.substr(0, name.find('\\')), "Installer"))
+      return;
+    const std::string key = "SoftWare\\Zantrel\\" + name;
+    const RemovePlatform::Outcome outcome = rm_.removeKey(RegRoot::LocalMachine, key);
+    if (outcome != RemovePlatform::Outcome::Missing) record("HLM " + key, outcome);
+  }
+
+  void removeWorkIfEmpty() {
+    const auto entries = rm_.listFolder(log_.work);
+    if (!entries) return;
+    for (const RemovePlatform::Entry& e : *entries) {
+      const std::optional<PathParts> p = splitFullPath(joinPath(log_.work, e.name));
+      if (!(p && deferred_ && samePath(*p, *deferred_))) {
+        report_.workKept = true;
+        return;
+      }
+    }
+    if (entries->empty()) record(log_.work, rm_.removeFolder(log_.work));
+  }
+
+  const UninstallLog& log_;
+  const UninstallScope& scope_;
+  RemovePlatform& rm_;
+  std::vector<PathParts> groups_, desktops_, protected_;
+  PathParts work_;
+  std::optional<PathParts> deferred_, logFile_;
+  UninstallReport report_;
+};
+
+}  // namespace
+
+std::optional<UninstallLog> loadUninstallLog(RemovePlatform& remover, std::string_view logPath,
+                                             const std::vector<std::string>& protectedFolders,
+                                             std::string* why) {
+  const std::optional<std::string> text = remover.readFile(logPath, kMaxLogBytes);
+  if (!text) {
+    if (why) *why = "cannot read " + std::string(logPath);
+    return std::nullopt;
+  }
+  std::optional<UninstallLog> log = parseUninstallLog(
+      {reinterpret_cast<const std::uint8_t*>(text->data()), text->size()}, why);
+  if (!log) return std::nullopt;
+  const std::optional<PathParts> work = splitFullPath(log->work);
+  const std::optional<PathParts> folder = splitFullPath(parentOf(logPath));
+  if (!work || !workFolderAllowed(*work, splitAll(protectedFolders))) {
+    if (why) *why = "the log names a folder that must not be removed: " + log->work;
+    return std::nullopt;
+  }
+  // The log must lie in the folder it empties: a log copied elsewhere acts on nothing.
+  if (!folder || !samePath(*work, *folder)) {
+    if (why) *why = "the log belongs to another folder: " + log->work;
+    return std::nullopt;
+  }
+  return log;
+}
+
+UninstallScope defaultUninstallScope(Platform& platform, RemovePlatform& remover,
+                                     std::string_view logPath) {
+  UninstallScope scope;
+  scope.logPath = std::string(logPath);
+  if (auto programs = platform.specialFolder(SpecialFolder::Programs))
+    scope.groupFolders.push_back(*programs);
+  if (auto desktop = platform.specialFolder(SpecialFolder::DesktopDirectory))
+    scope.desktopFolders.push_back(*desktop);
+  scope.protectedFolders = remover.protectedFolders();
+  return scope;
+}
+
+UninstallReport runUninstall(const UninstallLog& log, const UninstallScope& scope,
+                             RemovePlatform& remover) {
+  return Remover(log, scope, remover).run();
+}
+
+bool finishUninstall(std::string_view deferredFile, std::string_view work,
+                     RemovePlatform& remover) {
+  const bool gone = remover.removeFile(deferredFile) != RemovePlatform::Outcome::Failed;
+  if (const auto entries = remover.listFolder(work); entries && entries->empty())
+    remover.removeFolder(work);
+  return gone;
+}
+
+}  // namespace zorv

@@ -1,0 +1,67 @@
+// The uninstall engine: removes what UnInstall.log lists, within the rules of uninstall_paths.h.
+// Portable: it reaches the system only through Platform and RemovePlatform, and shows nothing;
+// its callers (uninstall.exe, `zorv uninstall`) ask first and report after.
+//
+// Order: every "DelF" (wildcards in the last name), every "DelD" with its contents, every
+// "DelK" with its values and sub-keys, then the application's own key of the stored language,
+// the log, and the "Work" folder when nothing is left in it. Nothing is rolled back.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/remove_platform.h"
+#include "uninstall/uninstall_log_file.h"
+
+namespace zorv {
+
+// Entries that one "DelD" walk may visit, and how deep it may go; beyond them the folder is
+// left behind, as a folder that cannot be removed is.
+inline constexpr std::uint32_t kMaxRemoveEntries = 1'000'000;
+inline constexpr int kMaxRemoveDepth = 128;
+
+struct UninstallReport {
+  std::vector<std::string> removed;     // files, folders and keys that went
+  std::vector<std::string> notFound;    // listed, but already gone
+  std::vector<std::string> leftBehind;  // could not be removed: in use, read-only, not empty
+  std::vector<std::string> refused;     // outside where the uninstaller may act; untouched
+  bool workKept = false;                // "Work" still holds something no line listed
+  // True when everything listed is gone (a kept "Work" does not count against it).
+  bool complete() const { return leftBehind.empty() && refused.empty(); }
+};
+
+// The folders where the uninstaller may act, checked once before anything is removed.
+struct UninstallScope {
+  std::string logPath;              // the log that was read, removed last
+  std::string deferredFile;         // a listed file that the caller removes itself (the
+                                    // running uninstaller); skipped here
+  std::vector<std::string> groupFolders;    // Programs folders: the group may lie below one
+  std::vector<std::string> desktopFolders;  // .lnk files directly in one may go
+  std::vector<std::string> protectedFolders;
+};
+
+// Reads and parses the log at `logPath`; none, with the reason, when it is missing, too large
+// or malformed, or when its "Work" folder is one the uninstaller must not empty.
+std::optional<UninstallLog> loadUninstallLog(RemovePlatform& remover, std::string_view logPath,
+                                             const std::vector<std::string>& protectedFolders,
+                                             std::string* why);
+
+// The scope for a log in its usual place: the Programs and Desktop folders of the platform,
+// its protected folders, and the log's own path.
+UninstallScope defaultUninstallScope(Platform& platform, RemovePlatform& remover,
+                                     std::string_view logPath);
+
+// Removes everything the log lists. The log must come from loadUninstallLog.
+UninstallReport runUninstall(const UninstallLog& log, const UninstallScope& scope,
+                             RemovePlatform& remover);
+
+// The last step, once the deferred file's process has ended: removes that file, then "Work"
+// when it is empty. True when the file is gone.
+bool finishUninstall(std::string_view deferredFile, std::string_view work,
+                     RemovePlatform& remover);
+
+}  // namespace zorv

@@ -1,0 +1,111 @@
+#include "uninstall/uninstall_paths.h"
+
+#include "platform/codepage1251.h"
+
+namespace zorv {
+
+namespace {
+
+bool isSeparator(char c) { return c == '\\' || c == '/'; }
+
+std::string upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = char(upperCp1251(std::uint8_t(c)));
+  return out;
+}
+
+}  // namespace
+
+bool hasWildcard(std::string_view name) {
+  return name.find_first_of("*?") != std::string_view::npos;
+}
+
+std::optional<PathParts> splitFullPath(std::string_view path) {
+  PathParts parts;
+  if (path.size() >= 2 && path[1] == ':' &&
+      ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))) {
+    if (path.size() > 2 && !isSeparator(path[2])) return std::nullopt;  // "C:x" is relative
+    parts.root = upper(path.substr(0, 2));
+    path.remove_prefix(2);
+  } else if (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1])) {
+    // A share: "\\server\share"; "\\?\" and "\\.\" device forms are refused.
+    path.remove_prefix(2);
+    std::size_t server = 0;
+    while (server < path.size() && !isSeparator(path[server])) ++server;
+    std::size_t share = server + 1;
+    while (share < path.size() && !isSeparator(path[share])) ++share;
+    if (server == 0 || share > path.size() || share == server + 1) return std::nullopt;
+    const std::string_view serverName = path.substr(0, server);
+    if (serverName == "?" || serverName == ".") return std::nullopt;
+    parts.root = "\\\\" + upper(path.substr(0, share));
+    path.remove_prefix(share);
+  } else if (!path.empty() && isSeparator(path[0])) {
+    parts.root = "/";
+  } else {
+    return std::nullopt;
+  }
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= path.size(); ++i) {
+    if (i < path.size() && !isSeparator(path[i])) continue;
+    std::string_view name = path.substr(start, i - start);
+    start = i + 1;
+    std::size_t dots = 0;
+    bool onlyDotsAndBlanks = true;
+    for (char c : name) {
+      if (c == '.') ++dots;
+      else if (c != ' ') onlyDotsAndBlanks = false;
+    }
+    if (onlyDotsAndBlanks && dots >= 2) return std::nullopt;  // climbs
+    if (onlyDotsAndBlanks) continue;                         // "", ".", " ": the same folder
+    while (name.back() == '.' || name.back() == ' ') name.remove_suffix(1);
+    parts.names.push_back(upper(name));
+  }
+  for (std::size_t n = 0; n + 1 < parts.names.size(); ++n)
+    if (hasWildcard(parts.names[n])) return std::nullopt;
+  return parts;
+}
+
+bool isBelow(const PathParts& inner, const PathParts& outer) {
+  if (inner.root != outer.root || inner.names.size() <= outer.names.size()) return false;
+  for (std::size_t i = 0; i < outer.names.size(); ++i)
+    if (inner.names[i] != outer.names[i]) return false;
+  return true;
+}
+
+bool samePath(const PathParts& a, const PathParts& b) {
+  return a.root == b.root && a.names == b.names;
+}
+
+bool workFolderAllowed(const PathParts& work, const std::vector<PathParts>& protectedFolders) {
+  if (work.names.empty() || hasWildcard(work.names.back())) return false;
+  for (const PathParts& p : protectedFolders)
+    if (samePath(work, p) || isBelow(p, work)) return false;
+  return true;
+}
+
+bool matchesWildcard(std::string_view pattern, std::string_view name) {
+  if (name.find_first_not_of('.') == std::string_view::npos) return false;
+  // Iterative matching with one point to return to after the last '*'.
+  std::size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
+  auto same = [](char a, char b) {
+    return upperCp1251(std::uint8_t(a)) == upperCp1251(std::uint8_t(b));
+  };
+  while (n < name.size()) {
+    if (p < pattern.size() && pattern[p] == '*') {
+      starP = p++;
+      starN = n;
+    } else if (p < pattern.size() && (pattern[p] == '?' || same(pattern[p], name[n]))) {
+      ++p;
+      ++n;
+    } else if (starP != std::string_view::npos) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+}  // namespace zorv

@@ -1,0 +1,35 @@
+// The uninstaller's rules for paths, applied whatever the log says: a log is a file that anyone
+// could edit. Paths compare as the system compares them: "\" and "/" both separate, repeated
+// separators count once, trailing dots and blanks of a name are dropped, and case does not
+// matter (ASCII and the letters of code page 1251).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zorv {
+
+// A full path cut into its root ("C:", "\\server\share" or "/", in upper case) and its names.
+struct PathParts {
+  std::string root;
+  std::vector<std::string> names;  // in upper case, as compared
+};
+
+// None for a path that is not full (no drive, share or leading "/"), that climbs with a ".."
+// (or "...", ".. ") name, or that holds a wildcard before its last name. "." names are dropped.
+std::optional<PathParts> splitFullPath(std::string_view path);
+// True when `inner` lies strictly below `outer`.
+bool isBelow(const PathParts& inner, const PathParts& outer);
+bool samePath(const PathParts& a, const PathParts& b);
+
+// "Work" may be emptied only when it is a full path below a drive or share root that is none of
+// the protected folders and holds none of them.
+bool workFolderAllowed(const PathParts& work, const std::vector<PathParts>& protectedFolders);
+
+// `*` and `?` against one name, without regard to case. A name of only dots never matches.
+bool matchesWildcard(std::string_view pattern, std::string_view name);
+bool hasWildcard(std::string_view name);
+
+}  // namespace zorv
