@@ -93,6 +93,14 @@ void createLinkFolder(std::string_view base, std::string_view linkName, int lang
 // the log cannot be written.
 bool writeRegistryValues(InstallRun& run);
 void writeApplicationLanguage(InstallRun& run);
+
+// The system's list of installed programs: when the package carries an uninstaller ("UnIn"),
+// its key below kUninstallKeyParent, named after the application, with the values that list
+// shows, logged as a "DelK" line. Fails, after its message, only when the log cannot be
+// written; an unusable record or a key that cannot be made registers nothing.
+inline constexpr std::string_view kUninstallKeyParent =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+bool registerUninstaller(InstallRun& run);
 // "HLM", "HCR", "HCC", "HCU", "HU" in any case; none for any other text.
 std::optional<RegRoot> rootFromText(std::string_view abbreviation);
 // " 5. 3.2002  9: 7: 0": blank-padded day, month, year, hour, minute, second.

@@ -69,6 +69,20 @@ std::optional<LinkRecord> parseLinkRecord(std::span<const std::uint8_t> body) {
   return r;
 }
 
+// 0..3: four text lengths (NULs counted); 4: program, version, publisher, icon.
+std::optional<UninstallerRecord> parseUninstallerRecord(std::span<const std::uint8_t> body) {
+  ByteCursor c(body);
+  std::size_t lengths[4];
+  for (std::size_t& l : lengths) l = c.u8();
+  UninstallerRecord r;
+  r.program = c.textField(lengths[0]);
+  r.version = c.textField(lengths[1]);
+  r.publisher = c.textField(lengths[2]);
+  r.icon = c.textField(lengths[3]);
+  if (!c.ok() || r.program.empty()) return std::nullopt;
+  return r;
+}
+
 // 0: abbreviation length L1 (NUL counted); 1: two unread bytes; 3: abbreviation;
 // 3 + L1: key path to the end of the body.
 std::optional<RootRecord> parseRootRecord(std::span<const std::uint8_t> body) {

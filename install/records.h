@@ -60,11 +60,21 @@ struct ValueRecord {
   std::string_view data;  // may begin with a marker
 };
 
+// "UnIn": the uninstaller that the package carries, and what the system's list of installed
+// programs shows of the application.
+struct UninstallerRecord {
+  std::string_view program;    // relative to the destination, e.g. "uninstall.exe"
+  std::string_view version;    // may be empty
+  std::string_view publisher;  // may be empty
+  std::string_view icon;       // relative to the destination; empty: the program's own
+};
+
 std::optional<CopyRecord> parseCopyRecord(std::span<const std::uint8_t> body);
 std::optional<DirectoryRecord> parseDirectoryRecord(std::span<const std::uint8_t> body);
 std::optional<LinkRecord> parseLinkRecord(std::span<const std::uint8_t> body);
 std::optional<RootRecord> parseRootRecord(std::span<const std::uint8_t> body);
 std::optional<ValueRecord> parseValueRecord(std::span<const std::uint8_t> body);
+std::optional<UninstallerRecord> parseUninstallerRecord(std::span<const std::uint8_t> body);
 // "DelD", "DelF", "RunS": the text.
 std::optional<std::string_view> parseNameRecord(std::span<const std::uint8_t> body);
 

@@ -29,6 +29,10 @@ inline constexpr std::uint32_t kTagValue = makeTag("valr");
 inline constexpr std::uint32_t kTagDeleteDir = makeTag("DelD");
 inline constexpr std::uint32_t kTagDeleteFile = makeTag("DelF");
 inline constexpr std::uint32_t kTagRunProgram = makeTag("RunS");
+// Entries of our own, which only our builder writes; a package without them installs exactly
+// as before.
+// "UnIn": the package carries an uninstaller; the setup registers it with the system.
+inline constexpr std::uint32_t kTagUninstaller = makeTag("UnIn");
 // Line codes that occur only in the uninstall log.
 inline constexpr std::uint32_t kTagLogName = makeTag("Name");
 inline constexpr std::uint32_t kTagLogWork = makeTag("Work");

@@ -62,6 +62,8 @@ class Platform {
                                                 std::string_view value) = 0;
   virtual KeyHandle createKey(RegRoot root, std::string_view key) = 0;
   virtual bool setString(KeyHandle key, std::string_view value, std::string_view data) = 0;
+  // Writes REG_DWORD.
+  virtual bool setDword(KeyHandle key, std::string_view value, std::uint32_t data) = 0;
   virtual void closeKey(KeyHandle key) = 0;
 
   // Shell. A link session holds one shell link object whose working directory is set once;

@@ -145,6 +145,12 @@ bool Win32Platform::setString(KeyHandle key, std::string_view value, std::string
          ERROR_SUCCESS;
 }
 
+bool Win32Platform::setDword(KeyHandle key, std::string_view value, std::uint32_t data) {
+  const DWORD d = data;
+  return RegSetValueExA(keyOf(key), z(value).c_str(), 0, REG_DWORD,
+                        reinterpret_cast<const BYTE*>(&d), sizeof d) == ERROR_SUCCESS;
+}
+
 void Win32Platform::closeKey(KeyHandle key) {
   if (key != kNoKey) RegCloseKey(keyOf(key));
 }

@@ -35,6 +35,7 @@ class Win32Platform final : public Platform {
                                         std::string_view value) override;
   KeyHandle createKey(RegRoot root, std::string_view key) override;
   bool setString(KeyHandle key, std::string_view value, std::string_view data) override;
+  bool setDword(KeyHandle key, std::string_view value, std::uint32_t data) override;
   void closeKey(KeyHandle key) override;
 
   std::optional<std::string> specialFolder(SpecialFolder folder) override;

@@ -113,6 +113,13 @@ bool PosixPlatform::setString(KeyHandle key, std::string_view value, std::string
   return saveRegistry();
 }
 
+bool PosixPlatform::setDword(KeyHandle key, std::string_view value, std::uint32_t data) {
+  auto it = openKeys_.find(key);
+  if (it == openKeys_.end()) return false;
+  RegistryStore::setRaw(*it->second, value, dwordText(data));
+  return saveRegistry();
+}
+
 void PosixPlatform::closeKey(KeyHandle key) { openKeys_.erase(key); }
 
 }  // namespace zorv

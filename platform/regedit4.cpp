@@ -235,6 +235,12 @@ std::optional<RegFile> parseRegedit4(std::string_view text, std::string* why) {
   return Parser(text).run(why);
 }
 
+std::string dwordText(std::uint32_t value) {
+  std::string out = "dword:";
+  for (int shift = 28; shift >= 0; shift -= 4) out += "0123456789abcdef"[(value >> shift) & 0xF];
+  return out;
+}
+
 std::string escapeRegString(std::string_view text) {
   std::string out;
   out.reserve(text.size() + 8);

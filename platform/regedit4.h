@@ -17,6 +17,7 @@
 // pass through unchanged. Lines end in CR LF when written; LF, CR LF and a lone CR are read.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -57,6 +58,9 @@ std::optional<RegFile> parseRegedit4(std::string_view text, std::string* why = n
 // Writes the file: the header, a blank line, then each section followed by a blank line, every
 // line ended by CR LF. Value names and string data are escaped; an empty name is written "@".
 std::string formatRegedit4(const RegFile& file);
+
+// "dword:" and eight lower-case hex digits.
+std::string dwordText(std::uint32_t value);
 
 // Escapes a name or string data for the inside of a pair of quotes.
 std::string escapeRegString(std::string_view text);

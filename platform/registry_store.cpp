@@ -103,6 +103,10 @@ void RegistryStore::setString(Key& key, std::string_view name, std::string_view 
   putValue(key, {std::string(name), RegValue::Kind::String, std::string(data)});
 }
 
+void RegistryStore::setRaw(Key& key, std::string_view name, std::string_view text) {
+  putValue(key, {std::string(name), RegValue::Kind::Raw, std::string(text)});
+}
+
 const RegValue* RegistryStore::findValue(const Key& key, std::string_view name) {
   for (const RegValue& value : key.values)
     if (equalsIgnoreCaseCp1251(value.name, name)) return &value;

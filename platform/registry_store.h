@@ -37,6 +37,8 @@ class RegistryStore {
 
   // Writes a string value, replacing one of the same name in its place.
   static void setString(Key& key, std::string_view name, std::string_view data);
+  // Writes a value of another type in its REGEDIT4 text form ("dword:0000002a").
+  static void setRaw(Key& key, std::string_view name, std::string_view text);
   static const RegValue* findValue(const Key& key, std::string_view name);
 
   // Every key below the roots becomes a section, parents before children; a root becomes one

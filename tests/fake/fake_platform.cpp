@@ -130,6 +130,10 @@ bool FakePlatform::setString(KeyHandle key, std::string_view name, std::string_v
   return true;
 }
 
+bool FakePlatform::setDword(KeyHandle key, std::string_view name, std::uint32_t data) {
+  return setString(key, name, "dword:" + std::to_string(data));
+}
+
 void FakePlatform::closeKey(KeyHandle key) { keys_.erase(key); }
 
 std::optional<std::string> FakePlatform::specialFolder(SpecialFolder folder) {

@@ -78,6 +78,8 @@ class FakePlatform : public Platform, public RunView, public RemovePlatform {
                                         std::string_view value) override;
   KeyHandle createKey(RegRoot root, std::string_view key) override;
   bool setString(KeyHandle key, std::string_view value, std::string_view data) override;
+  // Kept as "dword:<decimal>".
+  bool setDword(KeyHandle key, std::string_view value, std::uint32_t data) override;
   void closeKey(KeyHandle key) override;
   std::optional<std::string> specialFolder(SpecialFolder folder) override;
   bool beginLinks(std::string_view workingDirectory) override;

@@ -264,5 +264,56 @@ TEST_F(InstallTest, FilePathOver259CharactersFails) {
   EXPECT_TRUE(fake.closed);
 }
 
+TEST_F(InstallTest, CarriedUninstallerIsRegisteredAndLogged) {
+  pkg.file("uninstall.exe", "u");
+  pkg.add(kTagUninstaller, uninstallerRecord("uninstall.exe", "1.2", "Zorv", "bin\\app.exe"));
+  pkg.totalBytes = 5000;
+  install();
+  const std::string key = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo";
+  const std::pair<const char*, const char*> values[] = {
+      {"DisplayName", "Demo"},
+      {"DisplayVersion", "1.2"},
+      {"Publisher", "Zorv"},
+      {"DisplayIcon", "C:\\Apps\\Demo\\bin\\app.exe"},
+      {"InstallLocation", "C:\\Apps\\Demo"},
+      {"UninstallString", "\"C:\\Apps\\Demo\\uninstall.exe\""},
+      {"QuietUninstallString", "\"C:\\Apps\\Demo\\uninstall.exe\" /S"},
+      {"NoModify", "dword:1"},
+      {"NoRepair", "dword:1"},
+      {"EstimatedSize", "dword:5"},
+  };
+  for (const auto& [name, data] : values) EXPECT_EQ(fake.value(key, name), data) << name;
+  EXPECT_EQ(log(), "Name Remove Demo\nWork C:\\Apps\\Demo\nDelF C:\\Apps\\Demo\\uninstall.exe\n"
+                   "DelK HLM Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo\n");
+  EXPECT_TRUE(completed());
+}
+
+TEST_F(InstallTest, UnusableUninstallerRecordsRegisterNothing) {
+  const std::pair<const char*, std::function<void(TestPackage&, SetupState&)>> rows[] = {
+      {"escaping program", [](TestPackage& p, SetupState&) {
+         p.add(kTagUninstaller, uninstallerRecord("..\\u.exe", "", "", ""));
+       }},
+      {"malformed", [](TestPackage& p, SetupState&) { p.add(kTagUninstaller, {9, 1, 1, 1, 'u'}); }},
+      {"name with a separator", [](TestPackage& p, SetupState& s) {
+         s.appName = "a\\b";
+         p.add(kTagUninstaller, uninstallerRecord("u.exe", "", "", ""));
+       }},
+  };
+  for (const auto& [what, setUp] : rows) {
+    InstallTest::TearDown();
+    FakePlatform fresh;
+    fresh.addDirectory(kDest);
+    fake = fresh;
+    pkg = TestPackage{};
+    state.appName = "Demo";
+    setUp(pkg, state);
+    install();
+    EXPECT_TRUE(completed()) << what;
+    EXPECT_EQ(log().find("DelK"), std::string::npos) << what;
+    for (const auto& [key, values] : fake.registry)
+      EXPECT_EQ(key.find("Uninstall"), std::string::npos) << what;
+  }
+}
+
 }  // namespace
 }  // namespace zorv

@@ -63,6 +63,14 @@ Bytes linkRecord(std::string_view link, std::string_view target) {
   return b;
 }
 
+Bytes uninstallerRecord(std::string_view program, std::string_view version,
+                        std::string_view publisher, std::string_view icon) {
+  Bytes b{lengthByte(program.size() + 1), lengthByte(version.size() + 1),
+          lengthByte(publisher.size() + 1), lengthByte(icon.size() + 1)};
+  for (std::string_view t : {program, version, publisher, icon}) putText(b, t);
+  return b;
+}
+
 Bytes rootRecord(std::string_view root, std::string_view keyPath) {
   Bytes b{lengthByte(root.size() + 1), 0, 0};
   putText(b, root);

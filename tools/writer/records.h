@@ -30,6 +30,9 @@ Bytes directoryRecord(std::string_view name, std::span<const TaggedRange> member
 Bytes linkRecord(std::string_view link, std::string_view target);
 // "root": a length byte, two unread bytes, the root abbreviation, the key path.
 Bytes rootRecord(std::string_view root, std::string_view keyPath);
+// "UnIn": four length bytes, then the program, version, publisher and icon texts.
+Bytes uninstallerRecord(std::string_view program, std::string_view version,
+                        std::string_view publisher, std::string_view icon);
 // "valr": two length bytes, an unread byte, value name, type string, data.
 Bytes valueRecord(std::string_view name, std::string_view type, std::string_view data);
 
