@@ -1,5 +1,5 @@
-// Every text that the setup shows, in English and Russian. The Russian texts are code page
-// 1251 bytes, written as escapes so that no editor can change them.
+// Every text that the setup and the uninstaller show, in English and Russian. The Russian texts
+// are code page 1251 bytes, written as escapes so that no editor can change them.
 #pragma once
 
 #include <string_view>
@@ -32,6 +32,16 @@ enum class Text {
   KeyError,  // before the key path
   InstallComplete,  // file-name line at the end
   Ok,  // button 1007 at the end
+  // The uninstaller.
+  UninstallCaption,  // caption of the uninstaller's boxes, followed by appName
+  UninstallQuestionPrefix,  // the question, before appName
+  UninstallQuestionSuffix,  // the question, after appName
+  UninstallComplete,  // the end, when everything listed went
+  UninstallLeftBehind,  // before the items that could not be removed
+  UninstallRefused,  // before the items outside the application's folders
+  UninstallNotFound,  // before the items that were already gone
+  UninstallWorkKept,  // before the folder kept for the user's files
+  UninstallCannot,  // before the reason why nothing was removed
 };
 
 inline constexpr int kEnglish = 0;
