@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tools/builder/limits.h"
+
 namespace zorv {
 namespace {
 
@@ -51,6 +53,33 @@ TEST(CodePage, EveryAssignedByteRoundTrips) {
       ASSERT_TRUE(back) << "code page " << cp << " byte " << b;
       EXPECT_EQ(*back, one) << "code page " << cp << " byte " << b;
     }
+}
+
+// Names that Windows takes for one file, and names it keeps apart, in each code page.
+TEST(CodePage, FoldsCaseAsWindowsComparesNames) {
+  const struct {
+    int codePage;
+    const char* a;
+    const char* b;
+    bool same;
+  } rows[] = {
+      {1252, "README.TXT", "Readme.txt", true},
+      {1252, "\xC9t\xE9.txt", "\xE9t\xE9.txt", true},                // Été, été
+      {1252, "\x8A\x8C\x8E\x9F", "\x9A\x9C\x9E\xFF", true},          // ŠŒŽŸ, šœžÿ
+      {1252, "\xD7", "\xF7", false},                                 // × and ÷ are no letters
+      {1252, "\xDF", "SS", false},                                   // ß stays ß
+      {1252, "\xC0", "\xE0", true},                                  // À, à
+      {1251, "\xD4\xE0\xE9\xEB.txt", "\xF4\xE0\xE9\xEB.txt", true},  // Файл, файл
+      {1251, "\xA8", "\xB8", true},                                  // Ё, ё
+      {1251, "\xDF", "\xFF", true},                                  // Я, я
+      {1251, "\xC0", "\xE0", true},                                  // А, а
+      {1251, "\xB5", "\xA5", false},                                 // µ is not Ґ
+      {1252, "\xD0", "\xF0", true},                                  // Ð, ð
+  };
+  for (const auto& r : rows)
+    EXPECT_EQ(foldCase(r.a, r.codePage) == foldCase(r.b, r.codePage), r.same)
+        << r.codePage << ": " << ansiToUtf8(r.a, r.codePage) << " / "
+        << ansiToUtf8(r.b, r.codePage);
 }
 
 }  // namespace

@@ -61,7 +61,23 @@ void appendUtf8(std::string& out, char32_t c) {
   }
 }
 
+// The lower-case letters of code page 1252 above 0x7F whose capitals it holds, apart from the
+// run 0xE0..0xFE (less 0xF7, the division sign) whose capitals lie 0x20 below.
+struct CasePair {
+  std::uint8_t lower, upper;
+};
+constexpr CasePair kWesternCasePairs[] = {{0x9A, 0x8A}, {0x9C, 0x8C}, {0x9E, 0x8E}, {0xFF, 0x9F}};
+
 }  // namespace
+
+std::uint8_t upperAnsi(std::uint8_t byte, int codePage) {
+  if (codePage == kCodePageCyrillic) return upperCp1251(byte);
+  if (byte >= 'a' && byte <= 'z') return static_cast<std::uint8_t>(byte - 0x20);
+  if (byte >= 0xE0 && byte <= 0xFE && byte != 0xF7) return static_cast<std::uint8_t>(byte - 0x20);
+  for (const CasePair& p : kWesternCasePairs)
+    if (p.lower == byte) return p.upper;
+  return byte;
+}
 
 bool isSupportedCodePage(int codePage) {
   return codePage == kCodePageWestern || codePage == kCodePageCyrillic;

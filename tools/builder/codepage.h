@@ -3,6 +3,7 @@
 // at the manifest, to the code page that the manifest names.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,5 +22,10 @@ std::optional<std::string> utf8ToAnsi(std::string_view utf8, int codePage, std::
 
 // The UTF-8 form of ANSI bytes, for messages.
 std::string ansiToUtf8(std::string_view ansi, int codePage);
+
+// The capital of an ANSI letter as Windows compares file and link names written in the code
+// page: every letter whose capital the code page also holds (é and É, я and Я, ÿ and Ÿ); other
+// bytes, ß and µ among them, stand for themselves.
+std::uint8_t upperAnsi(std::uint8_t byte, int codePage);
 
 }  // namespace zorv

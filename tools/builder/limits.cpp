@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "tools/builder/codepage.h"
+
 namespace zorv {
 
 std::size_t destinationLength(std::string_view defaultParent, bool hasDefaultParent,
@@ -15,7 +17,7 @@ namespace {
 
 bool isDeviceName(std::string_view component) {
   // The device names count with any extension: "con.txt" opens the console too.
-  std::string base = foldCase(component.substr(0, component.find('.')));
+  std::string base = foldAscii(component.substr(0, component.find('.')));
   static constexpr std::array<std::string_view, 4> kPlain = {"con", "prn", "aux", "nul"};
   for (std::string_view d : kPlain)
     if (base == d) return true;
@@ -65,7 +67,13 @@ std::string withBackslashes(std::string_view name) {
   return out;
 }
 
-std::string foldCase(std::string_view name) {
+std::string foldCase(std::string_view name, int codePage) {
+  std::string out(name);
+  for (char& c : out) c = static_cast<char>(upperAnsi(static_cast<std::uint8_t>(c), codePage));
+  return out;
+}
+
+std::string foldAscii(std::string_view name) {
   std::string out(name);
   for (char& c : out)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');

@@ -43,8 +43,13 @@ std::string componentProblem(std::string_view component, bool wildcards = false)
 // The name with every "/" turned into "\", the separator the setup splits on.
 std::string withBackslashes(std::string_view name);
 
-// Case-insensitive key of a destination name, as Windows compares them (ASCII letters only;
-// enough to catch the usual clashes such as Readme.txt and README.TXT).
-std::string foldCase(std::string_view name);
+// Case-insensitive key of an ANSI file or link name in the code page, as Windows compares
+// them: README.TXT and Readme.txt, Été.txt and été.txt (1252), Файл.txt and файл.txt (1251)
+// have one key.
+std::string foldCase(std::string_view name, int codePage);
+
+// The name with its ASCII letters in lower case, for keywords: device names, registry roots,
+// value types.
+std::string foldAscii(std::string_view name);
 
 }  // namespace zorv
