@@ -189,8 +189,58 @@ INSTANTIATE_TEST_SUITE_P(
         LimitCase{"an unknown bitmap", kApp + "[bitmaps]\nlogo = 'x.bmp'\n", 4,
                   "unknown key \"logo\""},
         LimitCase{"a relative program to run that climbs out", kApp + "run = '..\\x.exe'\n", 3,
-                  "leaves the folder"}),
+                  "leaves the folder"},
+        LimitCase{"a target that is the uninstall log",
+                  kApp + "[[files]]\nsource = \"a\"\ntarget = 'uninstall.LOG'\n", 5,
+                  "is the uninstall log"},
+        LimitCase{"a key path with DEL", kApp + "[registry]\nkey = \"HCU\\\\S\\u007F\"\n", 4,
+                  "control character (byte 0x7F)"},
+        LimitCase{"a key path with a line feed", kApp + "[registry]\nkey = \"HCU\\\\S\\nX\"\n", 4,
+                  "control character (byte 0x0A)"},
+        LimitCase{"a value name with DEL",
+                  kApp + "[registry]\nkey = 'HCU\\S'\n[registry.values]\n\"a\\u007F\" = 'x'\n", 6,
+                  "control character (byte 0x7F)"},
+        LimitCase{"two group links whose names differ in case (1252)",
+                  kApp + "[[shortcut]]\nname = '\xC3\x89t\xC3\xA9'\ntarget = 'a.exe'\n"
+                         "[[shortcut]]\nname = '\xC3\xA9t\xC3\xA9'\ntarget = 'b.exe'\n",
+                  7, "would replace the one of line 4 (in the program group)"},
+        LimitCase{
+            "two group links in one sub-folder whose names differ in case (1251)",
+            kApp +
+                "codepage = 1251\n[[shortcut]]\nname = 'Tools\\\xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB'\n"
+                "target = 'a.exe'\n[[shortcut]]\nname = 'TOOLS\\\xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB'\n"
+                "target = 'b.exe'\n",
+            8, "would replace the one of line 5"},
+        LimitCase{
+            "two desktop links of one name",
+            kApp + "[[shortcut]]\nname = 'Demo'\ntarget = 'a.exe'\ndesktop = true\n"
+                   "[[shortcut]]\nname = 'DEMO'\ntarget = 'b.exe'\ndesktop = true\ngroup = false\n",
+            8, "(on the desktop)"}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
+
+// The application name is also the program group's folder below Programs: none that leaves
+// it may pass, whatever Windows makes of trailing dots and blanks.
+TEST(Manifest, RefusesApplicationNamesThatLeaveTheirFolder) {
+  for (const char* name :
+       {"..", "...", ".. ", ". .", "a:b", "C:", "\\\\srv", "a\\..\\b", "//x", "a/../b", "."}) {
+    Diagnostics d;
+    EXPECT_FALSE(parse("[application]\nname = '" + std::string(name) + "'\n", d)) << name;
+    EXPECT_NE(d.text().find("m.toml:2: error: the application name"), std::string::npos)
+        << name << ":\n"
+        << d.text();
+  }
+}
+
+// One link in the group and one on the desktop are two files, whatever their names.
+TEST(Manifest, AcceptsAGroupLinkAndADesktopLinkOfOneName) {
+  Diagnostics d;
+  auto m = parse(kApp +
+                     "[[shortcut]]\nname = 'Demo'\ntarget = 'a.exe'\n[[shortcut]]\n"
+                     "name = 'demo'\ntarget = 'a.exe'\ndesktop = true\ngroup = false\n",
+                 d);
+  ASSERT_TRUE(m) << d.text();
+  EXPECT_EQ(m->shortcuts.size(), 2u);
+}
 
 TEST(Manifest, ReportsEveryErrorAtOnce) {
   Diagnostics d;

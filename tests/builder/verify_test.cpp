@@ -7,6 +7,7 @@
 
 #include <functional>
 
+#include "install/package_limits.h"
 #include "package/byte_cursor.h"
 #include "tests/builder/test_support.h"
 #include "tools/writer/records.h"
@@ -59,6 +60,27 @@ std::string allProblems(const VerifyReport& r) {
   std::string s;
   for (const std::string& p : r.problems) s += p + "\n";
   return s;
+}
+
+// `levels` folder records, each the only member of the one above; the top one is an entry.
+void addNestedFolders(PackageWriter& w, int levels) {
+  std::vector<TaggedRange> members;
+  for (int level = levels; level > 1; --level) {
+    const PackedRange inner = w.addData(directoryRecord("d", members));
+    members = {{kTagCopyDir, inner}};
+  }
+  w.addEntry(kTagCopyDir, "Folder", directoryRecord("d", members));
+}
+
+// A folder entry that lists one folder record `outer` times, which lists one empty file
+// `inner` times: outer + outer * inner records in one walk, from a few kilobytes.
+void addSharedFolders(PackageWriter& w, std::size_t outer, std::size_t inner) {
+  const PackedRange file = w.addData(copyRecord("e.txt", 0, {}));
+  const PackedRange folder =
+      w.addData(directoryRecord("d", std::vector<TaggedRange>(inner, TaggedRange{kTagCopy, file})));
+  w.addEntry(
+      kTagCopyDir, "Folder",
+      directoryRecord("d", std::vector<TaggedRange>(outer, TaggedRange{kTagCopyDir, folder})));
 }
 
 TEST(Verify, ASoundPackagePasses) {
@@ -223,11 +245,90 @@ TEST(Verify, ReportsEveryKindOfDamage) {
        },
        "header's name"},
       {"not a package at all", [] { return Bytes(30, 0); }, "not a readable package"},
+      {"a file named like the uninstall log",
+       [] {
+         return package([](PackageWriter& w) {
+           w.addEntry(kTagCopy, "Copy", addFileBlocks(w, "UnInstall.log", kFileData));
+         });
+       },
+       "is the uninstall log"},
+      {"a folder member named like the uninstall log",
+       [] {
+         return package([](PackageWriter& w) {
+           const PackedRange file = w.addData(addFileBlocks(w, ".\\UNINSTALL.LOG", kFileData));
+           const std::vector<TaggedRange> members{{kTagCopy, file}};
+           w.addEntry(kTagCopyDir, "Folder", directoryRecord("f", members));
+         });
+       },
+       "is the uninstall log"},
+      {"a key path with a line feed",
+       [] {
+         return package([](PackageWriter& w) {
+           addFile(w);
+           w.addEntry(kTagRoot, "R", rootRecord("HCU", "Software\\X\n[HKEY_LOCAL_MACHINE\\Y]"));
+         });
+       },
+       "control character (byte 0x0A)"},
+      {"a value name with DEL",
+       [] {
+         return package([](PackageWriter& w) {
+           addFile(w);
+           w.addEntry(kTagRoot, "R", rootRecord("HCU", "Software\\X"));
+           w.addEntry(kTagValue, "R", valueRecord("Name\x7F", "REG_SZ", "x"));
+         });
+       },
+       "control character (byte 0x7F)"},
+      {"folders nested one level deeper than the setup walks",
+       [] {
+         return package([](PackageWriter& w) { addNestedFolders(w, kMaxDirectoryDepth + 1); }, 0);
+       },
+       "deeper than 64 levels"},
   };
   for (const Damage& c : cases) {
     const VerifyReport r = verifyPackage(c.make());
     EXPECT_FALSE(r.ok()) << c.what;
     EXPECT_NE(allProblems(r).find(c.problem), std::string::npos) << c.what << ":\n" << r.summary();
+  }
+}
+
+// As deep as the setup goes passes.
+TEST(Verify, PassesFoldersAsDeepAsTheSetupWalks) {
+  const VerifyReport r =
+      verifyPackage(package([](PackageWriter& w) { addNestedFolders(w, kMaxDirectoryDepth); }, 0));
+  EXPECT_TRUE(r.ok()) << r.summary();
+}
+
+// The budget holds for each walk of a top-level folder, as in the setup; a real one of a
+// million records takes half a minute under the sanitizers, so a small one stands in.
+TEST(Verify, CountsRecordsAgainstTheBudgetOfEachWalk) {
+  constexpr std::uint32_t kBudget = 100;
+  const Bytes twoFullWalks = package(
+      [](PackageWriter& w) {
+        addSharedFolders(w, 10, 9);  // 10 + 10 * 9 = 100 records
+        addSharedFolders(w, 10, 9);
+      },
+      0);
+  VerifyReport r = verifyPackage(twoFullWalks, kBudget);
+  EXPECT_TRUE(r.ok()) << r.summary();
+  EXPECT_EQ(r.files, 180u);
+
+  const Bytes oneTooMany =
+      package([](PackageWriter& w) { addSharedFolders(w, 10, 10); }, 0);  // 110 records
+  r = verifyPackage(oneTooMany, kBudget);
+  EXPECT_EQ(r.problems.size(), 1u) << r.summary();
+  EXPECT_NE(allProblems(r).find("more than 100 nested records"), std::string::npos) << r.summary();
+}
+
+// The application name becomes the program group's folder below Programs.
+TEST(Verify, RefusesApplicationNamesThatLeaveThePrograms) {
+  for (const char* name :
+       {"..", "...", ".. ", "a:b", "\\\\server\\share", "x\\..\\..\\y", "../y"}) {
+    PackageWriter w;
+    w.addEntry(kTagAppName, "Application", nameRecord(name));
+    w.addInline(kTagSum, "Copy", 0, 0);
+    const VerifyReport r = verifyPackage(w.finish());
+    EXPECT_NE(allProblems(r).find("leaves the Programs folder"), std::string::npos) << name << ":\n"
+                                                                                    << r.summary();
   }
 }
 

@@ -9,8 +9,10 @@
 #include <algorithm>
 #include <fstream>
 #include <initializer_list>
+#include <map>
 #include <sstream>
 
+#include "install/package_limits.h"
 #include "tools/builder/codepage.h"
 #include "tools/builder/limits.h"
 #include "tools/builder/registry_text.h"
@@ -74,6 +76,8 @@ class ManifestReader {
   // Checks of one text against the destination's path limit and the record's length byte.
   void checkRecordText(const ManifestText& t, std::string_view what,
                        std::size_t max = kMaxRecordText);
+  // A registry key path or value name: a record text in which DEL is a control character too.
+  void checkRegistryName(const ManifestText& t, std::string_view what);
   void checkBelowDestination(const std::string& name, int line, std::string_view what,
                              bool wildcards);
   std::size_t destination() const;
@@ -183,6 +187,14 @@ void ManifestReader::checkRecordText(const ManifestText& t, std::string_view wha
     }
 }
 
+void ManifestReader::checkRegistryName(const ManifestText& t, std::string_view what) {
+  const std::string why = registryNameProblem(t.text);
+  if (why.empty())
+    checkRecordText(t, what);
+  else
+    error(t.line, std::string(what) + " holds " + why);
+}
+
 std::size_t ManifestReader::destination() const {
   return destinationLength(m_.defaultParent ? m_.defaultParent->text : "",
                            m_.defaultParent.has_value(), m_.appName.text);
@@ -285,6 +297,10 @@ void ManifestReader::readFiles(const toml::table& root) {
       f.targetGiven = true;
       // "" is allowed for a folder (its contents go to the top); the plan checks that.
       if (!f.target.empty()) checkBelowDestination(f.target, target->line, "the target", false);
+      if (namesUninstallLog(f.target))
+        error(target->line, "the target \"" + ansiToUtf8(f.target, m_.codePage) +
+                                "\" is the uninstall log, which the setup writes at the top of "
+                                "the destination");
     }
     if (const toml::node* ex = t.get("exclude")) {
       const toml::array* patterns = ex->as_array();
@@ -309,6 +325,8 @@ void ManifestReader::readShortcuts(const toml::table& root) {
     error(lineOf(*n), "\"shortcut\" must be written as [[shortcut]] tables");
     return;
   }
+  // The link files made so far in the program group and on the desktop, by folded name.
+  std::map<std::string, int> groupLinks, desktopLinks;
   for (const toml::node& item : *n->as_array()) {
     const toml::table& t = *item.as_table();
     onlyKeys(t, "[[shortcut]]", {"name", "target", "group", "desktop"});
@@ -342,6 +360,18 @@ void ManifestReader::readShortcuts(const toml::table& root) {
         error(name->line, "the desktop shortcut file would have a path of " +
                               std::to_string(desktop) + " characters; at most " +
                               std::to_string(kMaxPath) + " fit");
+      const std::string key = foldCase(s.name, m_.codePage);
+      for (auto [made, links] :
+           {std::pair{s.group, &groupLinks}, std::pair{s.desktop, &desktopLinks}}) {
+        if (!made) continue;
+        const auto [it, fresh] = links->emplace(key, name->line);
+        if (!fresh)
+          error(name->line, "the shortcut \"" + ansiToUtf8(s.name, m_.codePage) +
+                                "\" would replace the one of line " + std::to_string(it->second) +
+                                " (" +
+                                (links == &groupLinks ? "in the program group" : "on the desktop") +
+                                "); Windows names ignore case");
+      }
     }
     checkBelowDestination(s.target, target->line, "the shortcut target", false);
     m_.shortcuts.push_back(std::move(s));
@@ -366,7 +396,7 @@ void ManifestReader::readRegistry(const toml::table& root) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   if (r.path.empty() || r.path.ends_with('\\') || r.path.find("\\\\") != std::string::npos)
     error(key->line, "the registry key needs a path after its root, such as HLM\\Software\\Name");
-  checkRecordText({r.path, key->line}, "the registry key path");
+  checkRegistryName({r.path, key->line}, "the registry key path");
 
   if (const toml::table* values = table(*reg, "values")) {
     for (auto&& [name, value] : *values) {
@@ -382,7 +412,7 @@ void ManifestReader::readRegistry(const toml::table& root) {
       if (!n || !d) continue;
       v.name = *n;
       v.data = *d;
-      checkRecordText({v.name, v.line}, "the value name");
+      checkRegistryName({v.name, v.line}, "the value name");
       checkRecordText({v.data, v.line}, "the value data");
       why = valueDataProblem(v.data, destination());
       if (!why.empty()) error(v.line, "value \"" + std::string(name.str()) + "\": " + why);

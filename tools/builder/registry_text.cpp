@@ -15,7 +15,7 @@ constexpr std::size_t kTimestampLength = 19;
 
 std::string registryRootProblem(std::string_view root) {
   static constexpr std::array<std::string_view, 5> kRoots = {"hlm", "hcr", "hcc", "hcu", "hu"};
-  const std::string folded = foldCase(root);
+  const std::string folded = foldAscii(root);
   for (std::string_view r : kRoots)
     if (folded == r) return "";
   std::string why = "the registry root \"" + std::string(root) +
@@ -23,6 +23,14 @@ std::string registryRootProblem(std::string_view root) {
   if (folded.starts_with("hkey_") || folded.starts_with("hk"))
     why += " (HKLM is written HLM, HKCU is HCU)";
   return why;
+}
+
+std::string registryNameProblem(std::string_view name) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (unsigned char c : name)
+    if (c < 0x20 || c == 0x7F)
+      return std::string("a control character (byte 0x") + kHex[c >> 4] + kHex[c & 0xF] + ")";
+  return "";
 }
 
 MarkerHit findMarker(std::string_view data) {

@@ -12,6 +12,11 @@ namespace zorv {
 // otherwise why not.
 std::string registryRootProblem(std::string_view root);
 
+// "" when a registry key path or value name holds no control character (a byte below 0x20,
+// or DEL); otherwise which. The setup's uninstall log and the registry file of `zorv install`
+// hold them a line each, where a CR or LF would start a line of the package's choosing.
+std::string registryNameProblem(std::string_view name);
+
 // The marker the setup replaces in `data` ("SRCDIR", "DESTDIR" or "DATEINSTALL") and where it
 // stands; npos when there is none. The setup looks for SRCDIR first, anywhere in the data,
 // then for DESTDIR, then for DATEINSTALL, and replaces the first characters of the data.

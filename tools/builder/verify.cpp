@@ -3,6 +3,8 @@
 #include <optional>
 #include <set>
 
+#include "install/install.h"
+#include "install/package_limits.h"
 #include "package/byte_cursor.h"
 #include "package/package.h"
 #include "tools/builder/bmp.h"
@@ -12,11 +14,6 @@
 namespace zorv {
 
 namespace {
-
-// Deeper nesting than this is taken for a loop of ranges; the setup would recurse for ever.
-constexpr int kMaxFolderDepth = 64;
-// Records visited through ranges, at most: ranges may be shared, and sharing can multiply.
-constexpr std::size_t kMaxRecordsVisited = 10'000'000;
 
 std::string quoted(std::string_view s) {
   std::string out = "\"";
@@ -50,7 +47,8 @@ std::optional<std::string> restText(ByteCursor& c, std::string* why) {
 
 class Verifier {
  public:
-  Verifier(Package& p, VerifyReport& r) : p_(p), r_(r) {}
+  Verifier(Package& p, VerifyReport& r, std::uint32_t walkBudget)
+      : p_(p), r_(r), walkBudget_(walkBudget) {}
   void run();
 
  private:
@@ -73,11 +71,12 @@ class Verifier {
 
   Package& p_;
   VerifyReport& r_;
+  const std::uint32_t walkBudget_;
   std::optional<std::string> appName_;
   std::optional<std::string> defaultParent_;
   std::optional<std::uint32_t> sum_;
   std::int32_t firstRoot_ = -1, secondRoot_ = -1;
-  std::size_t visited_ = 0;
+  std::uint64_t visited_ = 0;            // members read in the walk of the current top-level "CopD"
   std::set<std::uint32_t> openFolders_;  // offsets of the folder records being walked
 };
 
@@ -146,6 +145,8 @@ void Verifier::checkCopy(const std::string& where, std::span<const std::uint8_t>
   }
   const std::string file = where + " file " + quoted(*name);
   checkName(file, *name, false, true);
+  if (namesUninstallLog(*name))
+    problem(file + ": is the uninstall log, which the setup has open while it writes files");
   if (count < 0) warning(file + ": a negative block count, read as no block");
   const std::size_t blocks = count > 0 ? std::size_t(count) : 0;
   if (c.remaining() / kTaggedRangeSize < blocks || c.remaining() != blocks * kTaggedRangeSize) {
@@ -200,9 +201,11 @@ void Verifier::checkFolder(const std::string& where, std::span<const std::uint8_
       warning(member + ": tag " + quoted(tagText(tag)) + ", which the setup skips");
       continue;
     }
-    if (++visited_ > kMaxRecordsVisited) {
-      if (visited_ == kMaxRecordsVisited + 1)
-        problem(folder + ": more nested records than any setup can walk");
+    // The setup's budget, counted as it counts: every file and folder member read.
+    if (++visited_ > walkBudget_) {
+      if (visited_ == std::uint64_t(walkBudget_) + 1)
+        problem(folder + ": more than " + std::to_string(walkBudget_) +
+                " nested records, more than the setup walks");
       return;
     }
     auto data = p_.readRange(range);
@@ -212,9 +215,9 @@ void Verifier::checkFolder(const std::string& where, std::span<const std::uint8_
     }
     if (tag == kTagCopy) {
       checkCopy(member, data->bytes());
-    } else if (depth >= kMaxFolderDepth || openFolders_.count(range.offset)) {
+    } else if (depth >= kMaxDirectoryDepth || openFolders_.count(range.offset)) {
       problem(member + ": folders nest in a loop, or deeper than " +
-              std::to_string(kMaxFolderDepth) + " levels");
+              std::to_string(kMaxDirectoryDepth) + " levels");
     } else {
       openFolders_.insert(range.offset);
       checkFolder(member, data->bytes(), depth + 1);
@@ -257,6 +260,8 @@ void Verifier::checkRoot(const std::string& where, std::span<const std::uint8_t>
     problem(where + ": not a registry key record: " + why);
     return;
   }
+  why = registryNameProblem(*path);
+  if (!why.empty()) problem(where + ": the key path " + quoted(*path) + " holds " + why);
   why = registryRootProblem(*root);
   if (!why.empty())
     (first ? r_.problems : r_.warnings)
@@ -279,9 +284,11 @@ void Verifier::checkValue(const std::string& where, std::span<const std::uint8_t
     problem(where + ": not a registry value record: " + why);
     return;
   }
+  why = registryNameProblem(*name);
+  if (!why.empty()) problem(where + ": the value name " + quoted(*name) + " holds " + why);
   if (!used)
     warning(where + ": outside the first registry key's list of values; the setup ignores it");
-  if (foldCase(*type) != "reg_sz")
+  if (foldAscii(*type) != "reg_sz")
     warning(where + ": type " + quoted(*type) + "; the setup writes only REG_SZ values");
   const std::size_t destination =
       appName_
@@ -334,6 +341,7 @@ void Verifier::checkRecord(std::int32_t i, std::span<const std::uint8_t> body) {
       checkCopy(where, body);
       break;
     case kTagCopyDir:
+      visited_ = 0;  // each top-level folder is a walk of its own
       checkFolder(where, body, 1);
       break;
     case kTagGroupLink:
@@ -388,6 +396,13 @@ void Verifier::run() {
   if (appName_ && appName_->size() > kMaxAppName)
     problem("the application name is " + std::to_string(appName_->size()) +
             " characters long; the setup holds " + std::to_string(kMaxAppName));
+  // The application name is also the program group's folder below Programs.
+  if (appName_ && escapesDirectory(*appName_))
+    problem("the application name " + quoted(*appName_) +
+            " leaves the Programs folder when it names the program group");
+  else if (appName_ && !namesSubfolder(*appName_))
+    warning("the application name " + quoted(*appName_) +
+            " names no folder of its own below Programs; the setup makes no program group");
   if (appName_ && defaultParent_ && destinationLength(*defaultParent_, true, *appName_) > kMaxPath)
     problem("the default parent folder and the application name make a destination longer than " +
             std::to_string(kMaxPath) + " characters");
@@ -450,7 +465,7 @@ std::string VerifyReport::summary() const {
   return s;
 }
 
-VerifyReport verifyPackage(std::span<const std::uint8_t> package) {
+VerifyReport verifyPackage(std::span<const std::uint8_t> package, std::uint32_t walkBudget) {
   VerifyReport r;
   std::string why;
   std::unique_ptr<Package> p = openPackage(package, &why);
@@ -466,7 +481,7 @@ VerifyReport verifyPackage(std::span<const std::uint8_t> package) {
   if (std::uint64_t(h.directoryOffset) + h.directoryPacked != package.size())
     r.warnings.push_back(std::to_string(package.size() - h.directoryOffset - h.directoryPacked) +
                          " bytes follow the directory, which should end the package");
-  Verifier(*p, r).run();
+  Verifier(*p, r, walkBudget).run();
   return r;
 }
 
