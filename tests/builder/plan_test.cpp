@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "install/package_limits.h"
 #include "tests/builder/test_support.h"
 
 namespace zorv {
@@ -102,6 +103,7 @@ TEST_P(PlanErrors, NamesTheLine) {
   t.write("long/" + std::string(120, 'd') + "/" + std::string(100, 'f') + ".txt", "x");
   t.write("bad/what?.txt", "x");
   t.write("other/a.TXT", "b");
+  t.write("log/UnInstall.LOG", "not the setup's");
   Diagnostics d;
   EXPECT_FALSE(planOf(t, "[application]\nname = \"Demo\"\n" + c.files, d)) << c.what;
   EXPECT_TRUE(hasError(d, c.line, c.message)) << c.what << ": got\n" << d.text();
@@ -125,8 +127,87 @@ INSTANTIATE_TEST_SUITE_P(
                                 4, "what?.txt"},
                       PlanError{"a file without a target name",
                                 "[[files]]\nsource = \"app/A.txt\"\ntarget = \"\"\n", 4,
-                                "needs a target"}),
+                                "needs a target"},
+                      PlanError{"the uninstall log at the top, from a folder",
+                                "[[files]]\nsource = \"log\"\ntarget = \"\"\n", 4,
+                                "is the uninstall log"},
+                      PlanError{"a folder named like the uninstall log",
+                                "[[files]]\nsource = \"app\"\ntarget = \"UNINSTALL.log\"\n", 5,
+                                "is the uninstall log"}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
+
+// Names that differ only in letters Windows does not tell apart, in the manifest's code page.
+TEST(Plan, RefusesNamesThatDifferOnlyInCase) {
+  const struct {
+    int codePage;
+    const char* a;  // UTF-8
+    const char* b;
+  } rows[] = {
+      {1251, "\xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB.txt",
+       "\xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB.txt"},                  // Файл, файл
+      {1252, "\xC3\x89t\xC3\xA9.txt", "\xC3\xA9t\xC3\xA9.txt"},  // Été, été
+      {1252, "\xC5\xB8", "\xC3\xBF"},                            // Ÿ, ÿ
+  };
+  for (const auto& r : rows) {
+    TempTree t;
+    t.write(std::string("one/") + r.a, "a");
+    t.write(std::string("two/") + r.b, "b");
+    Diagnostics d;
+    EXPECT_FALSE(planOf(t,
+                        "[application]\nname = \"Demo\"\ncodepage = " + std::to_string(r.codePage) +
+                            "\n[[files]]\nsource = \"one\"\ntarget = \"\"\n[[files]]\nsource = "
+                            "\"two\"\ntarget = \"\"\n",
+                        d));
+    EXPECT_TRUE(hasError(d, 8, "installed twice")) << r.a << ":\n" << d.text();
+  }
+}
+
+// The log's name is refused only where the setup writes its log.
+TEST(Plan, AcceptsTheLogsNameBelowTheTop) {
+  TempTree t;
+  t.write("logs/UnInstall.log", "an application's own");
+  Diagnostics d;
+  auto plan = planOf(t, "[application]\nname = \"Demo\"\n[[files]]\nsource = \"logs\"\n", d);
+  ASSERT_TRUE(plan) << d.text();
+  EXPECT_EQ(namesOf(plan->folders.at(0).files), std::vector<std::string>{"logs\\UnInstall.log"});
+}
+
+// A top-level folder is level 1; the setup walks kMaxDirectoryDepth levels and no more.
+TEST(Plan, RefusesFoldersNestedDeeperThanTheSetupWalks) {
+  for (const int levels : {kMaxDirectoryDepth, kMaxDirectoryDepth + 1}) {
+    TempTree t;
+    std::string path = "tree";
+    for (int i = 0; i < levels; ++i) path += "/a";
+    t.write(path + "/f.txt", "deep");
+    Diagnostics d;
+    auto plan = planOf(t,
+                       "[application]\nname = \"D\"\ndefault-parent = 'C:'\n[[files]]\n"
+                       "source = \"tree\"\ntarget = \"\"\n",
+                       d);
+    if (levels <= kMaxDirectoryDepth) {
+      ASSERT_TRUE(plan) << d.text();
+      EXPECT_EQ(plan->folderCount, std::size_t(levels));
+    } else {
+      EXPECT_FALSE(plan);
+      EXPECT_TRUE(hasError(d, 5, "65 folders deep")) << d.text();
+    }
+  }
+}
+
+// Links that lead to a folder being walked are named, and the walk ends.
+TEST(Plan, RefusesSymbolicLinksThatLeadBackUp) {
+  TempTree t;
+  t.write("app/f.txt", "f");
+  t.write("app/sub/g.txt", "g");
+  std::filesystem::create_directory_symlink(".", t.path("app/here"));
+  std::filesystem::create_directory_symlink(".", t.path("app/sub/again"));
+  std::filesystem::create_directory_symlink("..", t.path("app/sub/up"));
+  Diagnostics d;
+  EXPECT_FALSE(planOf(t, "[application]\nname = \"Demo\"\n[[files]]\nsource = \"app\"\n", d));
+  for (const char* link : {"app/here\"", "app/sub/again\"", "app/sub/up\""})
+    EXPECT_TRUE(hasError(d, 4, std::string(link) + " leads back to")) << link << ":\n" << d.text();
+  EXPECT_EQ(d.errorCount(), 3u) << d.text();
+}
 
 TEST(Plan, WarnsAboutTargetsThatAreNotInstalled) {
   TempTree t;

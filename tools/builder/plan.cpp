@@ -5,9 +5,11 @@
 #include <map>
 #include <set>
 
+#include "install/package_limits.h"
 #include "package/format.h"
 #include "tools/builder/bmp.h"
 #include "tools/builder/codepage.h"
+#include "tools/builder/file_identity.h"
 #include "tools/builder/limits.h"
 
 namespace zorv {
@@ -31,9 +33,14 @@ class Planner {
   void addMapping(const FileMapping& f);
   std::optional<PlannedFile> file(const fs::path& source, std::string name, int line);
   // Fills a folder's members from the folder `source` of the build machine; `prefix` is the
-  // folder's name below the destination ("" at the top).
-  void scanFolder(const fs::path& source, const std::string& prefix, const FileMapping& f,
-                  std::vector<PlannedFile>& files, std::vector<PlannedFolder>& folders);
+  // folder's name below the destination ("" at the top), and `level` the nesting of the
+  // folder records that its sub-folders become (a top-level "CopD" is level 1).
+  void scanFolder(const fs::path& source, const std::string& prefix, int level,
+                  const FileMapping& f, std::vector<PlannedFile>& files,
+                  std::vector<PlannedFolder>& folders);
+  void scanSubfolder(const fs::path& child, const std::string& name, int level,
+                     const FileMapping& f, std::vector<PlannedFolder>& folders);
+  bool leadsBack(const fs::path& child, int line);
   std::optional<std::string> childName(const fs::path& parent, const fs::path& child,
                                        const std::string& prefix, int line);
   bool claim(const std::string& name, bool isFolder, int line);
@@ -46,10 +53,23 @@ class Planner {
   Plan plan_;
   std::map<std::string, int> files_;    // folded names of installed files, and their lines
   std::map<std::string, int> folders_;  // folded names of every folder they need
+  // The source folders being scanned, outermost first: a folder met again below itself is a
+  // loop of symbolic links, which would be walked for ever.
+  std::vector<std::pair<FileIdentity, fs::path>> open_;
+  // Members planned so far below the current top-level folder. The setup walks at most
+  // kMaxRecordsVisited of them, and links can multiply a tree without making a loop.
+  std::uint64_t walked_ = 0;
+  std::string walkedFolder_;  // that top-level folder
 };
 
 bool Planner::claim(const std::string& name, bool isFolder, int line) {
-  const std::string key = foldCase(name);
+  if (namesUninstallLog(name)) {
+    error(line, "\"" + shown(name) +
+                    "\" is the uninstall log, which the setup writes at the top "
+                    "of the destination");
+    return false;
+  }
+  const std::string key = foldCase(name, m_.codePage);
   auto& mine = isFolder ? folders_ : files_;
   auto& other = isFolder ? files_ : folders_;
   if (auto it = other.find(key); it != other.end()) {
@@ -63,10 +83,11 @@ bool Planner::claim(const std::string& name, bool isFolder, int line) {
                     std::to_string(it->second) + "); Windows names ignore case");
     return false;
   }
-  // Every parent folder of the name is a folder too.
-  for (std::size_t cut = name.find('\\'); cut != name.npos; cut = name.find('\\', cut + 1))
-    if (!claim(name.substr(0, cut), true, line)) return false;
-  return true;
+  // A folder claimed before had its parents claimed with it.
+  if (!fresh) return true;
+  // The parent folder is a folder too, and through it every folder above.
+  const std::size_t cut = name.rfind('\\');
+  return cut == name.npos || claim(name.substr(0, cut), true, line);
 }
 
 std::optional<PlannedFile> Planner::file(const fs::path& source, std::string name, int line) {
@@ -119,8 +140,55 @@ std::optional<std::string> Planner::childName(const fs::path& parent, const fs::
   return prefix.empty() ? *ansi : prefix + "\\" + *ansi;
 }
 
-void Planner::scanFolder(const fs::path& source, const std::string& prefix, const FileMapping& f,
-                         std::vector<PlannedFile>& files, std::vector<PlannedFolder>& folders) {
+bool Planner::leadsBack(const fs::path& child, int line) {
+  const std::optional<FileIdentity> id = fileIdentity(child);
+  for (const auto& [open, path] : open_)
+    if (id && *id == open) {
+      error(line, "\"" + child.string() + "\" leads back to \"" + path.string() +
+                      "\", a folder it lies in (a symbolic link?); the folder would never end");
+      return true;
+    }
+  return false;
+}
+
+void Planner::scanSubfolder(const fs::path& child, const std::string& name, int level,
+                            const FileMapping& f, std::vector<PlannedFolder>& folders) {
+  if (level == 1) {  // a top-level folder: a walk of its own
+    walked_ = 0;
+    walkedFolder_ = name;
+  }
+  if (leadsBack(child, f.line)) return;
+  if (name.size() + 1 > kMaxRecordText) {
+    error(f.line, "the folder name \"" + shown(name) + "\" is longer than a record holds");
+    return;
+  }
+  if (level > kMaxDirectoryDepth) {
+    error(f.line, "the folder \"" + shown(name) + "\" lies " + std::to_string(level) +
+                      " folders deep; the setup installs at most " +
+                      std::to_string(kMaxDirectoryDepth) + " levels of folders");
+    return;
+  }
+  if (!claim(name, true, f.line)) return;
+  const std::size_t path = destinationLength(m_.defaultParent ? m_.defaultParent->text : "",
+                                             m_.defaultParent.has_value(), m_.appName.text) +
+                           1 + name.size();
+  if (path + 2 > kMaxPath) {
+    error(f.line, "the folder \"" + shown(name) +
+                      "\" leaves no room for file names below the destination (" +
+                      std::to_string(path) + " characters of " + std::to_string(kMaxPath) + ")");
+    return;
+  }
+  PlannedFolder d{name, {}, {}, f.line};
+  scanFolder(child, name, level + 1, f, d.files, d.folders);
+  if (d.files.empty() && d.folders.empty())
+    warning(f.line, "the folder \"" + shown(name) +
+                        "\" is empty; the setup creates folders only for the files in them");
+  folders.push_back(std::move(d));
+}
+
+void Planner::scanFolder(const fs::path& source, const std::string& prefix, int level,
+                         const FileMapping& f, std::vector<PlannedFile>& files,
+                         std::vector<PlannedFolder>& folders) {
   std::error_code ec;
   std::vector<fs::path> children;
   for (fs::directory_iterator it(source, ec), end; !ec && it != end; it.increment(ec))
@@ -133,11 +201,20 @@ void Planner::scanFolder(const fs::path& source, const std::string& prefix, cons
   std::sort(children.begin(), children.end(), [](const fs::path& a, const fs::path& b) {
     return a.filename().string() < b.filename().string();
   });
+  const std::optional<FileIdentity> self = fileIdentity(source);
+  if (self) open_.emplace_back(*self, source);
   for (const fs::path& child : children) {
     const std::string leaf = child.filename().string();
     if (std::any_of(f.exclude.begin(), f.exclude.end(),
                     [&](const std::string& p) { return matchesPattern(leaf, p); }))
       continue;
+    if (!prefix.empty() && ++walked_ > kMaxRecordsVisited) {
+      if (walked_ == kMaxRecordsVisited + 1)
+        error(f.line, "the folder \"" + shown(walkedFolder_) + "\" holds more than " +
+                          std::to_string(kMaxRecordsVisited) +
+                          " files and folders, more than the setup walks in one folder");
+      break;
+    }
     auto name = childName(source, child, prefix, f.line);
     if (!name) continue;
     const fs::file_status st = fs::status(child, ec);  // links are followed
@@ -146,32 +223,12 @@ void Planner::scanFolder(const fs::path& source, const std::string& prefix, cons
     } else if (fs::is_regular_file(st)) {
       if (auto pf = file(child, *name, f.line)) files.push_back(std::move(*pf));
     } else if (fs::is_directory(st)) {
-      PlannedFolder d{*name, {}, {}, f.line};
-      if (name->size() + 1 > kMaxRecordText) {
-        error(f.line, "the folder name \"" + shown(*name) + "\" is longer than a record holds");
-        continue;
-      }
-      if (!claim(*name, true, f.line)) continue;
-      // A folder name that is already too long ends the descent, symbolic link loops included.
-      const std::size_t path = destinationLength(m_.defaultParent ? m_.defaultParent->text : "",
-                                                 m_.defaultParent.has_value(), m_.appName.text) +
-                               1 + name->size();
-      if (path + 2 > kMaxPath) {
-        error(f.line, "the folder \"" + shown(*name) +
-                          "\" leaves no room for file names below the destination (" +
-                          std::to_string(path) + " characters of " + std::to_string(kMaxPath) +
-                          ")");
-        continue;
-      }
-      scanFolder(child, *name, f, d.files, d.folders);
-      if (d.files.empty() && d.folders.empty())
-        warning(f.line, "the folder \"" + shown(*name) +
-                            "\" is empty; the setup creates folders only for the files in them");
-      folders.push_back(std::move(d));
+      scanSubfolder(child, *name, level, f, folders);
     } else {
       error(f.line, "\"" + child.string() + "\" is neither a file nor a folder");
     }
   }
+  if (self) open_.pop_back();
 }
 
 void Planner::addMapping(const FileMapping& f) {
@@ -197,12 +254,14 @@ void Planner::addMapping(const FileMapping& f) {
   } else if (fs::is_directory(st)) {
     if (target.empty()) {
       // The folder's contents go straight into the destination folder.
-      scanFolder(f.source, "", f, plan_.files, plan_.folders);
+      scanFolder(f.source, "", 1, f, plan_.files, plan_.folders);
       return;
     }
     if (!claim(target, true, f.line)) return;
+    walked_ = 0;
+    walkedFolder_ = target;
     PlannedFolder d{target, {}, {}, f.line};
-    scanFolder(f.source, target, f, d.files, d.folders);
+    scanFolder(f.source, target, 2, f, d.files, d.folders);
     plan_.folders.push_back(std::move(d));
   } else {
     error(f.line, "\"" + f.sourceText + "\" is neither a file nor a folder");
@@ -212,7 +271,9 @@ void Planner::addMapping(const FileMapping& f) {
 // Shortcut targets and the program to run name installed files; a typo there would only show
 // on the user's machine.
 void Planner::checkTargets() {
-  auto installed = [&](const std::string& name) { return files_.count(foldCase(name)) > 0; };
+  auto installed = [&](const std::string& name) {
+    return files_.count(foldCase(name, m_.codePage)) > 0;
+  };
   for (const ShortcutSpec& s : m_.shortcuts)
     if (!installed(s.target))
       warning(s.line,
