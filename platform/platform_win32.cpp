@@ -157,6 +157,17 @@ void Win32Platform::closeKey(KeyHandle key) {
 
 // Shell.
 
+void restrictDllSearch() {
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  using SetDefaultDirs = BOOL(WINAPI*)(DWORD);
+  if (auto set = systemFunction<SetDefaultDirs>(kernel, "SetDefaultDllDirectories")) {
+    set(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return;
+  }
+  using SetDllDir = BOOL(WINAPI*)(LPCSTR);
+  if (auto set = systemFunction<SetDllDir>(kernel, "SetDllDirectoryA")) set("");
+}
+
 std::optional<std::string> pathOfItemList(LPITEMIDLIST items) {
   char path[MAX_PATH] = {};
   BOOL ok = SHGetPathFromIDListA(items, path);

@@ -51,6 +51,19 @@ class Win32Platform final : public Platform {
   IPersistFile* linkFile_ = nullptr;
 };
 
+// GetProcAddress gives a generic function pointer; the detour through void (*)() is the
+// conversion that the compiler accepts between unrelated function types.
+template <typename Fn>
+Fn systemFunction(HMODULE module, const char* name) {
+  if (module == nullptr) return nullptr;
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+// Our programs are often started from a folder full of other people's files: DLLs are loaded
+// from the system directory only. Systems without the call get the current directory taken
+// out of the search instead.
+void restrictDllSearch();
+
 // The path of an item list from the shell, freed through the shell's allocator; none when the
 // item has no file-system path.
 std::optional<std::string> pathOfItemList(LPITEMIDLIST items);

@@ -18,28 +18,6 @@ namespace {
 
 constexpr char kWindowClass[] = "Zorv Installer";
 
-// GetProcAddress gives a generic function pointer; the detour through void (*)() is the
-// conversion that the compiler accepts between unrelated function types.
-template <typename Fn>
-Fn systemFunction(HMODULE module, const char* name) {
-  if (module == nullptr) return nullptr;
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
-
-// A setup.exe is often started from a folder full of other people's files: DLLs are loaded
-// from the system directory only. Systems without the call get the current directory taken
-// out of the search instead.
-void restrictDllSearch() {
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  using SetDefaultDirs = BOOL(WINAPI*)(DWORD);
-  if (auto set = systemFunction<SetDefaultDirs>(kernel, "SetDefaultDllDirectories")) {
-    set(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    return;
-  }
-  using SetDllDir = BOOL(WINAPI*)(LPCSTR);
-  if (auto set = systemFunction<SetDllDir>(kernel, "SetDllDirectoryA")) set("");
-}
-
 // The page's progress bar needs its class before the page is created. comctl32 is not one of
 // the DLLs that the system always takes from its own directory, so it is not imported but
 // loaded by full path.
