@@ -2,13 +2,17 @@
 // with the package as its resource "SETUP" 101) or a bare package (any other name).
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
 
 #include "tools/builder/build.h"
+#include "tools/builder/file_identity.h"
 #include "tools/builder/progress_bar.h"
 #include "tools/builder/stub_path.h"
 #include "tools/pe/pe_resources.h"
@@ -64,11 +68,67 @@ std::string headerNameFor(const std::string& out) {
   return !name.empty() && name.size() <= 15 && plain ? name : "setup.exe";
 }
 
+// A file the build reads, and what it is to the build, for messages.
+struct Input {
+  std::filesystem::path path;
+  std::string role;  // "the manifest", "the stub", "a source file of the package", ...
+};
+
+std::vector<Input> inputsOf(const std::string& manifestPath, const std::string& stubPath,
+                            const Manifest& m, const Plan& plan) {
+  std::vector<Input> inputs{{manifestPath, "the manifest"}};
+  if (!stubPath.empty()) inputs.push_back({stubPath, "the stub"});
+  for (const auto& b : m.bitmaps)
+    if (b) inputs.push_back({b->source, "a bitmap of the page"});
+  forEachFileInPackageOrder(plan, [&](const PlannedFile& f) {
+    inputs.push_back({f.source, "a source file of the package"});
+  });
+  return inputs;
+}
+
+// Why OUT cannot be written: it, or the neighbour the output is first written to, is a file
+// the build reads (by device and inode, so links and other spellings count), or a folder.
+// Otherwise "".
+std::string outputProblem(const std::string& out, const std::vector<Input>& inputs) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(out, ec))
+    return "refusing to write " + out + ": it is a folder";
+  for (const std::string& path : {out, out + ".partial"}) {
+    const std::optional<FileIdentity> id = fileIdentity(path);
+    if (!id) continue;
+    for (const Input& in : inputs)
+      if (fileIdentity(in.path) == id)
+        return "refusing to write " + path + ": it is " + in.role + " " + in.path.string();
+  }
+  return "";
+}
+
+// A device, a pipe or the like is written in place: /dev/null stays a device and the build is
+// a dry run. Renaming a regular file over it would replace the node itself.
+bool writeInPlace(const std::string& path, std::span<const std::uint8_t> bytes, std::string* why) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) {
+    *why = "cannot write " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && std::fflush(f) == 0;
+  int error = errno;
+  if (std::fclose(f) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) *why = "cannot write " + path + ": " + std::strerror(error);
+  return ok;
+}
+
 // Written to a neighbour first and renamed, so a failed build leaves no half file behind.
 bool writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
                          std::string* why) {
-  const std::string temporary = path + ".partial";
   std::error_code ec;
+  const std::filesystem::file_status st = std::filesystem::status(path, ec);
+  if (std::filesystem::exists(st) && !std::filesystem::is_regular_file(st))
+    return writeInPlace(path, bytes, why);
+  const std::string temporary = path + ".partial";
   const std::filesystem::path parent = std::filesystem::path(path).parent_path();
   if (!parent.empty()) std::filesystem::create_directories(parent, ec);
   {
@@ -90,8 +150,8 @@ bool writeFileAtomically(const std::string& path, std::span<const std::uint8_t> 
   return true;
 }
 
-std::optional<std::vector<std::uint8_t>> loadStub(const std::string& given, std::string* why) {
-  std::string path = given;
+// The stub's bytes; `path` is the file given, or else the one found.
+std::optional<std::vector<std::uint8_t>> loadStub(std::string& path, std::string* why) {
   if (path.empty()) {
     auto found = findDefaultStub();
     if (!found) {
@@ -139,21 +199,35 @@ int cmdBuild(Args args) {
   const bool exe = endsWithExe(a->out);
   if (exe && !(stub = loadStub(a->stub, &why))) return fail(why);
 
+  Diagnostics diag;
+  auto failed = [&diag] {
+    std::cerr << diag.text();
+    return fail(std::to_string(diag.errorCount()) +
+                (diag.errorCount() == 1 ? " error" : " errors") + "; nothing was written");
+  };
+  auto manifest = loadManifest(a->manifest, diag);
+  auto plan = manifest ? makePlan(*manifest, diag) : std::nullopt;
+  if (!plan) return failed();
+  // Before a byte is compressed: the output must not destroy what the build reads.
+  why = outputProblem(a->out, inputsOf(a->manifest, a->stub, *manifest, *plan));
+  if (!why.empty()) {
+    std::cerr << diag.text();
+    return fail(why);
+  }
+
   BuildOptions options;
   options.threads = a->threads;
   options.headerName = headerNameFor(a->out);
   ProgressBar bar;
   options.progress = [&bar](std::uint64_t done, std::uint64_t total) { bar.update(done, total); };
-
-  Diagnostics diag;
   BuildSummary summary;
-  auto package = buildFromManifest(a->manifest, options, diag, &summary);
+  auto package = buildPackage(*manifest, *plan, options, &why, &summary);
   bar.finish();
-  std::cerr << diag.text();
   if (!package) {
-    return fail(std::to_string(diag.errorCount()) +
-                (diag.errorCount() == 1 ? " error" : " errors") + "; nothing was written");
+    diag.error(a->manifest, 0, why);
+    return failed();
   }
+  std::cerr << diag.text();
   const std::size_t packageSize = package->size();
   std::vector<std::uint8_t> output;
   if (exe) {
