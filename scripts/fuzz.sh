@@ -3,7 +3,8 @@
 # LeakSanitizer) for a bounded time: the package reader and the whole install run from the seed
 # corpus that the writer generates, and the PE resource code from the setup.exe files of the
 # builds.
-#   usage: scripts/fuzz.sh [seconds for the reader and the install]  (needs the native build)
+#   usage: scripts/fuzz.sh [seconds for the install; the reader gets half, the PE code a third]
+#   (needs the native build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -21,7 +22,7 @@ mkdir -p "$out/package-corpus" "$out/pe-corpus"
 build/native/tests/fuzz/fuzz_make_seeds "$out/package-corpus"
 clang++ "${flags[@]}" tests/fuzz/fuzz_package.cpp package/package.cpp \
   package/resource_stream.cpp package/unpack.cpp -lz -o "$out/fuzz_package"
-fuzz fuzz_package "$seconds" "$out/package-corpus"
+fuzz fuzz_package $((seconds / 2)) "$out/package-corpus"
 
 # The whole install run on the recording fake, from the same writer-made seeds.
 mkdir -p "$out/install-corpus"
@@ -34,4 +35,4 @@ fuzz fuzz_install "$seconds" "$out/install-corpus"
 find build/win32 build/native -name '*.exe' -size -400k -exec cp {} "$out/pe-corpus/" \; 2>/dev/null || true
 build/native/tests/pe/make_pe_seeds "$out/pe-corpus"
 clang++ "${flags[@]}" tests/pe/fuzz_pe_resources.cpp tools/pe/*.cpp -o "$out/fuzz_pe_resources"
-fuzz fuzz_pe_resources $((seconds / 2)) "$out/pe-corpus"
+fuzz fuzz_pe_resources $((seconds / 3)) "$out/pe-corpus"

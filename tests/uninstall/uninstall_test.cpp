@@ -128,21 +128,23 @@ TEST_P(HostileLog, ActsOnlyInsideItsFolders) {
 INSTANTIATE_TEST_SUITE_P(
     Logs, HostileLog,
     ::testing::Values(
-        HostileLogRow{"ForgedSystemFolder", "DelD C:\\windows\nDelD C:\\Windows\\System32\n"},
-        HostileLogRow{"Climbing", "DelF C:\\Apps\\Demo\\..\\x\nDelF ..\\..\\x\nDelD C:\\Apps\\Demo\\...\n"},
-        HostileLogRow{"OtherDriveAndShare", "DelF D:\\x\nDelD \\\\server\\share\\x\nDelF \\\\?\\C:\\Apps\\x\n"},
+        HostileLogRow{"ForgedSystemFolder", "DelD C:\\windows\nDelD C:\\Windows\\System32\n", nullptr, nullptr},
+        HostileLogRow{"Climbing", "DelF C:\\Apps\\Demo\\..\\x\nDelF ..\\..\\x\nDelD C:\\Apps\\Demo\\...\n", nullptr, nullptr},
+        HostileLogRow{"OtherDriveAndShare", "DelF D:\\x\nDelD \\\\server\\share\\x\nDelF \\\\?\\C:\\Apps\\x\n", nullptr, nullptr},
         HostileLogRow{"KeysTooHigh",
                       "DelK HLM Software\nDelK HLM Software\\Microsoft\nDelK HLM \nDelK HCR a\\b\\c\n"
-                      "DelK HLM Software\\\\Microsoft\\Windows\nDelK XYZ Software\\a\\b\n"},
+                      "DelK HLM Software\\\\Microsoft\\Windows\nDelK XYZ Software\\a\\b\n",
+                      nullptr, nullptr},
         HostileLogRow{"DesktopFilesThatAreNotLinks",
-                      "DelF C:\\Desktop\\notes.txt\nDelF C:\\Desktop\\*.lnk\nDelD C:\\Desktop\n"},
+                      "DelF C:\\Desktop\\notes.txt\nDelF C:\\Desktop\\*.lnk\nDelD C:\\Desktop\n",
+                      nullptr, nullptr},
         HostileLogRow{"ProgramsItselfAndAProtectedFolderBelowIt",
                       "DelD C:\\Menu\\Programs\nDelD C:\\Menu\nDelD C:\\AppData\n",
                       [](FakePlatform& f) { f.addDirectory("C:\\Menu\\Programs\\Other"); },
                       [](const FakePlatform& f, const UninstallReport&) {
                         EXPECT_TRUE(f.directories.count("C:\\Menu\\Programs\\Other"));
                       }},
-        HostileLogRow{"WildcardBeforeTheLastName", "DelF C:\\Apps\\*\\x\nDelF C:\\Apps\\Demo*\\x\n"},
+        HostileLogRow{"WildcardBeforeTheLastName", "DelF C:\\Apps\\*\\x\nDelF C:\\Apps\\Demo*\\x\n", nullptr, nullptr},
         HostileLogRow{"LinkInsideAListedFolderIsRemovedNotEntered", "DelD C:\\Apps\\Demo\\data\nDelF C:\\nowhere\n",
                       [](FakePlatform& f) {
                         f.addDirectory("C:\\Apps\\Demo\\data");
