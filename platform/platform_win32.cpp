@@ -15,17 +15,6 @@ namespace {
 
 std::string z(std::string_view s) { return std::string(s); }
 
-HKEY predefinedKey(RegRoot root) {
-  switch (root) {
-    case RegRoot::LocalMachine: return HKEY_LOCAL_MACHINE;
-    case RegRoot::ClassesRoot: return HKEY_CLASSES_ROOT;
-    case RegRoot::CurrentConfig: return HKEY_CURRENT_CONFIG;
-    case RegRoot::CurrentUser: return HKEY_CURRENT_USER;
-    case RegRoot::Users: return HKEY_USERS;
-  }
-  return HKEY_LOCAL_MACHINE;
-}
-
 HKEY keyOf(KeyHandle key) { return reinterpret_cast<HKEY>(key); }
 
 // Controls of the wizard page (dialog template 101) that the run's view reaches.
@@ -156,6 +145,17 @@ void Win32Platform::closeKey(KeyHandle key) {
 }
 
 // Shell.
+
+HKEY predefinedKey(RegRoot root) {
+  switch (root) {
+    case RegRoot::LocalMachine: return HKEY_LOCAL_MACHINE;
+    case RegRoot::ClassesRoot: return HKEY_CLASSES_ROOT;
+    case RegRoot::CurrentConfig: return HKEY_CURRENT_CONFIG;
+    case RegRoot::CurrentUser: return HKEY_CURRENT_USER;
+    case RegRoot::Users: return HKEY_USERS;
+  }
+  return HKEY_LOCAL_MACHINE;
+}
 
 void restrictDllSearch() {
   HMODULE kernel = GetModuleHandleA("kernel32.dll");

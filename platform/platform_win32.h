@@ -64,6 +64,8 @@ Fn systemFunction(HMODULE module, const char* name) {
 // out of the search instead.
 void restrictDllSearch();
 
+HKEY predefinedKey(RegRoot root);
+
 // The path of an item list from the shell, freed through the shell's allocator; none when the
 // item has no file-system path.
 std::optional<std::string> pathOfItemList(LPITEMIDLIST items);

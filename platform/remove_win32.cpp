@@ -12,17 +12,6 @@ namespace {
 
 std::string z(std::string_view s) { return std::string(s); }
 
-HKEY predefinedKey(RegRoot root) {
-  switch (root) {
-    case RegRoot::LocalMachine: return HKEY_LOCAL_MACHINE;
-    case RegRoot::ClassesRoot: return HKEY_CLASSES_ROOT;
-    case RegRoot::CurrentConfig: return HKEY_CURRENT_CONFIG;
-    case RegRoot::CurrentUser: return HKEY_CURRENT_USER;
-    case RegRoot::Users: return HKEY_USERS;
-  }
-  return HKEY_LOCAL_MACHINE;
-}
-
 bool missing(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
