@@ -143,6 +143,41 @@ TEST(PeSetResourceKeys, ReplacingKeepsTheLanguageOfTheFirstInstance) {
   EXPECT_EQ(setup[0].size, 1u);
 }
 
+TEST(PeEditResources, ReplacesRemovesAndAddsInOneRebuild) {
+  const Bytes stub = pe_test::buildImage(pe_test::typicalStub());
+  const Bytes version = pe_test::patternBytes(64, 40), icon = pe_test::patternBytes(30, 41);
+  const PeResourceEdit edits[] = {
+      {"#16", 1, version, 1033, false},  // replaced: keeps its language, 1049, code page 0
+      {"#3", 1, {}, 0, true},            // removed
+      {"#3", 2, icon, 1033, false},      // new: takes the language given
+      {"#99", 5, {}, 0, true},           // removing what is not there changes nothing
+      {"SETUP", 101, icon, 0, false},
+  };
+  std::string why;
+  auto out = editPeResources(stub, edits, &why);
+  ASSERT_TRUE(out) << why;
+  pe_test::expectConsistentImage(*out);
+
+  std::vector<ResourceRow> expected;
+  for (ResourceRow& row : pe_test::snapshot(stub)) {
+    if (std::get<0>(row) == "#3") continue;
+    if (std::get<0>(row) == "#16") std::get<3>(row) = 0, std::get<4>(row) = version;
+    expected.push_back(row);
+  }
+  expected.emplace_back("#3", "#2", 1033, 0, icon);
+  expected.emplace_back("SETUP", "#101", 0, 0, icon);
+  std::vector<ResourceRow> actual = pe_test::snapshot(*out);
+  std::sort(expected.begin(), expected.end());
+  std::sort(actual.begin(), actual.end());
+  EXPECT_EQ(actual, expected);
+  // One edit is what setPeResource makes.
+  EXPECT_EQ(editPeResources(stub, std::span(edits).last(1)), setPeResource(stub, "SETUP", 101, icon));
+
+  const PeResourceEdit bad[] = {{"#16", 1, version, 0, false}, {"#3", 0, icon, 0, false}};
+  EXPECT_FALSE(editPeResources(stub, bad, &why));
+  EXPECT_NE(why.find("id 0"), std::string::npos) << why;
+}
+
 TEST(PeSetResourceKeys, StubWithoutResourcesGetsANewSection) {
   pe_test::TestImage t;
   t.withResourceSection = false;

@@ -36,6 +36,24 @@ std::optional<std::vector<std::uint8_t>> setPeResource(std::span<const std::uint
                                                        std::span<const std::uint8_t> data,
                                                        std::string* why = nullptr);
 
+// One change to an image's resources, for editPeResources. (type, id) gets `data` in place of
+// every language it had, keeping the language of its first instance; a new one takes
+// `language`. With `remove`, every instance of (type, id) goes.
+struct PeResourceEdit {
+  std::string type;  // a name, or "#n"
+  std::uint16_t id = 0;
+  std::span<const std::uint8_t> data;  // a view: it must outlive the call
+  std::uint16_t language = 0;
+  bool remove = false;
+};
+
+// A copy of `stub` with the edits made in order, rebuilt and made consistent as setPeResource
+// does (which is editPeResources with one edit). Refused, with a reason, for the stubs that
+// setPeResource refuses and for an edit with a bad type or id 0.
+std::optional<std::vector<std::uint8_t>> editPeResources(std::span<const std::uint8_t> stub,
+                                                         std::span<const PeResourceEdit> edits,
+                                                         std::string* why = nullptr);
+
 // A resource type or name: a text (UTF-8, converted from the image's UTF-16) or an integer id.
 struct PeResourceKey {
   bool named = false;

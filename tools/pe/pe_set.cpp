@@ -93,12 +93,11 @@ bool roomForSectionHeader(std::span<const std::uint8_t> stub, const Image& img) 
   return std::all_of(slot.begin(), slot.end(), [](std::uint8_t b) { return b == 0; });
 }
 
-// The stub's resources with (type, id) replaced or added.
-std::vector<pe::ResourceItem> withResource(std::vector<pe::ResourceItem> items,
-                                           const pe::ResourceKey& type, std::uint16_t id,
-                                           std::span<const std::uint8_t> data) {
-  const pe::ResourceKey name{false, id, {}};
-  std::uint16_t language = kLanguageNeutral;
+// The stub's resources with (type, id) replaced, added or removed.
+void applyEdit(std::vector<pe::ResourceItem>& items, const pe::ResourceKey& type,
+               const PeResourceEdit& edit) {
+  const pe::ResourceKey name{false, edit.id, {}};
+  std::uint16_t language = edit.language;
   auto matches = [&](const pe::ResourceItem& item) {
     return pe::sameKey(item.type, type) && pe::sameKey(item.name, name);
   };
@@ -109,8 +108,7 @@ std::vector<pe::ResourceItem> withResource(std::vector<pe::ResourceItem> items,
     storedType = first->type;  // keep the stub's spelling of the name
   }
   std::erase_if(items, matches);
-  items.push_back({storedType, name, language, 0, data});
-  return items;
+  if (!edit.remove) items.push_back({storedType, name, language, 0, edit.data});
 }
 
 void storeAt(std::vector<std::uint8_t>& out, std::size_t offset, std::uint32_t v) {
@@ -217,28 +215,40 @@ std::optional<std::vector<std::uint8_t>> setPeResource(std::span<const std::uint
                                                        std::string_view type, std::uint16_t id,
                                                        std::span<const std::uint8_t> data,
                                                        std::string* why) {
+  const PeResourceEdit edit{std::string(type), id, data, kLanguageNeutral, false};
+  return editPeResources(stub, {&edit, 1}, why);
+}
+
+std::optional<std::vector<std::uint8_t>> editPeResources(std::span<const std::uint8_t> stub,
+                                                         std::span<const PeResourceEdit> edits,
+                                                         std::string* why) {
   auto img = pe::parseImage(stub, why);
   if (!img || !checkStub(stub, *img, why)) return std::nullopt;
-  std::vector<std::uint8_t> typeStorage;
-  auto typeKey = pe::keyFromText(type, typeStorage);
-  if (!typeKey) {
-    pe::fail(why, "resource type must be an ASCII name or #number");
-    return std::nullopt;
-  }
-  if (id == 0) {
-    pe::fail(why, "resource id 0 cannot be looked up");
-    return std::nullopt;
+  // The keys view these, one per edit, for as long as the section is being built.
+  std::vector<std::vector<std::uint8_t>> typeStorage(edits.size());
+  std::vector<pe::ResourceKey> typeKeys;
+  for (std::size_t i = 0; i < edits.size(); ++i) {
+    auto typeKey = pe::keyFromText(edits[i].type, typeStorage[i]);
+    if (!typeKey) {
+      pe::fail(why, "resource type must be an ASCII name or #number");
+      return std::nullopt;
+    }
+    if (edits[i].id == 0) {
+      pe::fail(why, "resource id 0 cannot be looked up");
+      return std::nullopt;
+    }
+    typeKeys.push_back(*typeKey);
   }
   std::string reason;
-  auto existing = pe::readResourceItems(stub, *img, &reason);
-  if (!existing) {
+  auto items = pe::readResourceItems(stub, *img, &reason);
+  if (!items) {
     pe::fail(why, "stub's resources are damaged: " + reason);
     return std::nullopt;
   }
+  for (std::size_t i = 0; i < edits.size(); ++i) applyEdit(*items, typeKeys[i], edits[i]);
   auto placement = choosePlacement(stub, *img, why);
   if (!placement) return std::nullopt;
-  auto section = pe::buildResourceSection(withResource(std::move(*existing), *typeKey, id, data),
-                                          placement->rva, why);
+  auto section = pe::buildResourceSection(std::move(*items), placement->rva, why);
   if (!section) return std::nullopt;
   const std::uint64_t rawSize = alignUp(section->size(), img->fileAlignment);
   if (placement->rawStart + rawSize > 0xFFFFFFFFull ||

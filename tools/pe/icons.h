@@ -1,0 +1,62 @@
+// Icons: the .ico file a manifest names, and the two kinds of resource an executable keeps an
+// icon in, one RT_ICON per image and an RT_GROUP_ICON directory that names them by id.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace zorv {
+
+inline constexpr std::uint16_t kResourceTypeIcon = 3;        // RT_ICON
+inline constexpr std::uint16_t kResourceTypeIconGroup = 14;  // RT_GROUP_ICON
+
+// ICONDIR, at the start of an .ico file and of a group: reserved (0), type (1: icon), count.
+inline constexpr std::size_t kIconDirSize = 6;
+inline constexpr std::uint16_t kIconDirTypeIcon = 1;
+// ICONDIRENTRY of a file: width, height, colour count, reserved (a byte each), planes, bit
+// count (u16 each), bytes in the image, the image's offset in the file (u32 each).
+inline constexpr std::size_t kIconFileEntrySize = 16;
+// GRPICONDIRENTRY of a group: the same up to the byte count, then the RT_ICON id (u16).
+inline constexpr std::size_t kIconGroupEntrySize = 14;
+static_assert(kIconGroupEntrySize == kIconFileEntrySize - 2);
+
+// One image of an icon: what the directory entries say of it, and its bytes (a DIB starting
+// with a 40-byte BITMAPINFOHEADER, or a PNG file).
+struct IconImage {
+  std::uint8_t width = 0;  // 0 stands for 256
+  std::uint8_t height = 0;
+  std::uint8_t colorCount = 0;
+  std::uint8_t reserved = 0;
+  std::uint16_t planes = 0;
+  std::uint16_t bitCount = 0;
+  std::vector<std::uint8_t> bytes;
+};
+
+// Every image of an .ico file. Untrusted bytes: the directory must be an icon's, hold at least
+// one entry, and every image must lie inside the file and look like a DIB or a PNG. None, with
+// the reason, otherwise.
+std::optional<std::vector<IconImage>> parseIconFile(std::span<const std::uint8_t> file,
+                                                    std::string* why);
+
+// An entry of an RT_GROUP_ICON: the image's description and the RT_ICON id that holds it.
+struct IconGroupEntry {
+  std::uint8_t width = 0;
+  std::uint8_t height = 0;
+  std::uint32_t bytes = 0;  // the size the group declares for the image
+  std::uint16_t id = 0;
+};
+
+// The body of an RT_GROUP_ICON naming `images[i]` as RT_ICON `ids[i]`; the spans are as long.
+std::vector<std::uint8_t> iconGroupBytes(std::span<const IconImage> images,
+                                         std::span<const std::uint16_t> ids);
+
+// The entries of an RT_GROUP_ICON body, which must hold exactly its directory and entries and
+// at least one image. None, with the reason, otherwise.
+std::optional<std::vector<IconGroupEntry>> parseIconGroup(std::span<const std::uint8_t> body,
+                                                          std::string* why);
+
+}  // namespace zorv

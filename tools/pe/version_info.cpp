@@ -1,0 +1,293 @@
+#include "tools/pe/version_info.h"
+
+#include <charconv>
+
+#include "package/byte_cursor.h"
+#include "tools/pe/pe_image.h"
+
+namespace zorv {
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Node: wLength (the node's bytes, without padding after its last child), wValueLength (in
+// UTF-16 units for a text value, in bytes for a binary one), wType (1: text, 0: binary).
+constexpr std::size_t kNodeHeaderSize = 6;
+constexpr std::uint16_t kTypeBinary = 0;
+constexpr std::uint16_t kTypeText = 1;
+// The tree is VS_VERSION_INFO > StringFileInfo > string table > String, or > VarFileInfo > Var.
+constexpr int kMaxDepth = 4;
+
+// VS_FIXEDFILEINFO: 13 u32 fields.
+constexpr std::size_t kFixedInfoSize = 52;
+constexpr std::uint32_t kFixedSignature = 0xFEEF04BD;
+constexpr std::uint32_t kFixedStructVersion = 0x00010000;
+constexpr std::uint32_t kFileFlagsMask = 0x3F;
+constexpr std::uint32_t kFileOsNtWindows32 = 0x00040004;
+constexpr std::uint32_t kFileTypeApp = 1;
+
+std::size_t align4(std::size_t n) { return (n + 3) & ~std::size_t(3); }
+
+// Invalid sequences become U+FFFD; the builder's texts come from its own code page tables.
+std::u16string utf16(std::string_view utf8) {
+  std::u16string out;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto b = static_cast<unsigned char>(utf8[i++]);
+    const std::size_t extra = b < 0x80 ? 0 : b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 4;
+    char32_t c = extra == 0 ? b : b & (0x7F >> (extra + 1));
+    bool ok = extra < 4 && extra <= utf8.size() - i;
+    for (std::size_t k = 0; ok && k < extra; ++k) {
+      const auto next = static_cast<unsigned char>(utf8[i + k]);
+      ok = (next & 0xC0) == 0x80;
+      c = c << 6 | (next & 0x3F);
+    }
+    if (ok) i += extra;
+    if (!ok) c = 0xFFFD;
+    if (c >= 0x10000) {
+      out += char16_t(0xD800 + ((c - 0x10000) >> 10));
+      out += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      out += char16_t(c);
+    }
+  }
+  return out;
+}
+
+std::string utf8(std::u16string_view units) {
+  std::string out;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    char32_t c = units[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = 0xFFFD;
+    }
+    if (c < 0x80) {
+      out += char(c);
+    } else if (c < 0x800) {
+      out += {char(0xC0 | c >> 6), char(0x80 | (c & 0x3F))};
+    } else if (c < 0x10000) {
+      out += {char(0xE0 | c >> 12), char(0x80 | (c >> 6 & 0x3F)), char(0x80 | (c & 0x3F))};
+    } else {
+      out += {char(0xF0 | c >> 18), char(0x80 | (c >> 12 & 0x3F)), char(0x80 | (c >> 6 & 0x3F)),
+              char(0x80 | (c & 0x3F))};
+    }
+  }
+  return out;
+}
+
+void put16(Bytes& b, std::uint16_t v) {
+  b.push_back(std::uint8_t(v));
+  b.push_back(std::uint8_t(v >> 8));
+}
+void put32(Bytes& b, std::uint32_t v) {
+  put16(b, std::uint16_t(v));
+  put16(b, std::uint16_t(v >> 16));
+}
+void pad4(Bytes& b) { b.resize(align4(b.size()), 0); }
+
+// A node to write; its children are written after its value, each at a 4-byte boundary.
+struct OutNode {
+  std::u16string key;
+  std::uint16_t type = kTypeBinary;
+  Bytes value;
+  std::uint16_t valueLength = 0;
+  std::vector<OutNode> children;
+};
+
+void write(const OutNode& n, Bytes& out) {
+  const std::size_t start = out.size();
+  put16(out, 0);  // wLength, set below
+  put16(out, n.valueLength);
+  put16(out, n.type);
+  for (char16_t u : n.key) put16(out, u);
+  put16(out, 0);
+  pad4(out);
+  out.insert(out.end(), n.value.begin(), n.value.end());
+  for (const OutNode& child : n.children) {
+    pad4(out);
+    write(child, out);
+  }
+  const std::size_t length = out.size() - start;
+  out[start] = std::uint8_t(length);
+  out[start + 1] = std::uint8_t(length >> 8);
+}
+
+OutNode textNode(std::string_view name, std::string_view text) {
+  OutNode n{utf16(name), kTypeText, {}, 0, {}};
+  const std::u16string units = utf16(text);
+  for (char16_t u : units) put16(n.value, u);
+  put16(n.value, 0);
+  n.valueLength = static_cast<std::uint16_t>(units.size() + 1);
+  return n;
+}
+
+std::string hex4(std::uint16_t v) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string s(4, '0');
+  for (int i = 3; i >= 0; --i, v = std::uint16_t(v >> 4)) s[std::size_t(i)] = kDigits[v & 15];
+  return s;
+}
+
+// A node as read: its key, type, value bytes and children, all views into the resource.
+struct InNode {
+  std::u16string key;
+  std::uint16_t type = 0;
+  std::span<const std::uint8_t> value;
+  std::vector<InNode> children;
+};
+
+bool fail(std::string* why, std::string reason) {
+  if (why) *why = std::move(reason);
+  return false;
+}
+
+// The node at `offset`, which must end by `end` (its parent's end). Its key runs to a NUL
+// inside the node; its value follows at a 4-byte boundary; its children fill the rest, each at
+// a 4-byte boundary.
+bool readNode(std::span<const std::uint8_t> res, std::size_t offset, std::size_t end, int depth,
+              InNode* node, std::string* why) {
+  ByteCursor c = pe::cursorAt(res.first(end), offset);
+  const std::size_t length = pe::readU16(c);
+  const std::size_t valueLength = pe::readU16(c);
+  node->type = pe::readU16(c);
+  if (!c.ok()) return fail(why, "a node's header runs past the end of its parent");
+  if (length < kNodeHeaderSize || length > end - offset)
+    return fail(why, "a node's length (" + std::to_string(length) +
+                         ") does not lie inside its parent");
+  const std::size_t nodeEnd = offset + length;
+  c = pe::cursorAt(res.first(nodeEnd), offset + kNodeHeaderSize);
+  for (char16_t u = pe::readU16(c); c.ok() && u != 0; u = pe::readU16(c)) node->key += u;
+  if (!c.ok()) return fail(why, "a node's key does not end inside the node");
+  if (node->type != kTypeBinary && node->type != kTypeText)
+    return fail(why, "the node \"" + utf8(node->key) + "\" has type " +
+                         std::to_string(node->type) + " (0 or 1 expected)");
+  const std::size_t valueStart = align4(offset + c.position() + kNodeHeaderSize);
+  const std::size_t valueSize = node->type == kTypeText ? 2 * valueLength : valueLength;
+  if (valueSize > 0 && (valueStart > nodeEnd || valueSize > nodeEnd - valueStart))
+    return fail(why, "the value of \"" + utf8(node->key) + "\" runs past the end of its node");
+  if (valueSize > 0) node->value = res.subspan(valueStart, valueSize);
+  std::size_t at = align4(valueStart + valueSize);
+  while (at < nodeEnd) {
+    if (depth + 1 >= kMaxDepth)
+      return fail(why, "the node \"" + utf8(node->key) + "\" has children nested too deep");
+    InNode child;
+    if (!readNode(res, at, nodeEnd, depth + 1, &child, why)) return false;
+    const std::size_t childLength = res[at] | std::size_t(res[at + 1]) << 8;
+    node->children.push_back(std::move(child));
+    at = align4(at + childLength);
+  }
+  return true;
+}
+
+std::u16string textValue(std::span<const std::uint8_t> value) {
+  std::u16string out;
+  for (std::size_t i = 0; i + 1 < value.size(); i += 2) {
+    const auto u = char16_t(value[i] | value[i + 1] << 8);
+    if (u == 0) break;
+    out += u;
+  }
+  return out;
+}
+
+void readFixedInfo(std::span<const std::uint8_t> value, VersionInfo& info) {
+  ByteCursor c(value);
+  c.skip(8);  // signature and structure version, checked by the caller
+  for (VersionNumbers* v : {&info.fileVersion, &info.productVersion}) {
+    const std::uint32_t ms = c.u32(), ls = c.u32();
+    *v = {std::uint16_t(ms >> 16), std::uint16_t(ms), std::uint16_t(ls >> 16), std::uint16_t(ls)};
+  }
+}
+
+// A string table's key: eight hexadecimal digits, the language and the code page.
+bool readTableKey(const std::u16string& key, VersionInfo& info) {
+  if (key.size() != 8) return false;
+  std::uint32_t v = 0;
+  for (char16_t u : key) {
+    const int d = u >= '0' && u <= '9' ? u - '0' : u >= 'A' && u <= 'F' ? u - 'A' + 10
+                                                 : u >= 'a' && u <= 'f' ? u - 'a' + 10 : -1;
+    if (d < 0) return false;
+    v = v << 4 | std::uint32_t(d);
+  }
+  info.language = std::uint16_t(v >> 16);
+  info.codePage = std::uint16_t(v);
+  return true;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> versionResourceBytes(const VersionInfo& info) {
+  OutNode root{u"VS_VERSION_INFO", kTypeBinary, {}, std::uint16_t(kFixedInfoSize), {}};
+  put32(root.value, kFixedSignature);
+  put32(root.value, kFixedStructVersion);
+  for (const VersionNumbers& v : {info.fileVersion, info.productVersion}) {
+    put32(root.value, std::uint32_t(v[0]) << 16 | v[1]);
+    put32(root.value, std::uint32_t(v[2]) << 16 | v[3]);
+  }
+  for (std::uint32_t field : {kFileFlagsMask, 0u, kFileOsNtWindows32, kFileTypeApp, 0u, 0u, 0u})
+    put32(root.value, field);
+
+  OutNode table{utf16(hex4(info.language) + hex4(info.codePage)), kTypeText, {}, 0, {}};
+  for (const auto& [name, text] : info.strings) table.children.push_back(textNode(name, text));
+  OutNode strings{u"StringFileInfo", kTypeText, {}, 0, {std::move(table)}};
+  OutNode translation{u"Translation", kTypeBinary, {}, 4, {}};
+  put16(translation.value, info.language);
+  put16(translation.value, info.codePage);
+  OutNode vars{u"VarFileInfo", kTypeText, {}, 0, {std::move(translation)}};
+  root.children.push_back(std::move(strings));
+  root.children.push_back(std::move(vars));
+
+  Bytes out;
+  write(root, out);
+  return out;
+}
+
+std::optional<VersionInfo> parseVersionResource(std::span<const std::uint8_t> bytes,
+                                                std::string* why) {
+  InNode root;
+  if (!readNode(bytes, 0, bytes.size(), 0, &root, why)) return std::nullopt;
+  if (root.key != u"VS_VERSION_INFO") {
+    fail(why, "the root node is \"" + utf8(root.key) + "\", not VS_VERSION_INFO");
+    return std::nullopt;
+  }
+  ByteCursor fixed(root.value);
+  const std::uint32_t signature = fixed.u32();
+  if (root.value.size() != kFixedInfoSize || signature != kFixedSignature) {
+    fail(why, "the root holds no VS_FIXEDFILEINFO (52 bytes starting with FEEF04BD)");
+    return std::nullopt;
+  }
+  VersionInfo info;
+  readFixedInfo(root.value, info);
+  info.language = info.codePage = 0;
+  for (const InNode& child : root.children) {
+    if (child.key != u"StringFileInfo" || child.children.empty()) continue;
+    const InNode& table = child.children.front();
+    if (!readTableKey(table.key, info)) {
+      fail(why, "the string table \"" + utf8(table.key) + "\" is not named by 8 hex digits");
+      return std::nullopt;
+    }
+    for (const InNode& s : table.children)
+      info.strings.emplace_back(utf8(s.key), utf8(textValue(s.value)));
+    break;
+  }
+  return info;
+}
+
+VersionNumbers versionNumbers(std::string_view text) {
+  VersionNumbers v{};
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    const std::size_t dot = text.find('.');
+    const std::string_view part = text.substr(0, dot);
+    unsigned n = 0;
+    auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), n);
+    if (ec == std::errc() && end == part.data() + part.size() && !part.empty() && n <= 0xFFFF)
+      v[i] = static_cast<std::uint16_t>(n);
+    if (dot == std::string_view::npos) break;
+    text.remove_prefix(dot + 1);
+  }
+  return v;
+}
+
+}  // namespace zorv
