@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Draws the demo's five page bitmaps as 8-bit BMP files with 256-colour palettes, at the sizes
-the setup page shows them. The output is deterministic; run it from anywhere:
+the setup page shows them, and its icon (demo.ico: 16 x 16 and 32 x 32, 32-bit with alpha),
+which the builder gives to setup.exe and uninstall.exe. The output is deterministic; run it
+from anywhere:
     python3 examples/demo/make-bitmaps.py
 """
 import math
@@ -78,6 +80,36 @@ def logo(x, y):
     return 200 if top or bottom or slant else 250
 
 
+def icon_image(side):
+    """A 32-bit DIB of a blue disc with a white "Z": BITMAPINFOHEADER (height doubled for the
+    mask), BGRA rows bottom-up, then the AND mask (all 0: the alpha channel decides)."""
+    pixels = bytearray()
+    for y in reversed(range(side)):
+        for x in range(side):
+            u, v = (x + 0.5) / side, (y + 0.5) / side
+            if math.hypot(u - 0.5, v - 0.5) > 0.47:
+                pixels += bytes((0, 0, 0, 0))
+                continue
+            bar = 0.22 <= u <= 0.78 and (0.2 <= v <= 0.32 or 0.68 <= v <= 0.8)
+            slant = 0.32 < v < 0.68 and abs((0.78 - u) - (v - 0.32) / 0.36 * 0.56) < 0.09
+            pixels += bytes((255, 255, 255, 255)) if bar or slant else bytes((200, 110, 40, 255))
+    mask = bytes(((side + 31) // 32 * 4) * side)
+    header = struct.pack("<IiiHHIIiiII", 40, side, side * 2, 1, 32, 0,
+                         len(pixels) + len(mask), 0, 0, 0, 0)
+    return header + pixels + mask
+
+
+def write_icon(name, sides):
+    images = [icon_image(side) for side in sides]
+    out = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for side, image in zip(sides, images):
+        out += struct.pack("<BBBBHHII", side, side, 0, 0, 1, 32, len(image), offset)
+        offset += len(image)
+    with open(os.path.join(HERE, "art", name + ".ico"), "wb") as f:
+        f.write(out + b"".join(images))
+
+
 if __name__ == "__main__":
     os.makedirs(os.path.join(HERE, "art"), exist_ok=True)
     write_bmp("title", 240, 40, title)
@@ -85,3 +117,4 @@ if __name__ == "__main__":
     write_bmp("zorv", 200, 40, lambda x, y: logo(x, y) if x < 90 else 250)
     write_bmp("pic1", 445, 130, landscape(445, 130, 0.0))
     write_bmp("pic2", 445, 130, landscape(445, 130, 2.5))
+    write_icon("demo", [16, 32])

@@ -4,11 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <map>
 
 #include "package/byte_cursor.h"
 #include "package/package.h"
+#include "install/records.h"
 #include "tests/builder/test_support.h"
+#include "tests/pe/pe_test_image.h"
 #include "tools/builder/bmp.h"
 #include "tools/builder/verify.h"
 #include "tools/writer/records.h"
@@ -135,16 +139,21 @@ class BuildRoundTrip : public ::testing::Test {
     }
     tree_.write("art/title.bmp", test::makeBmp({240, 40, 8}));
     tree_.write("art/pic1.bmp", test::makeBmp({445, 130, 24}));
+    tree_.write("tools/uninstall.exe", pe_test::buildImage(pe_test::typicalStub()));
   }
 
-  std::optional<Bytes> build(unsigned threads, Diagnostics& d) {
+  // `identity` goes into [application]; `program` is the [uninstall] key.
+  std::optional<Bytes> build(unsigned threads, Diagnostics& d, std::string_view identity = "",
+                             std::string_view program = "false") {
     BuildOptions options;
     options.threads = threads;
     options.headerName = "demo.exe";
+    options.uninstaller = tree_.path("tools/uninstall.exe").string();
     return buildFromManifest(tree_.manifest(R"([application]
 name = "Round Trip"
 default-parent = 'D:\Apps'
 run = "one.bin"
+)" + std::string(identity) + R"(
 [[files]]
 source = "app"
 target = ""
@@ -165,6 +174,7 @@ When = "DATEINSTALL"
 [uninstall]
 folders = ["cache"]
 files = ["*.tmp", 'sub\*.log']
+program = )" + std::string(program) + R"(
 [bitmaps]
 title = "art/title.bmp"
 pic1 = "art/pic1.bmp"
@@ -262,6 +272,67 @@ TEST_F(BuildRoundTrip, TheReaderGetsBackEveryEntryAndFile) {
   EXPECT_EQ(report.bytes, total);
 }
 
+// The bytes this manifest gave before the uninstaller and the product's identity existed:
+// without them the package must not change by a bit.
+TEST_F(BuildRoundTrip, WithoutTheUninstallerThePackageIsAsBefore) {
+  Diagnostics d;
+  auto pkg = build(2, d);
+  ASSERT_TRUE(pkg) << d.text();
+  EXPECT_EQ(pkg->size(), 1234715u);
+  EXPECT_EQ(crc32(0, pkg->data(), static_cast<uInt>(pkg->size())), 0x631F01FCu);
+}
+
+TEST_F(BuildRoundTrip, CarriesTheUninstallerAndRegistersIt) {
+  Diagnostics d;
+  auto pkg = build(3, d, "version = \"4.5\"\npublisher = \"Zorv\"\n", "true");
+  ASSERT_TRUE(pkg) << d.text();
+  std::string why;
+  auto p = openPackage(*pkg, &why);
+  ASSERT_TRUE(p) << why;
+  // The uninstaller is the last top-level file, and its entry the last entry.
+  std::int32_t last = -1;
+  for (std::int32_t i = p->findByTag(kTagCopy, 0, -1); i >= 0; i = p->findByTag(kTagCopy, i + 1, -1))
+    last = i;
+  ASSERT_GE(last, 0);
+  const CopyRead program = readCopy(entryBody(*p, last));
+  EXPECT_EQ(program.name, "uninstall.exe");
+  const Bytes carried = fileBytes(*p, program);
+  EXPECT_TRUE(carried.size() > 2 && carried[0] == 'M' && carried[1] == 'Z');
+  EXPECT_EQ(p->entry(last + 1).tag, kTagCopyDir);
+  const std::int32_t entry = p->findByTag(kTagUninstaller, 0, -1);
+  EXPECT_EQ(entry, std::int32_t(p->entryCount()) - 1);
+  const Bytes record = entryBody(*p, entry);
+  EXPECT_EQ(record, uninstallerRecord("uninstall.exe", "4.5", "Zorv", ""));
+  // The setup's own reader takes it.
+  auto parsed = parseUninstallerRecord(record);
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->program, "uninstall.exe");
+  EXPECT_EQ(parsed->version, "4.5");
+  EXPECT_EQ(parsed->publisher, "Zorv");
+  EXPECT_EQ(parsed->icon, "");
+  const EntryInfo sum = p->entry(p->findByTag(kTagSum, 0, -1));
+  std::uint64_t total = carried.size();
+  for (const auto& [name, bytes] : expected_) total += bytes.size();
+  EXPECT_EQ(sum.unpacked, total);
+
+  const VerifyReport report = verifyPackage(*pkg);
+  EXPECT_TRUE(report.ok()) << report.summary();
+  EXPECT_TRUE(report.warnings.empty()) << report.summary();
+  EXPECT_EQ(report.files, expected_.size() + 1);
+  // The same bytes for any number of threads, the uninstaller's block included.
+  EXPECT_TRUE(*build(1, d, "version = \"4.5\"\npublisher = \"Zorv\"\n", "true") == *pkg);
+}
+
+TEST_F(BuildRoundTrip, RefusesAFileInTheUninstallersPlace) {
+  tree_.write("app/Uninstall.EXE", "mine");
+  Diagnostics d;
+  EXPECT_FALSE(build(1, d, "", "true"));
+  EXPECT_NE(d.text().find("zorv.toml:7: error: \"Uninstall.EXE\" is the uninstaller"),
+            std::string::npos)
+      << d.text();
+  EXPECT_TRUE(build(1, d, "", "false")) << "one's own uninstaller without ours:\n" << d.text();
+}
+
 TEST_F(BuildRoundTrip, OutputIsTheSameForAnyNumberOfThreads) {
   Diagnostics d;
   auto one = build(1, d);
@@ -314,8 +385,12 @@ TEST_F(BuildRoundTrip, RefusesAFileThatChangedAfterThePlan) {
 }
 
 TEST(BuildDemo, TheExampleManifestBuildsAndVerifies) {
+  TempTree tree;
+  tree.write("uninstall.exe", pe_test::buildImage(pe_test::typicalStub()));
+  BuildOptions options;
+  options.uninstaller = tree.path("uninstall.exe").string();
   Diagnostics d;
-  auto pkg = buildFromManifest(ZORV_SOURCE_DIR "/examples/demo/zorv.toml", {}, d);
+  auto pkg = buildFromManifest(ZORV_SOURCE_DIR "/examples/demo/zorv.toml", options, d);
   ASSERT_TRUE(pkg) << d.text();
   EXPECT_TRUE(d.items().empty()) << d.text();
   const VerifyReport r = verifyPackage(*pkg);

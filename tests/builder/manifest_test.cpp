@@ -86,6 +86,56 @@ pic1 = "art/pic1.bmp"
   EXPECT_EQ(m->bitmaps[3]->source, std::filesystem::path("/base/art/pic1.bmp"));
 }
 
+const std::string kApp = "[application]\nname = \"Demo\"\n";  // lines 1 and 2
+
+TEST(Manifest, ReadsTheProductIdentity) {
+  Diagnostics d;
+  auto m = parse(R"([application]
+name = "Demo"
+version = "1.2.3"
+publisher = "Zorv"
+copyright = "\u00A9 2026 Zorv"
+icon = "art/demo.ico"
+[uninstall]
+program = false
+)",
+                 d);
+  ASSERT_TRUE(m) << d.text();
+  EXPECT_EQ(m->version->text, "1.2.3");
+  EXPECT_EQ(m->publisher->text, "Zorv");
+  EXPECT_EQ(m->copyright->text, "\xA9 2026 Zorv");  // in code page 1252
+  EXPECT_EQ(m->copyright->line, 5);
+  EXPECT_EQ(m->icon->source, std::filesystem::path("/base/art/demo.ico"));
+  EXPECT_EQ(m->icon->line, 6);
+  EXPECT_FALSE(m->uninstaller);
+  auto plain = parse(kApp, d);
+  ASSERT_TRUE(plain) << d.text();
+  EXPECT_TRUE(plain->uninstaller) << "carried unless the manifest says otherwise";
+  EXPECT_FALSE(plain->version || plain->publisher || plain->copyright || plain->icon);
+}
+
+// The uninstaller removes a key only two or more levels below a root's Software: the builder
+// warns of one it would leave, and only when it carries the uninstaller.
+TEST(Manifest, WarnsOfAKeyTheUninstallerLeaves) {
+  const std::pair<const char*, bool> rows[] = {
+      {"HCU\\Software\\Zorv Demo", true},   {"HCU\\Software\\Zorv\\Demo", false},
+      {"hlm\\SOFTWARE\\A\\B\\C", false},    {"HCU\\Softwarex\\A\\B", true},
+      {"HCR\\.zorv\\shell\\open", true},    {"HLM\\Software", true},
+  };
+  for (const auto& [key, warned] : rows) {
+    for (bool carried : {true, false}) {
+      Diagnostics d;
+      const std::string toml = kApp + "[registry]\nkey = '" + key + "'\n" +
+                               (carried ? "" : "[uninstall]\nprogram = false\n");
+      ASSERT_TRUE(parse(toml, d)) << d.text();
+      const bool found = d.text().find("m.toml:4: warning: the uninstaller removes only keys") !=
+                         std::string::npos;
+      EXPECT_EQ(found, warned && carried) << key << (carried ? "" : " (no uninstaller)") << "\n"
+                                          << d.text();
+    }
+  }
+}
+
 TEST(Manifest, ConvertsTextsToTheCodePage) {
   Diagnostics d;
   auto m =
@@ -100,8 +150,6 @@ struct LimitCase {
   int line;
   const char* message;  // a part of the error
 };
-
-const std::string kApp = "[application]\nname = \"Demo\"\n";  // lines 1 and 2
 
 class ManifestLimits : public ::testing::TestWithParam<LimitCase> {};
 
@@ -128,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "application name is missing"},
         LimitCase{"a name that is no folder name", "[application]\nname = \"A/B\"\n", 2,
                   "folder name"},
-        LimitCase{"an unknown key", kApp + "version = 2\n", 3, "unknown key \"version\""},
+        LimitCase{"an unknown key", kApp + "author = 2\n", 3, "unknown key \"author\""},
         LimitCase{"an unknown table", kApp + "[extras]\n", 3, "unknown key \"extras\""},
         LimitCase{"a wrong code page", kApp + "codepage = 437\n", 3, "1252"},
         LimitCase{"a character the code page lacks", kApp + "run = \"\xD0\x96.exe\"\n", 3,
@@ -211,6 +259,19 @@ INSTANTIATE_TEST_SUITE_P(
                 "target = 'a.exe'\n[[shortcut]]\nname = 'TOOLS\\\xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB'\n"
                 "target = 'b.exe'\n",
             8, "would replace the one of line 5"},
+        LimitCase{"a version that is no string", kApp + "version = 2\n", 3, "must be a string"},
+        LimitCase{"an empty version", kApp + "version = ''\n", 3, "the version is empty"},
+        LimitCase{"a version with a tab", kApp + "version = \"1.0\\t\"\n", 3,
+                  "the version holds a control character"},
+        LimitCase{"a publisher with DEL", kApp + "publisher = \"Zorv\\u007F\"\n", 3,
+                  "the publisher holds a control character"},
+        LimitCase{"a copyright of 255 bytes", kApp + "copyright = '" + std::string(255, 'c') + "'\n",
+                  3, "at most 254"},
+        LimitCase{"a publisher the code page lacks", kApp + "publisher = \"\xD0\x96\"\n", 3,
+                  "1252 lacks"},
+        LimitCase{"an icon that is no string", kApp + "\nicon = ['a.ico']\n", 4, "must be a string"},
+        LimitCase{"a program that is no boolean", kApp + "[uninstall]\nprogram = 'no'\n", 4,
+                  "true or false"},
         LimitCase{
             "two desktop links of one name",
             kApp + "[[shortcut]]\nname = 'Demo'\ntarget = 'a.exe'\ndesktop = true\n"

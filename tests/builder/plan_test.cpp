@@ -10,6 +10,7 @@
 namespace zorv {
 namespace {
 
+using test::Bytes;
 using test::TempTree;
 
 std::optional<Plan> planOf(const TempTree& t, std::string_view toml, Diagnostics& d) {
@@ -253,6 +254,84 @@ pic1 = "none.bmp"
     sizeWarning = sizeWarning || (item.warning && item.line == 5 &&
                                   item.message.find("220 x 80") != std::string::npos);
   EXPECT_TRUE(sizeWarning) << d.text();
+}
+
+// The builder puts uninstall.exe at the top of the destination; nothing of the manifest's may
+// take its name there, in any case, unless the manifest leaves the uninstaller out.
+TEST(Plan, KeepsTheUninstallersNameFree) {
+  const struct Row {
+    const char* files;  // [[files]] tables from line 3 on
+    const char* program;
+    int line;  // of the error; 0 for none
+  } rows[] = {
+      {"[[files]]\nsource = 'one.txt'\ntarget = 'uninstall.exe'\n", "true", 4},
+      {"[[files]]\nsource = 'one.txt'\ntarget = 'UNINSTALL.EXE'\n", "true", 4},
+      {"[[files]]\nsource = 'app'\ntarget = ''\n", "true", 4},  // app/Uninstall.exe
+      {"[[files]]\nsource = 'app'\ntarget = 'uninstall.exe'\n", "true", 4},  // as a folder
+      {"[[files]]\nsource = 'one.txt'\ntarget = 'bin\\uninstall.exe'\n", "true", 0},
+      {"[[files]]\nsource = 'one.txt'\ntarget = 'uninstall.exe'\n", "false", 0},
+      {"[[files]]\nsource = 'app'\ntarget = ''\n", "false", 0},
+  };
+  TempTree t;
+  t.write("one.txt", "1");
+  t.write("app/Uninstall.exe", "mine");
+  for (const Row& row : rows) {
+    Diagnostics d;
+    auto plan = planOf(t,
+                       std::string("[application]\nname = 'Demo'\n") + row.files +
+                           "[uninstall]\nprogram = " + row.program + "\n",
+                       d);
+    EXPECT_EQ(plan.has_value(), row.line == 0) << row.files << d.text();
+    if (row.line) EXPECT_TRUE(hasError(d, row.line, "is the uninstaller")) << d.text();
+  }
+}
+
+TEST(Plan, ALinkToTheUninstallerNamesAFileOfThePackage) {
+  TempTree t;
+  t.write("one.txt", "1");
+  Diagnostics d;
+  auto plan = planOf(t, R"([application]
+name = "Demo"
+[[files]]
+source = "one.txt"
+[[shortcut]]
+name = "Remove Demo"
+target = "Uninstall.exe"
+)",
+                     d);
+  ASSERT_TRUE(plan) << d.text();
+  EXPECT_TRUE(d.items().empty()) << d.text();
+}
+
+TEST(Plan, ReadsEveryImageOfTheIconOrSaysWhyNot) {
+  TempTree t;
+  Bytes ico(6 + 16, 0);
+  ico[2] = 1, ico[4] = 1, ico[6] = ico[7] = 16;
+  ico[14] = 44, ico[18] = 22;  // 44 bytes at offset 22
+  Bytes dib(44, 0);
+  dib[0] = 40;
+  ico.insert(ico.end(), dib.begin(), dib.end());
+  t.write("good.ico", ico);
+  ico[4] = 0;
+  t.write("empty.ico", ico);
+  const std::pair<const char*, const char*> rows[] = {
+      {"good.ico", nullptr},
+      {"empty.ico", "the icon \"empty.ico\" cannot be used: it holds no image"},
+      {"missing.ico", "cannot read the icon \"missing.ico\""},
+      {".", "cannot read the icon \".\" (is it a file?)"},
+  };
+  for (const auto& [icon, error] : rows) {
+    Diagnostics d;
+    auto plan = planOf(t, "[application]\nname = 'Demo'\n\nicon = '" + std::string(icon) + "'\n", d);
+    if (!error) {
+      ASSERT_TRUE(plan) << d.text();
+      ASSERT_EQ(plan->icon.size(), 1u);
+      EXPECT_EQ(plan->icon[0].bytes, dib);
+    } else {
+      EXPECT_FALSE(plan);
+      EXPECT_TRUE(hasError(d, 4, error)) << d.text();
+    }
+  }
 }
 
 TEST(Plan, MatchesNamePatterns) {

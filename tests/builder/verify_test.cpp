@@ -332,6 +332,55 @@ TEST(Verify, RefusesApplicationNamesThatLeaveThePrograms) {
   }
 }
 
+// A package carrying "uninstall.exe" at the top and an "UnIn" entry with `record`.
+Bytes withUninstaller(const Bytes& record) {
+  return package([&record](PackageWriter& w) {
+    addFile(w);
+    w.addEntry(kTagCopy, "Copy", addFileBlocks(w, "Uninstall.EXE", {}));
+    w.addEntry(kTagUninstaller, "Uninstaller", record);
+  });
+}
+
+TEST(Verify, ChecksTheUninstallerEntry) {
+  const VerifyReport sound =
+      verifyPackage(withUninstaller(uninstallerRecord("uninstall.exe", "1.0", "Zorv", "file.txt")));
+  EXPECT_TRUE(sound.ok()) << sound.summary();
+  EXPECT_TRUE(sound.warnings.empty()) << sound.summary();
+
+  const std::pair<Bytes, const char*> rows[] = {
+      {uninstallerRecord("..\\uninstall.exe", "", "", ""), "leaves the folder"},
+      {uninstallerRecord("C:\\uninstall.exe", "", "", ""), "drive"},
+      {uninstallerRecord("UnInstall.log", "", "", ""), "is the uninstall log"},
+      {uninstallerRecord("file.txt\\x", "", "", ""), "not a file at the top"},
+      {uninstallerRecord("setup.exe", "", "", ""), "not a file at the top"},
+      {uninstallerRecord("uninstall.exe", "", "", "..\\..\\icon.ico"), "icon"},
+      {uninstallerRecord("", "", "", ""), "names no program"},
+      {Bytes{14, 1, 1, 1}, "runs past the end"},                // a length past the body
+      {Bytes{1, 0, 1, 1, 0, 0, 0}, "length 0"},                 // a length without its NUL
+      {Bytes{2, 1, 1, 1, 'x', 'y', 0, 0, 0}, "NUL is not where"},  // the text's NUL missing
+  };
+  for (const auto& [record, part] : rows) {
+    const VerifyReport r = verifyPackage(withUninstaller(record));
+    EXPECT_NE(allProblems(r).find(part), std::string::npos) << part << ":\n" << r.summary();
+  }
+}
+
+TEST(Verify, WarnsOfUninstallerEntriesTheSetupSkips) {
+  const VerifyReport r = verifyPackage(package([](PackageWriter& w) {
+    addFile(w);
+    w.addEntry(kTagCopy, "Copy", addFileBlocks(w, "uninstall.exe", {}));
+    w.addEntry(kTagUninstaller, "U", uninstallerRecord("uninstall.exe", "1.0\t", "Z\x7F", ""));
+    w.addEntry(kTagUninstaller, "U", uninstallerRecord("other.exe", "", "", ""));
+  }));
+  EXPECT_TRUE(r.ok()) << r.summary();
+  std::string all;
+  for (const std::string& w : r.warnings) all += w + "\n";
+  for (const char* part : {"the version \"1.0?\" holds control characters",
+                           "the publisher \"Z?\" holds control characters",
+                           "only the first uninstaller entry"})
+    EXPECT_NE(all.find(part), std::string::npos) << part << " in:\n" << all;
+}
+
 TEST(Verify, WarnsAboutWhatTheSetupIgnores) {
   const VerifyReport r = verifyPackage(package([](PackageWriter& w) {
     addFile(w);

@@ -8,6 +8,11 @@ namespace zorv {
 namespace {
 
 std::optional<PreparedBody> readAndPrepare(const BlockSource& b, std::string* why) {
+  if (b.memory) {
+    const auto bytes = std::span<const std::uint8_t>(*b.memory).subspan(
+        static_cast<std::size_t>(b.offset), b.size);
+    return prepareBody(bytes, 9);
+  }
   std::error_code ec;
   const std::uintmax_t size = std::filesystem::file_size(b.file, ec);
   if (ec || size != b.fileSize) {

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -16,12 +17,14 @@
 
 namespace zorv {
 
-// One block: `size` bytes at `offset` of a file that must still be `fileSize` bytes long.
+// One block: `size` bytes at `offset` of a file that must still be `fileSize` bytes long, or
+// of `memory` when the builder made the file's bytes itself.
 struct BlockSource {
   std::filesystem::path file;
   std::uint64_t offset = 0;
   std::uint32_t size = 0;
   std::uint64_t fileSize = 0;
+  std::shared_ptr<const std::vector<std::uint8_t>> memory;
 };
 
 // Reads and prepares one block (stored, or a level-9 zlib stream where that is shorter).

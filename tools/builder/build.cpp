@@ -5,6 +5,7 @@
 
 #include "package/format.h"
 #include "tools/builder/block_pipeline.h"
+#include "tools/builder/executables.h"
 #include "tools/writer/package_writer.h"
 #include "tools/writer/records.h"
 
@@ -20,6 +21,7 @@ constexpr std::string_view kLabelDirectory = "Directory";
 constexpr std::string_view kLabelShortcut = "ShortCut";
 constexpr std::string_view kLabelRegistry = "Registry";
 constexpr std::string_view kLabelDelete = "Delete";
+constexpr std::string_view kLabelUninstaller = "Uninstaller";
 constexpr std::string_view kValueType = "REG_SZ";
 
 // Offsets and sizes are 32-bit; the directory, a few bytes per entry, must fit after the data.
@@ -32,7 +34,8 @@ std::vector<BlockSource> blockList(const Plan& plan) {
     for (std::uint64_t at = 0; at < f.size; at += kBlockSize)
       blocks.push_back(
           {f.source, at,
-           static_cast<std::uint32_t>(std::min<std::uint64_t>(kBlockSize, f.size - at)), f.size});
+           static_cast<std::uint32_t>(std::min<std::uint64_t>(kBlockSize, f.size - at)), f.size,
+           f.contents});
   });
   return blocks;
 }
@@ -163,6 +166,15 @@ std::optional<std::vector<std::uint8_t>> layOut(const Manifest& m, const Plan& p
   for (const ManifestText& t : m.deleteFiles)
     w.addEntry(kTagDeleteFile, kLabelDelete, nameRecord(t.text));
   if (m.run) w.addEntry(kTagRunProgram, kLabelApplication, nameRecord(m.run->text));
+  // Last, so that a package without the uninstaller is laid out exactly as before. The
+  // uninstaller shows its own icon, which carries the product's.
+  if (plan.carriesUninstaller) {
+    const auto text = [](const std::optional<ManifestText>& t) {
+      return t ? std::string_view(t->text) : std::string_view();
+    };
+    w.addEntry(kTagUninstaller, kLabelUninstaller,
+               uninstallerRecord(kUninstallerName, text(m.version), text(m.publisher), ""));
+  }
 
   if (w.dataSize() + std::uint64_t(w.entryCount()) * kEntrySize + 1024 > kMaxPackage) {
     if (why) *why = "the package would pass 4 GB, the most its 32-bit offsets can address";
@@ -197,7 +209,11 @@ std::optional<std::vector<std::uint8_t>> buildFromManifest(const std::string& ma
   if (!manifest) return std::nullopt;
   auto plan = makePlan(*manifest, diag);
   if (!plan) return std::nullopt;
-  std::string why;
+  std::string why, uninstaller = options.uninstaller;
+  if (!carryUninstaller(*manifest, *plan, uninstaller, &why)) {
+    diag.error(manifestPath, 0, why);
+    return std::nullopt;
+  }
   auto package = buildPackage(*manifest, *plan, options, &why, summary);
   if (!package) diag.error(manifestPath, 0, why);
   return package;

@@ -1,8 +1,8 @@
 // Lays out a package from a checked plan: the header; "AppN", the inline "SumC", "DirD" and
 // the page bitmaps; each top-level file's data blocks followed by its "Copy" record; each
 // top-level folder's nested blocks and records (as ranges) followed by its "CopD" record; the
-// links, the registry key and values, the clean-up lines and the program to run; and the
-// directory last. Blocks are compressed in parallel and placed in a fixed order, so the bytes
+// links, the registry key and values, the clean-up lines, the program to run and the
+// uninstaller's "UnIn" entry; and the directory last. Blocks are compressed in parallel and placed in a fixed order, so the bytes
 // depend only on the manifest and the files.
 #pragma once
 
@@ -24,6 +24,8 @@ struct BuildOptions {
   std::string headerName = "setup.exe";
   // Called after each data block with the unpacked bytes placed so far and the total.
   std::function<void(std::uint64_t done, std::uint64_t total)> progress;
+  // For buildFromManifest: the uninstaller to carry; "" looks in the usual places.
+  std::string uninstaller;
 };
 
 struct BuildSummary {
@@ -40,8 +42,8 @@ std::optional<std::vector<std::uint8_t>> buildPackage(const Manifest& manifest, 
                                                       const BuildOptions& options, std::string* why,
                                                       BuildSummary* summary = nullptr);
 
-// Manifest, plan and package in one call; problems of the manifest go to `diag`, a failure of
-// the build itself too (without a line).
+// Manifest, plan, uninstaller and package in one call; problems of the manifest go to `diag`,
+// a failure of the build itself too (without a line).
 std::optional<std::vector<std::uint8_t>> buildFromManifest(const std::string& manifestPath,
                                                            const BuildOptions& options,
                                                            Diagnostics& diag,

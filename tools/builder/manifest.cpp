@@ -10,6 +10,7 @@
 #include <fstream>
 #include <initializer_list>
 #include <map>
+#include <tuple>
 #include <sstream>
 
 #include "install/package_limits.h"
@@ -78,6 +79,9 @@ class ManifestReader {
                        std::size_t max = kMaxRecordText);
   // A registry key path or value name: a record text in which DEL is a control character too.
   void checkRegistryName(const ManifestText& t, std::string_view what);
+  // A text of the product's identity: a record text, also without DEL, and not empty.
+  void checkProductText(const ManifestText& t, std::string_view what);
+  void checkRemovableKey();
   void checkBelowDestination(const std::string& name, int line, std::string_view what,
                              bool wildcards);
   std::size_t destination() const;
@@ -195,6 +199,27 @@ void ManifestReader::checkRegistryName(const ManifestText& t, std::string_view w
     error(t.line, std::string(what) + " holds " + why);
 }
 
+void ManifestReader::checkProductText(const ManifestText& t, std::string_view what) {
+  if (t.text.empty()) error(t.line, std::string(what) + " is empty; leave the key out instead");
+  if (t.text.find('\x7F') != std::string::npos)
+    error(t.line, std::string(what) + " holds a control character");
+  else
+    checkRecordText(t, what);
+}
+
+// The uninstaller removes a key only two or more levels below a root's Software, so that a
+// forged log cannot take Software or a whole vendor's key with it.
+void ManifestReader::checkRemovableKey() {
+  if (!m_.uninstaller || !m_.registry) return;
+  const std::string& path = m_.registry->path;
+  const bool belowSoftware = foldAscii(path.substr(0, 9)) == "software\\";
+  if (belowSoftware && std::count(path.begin(), path.end(), '\\') >= 2) return;
+  warning(m_.registry->line,
+          "the uninstaller removes only keys two or more levels below Software (such as "
+          "HCU\\Software\\Publisher\\Product); it will leave " + m_.registry->root + "\\" +
+              ansiToUtf8(path, m_.codePage));
+}
+
 std::size_t ManifestReader::destination() const {
   return destinationLength(m_.defaultParent ? m_.defaultParent->text : "",
                            m_.defaultParent.has_value(), m_.appName.text);
@@ -229,7 +254,9 @@ void ManifestReader::readApplication(const toml::table& root) {
     if (!root.get("application")) error(0, "the [application] table is missing");
     return;
   }
-  onlyKeys(*app, "[application]", {"name", "default-parent", "run", "codepage"});
+  onlyKeys(*app, "[application]",
+           {"name", "default-parent", "run", "codepage", "version", "publisher", "copyright",
+            "icon"});
   if (const toml::node* cp = app->get("codepage")) {
     if (!cp->is_integer() || !isSupportedCodePage(static_cast<int>(cp->as_integer()->get())))
       error(lineOf(*cp), "codepage must be 1252 (Western European) or 1251 (Cyrillic)");
@@ -255,6 +282,15 @@ void ManifestReader::readApplication(const toml::table& root) {
                 std::to_string(destination()) + " characters; at most " +
                 std::to_string(kMaxPath - 2) + " leave room for a file");
   }
+  for (auto [key, what, field] : {std::tuple{"version", "the version", &m_.version},
+                                  std::tuple{"publisher", "the publisher", &m_.publisher},
+                                  std::tuple{"copyright", "the copyright", &m_.copyright}}) {
+    *field = text(*app, key, what, false);
+    if (*field) checkProductText(**field, what);
+  }
+  int line = 0;
+  if (auto icon = utf8(*app, "icon", "the icon", false, &line))
+    m_.icon = IconSpec{m_.baseFolder / std::filesystem::path(*icon), *icon, line};
   m_.run = text(*app, "run", "the program to run", false);
   if (m_.run) {
     checkRecordText(*m_.run, "the program to run");
@@ -428,7 +464,8 @@ void ManifestReader::readRegistry(const toml::table& root) {
 void ManifestReader::readUninstall(const toml::table& root) {
   const toml::table* u = table(root, "uninstall");
   if (!u) return;
-  onlyKeys(*u, "[uninstall]", {"folders", "files"});
+  onlyKeys(*u, "[uninstall]", {"folders", "files", "program"});
+  m_.uninstaller = boolean(*u, "program", true);
   m_.deleteFolders = texts(*u, "folders", "the folders to remove");
   m_.deleteFiles = texts(*u, "files", "the files to remove");
   for (const ManifestText& t : m_.deleteFolders) {
@@ -461,6 +498,7 @@ void ManifestReader::read(const toml::table& root) {
   readShortcuts(root);
   readRegistry(root);
   readUninstall(root);
+  checkRemovableKey();
   readBitmaps(root);
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tools/builder/diagnostics.h"
@@ -61,6 +62,16 @@ struct BitmapSpec {
   int line = 0;
 };
 
+// [application] icon: an .ico file for the setup and the uninstaller.
+struct IconSpec {
+  std::filesystem::path source;
+  std::string sourceText;
+  int line = 0;
+};
+
+// The uninstaller that `[uninstall] program` puts at the top of the destination.
+inline constexpr std::string_view kUninstallerName = "uninstall.exe";
+
 struct Manifest {
   std::string path;                  // the manifest file, for messages
   std::filesystem::path baseFolder;  // sources are relative to it
@@ -69,11 +80,17 @@ struct Manifest {
   ManifestText appName;
   std::optional<ManifestText> defaultParent;  // "DirD"
   std::optional<ManifestText> run;            // "RunS"
+  // The product's identity: the executables' version resources and "UnIn".
+  std::optional<ManifestText> version;
+  std::optional<ManifestText> publisher;
+  std::optional<ManifestText> copyright;
+  std::optional<IconSpec> icon;
   std::vector<FileMapping> files;
   std::vector<ShortcutSpec> shortcuts;
   std::optional<RegistrySpec> registry;
   std::vector<ManifestText> deleteFolders;  // "DelD"
   std::vector<ManifestText> deleteFiles;    // "DelF"
+  bool uninstaller = true;                  // carry kUninstallerName and its "UnIn" entry
   std::array<std::optional<BitmapSpec>, kBitmapNames.size()> bitmaps;
 };
 

@@ -46,6 +46,7 @@ class Planner {
   bool claim(const std::string& name, bool isFolder, int line);
   void checkTargets();
   void loadBitmaps();
+  void loadIcon();
   void count(const PlannedFolder& d);
 
   const Manifest& m_;
@@ -70,6 +71,12 @@ bool Planner::claim(const std::string& name, bool isFolder, int line) {
     return false;
   }
   const std::string key = foldCase(name, m_.codePage);
+  if (m_.uninstaller && key == foldCase(kUninstallerName, m_.codePage)) {
+    error(line, "\"" + shown(name) +
+                    "\" is the uninstaller, which the builder puts at the top of the "
+                    "destination (set [uninstall] program = false to install one of your own)");
+    return false;
+  }
   auto& mine = isFolder ? folders_ : files_;
   auto& other = isFolder ? files_ : folders_;
   if (auto it = other.find(key); it != other.end()) {
@@ -120,7 +127,7 @@ std::optional<PlannedFile> Planner::file(const fs::path& source, std::string nam
   if (!claim(name, false, line)) return std::nullopt;
   plan_.totalBytes += size;
   plan_.blockCount += (size + kBlockSize - 1) / kBlockSize;
-  return PlannedFile{source, std::move(name), size, line};
+  return PlannedFile{source, std::move(name), size, line, nullptr};
 }
 
 std::optional<std::string> Planner::childName(const fs::path& parent, const fs::path& child,
@@ -272,7 +279,9 @@ void Planner::addMapping(const FileMapping& f) {
 // on the user's machine.
 void Planner::checkTargets() {
   auto installed = [&](const std::string& name) {
-    return files_.count(foldCase(name, m_.codePage)) > 0;
+    const std::string key = foldCase(name, m_.codePage);
+    return files_.count(key) > 0 ||
+           (m_.uninstaller && key == foldCase(kUninstallerName, m_.codePage));
   };
   for (const ShortcutSpec& s : m_.shortcuts)
     if (!installed(s.target))
@@ -290,16 +299,14 @@ void Planner::loadBitmaps() {
   for (std::size_t i = 0; i < kBitmapNames.size(); ++i) {
     const std::optional<BitmapSpec>& desc = m_.bitmaps[i];
     if (!desc) continue;
-    std::ifstream in(desc->source, std::ios::binary);
-    if (!in) {
-      error(desc->line, "cannot read the bitmap \"" + desc->sourceText + "\"");
+    const auto bytes = readInputFile(desc->source);
+    if (!bytes) {
+      error(desc->line, "cannot read the bitmap \"" + desc->sourceText + "\" (is it a file?)");
       continue;
     }
-    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
-                                    std::istreambuf_iterator<char>()};
     std::string why;
     BitmapShape shape;
-    auto body = bmpToBitmapBody(bytes, &why, &shape);
+    auto body = bmpToBitmapBody(*bytes, &why, &shape);
     if (!body) {
       error(desc->line, "the bitmap \"" + desc->sourceText + "\" cannot be used: " + why);
       continue;
@@ -314,6 +321,21 @@ void Planner::loadBitmaps() {
   }
 }
 
+void Planner::loadIcon() {
+  if (!m_.icon) return;
+  const auto bytes = readInputFile(m_.icon->source);
+  if (!bytes) {
+    error(m_.icon->line, "cannot read the icon \"" + m_.icon->sourceText + "\" (is it a file?)");
+    return;
+  }
+  std::string why;
+  auto images = parseIconFile(*bytes, &why);
+  if (!images)
+    error(m_.icon->line, "the icon \"" + m_.icon->sourceText + "\" cannot be used: " + why);
+  else
+    plan_.icon = std::move(*images);
+}
+
 void Planner::count(const PlannedFolder& d) {
   ++plan_.folderCount;
   plan_.fileCount += d.files.size();
@@ -325,6 +347,7 @@ std::optional<Plan> Planner::run() {
   for (const FileMapping& f : m_.files) addMapping(f);
   checkTargets();
   loadBitmaps();
+  loadIcon();
   if (plan_.totalBytes > 0xFFFFFFFFu)
     error(0, "the files add up to " + std::to_string(plan_.totalBytes) +
                  " bytes; a package holds at most 4 GB");
@@ -343,6 +366,22 @@ void walkFolder(const PlannedFolder& d, const std::function<void(const PlannedFi
 
 std::optional<Plan> makePlan(const Manifest& manifest, Diagnostics& diag) {
   return Planner(manifest, diag).run();
+}
+
+bool addUninstaller(Plan& plan, const fs::path& source, std::vector<std::uint8_t> program,
+                    std::string* why) {
+  const std::uint64_t size = program.size();
+  if (plan.totalBytes + size > kMaxFileSize) {
+    if (why) *why = "with the uninstaller the files pass 4 GB, the most a package holds";
+    return false;
+  }
+  plan.totalBytes += size;
+  plan.blockCount += (size + kBlockSize - 1) / kBlockSize;
+  ++plan.fileCount;
+  plan.files.push_back({source, std::string(kUninstallerName), size, 0,
+                        std::make_shared<const std::vector<std::uint8_t>>(std::move(program))});
+  plan.carriesUninstaller = true;
+  return true;
 }
 
 void forEachFileInPackageOrder(const Plan& plan,

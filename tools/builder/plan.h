@@ -6,12 +6,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "tools/builder/diagnostics.h"
 #include "tools/builder/manifest.h"
+#include "tools/pe/icons.h"
 
 namespace zorv {
 
@@ -21,6 +23,9 @@ struct PlannedFile {
   std::string name;  // ANSI, "\" separated, relative to the destination
   std::uint64_t size = 0;
   int line = 0;  // the [[files]] entry it comes from
+  // Bytes made by the builder (the uninstaller with the product's resources), used instead
+  // of reading `source`.
+  std::shared_ptr<const std::vector<std::uint8_t>> contents;
 };
 
 // A "CopD" record. Its members are its files, then its sub-folders, each sorted by name; the
@@ -41,6 +46,8 @@ struct Plan {
   std::vector<PlannedFile> files;      // top-level "Copy" entries, in manifest order
   std::vector<PlannedFolder> folders;  // top-level "CopD" entries, after every "Copy"
   std::vector<PlannedBitmap> bitmaps;  // in page order
+  std::vector<IconImage> icon;         // every image of the manifest's icon; empty without one
+  bool carriesUninstaller = false;     // its "Copy" is the last top-level file
   std::uint64_t totalBytes = 0;        // the "SumC" value
   std::uint64_t blockCount = 0;
   std::size_t folderCount = 0;  // every "CopD" record, nested ones included
@@ -49,6 +56,11 @@ struct Plan {
 
 // Expands and checks; none when any error was reported (all of them are).
 std::optional<Plan> makePlan(const Manifest& manifest, Diagnostics& diag);
+
+// Adds the uninstaller's bytes as kUninstallerName, the last top-level file; `source` names
+// the program they were made from, for messages. False when the package would pass 4 GB.
+bool addUninstaller(Plan& plan, const std::filesystem::path& source,
+                    std::vector<std::uint8_t> program, std::string* why);
 
 // Every file in the order its blocks go into the package: the top-level files, then each
 // top-level folder depth first (its files, then its sub-folders).

@@ -1,29 +1,46 @@
 #include "tools/builder/stub_path.h"
 
+#include <initializer_list>
+
 namespace zorv {
 
 namespace fs = std::filesystem;
 
-std::vector<fs::path> stubCandidates() {
+namespace {
+
+// `beside` next to the running zorv binary, then `built` in the win32 build of the source tree.
+std::vector<fs::path> candidates(std::initializer_list<const char*> beside, const char* built) {
   std::vector<fs::path> out;
   std::error_code ec;
   // Linux names the running program here; elsewhere the lookup fails and the source tree is
   // the only candidate.
   const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-  if (!ec && self.has_parent_path()) {
-    out.push_back(self.parent_path() / "setup-stub.exe");
-    out.push_back(self.parent_path() / "setup.exe");
-  }
-  out.push_back(fs::path(ZORV_SOURCE_DIR) / "build" / "win32" / "resources" / "setup.exe");
+  if (!ec && self.has_parent_path())
+    for (const char* name : beside) out.push_back(self.parent_path() / name);
+  out.push_back(fs::path(ZORV_SOURCE_DIR) / "build" / "win32" / "resources" / built);
   return out;
 }
 
-std::optional<fs::path> findDefaultStub() {
-  for (const fs::path& p : stubCandidates()) {
+std::optional<fs::path> firstExisting(const std::vector<fs::path>& paths) {
+  for (const fs::path& p : paths) {
     std::error_code ec;
     if (fs::is_regular_file(p, ec)) return p;
   }
   return std::nullopt;
 }
+
+}  // namespace
+
+std::vector<fs::path> stubCandidates() {
+  return candidates({"setup-stub.exe", "setup.exe"}, "setup.exe");
+}
+
+std::optional<fs::path> findDefaultStub() { return firstExisting(stubCandidates()); }
+
+std::vector<fs::path> uninstallerCandidates() {
+  return candidates({"uninstall.exe"}, "uninstall.exe");
+}
+
+std::optional<fs::path> findDefaultUninstaller() { return firstExisting(uninstallerCandidates()); }
 
 }  // namespace zorv

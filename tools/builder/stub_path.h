@@ -1,4 +1,5 @@
-// Where `zorv build` finds the prebuilt setup stub when no --stub is given.
+// Where `zorv build` finds the prebuilt programs a package travels with when no path is given:
+// the setup stub that carries it (--stub) and the uninstaller it carries (--uninstaller).
 #pragma once
 
 #include <filesystem>
@@ -14,5 +15,10 @@ std::vector<std::filesystem::path> stubCandidates();
 
 // The first candidate that exists.
 std::optional<std::filesystem::path> findDefaultStub();
+
+// Likewise for the uninstaller: uninstall.exe next to the zorv binary, then
+// build/win32/resources/uninstall.exe of the source tree.
+std::vector<std::filesystem::path> uninstallerCandidates();
+std::optional<std::filesystem::path> findDefaultUninstaller();
 
 }  // namespace zorv

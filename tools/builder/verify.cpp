@@ -1,5 +1,6 @@
 #include "tools/builder/verify.h"
 
+#include <algorithm>
 #include <optional>
 #include <set>
 
@@ -60,12 +61,16 @@ class Verifier {
   void checkRecord(std::int32_t i, std::span<const std::uint8_t> body);
   std::optional<std::string> nameRecord(const std::string& where,
                                         std::span<const std::uint8_t> body);
-  void checkCopy(const std::string& where, std::span<const std::uint8_t> body);
+  // The file's name when the record could be read.
+  std::optional<std::string> checkCopy(const std::string& where,
+                                       std::span<const std::uint8_t> body);
   void checkFolder(const std::string& where, std::span<const std::uint8_t> body, int depth);
   void checkLink(const std::string& where, std::span<const std::uint8_t> body, bool desktop);
   void checkRoot(const std::string& where, std::span<const std::uint8_t> body, bool first);
   void checkValue(const std::string& where, std::span<const std::uint8_t> body, bool used);
   void checkBitmap(std::int32_t i, std::span<const std::uint8_t> body);
+  void checkUninstaller(std::int32_t i, std::span<const std::uint8_t> body);
+  void checkUninstallerIsCarried();
   void checkName(const std::string& where, const std::string& name, bool wildcards, bool fatal);
   void checkBitmapNames();
 
@@ -78,6 +83,9 @@ class Verifier {
   std::int32_t firstRoot_ = -1, secondRoot_ = -1;
   std::uint64_t visited_ = 0;            // members read in the walk of the current top-level "CopD"
   std::set<std::uint32_t> openFolders_;  // offsets of the folder records being walked
+  std::set<std::string> topLevelFiles_;   // names of the top-level "Copy" records, ASCII-folded
+  std::optional<std::string> uninstaller_;  // the program of the first "UnIn" entry
+  std::string uninstallerWhere_;
 };
 
 std::string Verifier::entryName(std::int32_t i) const {
@@ -131,7 +139,8 @@ void Verifier::checkName(const std::string& where, const std::string& name, bool
 }
 
 // CopyRecord: name length (without the NUL), name, NUL, file size, block count, the blocks.
-void Verifier::checkCopy(const std::string& where, std::span<const std::uint8_t> body) {
+std::optional<std::string> Verifier::checkCopy(const std::string& where,
+                                               std::span<const std::uint8_t> body) {
   ++r_.files;
   ByteCursor c(body);
   const std::uint8_t length = c.u8();
@@ -141,7 +150,7 @@ void Verifier::checkCopy(const std::string& where, std::span<const std::uint8_t>
   const std::int32_t count = c.i32();
   if (!name || !c.ok()) {
     problem(where + ": not a file record: " + (name ? "it ends early" : why));
-    return;
+    return std::nullopt;
   }
   const std::string file = where + " file " + quoted(*name);
   checkName(file, *name, false, true);
@@ -152,7 +161,7 @@ void Verifier::checkCopy(const std::string& where, std::span<const std::uint8_t>
   if (c.remaining() / kTaggedRangeSize < blocks || c.remaining() != blocks * kTaggedRangeSize) {
     problem(file + ": the record holds " + std::to_string(c.remaining()) +
             " bytes of blocks for a count of " + std::to_string(count));
-    return;
+    return name;
   }
   std::uint64_t sum = 0;
   for (std::size_t b = 0; b < blocks; ++b) {
@@ -170,6 +179,7 @@ void Verifier::checkCopy(const std::string& where, std::span<const std::uint8_t>
   if (sum != fileSize)
     problem(file + ": its size field says " + std::to_string(fileSize) +
             " bytes, its blocks hold " + std::to_string(sum));
+  return name;
 }
 
 // DirectoryRecord: name length (with the NUL), name, member count, the members.
@@ -318,6 +328,58 @@ void Verifier::checkBitmap(std::int32_t i, std::span<const std::uint8_t> body) {
   warning(entryName(i) + ": not one of the page's bitmaps (title, pic, zorv, pic1, pic2)");
 }
 
+// UninstallerRecord: four length bytes (each counting its NUL), then the program, version,
+// publisher and icon texts. The setup registers the program, a name below the destination, in
+// the system's list of installed programs.
+void Verifier::checkUninstaller(std::int32_t i, std::span<const std::uint8_t> body) {
+  const std::string where = entryName(i);
+  if (i != p_.findByTag(kTagUninstaller, 0, -1)) {
+    warning(where + ": only the first uninstaller entry is used");
+    return;
+  }
+  ByteCursor c(body);
+  std::size_t lengths[4];
+  for (std::size_t& l : lengths) l = c.u8();
+  std::string texts[4], why;
+  for (std::size_t k = 0; k < 4; ++k) {
+    auto text = countedText(c, lengths[k], &why);
+    if (!text) {
+      problem(where + ": not an uninstaller record: " + why);
+      return;
+    }
+    texts[k] = std::move(*text);
+  }
+  if (c.remaining() != 0)
+    problem(where + ": " + std::to_string(c.remaining()) + " bytes after the icon's name");
+  const auto& [program, version, publisher, icon] = texts;
+  if (program.empty()) {
+    problem(where + ": names no program");
+    return;
+  }
+  checkName(where + " program", program, false, true);
+  if (namesUninstallLog(program))
+    problem(where + ": the program is the uninstall log " + quoted(program));
+  if (!icon.empty()) checkName(where + " icon", icon, false, true);
+  for (const auto& [text, what] : {std::pair{&version, "version"}, std::pair{&publisher, "publisher"}})
+    if (std::any_of(text->begin(), text->end(),
+                    [](unsigned char ch) { return ch < 0x20 || ch == 0x7F; }))
+      warning(where + ": the " + what + " " + quoted(*text) + " holds control characters");
+  if (appName_ && (appName_->find('\\') != std::string::npos ||
+                   std::any_of(appName_->begin(), appName_->end(),
+                               [](unsigned char ch) { return ch < 0x20 || ch == 0x7F; })))
+    warning(where + ": the setup registers no uninstaller for the application name " +
+            quoted(*appName_) + ", which holds a backslash or control characters");
+  uninstaller_ = program;
+  uninstallerWhere_ = where;
+}
+
+// The program must be installed where the system's list will look for it.
+void Verifier::checkUninstallerIsCarried() {
+  if (uninstaller_ && !topLevelFiles_.count(foldAscii(*uninstaller_)))
+    problem(uninstallerWhere_ + ": the program " + quoted(*uninstaller_) +
+            " is not a file at the top of the package");
+}
+
 // The page finds its bitmaps by name only: the first entry of that name must be the bitmap.
 void Verifier::checkBitmapNames() {
   for (const PageBitmapSize& s : kPageBitmapSizes) {
@@ -338,7 +400,7 @@ void Verifier::checkRecord(std::int32_t i, std::span<const std::uint8_t> body) {
   const std::string where = entryName(i);
   switch (e.tag) {
     case kTagCopy:
-      checkCopy(where, body);
+      if (auto name = checkCopy(where, body)) topLevelFiles_.insert(foldAscii(*name));
       break;
     case kTagCopyDir:
       visited_ = 0;  // each top-level folder is a walk of its own
@@ -359,6 +421,9 @@ void Verifier::checkRecord(std::int32_t i, std::span<const std::uint8_t> body) {
       break;
     case kTagBitmap:
       checkBitmap(i, body);
+      break;
+    case kTagUninstaller:
+      checkUninstaller(i, body);
       break;
     case kTagDefaultDir:
     case kTagAppName:
@@ -441,6 +506,7 @@ void Verifier::run() {
     p_.releaseEntry(i);
   }
   checkBitmapNames();
+  checkUninstallerIsCarried();
   if (!sum_)
     problem("no SumC entry: the setup would report \"Setup corrupted\"");
   else if (*sum_ != r_.bytes)

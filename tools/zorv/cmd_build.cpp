@@ -1,5 +1,7 @@
-// zorv build MANIFEST -o OUT [--stub STUB] [-j N]: a setup.exe (OUT ending in .exe: the stub
-// with the package as its resource "SETUP" 101) or a bare package (any other name).
+// zorv build MANIFEST -o OUT [--stub STUB] [--uninstaller PATH] [-j N]: a setup.exe (OUT
+// ending in .exe: the stub with the product's resources and the package as its resource
+// "SETUP" 101) or a bare package (any other name). The package carries uninstall.exe unless
+// the manifest says [uninstall] program = false.
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -12,10 +14,11 @@
 #include <string>
 
 #include "tools/builder/build.h"
+#include "tools/builder/executables.h"
 #include "tools/builder/file_identity.h"
+#include "tools/builder/limits.h"
 #include "tools/builder/progress_bar.h"
 #include "tools/builder/stub_path.h"
-#include "tools/pe/pe_resources.h"
 #include "tools/zorv/commands.h"
 #include "tools/zorv/package_file.h"
 
@@ -23,10 +26,11 @@ namespace zorv {
 
 namespace {
 
-constexpr const char* kUsage = "usage: zorv build MANIFEST -o OUT [--stub STUB] [-j N]";
+constexpr const char* kUsage =
+    "usage: zorv build MANIFEST -o OUT [--stub STUB] [--uninstaller PATH] [-j N]";
 
 struct BuildArgs {
-  std::string manifest, out, stub;
+  std::string manifest, out, stub, uninstaller;
   unsigned threads = 0;
 };
 
@@ -39,6 +43,8 @@ std::optional<BuildArgs> parseArgs(Args args) {
       a.out = args[++i];
     } else if (arg == "--stub" && hasValue) {
       a.stub = args[++i];
+    } else if (arg == "--uninstaller" && hasValue) {
+      a.uninstaller = args[++i];
     } else if (arg == "-j" && hasValue) {
       const std::string_view n = args[++i];
       auto [p, ec] = std::from_chars(n.data(), n.data() + n.size(), a.threads);
@@ -68,16 +74,26 @@ std::string headerNameFor(const std::string& out) {
   return !name.empty() && name.size() <= 15 && plain ? name : "setup.exe";
 }
 
+// The setup's OriginalFilename: the output's name, unless it holds control characters.
+std::string originalFileName(const std::string& out) {
+  const std::string name = std::filesystem::path(out).filename().string();
+  const bool plain = std::none_of(name.begin(), name.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+  });
+  return !name.empty() && name.size() <= kMaxRecordText && plain ? name : "setup.exe";
+}
+
 // A file the build reads, and what it is to the build, for messages.
 struct Input {
   std::filesystem::path path;
   std::string role;  // "the manifest", "the stub", "a source file of the package", ...
 };
 
-std::vector<Input> inputsOf(const std::string& manifestPath, const std::string& stubPath,
-                            const Manifest& m, const Plan& plan) {
-  std::vector<Input> inputs{{manifestPath, "the manifest"}};
-  if (!stubPath.empty()) inputs.push_back({stubPath, "the stub"});
+std::vector<Input> inputsOf(const BuildArgs& a, const Manifest& m, const Plan& plan) {
+  std::vector<Input> inputs{{a.manifest, "the manifest"}};
+  if (!a.stub.empty()) inputs.push_back({a.stub, "the stub"});
+  if (!a.uninstaller.empty()) inputs.push_back({a.uninstaller, "the uninstaller"});
+  if (m.icon) inputs.push_back({m.icon->source, "the icon"});
   for (const auto& b : m.bitmaps)
     if (b) inputs.push_back({b->source, "a bitmap of the page"});
   forEachFileInPackageOrder(plan, [&](const PlannedFile& f) {
@@ -170,25 +186,6 @@ std::optional<std::vector<std::uint8_t>> loadStub(std::string& path, std::string
   return stub;
 }
 
-// The stub with the package as resource "SETUP" 101, read back to make sure it is there.
-std::optional<std::vector<std::uint8_t>> makeSetupExe(std::span<const std::uint8_t> stub,
-                                                      std::span<const std::uint8_t> package,
-                                                      std::string* why) {
-  std::string reason;
-  auto exe = setPeResource(stub, "SETUP", 101, package, &reason);
-  if (!exe) {
-    *why = "cannot put the package into the stub: " + reason;
-    return std::nullopt;
-  }
-  auto back = findPeResource(*exe, "SETUP", 101, &reason);
-  if (!back || !std::equal(back->begin(), back->end(), package.begin(), package.end())) {
-    *why = "the setup.exe does not carry the package it was given" +
-           (reason.empty() ? "" : ": " + reason);
-    return std::nullopt;
-  }
-  return exe;
-}
-
 }  // namespace
 
 int cmdBuild(Args args) {
@@ -208,8 +205,12 @@ int cmdBuild(Args args) {
   auto manifest = loadManifest(a->manifest, diag);
   auto plan = manifest ? makePlan(*manifest, diag) : std::nullopt;
   if (!plan) return failed();
+  if (!carryUninstaller(*manifest, *plan, a->uninstaller, &why)) {
+    std::cerr << diag.text();
+    return fail(why);
+  }
   // Before a byte is compressed: the output must not destroy what the build reads.
-  why = outputProblem(a->out, inputsOf(a->manifest, a->stub, *manifest, *plan));
+  why = outputProblem(a->out, inputsOf(*a, *manifest, *plan));
   if (!why.empty()) {
     std::cerr << diag.text();
     return fail(why);
@@ -231,7 +232,8 @@ int cmdBuild(Args args) {
   const std::size_t packageSize = package->size();
   std::vector<std::uint8_t> output;
   if (exe) {
-    auto setup = makeSetupExe(*stub, *package, &why);
+    auto setup = makeSetupExecutable(*stub, *manifest, *plan, *package,
+                                     originalFileName(a->out), &why);
     if (!setup) return fail(why);
     output = std::move(*setup);
   } else {

@@ -1,8 +1,9 @@
-// zorv verify FILE: checks a package, bare or inside a setup.exe; "OK" with counts, or the
-// problems found and exit status 1.
+// zorv verify FILE: checks a package, bare or inside a setup.exe (and then the setup's own
+// version and icon resources too); "OK" with counts, or the problems found and exit status 1.
 #include <iostream>
 #include <string>
 
+#include "tools/builder/executables.h"
 #include "tools/builder/verify.h"
 #include "tools/pe/pe_resources.h"
 #include "tools/zorv/commands.h"
@@ -18,12 +19,15 @@ int cmdVerify(Args args) {
   auto loaded = loadPackageFile(path, &why);
   if (!loaded) return fail(why);
   std::span<const std::uint8_t> bytes = loaded->file.bytes();
+  std::vector<std::string> setupProblems;
   if (looksLikePe(bytes)) {
     auto resource = findPeResource(bytes, "SETUP", 101, &why);
     if (!resource) return fail(path + ": " + why);
+    setupProblems = executableResourceProblems(bytes);
     bytes = *resource;
   }
-  const VerifyReport report = verifyPackage(bytes);
+  VerifyReport report = verifyPackage(bytes);
+  report.problems.insert(report.problems.end(), setupProblems.begin(), setupProblems.end());
   std::cout << report.summary();
   if (!report.ok()) {
     std::cout << path << ": " << report.problems.size()

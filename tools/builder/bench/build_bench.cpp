@@ -195,7 +195,8 @@ int main(int argc, char** argv) {
       double(t.bytes) / 1e6, t.files, t.folders);
   const std::string manifest = (scratch / "zorv.toml").string();
   std::ofstream(manifest)
-      << "[application]\nname = \"Bench\"\n[[files]]\nsource = \"tree\"\ntarget = \"\"\n";
+      << "[application]\nname = \"Bench\"\n[[files]]\nsource = \"tree\"\ntarget = \"\"\n"
+      << "[uninstall]\nprogram = false\n";  // the tree alone, as bare zlib and zip see it
 
   std::printf("load average before the runs: %s on %u cores\n", loadAverage().c_str(),
               zorv::defaultThreadCount());

@@ -1,0 +1,217 @@
+#include "tools/builder/executables.h"
+
+#include <algorithm>
+#include <memory>
+#include <set>
+
+#include "tools/builder/codepage.h"
+#include "tools/builder/file_identity.h"
+#include "tools/builder/stub_path.h"
+#include "tools/pe/icons.h"
+#include "tools/pe/pe_resources.h"
+#include "tools/pe/version_info.h"
+
+namespace zorv {
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint16_t kIconGroupId = 101;
+constexpr std::uint16_t kLanguageEnglishUs = 0x0409;
+constexpr std::uint16_t kLanguageRussian = 0x0419;
+
+enum class Role { Setup, Uninstaller };
+
+std::string typeText(std::uint16_t type) { return "#" + std::to_string(type); }
+
+// Resource edits and the bytes they view. The bytes live in their own allocations, which do
+// not move when the list grows.
+struct Edits {
+  std::vector<std::unique_ptr<Bytes>> storage;
+  std::vector<PeResourceEdit> list;
+
+  void add(std::uint16_t type, std::uint16_t id, Bytes bytes, std::uint16_t language) {
+    storage.push_back(std::make_unique<Bytes>(std::move(bytes)));
+    list.push_back({typeText(type), id, *storage.back(), language, false});
+  }
+  void remove(std::uint16_t type, std::uint16_t id) {
+    list.push_back({typeText(type), id, {}, 0, true});
+  }
+};
+
+Bytes versionResource(const Manifest& m, Role role, std::string_view fileName) {
+  const auto utf8 = [&m](const std::optional<ManifestText>& t) {
+    return ansiToUtf8(t->text, m.codePage);
+  };
+  const std::string name = ansiToUtf8(m.appName.text, m.codePage);
+  const bool setup = role == Role::Setup;
+  VersionInfo info;
+  if (m.version) info.fileVersion = info.productVersion = versionNumbers(m.version->text);
+  info.codePage = static_cast<std::uint16_t>(m.codePage);
+  info.language = m.codePage == kCodePageCyrillic ? kLanguageRussian : kLanguageEnglishUs;
+  auto& s = info.strings;
+  if (m.publisher) s.emplace_back("CompanyName", utf8(m.publisher));
+  s.emplace_back("FileDescription", name + (setup ? " Setup" : " Uninstall"));
+  if (m.version) s.emplace_back("FileVersion", utf8(m.version));
+  s.emplace_back("InternalName", setup ? "setup" : "uninstall");
+  if (m.copyright) s.emplace_back("LegalCopyright", utf8(m.copyright));
+  s.emplace_back("OriginalFilename", std::string(fileName));
+  s.emplace_back("ProductName", name);
+  if (m.version) s.emplace_back("ProductVersion", utf8(m.version));
+  return versionResourceBytes(info);
+}
+
+// Icon group 101 and its images in place of the program's: the images the old group names go
+// (unless another group might share them), and the new ones take the lowest free ids.
+bool iconEdits(std::span<const std::uint8_t> program, std::span<const IconImage> icon,
+               Edits& edits, std::string* why) {
+  std::string reason;
+  const std::vector<PeResourceInfo> list = listPeResources(program, &reason);
+  if (!reason.empty()) {
+    *why = "its resources cannot be read: " + reason;
+    return false;
+  }
+  std::uint16_t language = 0;
+  std::size_t otherGroups = 0;
+  std::set<std::uint16_t> used;
+  for (const PeResourceInfo& r : list) {
+    if (r.type == PeResourceKey{false, kResourceTypeIconGroup, ""}) {
+      if (r.name == PeResourceKey{false, kIconGroupId, ""})
+        language = r.language;
+      else
+        ++otherGroups;
+    }
+    if (r.type == PeResourceKey{false, kResourceTypeIcon, ""} && !r.name.named)
+      used.insert(r.name.id);
+  }
+  if (otherGroups == 0)
+    if (auto group = findPeResource(program, typeText(kResourceTypeIconGroup), kIconGroupId))
+      if (auto entries = parseIconGroup(*group, nullptr))
+        for (const IconGroupEntry& e : *entries) {
+          edits.remove(kResourceTypeIcon, e.id);
+          used.erase(e.id);
+        }
+  std::vector<std::uint16_t> ids;
+  for (std::uint32_t id = 1; id <= 0xFFFF && ids.size() < icon.size(); ++id)
+    if (!used.count(static_cast<std::uint16_t>(id))) ids.push_back(static_cast<std::uint16_t>(id));
+  if (ids.size() < icon.size()) {
+    *why = "it has no free ids left for " + std::to_string(icon.size()) + " icon images";
+    return false;
+  }
+  for (std::size_t i = 0; i < icon.size(); ++i)
+    edits.add(kResourceTypeIcon, ids[i], icon[i].bytes, language);
+  edits.add(kResourceTypeIconGroup, kIconGroupId, iconGroupBytes(icon, ids), language);
+  return true;
+}
+
+// The edits that give a program the product's identity; none without identity keys.
+bool identityEdits(std::span<const std::uint8_t> program, const Manifest& m, const Plan& plan,
+                   Role role, std::string_view fileName, Edits& edits, std::string* why) {
+  if (m.version || m.publisher || m.copyright) {
+    const std::uint16_t language =
+        m.codePage == kCodePageCyrillic ? kLanguageRussian : kLanguageEnglishUs;
+    edits.add(kResourceTypeVersion, kVersionResourceId, versionResource(m, role, fileName),
+              language);
+  }
+  return plan.icon.empty() || iconEdits(program, plan.icon, edits, why);
+}
+
+}  // namespace
+
+std::optional<std::vector<std::uint8_t>> makeSetupExecutable(std::span<const std::uint8_t> stub,
+                                                             const Manifest& manifest,
+                                                             const Plan& plan,
+                                                             std::span<const std::uint8_t> package,
+                                                             std::string_view fileName,
+                                                             std::string* why) {
+  Edits edits;
+  std::string reason;
+  if (!identityEdits(stub, manifest, plan, Role::Setup, fileName, edits, &reason)) {
+    *why = "cannot give the stub the product's resources: " + reason;
+    return std::nullopt;
+  }
+  edits.list.push_back({"SETUP", 101, package, 0, false});
+  auto exe = editPeResources(stub, edits.list, &reason);
+  if (!exe) {
+    *why = "cannot put the package into the stub: " + reason;
+    return std::nullopt;
+  }
+  auto back = findPeResource(*exe, "SETUP", 101, &reason);
+  if (!back || !std::equal(back->begin(), back->end(), package.begin(), package.end())) {
+    *why = "the setup.exe does not carry the package it was given" +
+           (reason.empty() ? "" : ": " + reason);
+    return std::nullopt;
+  }
+  return exe;
+}
+
+std::optional<std::vector<std::uint8_t>> makeUninstaller(std::span<const std::uint8_t> program,
+                                                         const Manifest& manifest,
+                                                         const Plan& plan, std::string* why) {
+  if (!looksLikePe(program)) {
+    *why = "it is not a Windows program (no PE headers)";
+    return std::nullopt;
+  }
+  Edits edits;
+  if (!identityEdits(program, manifest, plan, Role::Uninstaller, kUninstallerName, edits, why))
+    return std::nullopt;
+  if (edits.list.empty()) return Bytes(program.begin(), program.end());
+  return editPeResources(program, edits.list, why);
+}
+
+bool carryUninstaller(const Manifest& manifest, Plan& plan, std::string& path, std::string* why) {
+  if (!manifest.uninstaller) return true;
+  if (path.empty()) {
+    auto found = findDefaultUninstaller();
+    if (!found) {
+      *why = "no uninstaller found; build the win32 preset, pass --uninstaller PATH, or set "
+             "[uninstall] program = false in the manifest (looked for";
+      for (const auto& p : uninstallerCandidates()) *why += " " + p.string();
+      *why += ")";
+      return false;
+    }
+    path = found->string();
+  }
+  std::string reason = "it cannot be read (is it a file?)";
+  std::optional<Bytes> program;
+  if (const auto bytes = readInputFile(path)) program = makeUninstaller(*bytes, manifest, plan, &reason);
+  if (!program || !addUninstaller(plan, path, std::move(*program), &reason)) {
+    *why = "cannot use the uninstaller " + path + ": " + reason;
+    return false;
+  }
+  return true;
+}
+
+std::vector<std::string> executableResourceProblems(std::span<const std::uint8_t> exe) {
+  std::vector<std::string> problems;
+  std::string why;
+  if (auto version = findPeResource(exe, typeText(kResourceTypeVersion), kVersionResourceId, &why);
+      !version)
+    problems.push_back("the setup has no version resource: " + why);
+  else if (!parseVersionResource(*version, &why))
+    problems.push_back("the setup's version resource is damaged: " + why);
+
+  auto group = findPeResource(exe, typeText(kResourceTypeIconGroup), kIconGroupId, &why);
+  if (!group) {
+    problems.push_back("the setup has no icon group 101: " + why);
+    return problems;
+  }
+  auto entries = parseIconGroup(*group, &why);
+  if (!entries) {
+    problems.push_back("the setup's icon group 101 is damaged: " + why);
+    return problems;
+  }
+  for (const IconGroupEntry& e : *entries) {
+    auto image = findPeResource(exe, typeText(kResourceTypeIcon), e.id, &why);
+    const std::string name = "icon group 101 names image " + std::to_string(e.id);
+    if (!image)
+      problems.push_back(name + ", which the setup does not hold: " + why);
+    else if (image->size() != e.bytes)
+      problems.push_back(name + " of " + std::to_string(e.bytes) + " bytes, which holds " +
+                         std::to_string(image->size()));
+  }
+  return problems;
+}
+
+}  // namespace zorv

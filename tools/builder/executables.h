@@ -1,0 +1,48 @@
+// The two programs a package travels with: the setup stub that carries it and the uninstaller
+// it carries. Both take the product's identity from the manifest: a version resource naming
+// the product, its version, publisher and copyright, and the manifest's icon as icon group 101.
+// Without those keys their resources stay as they are.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/builder/manifest.h"
+#include "tools/builder/plan.h"
+
+namespace zorv {
+
+// The setup.exe: `stub` with the product's identity (OriginalFilename `fileName`) and
+// `package` as its resource "SETUP" 101, read back to make sure it is there. Without identity
+// keys it is exactly what setPeResource makes of the stub. None, with the reason, when the
+// stub cannot be rewritten.
+std::optional<std::vector<std::uint8_t>> makeSetupExecutable(std::span<const std::uint8_t> stub,
+                                                             const Manifest& manifest,
+                                                             const Plan& plan,
+                                                             std::span<const std::uint8_t> package,
+                                                             std::string_view fileName,
+                                                             std::string* why);
+
+// The uninstaller as the package carries it: `program` with the product's identity, or its
+// very bytes (a signature included) without identity keys. None, with the reason, when it is
+// not a PE image or cannot be rewritten.
+std::optional<std::vector<std::uint8_t>> makeUninstaller(std::span<const std::uint8_t> program,
+                                                         const Manifest& manifest,
+                                                         const Plan& plan, std::string* why);
+
+// When the manifest asks for the uninstaller: reads `path` (or, when it is empty, the first
+// of uninstallerCandidates() that exists), makes it with makeUninstaller and adds it to the
+// plan. `path` is set to the file used. False, with one line that says what to do, when no
+// program is found or it cannot be used.
+bool carryUninstaller(const Manifest& manifest, Plan& plan, std::string& path, std::string* why);
+
+// Problems of a setup.exe's own resources: the version resource (RT_VERSION 1) must parse,
+// icon group 101 must exist and parse, and every image it names must exist with the size it
+// declares. Empty when all is well.
+std::vector<std::string> executableResourceProblems(std::span<const std::uint8_t> exe);
+
+}  // namespace zorv
