@@ -10,6 +10,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: zorv <command> [options]\n"
     "  build MANIFEST -o OUT          make a setup.exe (or a bare .pkg) from a manifest\n"
+    "        [--stub STUB] [--uninstaller PATH] [-j N]\n"
     "  list [--json] FILE             print the directory of a package or setup.exe\n"
     "  cat FILE --entry N             write the unpacked body of entry N to stdout\n"
     "  cat FILE --range OFF:UNP:PACK  write the unpacked bytes of a packed range\n"
