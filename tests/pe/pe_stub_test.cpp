@@ -19,7 +19,9 @@
 
 #include "tests/pe/pe_test_image.h"
 #include "tools/pe/pe_image.h"
+#include "tools/pe/icons.h"
 #include "tools/pe/pe_resources.h"
+#include "tools/pe/version_info.h"
 
 namespace zorv {
 namespace {
@@ -69,13 +71,14 @@ std::string fnv1a(const Bytes& b) {
 
 // One Wine prefix for all the tests (creating one takes seconds); tests that run in parallel
 // take turns, since two first starts in a fresh prefix race.
-int runUnderWine(const fs::path& exe, const fs::path& folder, const std::string& resultName) {
+int runUnderWine(const fs::path& exe, const fs::path& folder, const std::string& resultName,
+                 const std::string& mode = "") {
   fs::create_directories(kWorkDir);
   const int lock = ::open((kWorkDir / "wine.lock").c_str(), O_RDWR | O_CREAT, 0644);
   if (lock >= 0) ::flock(lock, LOCK_EX);
   const std::string command = "cd " + quote(folder) + " && WINEPREFIX=" + quote(kWorkDir / "wineprefix") +
                               " WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='" +
-                              " timeout 120 wine " + quote(exe) + " " + resultName;
+                              " timeout 120 wine " + quote(exe) + " " + resultName + " " + mode;
   const int status = run(command, folder / (resultName + ".log"));
   if (lock >= 0) ::close(lock);
   return status;
@@ -167,6 +170,56 @@ TEST_P(PeRealStub, FindResourceUnderWineReturnsThePayload) {
   const fs::path exe = inject(payload, "injected.exe");
   ASSERT_EQ(runUnderWine(exe, folder_, "result.txt"), 0) << readText(folder_ / "result.txt.log");
   EXPECT_EQ(readText(folder_ / "result.txt"), fnv1a(payload));
+}
+
+// A 32-bit icon image of `side` pixels: BITMAPINFOHEADER (the height counts the mask too),
+// the pixels, and the AND mask in rows of 4-byte multiples.
+Bytes iconImage(std::uint32_t side) {
+  const std::uint32_t pixels = side * side * 4, mask = (side + 31) / 32 * 4 * side;
+  Bytes b(40 + pixels + mask, 0x80);
+  pe_test::put32(b, 0, 40);
+  pe_test::put32(b, 4, side);
+  pe_test::put32(b, 8, side * 2);
+  pe_test::put16(b, 12, 1);
+  pe_test::put16(b, 14, 32);
+  for (std::size_t i = 16; i < 40; ++i) b[i] = 0;
+  std::fill(b.end() - mask, b.end(), 0);
+  return b;
+}
+
+TEST_P(PeRealStub, WindowsReadsTheVersionAndIconWeWrite) {
+  if (!haveTool("wine")) GTEST_SKIP() << "wine not installed";
+  VersionInfo v;
+  v.fileVersion = v.productVersion = {1, 2, 3, 0};
+  v.language = 0x0419;
+  v.codePage = 1251;
+  v.strings = {{"FileDescription", "Demo Setup"}, {"ProductName", "Zorv Demo"}};
+  const Bytes version = versionResourceBytes(v);
+  std::vector<IconImage> images(2);
+  for (std::size_t i = 0; i < 2; ++i) {
+    images[i].width = images[i].height = std::uint8_t(24 + 16 * i);
+    images[i].planes = 1;
+    images[i].bitCount = 32;
+    images[i].bytes = iconImage(24 + 16 * std::uint32_t(i));
+  }
+  // The test stub's own image is id 1; the new ones are 2 and 3, the larger first.
+  const std::uint16_t ids[] = {3, 2};
+  const Bytes group = iconGroupBytes(images, ids);
+  const PeResourceEdit edits[] = {
+      {"#3", 1, {}, 0, true},
+      {"#3", 3, images[0].bytes, 1033, false},
+      {"#3", 2, images[1].bytes, 1033, false},
+      {"#14", 101, group, 1033, false},
+      {"#16", 1, version, 1033, false},
+  };
+  std::string why;
+  auto out = editPeResources(stub_, edits, &why);
+  ASSERT_TRUE(out) << why;
+  const fs::path exe = folder_ / "identity.exe";
+  writeFile(exe, *out);
+  ASSERT_EQ(runUnderWine(exe, folder_, "identity.txt", "identity"), 0)
+      << readText(folder_ / "identity.txt.log") << readText(folder_ / "identity.txt");
+  EXPECT_EQ(readText(folder_ / "identity.txt"), "Zorv Demo|Demo Setup|1.2.3.0|icon 3:24 2:40\n");
 }
 
 TEST_P(PeRealStub, SignsVerifiesAndStillRuns) {
