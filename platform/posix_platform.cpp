@@ -1,5 +1,6 @@
 // Options, paths, the process, time and files of the POSIX platform.
 #include "platform/posix_platform.h"
+#include "platform/posix_internal.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -16,13 +17,10 @@
 
 namespace zorv {
 
-namespace {
+using posix::BelowRoot;
+using posix::walkBelow;
 
-std::string homeDirectory() {
-  if (const char* home = std::getenv("HOME"); home && *home) return home;
-  if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
-  return ".";
-}
+namespace {
 
 bool readAll(int fd, void* buffer, std::size_t size, std::size_t* got) {
   *got = 0;
@@ -35,29 +33,25 @@ bool readAll(int fd, void* buffer, std::size_t size, std::size_t* got) {
   return true;
 }
 
-// A path strictly below the confining root, as the descriptor of its parent folder and its last
-// component.
-struct BelowRoot {
-  BelowRoot() = default;
-  BelowRoot(const BelowRoot&) = delete;
-  BelowRoot& operator=(const BelowRoot&) = delete;
-  ~BelowRoot() {
-    if (dir >= 0) close(dir);
-  }
-  bool below = false;  // false: the path is not below the root, or there is no root
-  int dir = -1;        // -1 when the walk was refused
-  std::string leaf;
-};
-
 bool isLink(int dir, const std::string& name) {
   struct stat st;
   return fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
 }
 
-// Walks from `root` (followed: the user chose it) to the parent of `path`, opening each folder
-// with O_NOFOLLOW relative to the one before, so that no link below the root is followed and
-// no folder can be swapped for one midway. Empty and "." components are skipped; ".." refuses
-// the path, as does a link, whose path goes to `link` (cleared first).
+}  // namespace
+
+namespace posix {
+
+std::string homeDirectory() {
+  if (const char* home = std::getenv("HOME"); home && *home) return home;
+  if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
+  return ".";
+}
+
+BelowRoot::~BelowRoot() {
+  if (dir >= 0) close(dir);
+}
+
 void walkBelow(const std::string& root, const std::string& path, BelowRoot& out,
                std::string* link) {
   link->clear();
@@ -81,11 +75,15 @@ void walkBelow(const std::string& root, const std::string& path, BelowRoot& out,
   for (const std::string& part : parts)
     if (part == "..") return;
   int dir = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) out.error = errno;
   std::string walked = root == "/" ? "" : root;
   for (std::size_t i = 0; dir >= 0 && i + 1 < parts.size(); ++i) {
     int next = openat(dir, parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     walked += "/" + parts[i];
-    if (next < 0 && isLink(dir, parts[i])) *link = walked;
+    if (next < 0) {
+      out.error = errno;
+      if (isLink(dir, parts[i])) *link = walked;
+    }
     close(dir);
     dir = next;
   }
@@ -93,7 +91,7 @@ void walkBelow(const std::string& root, const std::string& path, BelowRoot& out,
   out.leaf = parts.back();
 }
 
-}  // namespace
+}  // namespace posix
 
 PosixPlatformOptions posixPlatformOptionsFor(std::string_view home, std::string_view dataHome) {
   std::string base = dataHome.empty() ? std::string(home) + "/.local/share" : std::string(dataHome);
@@ -106,7 +104,7 @@ PosixPlatformOptions defaultPosixPlatformOptions() {
   // A relative XDG_DATA_HOME is to be ignored, as the base directory rules say.
   const char* dataHome = std::getenv("XDG_DATA_HOME");
   if (!dataHome || dataHome[0] != '/') dataHome = "";
-  return posixPlatformOptionsFor(homeDirectory(), dataHome);
+  return posixPlatformOptionsFor(posix::homeDirectory(), dataHome);
 }
 
 std::string posixPath(std::string_view path) {

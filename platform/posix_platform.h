@@ -14,6 +14,9 @@
 //   a path through one cannot be created, opened or deleted, and a link at its end is taken as
 //   the link itself, so package names cannot reach outside the folder through links already
 //   there.
+// - Removal (the RemovePlatform half, for `zorv uninstall`) never follows a link at the end of
+//   a path, and once limited to a few folders (confineRemovalTo) reaches nothing else and
+//   follows no link below them either.
 #pragma once
 
 #include <cstdint>
@@ -21,9 +24,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/registry_store.h"
+#include "platform/remove_platform.h"
 
 namespace zorv {
 
@@ -52,7 +57,7 @@ bool createDirectories(std::string_view dir);
 // tools print goes through it.
 std::string terminalText(std::string_view text);
 
-class PosixPlatform : public Platform {
+class PosixPlatform : public Platform, public RemovePlatform {
  public:
   explicit PosixPlatform(PosixPlatformOptions options = defaultPosixPlatformOptions());
 
@@ -67,6 +72,12 @@ class PosixPlatform : public Platform {
   // deleteFile and openOutputFile, or is empty.
   void confineBelow(std::string_view root);
   const std::string& refusedLink() const { return refusedLink_; }
+  // From now on listFolder, removeFile, removeFolder and readFile reach only the `roots`
+  // themselves and the paths strictly below one of them, the latter from their root one
+  // component at a time without following links; a root must be named byte for byte as given
+  // here (no case folding, no dropped trailing dots). Any other path is Failed, or none.
+  // Before, paths are used as given: only a link at a path's end is never followed.
+  void confineRemovalTo(std::vector<std::string> roots);
 
   std::optional<std::string> currentDirectory() override;
   bool setCurrentDirectory(std::string_view dir) override;
@@ -96,7 +107,22 @@ class PosixPlatform : public Platform {
 
   void messageBox(std::string_view text, std::string_view caption) override;
 
+  // A link is listed as a link, never as a folder (its target is not even looked at), and is
+  // removed as itself by removeFile and removeFolder. removeFile fails on a folder; removeKey
+  // saves the registry file at once and fails while the file could not be read (above).
+  // readFile reads regular files only, never through a link at the end of the path.
+  std::optional<std::vector<Entry>> listFolder(std::string_view path) override;
+  Outcome removeFile(std::string_view path) override;
+  Outcome removeFolder(std::string_view path) override;
+  Outcome removeKey(RegRoot root, std::string_view key) override;
+  std::optional<std::string> readFile(std::string_view path, std::size_t limit) override;
+  // "/", the usual system folders, $HOME, and the Programs, Desktop and AppData folders of the
+  // options.
+  std::vector<std::string> protectedFolders() override;
+
  private:
+  struct RemovalPlace;
+  void locateForRemoval(std::string_view path, RemovalPlace& place);
   void loadRegistry();
   bool saveRegistry();
 
@@ -105,6 +131,8 @@ class PosixPlatform : public Platform {
   std::string registryError_;
   std::string confiningRoot_;  // POSIX form, no trailing '/' (but "/" itself); empty: none
   std::string refusedLink_;
+  std::vector<std::string> removalRoots_;  // POSIX form, no trailing '/'
+  bool removalConfined_ = false;
   std::map<KeyHandle, RegistryStore::Key*> openKeys_;
   KeyHandle nextKey_ = 1;
   std::optional<std::string> linkWorkingDirectory_;  // set while a link session is open

@@ -99,6 +99,22 @@ const RegistryStore::Key* RegistryStore::findKey(RegRoot r, std::string_view pat
   return key;
 }
 
+std::unique_ptr<RegistryStore::Key> RegistryStore::removeKey(RegRoot r, std::string_view path) {
+  auto names = splitKeyPath(path);
+  if (!names || names->empty()) return nullptr;
+  Key* parent = &root(r);
+  for (std::size_t i = 0; parent && i + 1 < names->size(); ++i)
+    parent = findSubKey(*parent, (*names)[i]);
+  if (!parent) return nullptr;
+  for (auto it = parent->subKeys.begin(); it != parent->subKeys.end(); ++it) {
+    if (!equalsIgnoreCaseCp1251((*it)->name, names->back())) continue;
+    std::unique_ptr<Key> key = std::move(*it);
+    parent->subKeys.erase(it);
+    return key;
+  }
+  return nullptr;
+}
+
 void RegistryStore::setString(Key& key, std::string_view name, std::string_view data) {
   putValue(key, {std::string(name), RegValue::Kind::String, std::string(data)});
 }
@@ -137,14 +153,7 @@ bool RegistryStore::apply(const RegFile& file, std::string* why) {
     if (section.remove) {
       auto names = splitKeyPath(path);
       if (!names || names->empty()) return fail("a root key cannot be removed");
-      Key* parent = &root(*r);
-      for (std::size_t i = 0; parent && i + 1 < names->size(); ++i)
-        parent = findSubKey(*parent, (*names)[i]);
-      if (parent) {
-        std::erase_if(parent->subKeys, [&](const auto& k) {
-          return equalsIgnoreCaseCp1251(k->name, names->back());
-        });
-      }
+      removeKey(*r, path);
       continue;
     }
     Key* key = createKey(*r, path);

@@ -34,6 +34,9 @@ class RegistryStore {
   // control character, which the file form cannot hold. `created` tells whether a key was added.
   Key* createKey(RegRoot root, std::string_view path, bool* created = nullptr);
   const Key* findKey(RegRoot root, std::string_view path) const;
+  // Takes root\path out of the store with its values and sub-keys and hands it over; null when
+  // there is no such key. A root itself is never removed.
+  std::unique_ptr<Key> removeKey(RegRoot root, std::string_view path);
 
   // Writes a string value, replacing one of the same name in its place.
   static void setString(Key& key, std::string_view name, std::string_view data);

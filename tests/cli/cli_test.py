@@ -2,8 +2,9 @@
 """End-to-end checks of the zorv tool on the demo: build the package, list and cat it,
 install it natively (files, UnInstall.log, the REGEDIT4 registry file, .lnk files read back
 with lnkinfo), extract it, and the one-line failures. Then on written packages: names with
-terminal escapes, a program to start, symbolic links already in the destination."""
-import argparse, json, os, re, shutil, subprocess, sys, tempfile, time, unittest
+terminal escapes, a program to start, symbolic links already in the destination. Last,
+zorv uninstall after zorv install, on the demo's log and on hostile ones."""
+import argparse, json, os, pty, re, shutil, subprocess, sys, tempfile, time, unittest
 
 ARGS = None
 
@@ -21,16 +22,16 @@ def read_bytes(path):
 
 
 def parse_reg(text):
-    """REGEDIT4 text -> {key: {name: data}} for string values."""
+    """REGEDIT4 text -> {key: {name: data}}: strings unescaped, other types as written."""
     keys, cur = {}, None
     for line in text.splitlines():
         if line.startswith('[') and line.endswith(']'):
             cur = keys.setdefault(line[1:-1], {})
         elif cur is not None and line.startswith('"'):
-            m = re.match(r'"((?:[^"\\]|\\.)*)"="((?:[^"\\]|\\.)*)"$', line)
+            m = re.match(r'"((?:[^"\\]|\\.)*)"=(?:"((?:[^"\\]|\\.)*)"|(dword:[0-9a-f]{8}))$', line)
             assert m, line
             unesc = lambda s: re.sub(r'\\(.)', r'\1', s)
-            cur[unesc(m.group(1))] = unesc(m.group(2))
+            cur[unesc(m.group(1))] = unesc(m.group(2)) if m.group(3) is None else m.group(3)
     return keys
 
 
@@ -44,6 +45,8 @@ class Demo(unittest.TestCase):
         cls.reg = os.path.join(cls.tmp, "registry.reg")
         cls.programs = os.path.join(cls.tmp, "Programs")
         cls.desktop = os.path.join(cls.tmp, "Desktop")
+        with open(os.path.join(ARGS.source, "examples/demo/zorv.toml")) as f:
+            cls.key = re.search(r"^key = 'HCU\\(.*)'", f.read(), re.M).group(1)
         cls.install = run(ARGS.zorv, "install", cls.pkg, "--dest", cls.dest, "--no-run",
                           "--registry-file", cls.reg, "--programs-dir", cls.programs,
                           "--desktop-dir", cls.desktop, "--lang", "ru")
@@ -83,7 +86,7 @@ class Demo(unittest.TestCase):
         self.assertIn("DelD " + d + "\\data", lines)
         self.assertIn("DelD " + self.programs + "\\Zorv Demo", lines)
         self.assertIn("DelF " + self.desktop + "\\Zorv Demo.lnk", lines)
-        self.assertIn("DelK HCU Software\\Zorv Demo", lines)
+        self.assertIn("DelK HCU " + self.key, lines)
         self.assertEqual(lines[-4:], ["DelD " + d + "\\saves", "DelD " + d + "\\data\\cache",
                                       "DelF " + d + "\\*.log", "DelF " + d + "\\data\\scores.dat"])
         self.assertLess(tags.index("DelK"), len(lines) - 4)
@@ -92,7 +95,7 @@ class Demo(unittest.TestCase):
         text = read_bytes(self.reg).decode("cp1251")
         self.assertTrue(text.startswith("REGEDIT4\r\n\r\n"))
         keys = {k.lower(): v for k, v in parse_reg(text).items()}
-        vals = keys["hkey_current_user\\software\\zorv demo"]
+        vals = keys["hkey_current_user\\" + self.key.lower()]
         self.assertEqual(vals["Install Dir"], self.dest)
         self.assertEqual(vals["Program"], self.dest + "\\hello.exe")
         self.assertEqual(vals["Setup Source"], self.tmp)
@@ -125,6 +128,8 @@ class Demo(unittest.TestCase):
         for d, _, files in os.walk(out):
             for f in files:
                 got[os.path.relpath(os.path.join(d, f), out)] = read_bytes(os.path.join(d, f))
+        # The builder adds the uninstaller where it finds one built.
+        self.assertTrue(got.pop("uninstall.exe", b"MZ").startswith(b"MZ"))
         self.assertEqual(got, self.app_files())
 
     def test_list_json_and_cat(self):
@@ -145,6 +150,8 @@ class Demo(unittest.TestCase):
             ("list", os.path.join(self.tmp, "missing.pkg")),
             ("list", os.path.join(ARGS.source, "README.md")),
             ("install", self.pkg),
+            ("uninstall",),
+            ("uninstall", os.path.join(self.tmp, "missing")),
             ("frobnicate",),
         ]
         for args in cases:
@@ -304,6 +311,184 @@ class WrittenPackages(unittest.TestCase):
                     self.assertEqual(read_bytes(os.path.join(files, "top.txt")), b"top\n", what)
                     self.assertFalse(os.path.islink(os.path.join(files, "top.txt")), what)
                     self.assertEqual(read_bytes(os.path.join(files, "d", "m.txt")), b"m\n", what)
+
+
+def snapshot(top):
+    """Every entry below top: files with their bytes, folders, links with their targets."""
+    out = {}
+    for d, dirs, files in os.walk(top):
+        for name in dirs + files:
+            path = os.path.join(d, name)
+            rel = os.path.relpath(path, top)
+            if os.path.islink(path):
+                out[rel] = "-> " + os.readlink(path)
+            elif os.path.isdir(path):
+                out[rel] = "dir"
+            else:
+                out[rel] = read_bytes(path)
+    return out
+
+
+def report(stdout):
+    """zorv uninstall's report: {heading: [items]}."""
+    sections, items = {}, None
+    for line in stdout.decode("cp1251").splitlines():
+        if line.startswith("  "):
+            items.append(line[2:])
+        else:
+            items = sections.setdefault(line, [])
+    return sections
+
+
+REFUSED = "These lines of the log point outside the application's folders and were left alone:"
+KEPT = "This folder was kept, since it holds files that were not installed:"
+
+
+class Uninstall(unittest.TestCase):
+    """zorv install, then zorv uninstall: on the demo, and on logs rewritten by someone
+    hostile. The uninstaller removes only keys two levels below Software: the demo's key is
+    made sure to be one."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.mkdtemp(prefix="zorv-cli-uninstall-")
+        demo = os.path.join(cls.tmp, "demo")
+        shutil.copytree(os.path.join(ARGS.source, "examples/demo"), demo)
+        manifest = os.path.join(demo, "zorv.toml")
+        with open(manifest) as f:
+            text = f.read().replace("'HCU\\Software\\Zorv Demo'", "'HCU\\Software\\Zorv\\Demo'")
+        with open(manifest, "w") as f:
+            f.write(text)
+        cls.pkg = os.path.join(cls.tmp, "demo.pkg")
+        run(ARGS.zorv, "build", manifest, "-o", cls.pkg)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.tmp)
+
+    def install(self):
+        """A fresh install of the demo; its registry file already holds another program's key."""
+        root = tempfile.mkdtemp(dir=self.tmp)
+        d = {"root": root, "dest": os.path.join(root, "Program Files", "Zorv Demo"),
+             "reg": os.path.join(root, "r.reg"), "programs": os.path.join(root, "Programs"),
+             "desktop": os.path.join(root, "Desktop")}
+        with open(d["reg"], "w") as f:
+            f.write('REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Other\\Keep]\r\n"v"="1"\r\n')
+        run(ARGS.zorv, "install", self.pkg, "--dest", d["dest"], "--registry-file", d["reg"],
+            "--programs-dir", d["programs"], "--desktop-dir", d["desktop"])
+        return d
+
+    def uninstall(self, d, *more, **kw):
+        return run(ARGS.zorv, "uninstall", d["dest"], "--registry-file", d["reg"],
+                   "--programs-dir", d["programs"], "--desktop-dir", d["desktop"], *more,
+                   ok=False, **kw)
+
+    def keys(self, d):
+        return {k.lower() for k in parse_reg(read_bytes(d["reg"]).decode("cp1251"))}
+
+    def test_everything_installed_goes_but_the_users_file(self):
+        d = self.install()
+        log = read_bytes(os.path.join(d["dest"], "UnInstall.log")).decode("cp1251").splitlines()
+        with open(os.path.join(d["dest"], "notes.txt"), "w") as f:
+            f.write("mine\n")
+        p = self.uninstall(d, "--yes")
+        self.assertEqual(p.returncode, 0, p.stderr)
+        self.assertEqual(controls(p.stdout + p.stderr), [])
+        roots = {"HCU": "hkey_current_user", "HLM": "hkey_local_machine"}
+        for line in log:
+            tag, value = line[:4], line[5:]
+            if tag in ("DelF", "DelD") and "*" not in value:
+                self.assertFalse(os.path.lexists(value.replace("\\", "/")), line)
+            elif tag == "DelK":
+                root, key = value.split(" ", 1)
+                gone = (roots[root] + "\\" + key).lower()
+                left = [k for k in self.keys(d) if k == gone or k.startswith(gone + "\\")]
+                self.assertEqual(left, [], line)
+        self.assertNotIn("hkey_local_machine\\software\\zantrel\\zorv demo", self.keys(d))
+        self.assertIn("hkey_current_user\\software\\other\\keep", self.keys(d))
+        self.assertEqual(os.listdir(d["programs"]), [])
+        self.assertEqual(os.listdir(d["desktop"]), [])
+        self.assertEqual(os.listdir(d["dest"]), ["notes.txt"])
+        sections = report(p.stdout)
+        self.assertIn(d["dest"] + "/hello.exe", sections["Removed:"])
+        self.assertEqual(sections[KEPT], [d["dest"]])
+
+    def test_it_asks_first(self):
+        cases = [(None, 1), (b"n\n", 1), (b"", 1), (b"y\n", 0)]  # None: no terminal at all
+        for answer, status in cases:
+            d = self.install()
+            before = snapshot(d["root"])
+            if answer is None:
+                p = self.uninstall(d, stdin=subprocess.DEVNULL)
+            else:
+                master, slave = pty.openpty()
+                os.write(master, answer or b"\x04")  # ^D: the end of the input
+                p = self.uninstall(d, stdin=slave)
+                os.close(slave)
+                os.close(master)
+            self.assertEqual(p.returncode, status, (answer, p.stderr))
+            self.assertIn(b"Remove Zorv Demo and all of its components? [y/N] ", p.stderr)
+            self.assertEqual(snapshot(d["root"]) == before, status == 1, answer)
+
+    def test_hostile_logs_remove_nothing_outside(self):
+        mine = os.geteuid() != 0  # real system paths only where they cannot go anyway
+        def forged(d):
+            dest, outside = d["dest"], os.path.join(d["root"], "outside")
+            return (["DelD /etc", "DelF /etc/hostname"] if mine else []) + [
+                "DelD " + outside, "DelF " + outside + "\\f.txt",
+                "DelF " + dest + "\\..\\..\\outside\\f.txt", "DelD " + dest + "\\..",
+                "DelF " + d["desktop"] + "\\..\\outside\\x.lnk", "DelF ../../x"]
+        def keys(d):
+            return ["DelK HLM Software", "DelK HCU Software", "DelK HCU Software\\Other",
+                    "DelK HCU \\Software\\Other\\Keep", "DelK HKCU Software\\Other\\Keep"]
+        def around(d):  # the same folder to Windows, not here; and a link to outside
+            parent = os.path.dirname(d["dest"])
+            return ["DelF " + parent + "/ZORV DEMO\\f.txt",
+                    "DelF " + parent + "/Zorv Demo.\\f.txt",
+                    "DelF " + d["dest"] + "\\link\\f.txt", "DelD " + d["dest"] + "\\link\\dir",
+                    "DelD " + d["dest"] + "\\link"]
+        cases = [  # (what, the log's Work, its other lines, a text of the report or error)
+            ("work is the root", lambda d: "/", forged, b"cannot uninstall: the log names"),
+            ("work is elsewhere", lambda d: os.path.join(d["root"], "outside"), forged,
+             b"cannot uninstall: the log belongs"),
+            ("work in other case", lambda d: os.path.join(d["root"], "Program Files", "ZORV DEMO"),
+             forged, b"cannot uninstall: the log belongs"),
+            ("forged paths", lambda d: d["dest"], forged, REFUSED.encode()),
+            ("forged keys", lambda d: d["dest"], keys, REFUSED.encode()),
+            ("links and names this system tells apart", lambda d: d["dest"], around,
+             b"could not be removed"),
+        ]
+        for what, work, lines, said in cases:
+            d = self.install()
+            outside = os.path.join(d["root"], "outside")
+            os.makedirs(os.path.join(outside, "dir"))
+            for path in (os.path.join(outside, "f.txt"), os.path.join(outside, "dir", "g.txt")):
+                with open(path, "w") as f:
+                    f.write("keep\n")
+            for name in ("ZORV DEMO", "Zorv Demo."):
+                os.makedirs(os.path.join(d["root"], "Program Files", name))
+                with open(os.path.join(d["root"], "Program Files", name, "f.txt"), "w") as f:
+                    f.write("keep\n")
+            os.symlink(outside, os.path.join(d["dest"], "link"))
+            log = ["Name Remove Zorv Demo", "Work " + work(d)] + lines(d)
+            with open(os.path.join(d["dest"], "UnInstall.log"), "w") as f:
+                f.write("\n".join(log) + "\n")
+            before = snapshot(d["root"])
+            p = self.uninstall(d, "--yes")
+            self.assertEqual(p.returncode, 1, (what, p.stderr))
+            self.assertTrue(p.stderr.startswith(b"zorv: "), (what, p.stderr))
+            self.assertIn(said, p.stdout + p.stderr, what)
+            after = snapshot(d["root"])
+            dest = os.path.relpath(d["dest"], d["root"])
+            # Only the log may go (it is removed last), and the link, not what it points at.
+            may_go = ("r.reg", os.path.join(dest, "link"), os.path.join(dest, "UnInstall.log"))
+            for rel, entry in before.items():
+                if rel not in may_go:
+                    self.assertEqual(after.get(rel), entry, (what, rel))
+            self.assertIn("hkey_current_user\\software\\other\\keep", self.keys(d), what)
+            if said == REFUSED.encode():
+                refused = report(p.stdout)[REFUSED]
+                self.assertEqual(sorted(refused), sorted(l[5:] for l in log[2:]), what)
 
 
 if __name__ == "__main__":

@@ -12,6 +12,7 @@
 #include "platform/posix_platform.h"
 #include "tools/zorv/commands.h"
 #include "tools/zorv/package_file.h"
+#include "tools/zorv/platform_options.h"
 #include "tools/zorv/terminal_view.h"
 #include "wizard/package_facts.h"
 
@@ -48,12 +49,6 @@ class CliPlatform final : public PosixPlatform {
   std::string notStarted;  // the program the run would have started
 };
 
-std::string absolute(const std::string& path) {
-  std::error_code ec;
-  auto p = std::filesystem::absolute(path, ec);
-  return ec ? path : p.lexically_normal().string();
-}
-
 }  // namespace
 
 int cmdInstall(Args args) {
@@ -72,9 +67,7 @@ int cmdInstall(Args args) {
     } else if (a == "--no-desktop") desktop = false;
     else if (a == "--run") run = true;
     else if (a == "--no-run") run = false;  // the default; still taken from older scripts
-    else if (a == "--registry-file" && hasValue) options.registryFile = absolute(std::string(args[++i]));
-    else if (a == "--programs-dir" && hasValue) options.programsFolder = absolute(std::string(args[++i]));
-    else if (a == "--desktop-dir" && hasValue) options.desktopFolder = absolute(std::string(args[++i]));
+    else if (takePlatformOption(args, i, options)) continue;
     else if (file.empty() && !a.starts_with("-")) file = a;
     else return fail(kUsage);
   }
@@ -96,11 +89,11 @@ int cmdInstall(Args args) {
   platform.mayRun = run;
 
   SetupState state;
-  state.setupDir = std::filesystem::path(absolute(file)).parent_path().string() + "\\";
+  state.setupDir = std::filesystem::path(absolutePath(file)).parent_path().string() + "\\";
   state.language = language;
   state.appName = facts->appName;
   state.requiredBytes = facts->requiredBytes;
-  state.destinationDir = absolute(dest);
+  state.destinationDir = absolutePath(dest);
   state.placeIconsOnDesktop = desktop;
   state.runAfterInstall = true;  // the engine asks; CliPlatform starts it only with --run
   state.package = std::move(lp->package);

@@ -12,6 +12,7 @@ using Args = std::span<const std::string_view>;
 int cmdList(Args args);
 int cmdCat(Args args);
 int cmdInstall(Args args);
+int cmdUninstall(Args args);
 int cmdExtract(Args args);
 int cmdBuild(Args args);
 int cmdVerify(Args args);

@@ -1,4 +1,4 @@
-// zorv: builds, inspects, extracts and installs Zorv Setup packages.
+// zorv: builds, inspects, extracts, installs and uninstalls Zorv Setup packages.
 #include <iostream>
 #include <string_view>
 #include <vector>
@@ -16,6 +16,7 @@ constexpr const char* kUsage =
     "  cat FILE --range OFF:UNP:PACK  write the unpacked bytes of a packed range\n"
     "  extract FILE -C DIR            unpack only the files and directories\n"
     "  install FILE --dest DIR        run the whole install natively (--run starts its program)\n"
+    "  uninstall DEST [--yes]         remove what `zorv install` put there, as its log lists it\n"
     "  verify FILE                    check every body, record and the total size\n";
 
 }  // namespace
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
   if (cmd == "list") return zorv::cmdList(rest);
   if (cmd == "cat") return zorv::cmdCat(rest);
   if (cmd == "install") return zorv::cmdInstall(rest);
+  if (cmd == "uninstall") return zorv::cmdUninstall(rest);
   if (cmd == "extract") return zorv::cmdExtract(rest);
   if (cmd == "build") return zorv::cmdBuild(rest);
   if (cmd == "verify") return zorv::cmdVerify(rest);

@@ -1,0 +1,23 @@
+// What `zorv install` and `zorv uninstall` share: where the registry file, the Programs folder
+// and the Desktop folder live (the defaults of defaultPosixPlatformOptions, or the options
+// --registry-file F, --programs-dir D and --desktop-dir D), and how paths are made absolute, so
+// that the uninstall finds the paths that the install wrote byte for byte.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "platform/posix_platform.h"
+#include "tools/zorv/commands.h"
+
+namespace zorv {
+
+// When args[i] is one of the three options and has its value, stores the value made absolute,
+// moves i onto it and returns true.
+bool takePlatformOption(Args args, std::size_t& i, PosixPlatformOptions& options);
+
+// The path made absolute against the current directory and lexically normal; as given when
+// that fails.
+std::string absolutePath(const std::string& path);
+
+}  // namespace zorv
