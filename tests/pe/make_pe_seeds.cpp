@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "tests/pe/pe_test_image.h"
+#include "tools/pe/icons.h"
+#include "tools/pe/version_info.h"
 
 namespace {
 
@@ -33,7 +35,22 @@ int main(int argc, char** argv) {
   TestImage last = typicalStub();
   TestImage reloc = typicalStub();
   reloc.relocAfterResources = true;
-  const bool ok = save(dir, "synthetic-last.exe", buildImage(last)) &&
+  // A stub whose version resource and icon group parse, as the builder writes them.
+  TestImage branded = typicalStub();
+  zorv::VersionInfo version;
+  version.strings = {{"ProductName", "Zorv"}, {"FileVersion", "1.0"}};
+  zorv::IconImage image;
+  image.bytes = patternBytes(60, 1);
+  image.bytes[0] = 40;
+  image.bytes[1] = image.bytes[2] = image.bytes[3] = 0;
+  const std::uint16_t ids[] = {1};
+  for (TestResource& r : branded.resources) {
+    if (r.type == "#16") r.data = zorv::versionResourceBytes(version);
+    if (r.type == "#14" && r.name == "#101") r.data = zorv::iconGroupBytes({&image, 1}, ids);
+    if (r.type == "#3") r.data = image.bytes;
+  }
+  const bool ok = save(dir, "synthetic-branded.exe", buildImage(branded)) &&
+                  save(dir, "synthetic-last.exe", buildImage(last)) &&
                   save(dir, "synthetic-reloc.exe", buildImage(reloc)) &&
                   save(dir, "headers-after-sections.exe", headersAfterSectionsStub());
   if (!ok) std::fprintf(stderr, "make_pe_seeds: cannot write into %s\n", dir.c_str());
