@@ -9,14 +9,14 @@ bash scripts/install-deps.sh
 jobs=$(nproc)
 
 cmake --preset win32 >/dev/null
-cmake --build --preset win32 -j"$jobs" --target setup zorv_e2e_driver
+cmake --build --preset win32 -j"$jobs" --target setup uninstall zorv_e2e_driver
 cmake --preset release >/dev/null
 cmake --build --preset release -j"$jobs" --target zorv
 
 zorv=build/release/tools/zorv/zorv
 mkdir -p build/demo
 "$zorv" build examples/demo/zorv.toml -o build/demo/demo-setup.exe \
-  --stub build/win32/resources/setup.exe
+  --stub build/win32/resources/setup.exe --uninstaller build/win32/resources/uninstall.exe
 "$zorv" verify build/demo/demo-setup.exe
 
 echo "== native install into demo-install/"

@@ -43,7 +43,12 @@ class Remover {
     for (const std::string& folder : log_.folders) removeListedFolder(folder);
     for (const std::string& key : log_.keys) removeListedKey(key);
     removeLanguageKey();
-    record(scope_.logPath, rm_.removeFile(scope_.logPath));
+    // A log whose lines did not all go stays, so that the uninstall can be run again once the
+    // files are no longer in use; the folder then stays too.
+    if (report_.complete())
+      record(scope_.logPath, rm_.removeFile(scope_.logPath));
+    else
+      report_.logKept = true;
     removeWorkIfEmpty();
     return std::move(report_);
   }

@@ -4,7 +4,8 @@
 //
 // Order: every "DelF" (wildcards in the last name), every "DelD" with its contents, every
 // "DelK" with its values and sub-keys, then the application's own key of the stored language,
-// the log, and the "Work" folder when nothing is left in it. Nothing is rolled back.
+// the log (only when everything else went), and the "Work" folder when nothing is left in it.
+// Nothing is rolled back.
 #pragma once
 
 #include <cstdint>
@@ -30,6 +31,7 @@ struct UninstallReport {
   std::vector<std::string> leftBehind;  // could not be removed: in use, read-only, not empty
   std::vector<std::string> refused;     // outside where the uninstaller may act; untouched
   bool workKept = false;                // "Work" still holds something no line listed
+  bool logKept = false;                 // kept for another run, since not everything went
   // True when everything listed is gone (a kept "Work" does not count against it).
   bool complete() const { return leftBehind.empty() && refused.empty(); }
 };

@@ -7,6 +7,8 @@
       runs one scenario in a copy of the base prefix; exit code 0 when every check passed
   harness.py list
       prints the scenario names, one a line
+  harness.py uninstall NAME --setup SETUP_EXE --work DIR --driver DRIVER_EXE --screenshots DIR
+      runs one scenario of the uninstaller against a setup.exe that carries it
   harness.py install SETUP_EXE --work DIR --driver DRIVER_EXE [--keep]
       installs any setup.exe headless with the default choices (but no program started after
       it) and prints what it installed; makes the base prefix in DIR when there is none
@@ -28,6 +30,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import demo  # noqa: E402
 import scenarios  # noqa: E402
+import uninstall_scenarios  # noqa: E402
 import wine_env  # noqa: E402
 from scenario import Package, Scenario  # noqa: E402
 
@@ -74,6 +77,16 @@ def run(args):
     return 0 if s.finish() else 1
 
 
+def uninstall(args):
+    try:
+        s = uninstall_scenarios.run(args.name, Path(args.work).resolve(), Path(args.driver),
+                                    Path(args.screenshots), Path(args.setup).resolve())
+    except Exception:
+        print(f"{args.name}: FAILED\n" + traceback.format_exc())
+        return 1
+    return 0 if s.finish() else 1
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
@@ -85,7 +98,12 @@ def main():
     p.add_argument("name")
     for option in ("--work", "--driver", "--screenshots"):
         p.add_argument(option, required=True)
-    sub.add_parser("list")
+    p = sub.add_parser("list")
+    p.add_argument("--uninstall", action="store_true", help="the uninstaller's scenarios")
+    p = sub.add_parser("uninstall")
+    p.add_argument("name", choices=sorted(uninstall_scenarios.SCENARIOS))
+    for option in ("--setup", "--work", "--driver", "--screenshots"):
+        p.add_argument(option, required=True)
     p = sub.add_parser("install")
     p.add_argument("setup")
     for option in ("--work", "--driver"):
@@ -93,9 +111,10 @@ def main():
     p.add_argument("--keep", action="store_true", help="keep the prefix for a look")
     args = parser.parse_args()
     if args.command == "list":
-        print("\n".join(scenarios.SCENARIOS))
+        print("\n".join(uninstall_scenarios.SCENARIOS if args.uninstall else scenarios.SCENARIOS))
         return 0
-    return {"prepare": prepare, "run": run, "install": install}[args.command](args)
+    return {"prepare": prepare, "run": run, "install": install,
+            "uninstall": uninstall}[args.command](args)
 
 
 if __name__ == "__main__":

@@ -15,7 +15,8 @@ SETUP_EXE = SETUP_DIR + b"\\setup.exe"
 INSTALLER_KEY = "Software\\Zantrel\\Installer"
 ZANTREL_KEY = "Software\\Zantrel\\"
 # The screenshots that are kept for the documentation; others stay in the scenario's folder.
-PUBLISHED_SHOTS = ("page-en", "page-ru", "progress-en", "complete-en", "complete-ru")
+PUBLISHED_SHOTS = ("page-en", "page-ru", "progress-en", "complete-en", "complete-ru",
+                   "uninstall-en")
 
 
 def script_word(value):
@@ -129,28 +130,32 @@ class Scenario:
 
     # --- running ------------------------------------------------------------------------
 
-    def run(self):
-        if self.dir.exists():
-            shutil.rmtree(self.dir)
-        self.dir.mkdir(parents=True)
-        base = self.work / "base-prefix"
-        if not (base / "system.reg").exists():
-            raise RuntimeError("no base prefix: run the e2e.prepare test first")
-        wine_env.copy_prefix(base, self.prefix)
-        setup_dir = self.host_path(SETUP_DIR)
-        setup_dir.mkdir(parents=True, exist_ok=True)
-        shutil.copyfile(self.package.setup_exe, setup_dir / "setup.exe")
-        for hook in getattr(self, "before_run", []):
-            hook()
+    def run(self, program=SETUP_EXE, fresh=True, exit_code=0):
+        """Plays the script against `program` (a C: path) and checks its exit code. A fresh run
+        starts from a copy of the base prefix; a later one goes on in the same prefix."""
+        if fresh:
+            if self.dir.exists():
+                shutil.rmtree(self.dir)
+            self.dir.mkdir(parents=True)
+            base = self.work / "base-prefix"
+            if not (base / "system.reg").exists():
+                raise RuntimeError("no base prefix: run the e2e.prepare test first")
+            wine_env.copy_prefix(base, self.prefix)
+            setup_dir = self.host_path(SETUP_DIR)
+            setup_dir.mkdir(parents=True, exist_ok=True)
+            shutil.copyfile(self.package.setup_exe, setup_dir / "setup.exe")
+            for hook in getattr(self, "before_run", []):
+                hook()
         script = self.dir / "script.txt"
         script.write_bytes(b"timeout 30000\n" + b"\n".join(self.lines) + b"\n")
+        self.lines = []
 
         xserver = wine_env.XServer(self.dir / "xvfb.log")
         env = wine_env.wine_environment(self.work, self.prefix, self.language, xserver.display)
         try:
             self.started_at = time.time()
             code = wine_env.run_driver(
-                self.driver, env, SETUP_EXE.decode(), script, self.dir / "report.json",
+                self.driver, env, program.decode(self.code_page), script, self.dir / "report.json",
                 self.dir / "shots", self.dir / "driver.log",
                 lambda shot, geometry: xserver.screenshot(self.shot_path(shot), geometry))
             wine_env.wait_for_server(env)
@@ -163,7 +168,8 @@ class Scenario:
         self.report = Report(json.loads(report_path.read_text()))
         self.checks.true("every step of the script passed", self.report.data["ok"],
                          self.report.data["error"])
-        self.checks.equal("exit code of setup.exe", self.report.exit_code, 0)
+        name = program.decode(self.code_page).rsplit("\\", 1)[-1]
+        self.checks.equal(f"exit code of {name}", self.report.exit_code, exit_code)
         return self.report
 
     def shot_path(self, shot):

@@ -165,6 +165,8 @@ INSTANTIATE_TEST_SUITE_P(
                       [](const FakePlatform& f, const UninstallReport& r) {
                         EXPECT_EQ(r.leftBehind, std::vector<std::string>{"C:\\Apps\\Demo\\a.exe"});
                         EXPECT_EQ(f.file("C:\\Apps\\Demo\\b.exe"), "<missing>");
+                        EXPECT_TRUE(r.logKept);
+                        EXPECT_NE(f.file("C:\\Apps\\Demo\\UnInstall.log"), "<missing>");
                       }}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -107,7 +107,7 @@ bool Driver::runStep(const ScriptStep& step, std::string& why) {
     return false;
   };
   if (name != "start" && name != "timeout" && name != "reg-set" && name != "sleep" &&
-      name != "screenshot-mark" && !started_) {
+      name != "screenshot-mark" && name != "boxes-of-any-process" && !started_) {
     why = "setup not started";
     return false;
   }
@@ -121,7 +121,8 @@ bool Driver::runStep(const ScriptStep& step, std::string& why) {
     Sleep(static_cast<DWORD>(a));
     return true;
   }
-  if (name == "start") return argCount(0) && doStart(why);
+  if (name == "start") return doStart({w.begin() + 1, w.end()}, why);
+  if (name == "boxes-of-any-process") return argCount(0) && (anyProcessBoxes_ = true);
   if (name == "reg-set") return argCount(4) && doRegSet(w, why);
   if (name == "wait-page") return argCount(0) && doWaitPage(why);
   if (name == "snapshot") return argCount(1) && doSnapshot(w[1], why);
@@ -139,6 +140,7 @@ bool Driver::runStep(const ScriptStep& step, std::string& why) {
   if (name == "move-box")
     return argCount(2) && intArg(1, a) && intArg(2, b) && doMoveBox(a, b, why);
   if (name == "ok-box") return argCount(0) && doOkBox(why);
+  if (name == "answer-box") return argCount(1) && intArg(1, a) && doAnswerBox(int(a), why);
   if (name == "expect-box") return argCount(0) && doWaitBox(step.line, why) && doOkBox(why);
   if (name == "expect-running")
     return argCount(1) && intArg(1, a) && doExpectRunning(static_cast<DWORD>(a), why);
@@ -148,12 +150,13 @@ bool Driver::runStep(const ScriptStep& step, std::string& why) {
   return false;
 }
 
-bool Driver::doStart(std::string& why) {
+bool Driver::doStart(const std::vector<std::string>& args, std::string& why) {
   if (started_) {
     why = "already started";
     return false;
   }
   std::string commandLine = "\"" + options_.setupPath + "\"";
+  for (const std::string& arg : args) commandLine += " " + arg;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   const char* dir = options_.workingDir.empty() ? nullptr : options_.workingDir.c_str();
@@ -163,6 +166,7 @@ bool Driver::doStart(std::string& why) {
     return false;
   }
   started_ = true;
+  boxProcess_ = anyProcessBoxes_ ? kAnyProcess : process_.dwProcessId;
   return true;
 }
 
@@ -195,7 +199,7 @@ void Driver::notePage() {
 
 bool Driver::unexpectedBox(std::string& why) {
   notePage();
-  HWND box = findBox(process_.dwProcessId);
+  HWND box = findBox(boxProcess_);
   if (!box) return false;
   recordBox(box, currentLine_, false);
   why = "unexpected message box: " + readBox(box).text.utf8;
@@ -366,7 +370,7 @@ bool Driver::doWaitShown(int id, bool shown, std::string& why) {
 bool Driver::doWaitBox(int line, std::string& why) {
   for (DWORD waited = 0; waited < timeoutMs_; waited += kPollMs) {
     notePage();
-    if ((box_ = findBox(process_.dwProcessId))) {
+    if ((box_ = findBox(boxProcess_))) {
       // Let the box finish its layout before its texts are read.
       Sleep(200);
       recordBox(box_, line, true);
@@ -388,6 +392,19 @@ bool Driver::doMoveBox(int x, int y, std::string& why) {
     return false;
   }
   SetWindowPos(box_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  return true;
+}
+
+bool Driver::doAnswerBox(int id, std::string& why) {
+  if (!box_ || !IsWindow(box_)) {
+    why = "no message box";
+    return false;
+  }
+  if (!pressBoxButton(box_, id, timeoutMs_)) {
+    why = "the box stays after button " + std::to_string(id);
+    return false;
+  }
+  box_ = nullptr;
   return true;
 }
 

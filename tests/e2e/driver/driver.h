@@ -33,7 +33,8 @@ class Driver {
  private:
   bool runStep(const ScriptStep& step, std::string& why);
   // Each step's work; `args` are the step's words after its name.
-  bool doStart(std::string& why);
+  // Starts the program with the step's words as further arguments.
+  bool doStart(const std::vector<std::string>& args, std::string& why);
   bool doWaitPage(std::string& why);
   bool doSnapshot(const std::string& name, std::string& why);
   bool doSetText(int id, const std::string& text, std::string& why);
@@ -47,6 +48,7 @@ class Driver {
   bool doWaitBox(int line, std::string& why);
   bool doMoveBox(int x, int y, std::string& why);
   bool doOkBox(std::string& why);
+  bool doAnswerBox(int id, std::string& why);
   bool doExpectRunning(DWORD ms, std::string& why);
   bool doWaitExit(std::string& why);
   bool doScreenshot(const std::string& name, std::string& why);
@@ -71,6 +73,8 @@ class Driver {
   HWND page_ = nullptr;
   bool pageSeen_ = false;
   HWND box_ = nullptr;
+  bool anyProcessBoxes_ = false;  // boxes of any process count, not just the started one's
+  DWORD boxProcess_ = 0;          // the process whose boxes count, or kAnyProcess
   DWORD timeoutMs_ = 30000;
   int currentLine_ = 0;
 

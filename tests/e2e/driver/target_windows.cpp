@@ -16,7 +16,9 @@ BOOL CALLBACK collectDialog(HWND window, LPARAM param) {
   auto* ctx = reinterpret_cast<EnumContext*>(param);
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
-  if (pid == ctx->processId && IsWindowVisible(window) && className(window) == "#32770")
+  const bool ours = ctx->processId == kAnyProcess ? pid != GetCurrentProcessId()
+                                                 : pid == ctx->processId;
+  if (ours && IsWindowVisible(window) && className(window) == "#32770")
     ctx->found->push_back(window);
   return TRUE;
 }
@@ -106,9 +108,11 @@ BoxContent readBox(HWND box) {
   return c;
 }
 
-bool pressBoxOk(HWND box, DWORD timeoutMs) {
-  HWND ok = GetDlgItem(box, IDOK);
-  PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+bool pressBoxOk(HWND box, DWORD timeoutMs) { return pressBoxButton(box, IDOK, timeoutMs); }
+
+bool pressBoxButton(HWND box, int id, DWORD timeoutMs) {
+  HWND button = GetDlgItem(box, id);
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
   for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
     if (!IsWindow(box) || !IsWindowVisible(box)) return true;
     Sleep(50);

@@ -22,6 +22,10 @@ struct WindowText {
 
 WindowText readText(HWND window);
 
+// A process id that stands for every process but the driver's own: the boxes of a program
+// that does its work in a child process (the uninstaller).
+inline constexpr DWORD kAnyProcess = 0;
+
 // Visible top-level dialogs ("#32770") of the process.
 std::vector<HWND> dialogsOf(DWORD processId);
 HWND findPage(DWORD processId);
@@ -33,8 +37,9 @@ struct BoxContent {
   WindowText caption;
 };
 BoxContent readBox(HWND box);
-// Presses the box's OK button; true once the box is gone.
+// Presses the box's OK button, or the button `id` (IDYES, IDNO); true once the box is gone.
 bool pressBoxOk(HWND box, DWORD timeoutMs);
+bool pressBoxButton(HWND box, int id, DWORD timeoutMs);
 
 // Sends with the driver's standard time-out; false when the target did not answer.
 bool sendWithTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* result);

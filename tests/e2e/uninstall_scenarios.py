@@ -1,0 +1,184 @@
+"""The uninstaller under Wine: the demo setup.exe that `zorv build` makes (with uninstall.exe
+and its entry in the list of installed programs) is installed through its page, then removed
+by its uninstall.exe, asked or silent, and by hostile logs that must remove nothing outside.
+
+What the install made is read from its own UnInstall.log and the prefix, so the checks hold
+for any package: every file, folder, link and key that the log names must be gone after, and
+everything else must be as it was."""
+
+from pathlib import Path
+from types import SimpleNamespace
+
+import expect
+from scenario import ZANTREL_KEY, Scenario
+
+UNINSTALL_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+REGISTRY_FILES = {b"hlm": "system.reg", b"hcu": "user.reg"}
+EXIT_REFUSED_LOG = 2
+EXIT_LEFT_BEHIND = 3
+
+SCENARIOS = {}
+
+
+def scenario(name):
+    def register(function):
+        SCENARIOS[name] = function
+        return function
+    return register
+
+
+def install(s):
+    """Installs through the page with every default but "Run after Install"; the log's lines."""
+    s.step("start")
+    s.step("wait-page")
+    s.step("snapshot", "page")
+    s.step("uncheck", 1003)
+    s.step("click", 1006)
+    s.step("wait-text", 1007, b"Ok")
+    s.step("click", 1007)
+    s.step("wait-exit")
+    s.run()
+    destination = s.report.text("page", 1000)
+    log = s.host_path(expect.join(destination, b"UnInstall.log")).read_bytes()
+    return [(line[:4], line[5:]) for line in log.splitlines()]
+
+
+def key_exists(s, root, path):
+    return path.lower() in expect.read_registry(s.prefix / REGISTRY_FILES[root.lower()])
+
+
+class Installed:
+    """What one install left, from its log and the prefix."""
+
+    def __init__(self, s, lines):
+        self.lines = lines
+        self.name = next(v for t, v in lines if t == b"Name")[len(b"Remove "):]
+        self.work = next(v for t, v in lines if t == b"Work")
+        self.work_dir = s.host_path(self.work)
+        self.files = sorted(p for p in self.work_dir.rglob("*") if p.is_file())
+        self.paths = [s.host_path(v) for t, v in lines if t in (b"DelF", b"DelD")
+                      and b"*" not in v and s.host_path(v).exists()]
+        self.keys = [(v.split(b" ", 1)[0], v.split(b" ", 1)[1].decode(s.code_page))
+                     for t, v in lines if t == b"DelK"]
+        self.app_key = ZANTREL_KEY + self.name.decode(s.code_page)
+        self.uninstaller = expect.join(self.work, b"uninstall.exe")
+
+
+def outside_snapshot(s):
+    """Files of the Windows folder and a file of the user's at the drive's top."""
+    mine = s.host_path(b"C:\\mine.txt")
+    mine.write_text("the user's own")
+    return sorted(p for p in s.host_path(b"C:\\windows").rglob("*") if p.is_file())
+
+
+def check_outside(s, before):
+    after = sorted(p for p in s.host_path(b"C:\\windows").rglob("*") if p.is_file())
+    s.checks.equal("files of C:\\windows after", len(after), len(before))
+    s.checks.true("C:\\mine.txt survives", s.host_path(b"C:\\mine.txt").exists())
+    s.checks.true("HKLM\\Software\\Microsoft survives",
+                  key_exists(s, b"HLM", "Software\\Microsoft\\Windows\\CurrentVersion"))
+
+
+def check_removed(s, installed, work_stays):
+    for path in installed.paths:
+        s.checks.true(f"{path} is gone", not path.exists())
+    for path in installed.files:
+        s.checks.true(f"{path.name} is gone", not path.exists())
+    for root, key in installed.keys:
+        s.checks.true(f"{root.decode()}\\{key} is gone", not key_exists(s, root, key))
+    s.checks.true("the application's language key is gone",
+                  not key_exists(s, b"HLM", installed.app_key))
+    s.checks.equal("the folder stays", installed.work_dir.exists(), work_stays)
+
+
+def check_registered(s, installed):
+    key = UNINSTALL_KEY + installed.name.decode(s.code_page)
+    values = expect.read_registry(s.prefix / "system.reg").get(key.lower(), {})
+    s.checks.true("the list of installed programs has the application", bool(values))
+    quoted = b'"' + installed.uninstaller + b'"'
+    s.checks.equal("UninstallString", values.get("uninstallstring", (None, None))[1],
+                   quoted.decode(s.code_page))
+    s.checks.true("the log removes the entry", (b"HLM", key) in installed.keys)
+
+
+@scenario("uninstall-asked")
+def uninstall_asked(s):
+    """Yes to the question: everything installed goes, a file the user added stays, and with
+    it the folder."""
+    installed = Installed(s, install(s))
+    check_registered(s, installed)
+    before = outside_snapshot(s)
+    (installed.work_dir / "notes-of-mine.txt").write_text("kept")
+    s.step("boxes-of-any-process")
+    s.step("start")
+    s.step("wait-box")
+    s.step("screenshot-mark", "uninstall-en")
+    s.step("answer-box", 6)  # IDYES
+    s.step("wait-box")
+    s.step("ok-box")
+    s.step("wait-exit")
+    s.run(installed.uninstaller, fresh=False)
+    boxes = s.report.boxes
+    s.checks.equal("the question", boxes[0][0] if boxes else None,
+                   b"Remove " + installed.name + b" and all of its components?")
+    s.checks.equal("the caption", boxes[0][1] if boxes else None,
+                   b"Uninstall " + installed.name)
+    check_removed(s, installed, work_stays=True)
+    s.checks.true("the user's file stays", (installed.work_dir / "notes-of-mine.txt").exists())
+    check_outside(s, before)
+
+
+@scenario("uninstall-declined")
+def uninstall_declined(s):
+    """No to the question: nothing goes, exit code 1."""
+    installed = Installed(s, install(s))
+    s.step("boxes-of-any-process")
+    s.step("start")
+    s.step("wait-box")
+    s.step("answer-box", 7)  # IDNO
+    s.step("wait-exit")
+    s.run(installed.uninstaller, fresh=False, exit_code=1)
+    for path in installed.files:
+        s.checks.true(f"{path.name} stays", path.exists())
+
+
+@scenario("uninstall-silent")
+def uninstall_silent(s):
+    """/S: no box at all, everything goes, the folder with it, exit code 0."""
+    installed = Installed(s, install(s))
+    before = outside_snapshot(s)
+    s.step("boxes-of-any-process")
+    s.step("start", "/S")
+    s.step("wait-exit")
+    s.run(installed.uninstaller, fresh=False)
+    s.checks.equal("boxes", len(s.report.boxes), 0)
+    check_removed(s, installed, work_stays=False)
+    check_outside(s, before)
+
+
+@scenario("uninstall-hostile")
+def uninstall_hostile(s):
+    """Forged lines act on nothing outside, and the run says so with its exit code; a log whose
+    "Work" is the drive's root is refused whole."""
+    installed = Installed(s, install(s))
+    before = outside_snapshot(s)
+    log = installed.work_dir / "UnInstall.log"
+    forged = b"DelD C:\\windows\nDelF ..\\..\\mine.txt\nDelF C:\\mine.txt\nDelK HLM Software\n"
+    log.write_bytes(b"Name Remove x\nWork C:\\\n" + forged)
+    s.step("start", "/S")
+    s.step("wait-exit")
+    s.run(installed.uninstaller, fresh=False, exit_code=EXIT_REFUSED_LOG)
+    for path in installed.files[:3]:
+        s.checks.true(f"{path.name} stays under a refused log", path.exists())
+    log.write_bytes(b"Name Remove x\nWork " + installed.work + b"\n" + forged)
+    s.step("start", "/S")
+    s.step("wait-exit")
+    s.run(installed.uninstaller, fresh=False, exit_code=EXIT_LEFT_BEHIND)
+    check_outside(s, before)
+
+
+def run(name, work, driver, screenshots, setup_exe):
+    package = SimpleNamespace(setup_exe=Path(setup_exe))
+    s = Scenario(name, Path(work), Path(driver), Path(screenshots), package, "en")
+    SCENARIOS[name](s)
+    return s
