@@ -24,4 +24,4 @@ echo "== win32 unit tests under Wine"
 ctest --preset win32
 
 echo "== fuzzing the package reader"
-bash scripts/fuzz.sh "${ZORV_FUZZ_SECONDS:-60}"
+bash scripts/fuzz.sh "${ZORV_FUZZ_SECONDS:-45}"
