@@ -47,9 +47,8 @@ def _print_key(keys, root, path):
         print(f"    {name or '@'} = {data!r}" + ("" if kind == "sz" else f" ({kind})"))
 
 
-def install(setup_exe, driver, work, keep=False):
-    package = SimpleNamespace(setup_exe=Path(setup_exe))
-    s = Scenario("demo", Path(work), Path(driver), Path(work) / "screenshots", package, "en")
+def play_default_install(s):
+    """Installs through the page with every default but "Run after Install"."""
     s.step("start")
     s.step("wait-page")
     s.step("snapshot", "page")
@@ -60,6 +59,12 @@ def install(setup_exe, driver, work, keep=False):
     s.step("click", 1007)
     s.step("wait-exit")
     s.run()
+
+
+def install(setup_exe, driver, work, keep=False):
+    package = SimpleNamespace(setup_exe=Path(setup_exe))
+    s = Scenario("demo", Path(work), Path(driver), Path(work) / "screenshots", package, "en")
+    play_default_install(s)
     if s.checks.failures:
         return s.finish()
 

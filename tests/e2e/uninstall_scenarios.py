@@ -9,6 +9,7 @@ everything else must be as it was."""
 from pathlib import Path
 from types import SimpleNamespace
 
+import demo
 import expect
 from scenario import ZANTREL_KEY, Scenario
 
@@ -28,16 +29,8 @@ def scenario(name):
 
 
 def install(s):
-    """Installs through the page with every default but "Run after Install"; the log's lines."""
-    s.step("start")
-    s.step("wait-page")
-    s.step("snapshot", "page")
-    s.step("uncheck", 1003)
-    s.step("click", 1006)
-    s.step("wait-text", 1007, b"Ok")
-    s.step("click", 1007)
-    s.step("wait-exit")
-    s.run()
+    """Installs with the page's defaults but "Run after Install"; the log's lines."""
+    demo.play_default_install(s)
     destination = s.report.text("page", 1000)
     log = s.host_path(expect.join(destination, b"UnInstall.log")).read_bytes()
     return [(line[:4], line[5:]) for line in log.splitlines()]
