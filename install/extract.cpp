@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -38,6 +39,16 @@ bool walkMembers(InstallRun& run, const DirectoryRecord& dir, int depth) {
   return true;
 }
 
+bool knownFolder(const InstallRun& run, std::string_view folder) {
+  return std::binary_search(run.knownFolders.begin(), run.knownFolders.end(), folder);
+}
+
+void rememberFolder(InstallRun& run, std::string_view folder) {
+  std::vector<std::string>& known = run.knownFolders;
+  if (known.size() >= kMaxKnownFolders) known.clear();
+  known.emplace(std::lower_bound(known.begin(), known.end(), folder), folder);
+}
+
 }  // namespace
 
 FileHandle createOutputFile(InstallRun& run, std::string_view name) {
@@ -48,7 +59,10 @@ FileHandle createOutputFile(InstallRun& run, std::string_view name) {
     path.append(name.substr(0, cut));
     name.remove_prefix(cut + 1);
     if (path.size() > kMaxPathChars) return kNoFile;
-    if (!platform.pathExists(path) && !platform.createDirectory(path)) return kNoFile;
+    if (!knownFolder(run, path)) {
+      if (!platform.pathExists(path) && !platform.createDirectory(path)) return kNoFile;
+      rememberFolder(run, path);
+    }
     path += '\\';
   }
   path.append(name);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "install/package_limits.h"
 #include "install/records.h"
@@ -16,6 +17,9 @@
 #include "platform/platform.h"
 
 namespace zorv {
+
+// How many folders a run remembers having made or found (see InstallRun::knownFolders).
+inline constexpr std::size_t kMaxKnownFolders = 1024;
 
 // What every phase of one run works with.
 struct InstallRun {
@@ -28,6 +32,10 @@ struct InstallRun {
   // current walk has left of them.
   std::uint32_t walkBudget = kMaxRecordsVisited;
   std::uint32_t walkLeft = 0;
+  // Folders that createOutputFile has made or found in this run, sorted: each file's parents
+  // are asked for once per run, not once per file. Past kMaxKnownFolders the list starts
+  // again; a folder forgotten is only asked for again.
+  std::vector<std::string> knownFolders{};
 };
 
 // The whole run, called once after createDirectoryPath succeeded on destinationDir. On return
@@ -57,8 +65,9 @@ std::string joinPath(std::string_view dir, std::string_view name);
 
 // Extraction.
 
-// Opens destinationDir\name for writing, creating its parent directories ("\" separates);
-// kNoFile on failure. An existing file is deleted first and the open truncates.
+// Opens destinationDir\name for writing, creating its parent directories ("\" separates) unless
+// run.knownFolders has them; kNoFile on failure, a folder that cannot be made included. An
+// existing file is deleted first and the open truncates.
 FileHandle createOutputFile(InstallRun& run, std::string_view name);
 // Writes one file block by block; false when its name is refused, it cannot be created, or a
 // block cannot be read or written. No message.

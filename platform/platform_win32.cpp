@@ -21,6 +21,7 @@ HKEY keyOf(KeyHandle key) { return reinterpret_cast<HKEY>(key); }
 constexpr int kStagePicture = 1008;  // "title", then "pic1", then "pic2"
 constexpr int kPictures[] = {1008, 1009, 1010};
 constexpr int kProgressBar = 1012;
+constexpr int kFileNameLine = 1014;  // paced: see page_pacing.h
 
 }  // namespace
 
@@ -225,6 +226,7 @@ void Win32Platform::endLinks() {
 }
 
 void Win32Platform::messageBox(std::string_view text, std::string_view caption) {
+  if (pageView_ != nullptr) pageView_->catchUp();
   MessageBoxA(nullptr, z(text).c_str(), z(caption).c_str(), MB_OK);
 }
 
@@ -236,25 +238,58 @@ void placePicture(HWND dialog, int control, HBITMAP bitmap) {
   if (previous != nullptr) DeleteObject(previous);
 }
 
+// Any other change first brings the paced line and bar up to date, so that whoever sees it sees
+// them current too.
 void Win32RunView::showControl(int id, bool visible) {
+  catchUp();
   ShowWindow(GetDlgItem(dialog_, id), visible ? SW_SHOW : SW_HIDE);
 }
 
 void Win32RunView::setControlText(int id, std::string_view text) {
+  if (id == kFileNameLine) {
+    const DWORD now = GetTickCount();
+    if (fileName_.offer(text, now)) showFileName(now);
+    if (bar_.due(now)) setBar(now);
+    return;
+  }
+  catchUp();
   SetWindowTextA(GetDlgItem(dialog_, id), z(text).c_str());
+}
+
+void Win32RunView::showFileName(DWORD now) {
+  SetWindowTextA(GetDlgItem(dialog_, kFileNameLine), fileName_.latest().c_str());
+  fileName_.shown(now);
 }
 
 void Win32RunView::setProgressRange(std::uint32_t high) {
   SendDlgItemMessageA(dialog_, kProgressBar, PBM_SETRANGE32, 0, LPARAM(high));
+  RECT client{};
+  GetClientRect(GetDlgItem(dialog_, kProgressBar), &client);
+  bar_.setRange(high, client.right - client.left - 2);  // less the frame the bar draws
 }
 
+void Win32RunView::setBar(DWORD now) {
+  SendDlgItemMessageA(dialog_, kProgressBar, PBM_SETPOS, WPARAM(bar_.latest()), 0);
+  bar_.set(now);
+}
+
+// A long file sets the bar for each block, which is when a waiting file name comes due.
 void Win32RunView::setProgressPos(std::uint32_t pos) {
-  SendDlgItemMessageA(dialog_, kProgressBar, PBM_SETPOS, WPARAM(pos), 0);
+  const DWORD now = GetTickCount();
+  if (bar_.offer(pos, now)) setBar(now);
+  if (fileName_.due(now)) showFileName(now);
+}
+
+void Win32RunView::catchUp() {
+  const DWORD now = GetTickCount();
+  if (fileName_.waiting()) showFileName(now);
+  if (bar_.behind()) setBar(now);
 }
 
 // The run pumps no messages, so the picture is repainted here and now.
 void Win32RunView::showStageBitmap(int stage) {
   if (stage < 0 || stage > 1 || stage_[stage] == nullptr) return;
+  catchUp();
   placePicture(dialog_, kStagePicture, stage_[stage]);
   stage_[stage] = nullptr;
   HWND picture = GetDlgItem(dialog_, kStagePicture);
@@ -264,6 +299,7 @@ void Win32RunView::showStageBitmap(int stage) {
 
 void Win32RunView::closeSetup() {
   if (closed_) return;
+  catchUp();
   closed_ = true;
   for (int id : kPictures) placePicture(dialog_, id, nullptr);
   for (HBITMAP& b : stage_) {

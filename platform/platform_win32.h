@@ -7,9 +7,12 @@
 
 #include <shlobj.h>
 
+#include "platform/page_pacing.h"
 #include "platform/platform.h"
 
 namespace zorv {
+
+class Win32RunView;
 
 class Win32Platform final : public Platform {
  public:
@@ -44,9 +47,13 @@ class Win32Platform final : public Platform {
                 std::string_view description) override;
   void endLinks() override;
 
+  // Brings the page up to date before each box, so that the box shows over the page as it
+  // would be had every update been shown.
   void messageBox(std::string_view text, std::string_view caption) override;
+  void setPageView(Win32RunView* view) { pageView_ = view; }
 
  private:
+  Win32RunView* pageView_ = nullptr;
   IShellLinkA* link_ = nullptr;
   IPersistFile* linkFile_ = nullptr;
 };
@@ -71,7 +78,10 @@ HKEY predefinedKey(RegRoot root);
 std::optional<std::string> pathOfItemList(LPITEMIDLIST items);
 
 // The wizard page as the install run sees it. The view holds the two stage bitmaps until they
-// are shown; a bitmap in a picture control belongs to the control until closeSetup.
+// are shown; a bitmap in a picture control belongs to the control until closeSetup. The
+// file-name line and the bar are paced (page_pacing.h): catchUp() shows what waits; it runs
+// before every other change to the page, before every message box, at closeSetup, and must
+// run when the run returns.
 class Win32RunView final : public RunView {
  public:
   Win32RunView(HWND dialog, HWND mainWindow) : dialog_(dialog), mainWindow_(mainWindow) {}
@@ -91,10 +101,16 @@ class Win32RunView final : public RunView {
   void setProgressPos(std::uint32_t pos) override;
   void showStageBitmap(int stage) override;
   void closeSetup() override;
+  void catchUp();
 
  private:
+  void showFileName(DWORD now);
+  void setBar(DWORD now);
+
   HWND dialog_;
   HWND mainWindow_;
+  LinePacing fileName_;
+  BarPacing bar_;
   HBITMAP stage_[2] = {};
   bool closed_ = false;
 };

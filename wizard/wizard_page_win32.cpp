@@ -80,6 +80,7 @@ void initWizardDialog(HWND dialog) {
   SendMessageA(list, CB_SETCURSEL, s.language != 0 ? 1 : 0, 0);
 
   page.view.emplace(dialog, app.mainWindow);
+  app.platform.setPageView(&*page.view);  // boxes show over the page brought up to date
   loadPageBitmaps(dialog, *s.package, *page.view);
 
   // Typing stops at an ANSI path; a longer composed destination is refused by Next.
@@ -120,6 +121,8 @@ void onNext(HWND dialog) {
   if (!createDirectoryPath(s.destinationDir, s.language, app.platform)) return;
   page.runStarted = true;
   runInstall(s, app.platform, *page.view);
+  // The completion state's texts may still wait in the paced view.
+  page.view->catchUp();
 }
 
 void onLanguageChosen(HWND dialog, HWND list) {
