@@ -1,4 +1,5 @@
-// The C++ runtime of setup.exe, which is built without exceptions (see resources/).
+// The C++ runtime and the entry point of setup.exe and uninstall.exe, which are built without
+// exceptions and without the start-up code of MinGW (see resources/CMakeLists.txt).
 //
 // The standard library's own code still reports impossible requests (a string over its
 // maximum size, memory exhausted) through these calls, and its versions would throw, bringing
@@ -9,6 +10,39 @@
 
 #include <cstdlib>
 #include <new>
+
+// The entry point, in place of MinGW's start-up code (crt2.o and the parts of libmingw32 that it
+// calls), which is about 9 KB here: it also sets up command-line arguments for main(), handlers
+// for signals and math errors, pseudo-relocations, thread-local storage and the floating-point
+// unit, none of which these programs use. What they do rely on is done here in the same order:
+// the constructors of namespace-scope objects (__main, which also registers their destructors
+// with atexit), WinMain's arguments as the start-up code computes them, and exit() with
+// WinMain's result.
+extern "C" void __main();
+
+// The import library of msvcrt.dll offers atexit only as data, since the start-up code brings
+// its own: this one, which __main needs.
+extern "C" int atexit(void (*function)()) {
+  return _onexit(reinterpret_cast<_onexit_t>(function)) ? 0 : -1;
+}
+
+extern "C" [[noreturn]] __attribute__((force_align_arg_pointer)) void WinMainCRTStartup() {
+  __main();
+  // The command line after the program's name: blanks end the name except inside double
+  // quotes, and the blanks after it are skipped.
+  char* line = GetCommandLineA();
+  bool quoted = false;
+  while (*line > ' ' || (*line && quoted)) {
+    if (*line == '"') quoted = !quoted;
+    ++line;
+  }
+  while (*line && *line <= ' ') ++line;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  GetStartupInfoA(&startup);
+  int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWDEFAULT;
+  std::exit(WinMain(GetModuleHandleA(nullptr), nullptr, line, show));
+}
 
 namespace {
 
