@@ -9,6 +9,7 @@ packages=(
   wine wine32:i386 xvfb x11-apps xdotool imagemagick
   clang libclang-rt-14-dev
   liblnk-utils icoutils osslsigncode openssl zip python3 locales
+  nsis python3-matplotlib time
 )
 
 missing=()
