@@ -4,7 +4,7 @@
 # WIN32_BUILD and RELEASE_BUILD name other build folders (default build/win32, build/release).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh nsis python3-matplotlib time
 win32=${WIN32_BUILD:-build/win32}
 release=${RELEASE_BUILD:-build/release}
 [ -f "$win32/CMakeCache.txt" ] || cmake --preset win32 -B "$win32"
