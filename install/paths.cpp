@@ -49,6 +49,9 @@ bool refusedFileName(std::string_view name) {
 
 bool namesSubfolder(std::string_view name) {
   if (escapesDirectory(name)) return false;
+  // Its "DelD" line would show CR and LF as blanks, and so name another folder.
+  for (unsigned char c : name)
+    if (c < 0x20 || c == 0x7F) return false;
   std::size_t start = 0;
   for (std::size_t i = 0; i <= name.size(); ++i) {
     if (i < name.size() && !isSeparator(name[i])) continue;
