@@ -51,10 +51,10 @@ namespace {
 
 class Layout {
  public:
-  Layout(const Plan& plan, const BuildOptions& options)
+  Layout(const Plan& plan, const BuildOptions& options, PackageWriter& writer)
       : plan_(plan),
         options_(options),
-        writer_(options.headerName),
+        writer_(writer),
         pipeline_(blockList(plan), options.threads ? options.threads : defaultThreadCount()) {}
 
   bool addFiles();
@@ -68,7 +68,7 @@ class Layout {
 
   const Plan& plan_;
   const BuildOptions& options_;
-  PackageWriter writer_;
+  PackageWriter& writer_;
   BlockPipeline pipeline_;
   std::uint64_t done_ = 0;
   std::string error_;
@@ -134,11 +134,10 @@ bool Layout::addFiles() {
   return true;
 }
 
-std::optional<std::vector<std::uint8_t>> layOut(const Manifest& m, const Plan& plan,
-                                                const BuildOptions& options, std::string* why,
-                                                BuildSummary* summary) {
-  Layout layout(plan, options);
-  PackageWriter& w = layout.writer();
+// Everything but the header and the directory, which the writer adds when it finishes.
+bool layOut(const Manifest& m, const Plan& plan, const BuildOptions& options, PackageWriter& w,
+            std::string* why, BuildSummary* summary) {
+  Layout layout(plan, options, w);
   w.addEntry(kTagAppName, kLabelApplication, nameRecord(m.appName.text));
   const auto total = static_cast<std::uint32_t>(plan.totalBytes);
   w.addInline(kTagSum, kLabelCopy, total, total);
@@ -149,7 +148,7 @@ std::optional<std::vector<std::uint8_t>> layOut(const Manifest& m, const Plan& p
 
   if (!layout.addFiles()) {
     if (why) *why = layout.error();
-    return std::nullopt;
+    return false;
   }
 
   for (const ShortcutSpec& s : m.shortcuts)
@@ -178,13 +177,13 @@ std::optional<std::vector<std::uint8_t>> layOut(const Manifest& m, const Plan& p
 
   if (w.dataSize() + std::uint64_t(w.entryCount()) * kEntrySize + 1024 > kMaxPackage) {
     if (why) *why = "the package would pass 4 GB, the most its 32-bit offsets can address";
-    return std::nullopt;
+    return false;
   }
   if (summary) {
     *summary = {static_cast<std::size_t>(w.entryCount()), plan.fileCount, plan.folderCount,
                 plan.blockCount, plan.totalBytes};
   }
-  return w.finish();
+  return true;
 }
 
 }  // namespace
@@ -194,10 +193,30 @@ std::optional<std::vector<std::uint8_t>> buildPackage(const Manifest& m, const P
                                                       BuildSummary* summary) {
   // The writer reports a lack of memory by throwing; it stops here.
   try {
-    return layOut(m, plan, options, why, summary);
+    PackageWriter w(options.headerName);
+    if (!layOut(m, plan, options, w, why, summary)) return std::nullopt;
+    return w.finish();
   } catch (const std::exception& e) {
     if (why) *why = std::string("out of memory while building the package (") + e.what() + ")";
     return std::nullopt;
+  }
+}
+
+bool buildPackageInto(std::FILE* file, std::uint64_t fileOffset, const Manifest& m,
+                      const Plan& plan, const BuildOptions& options, std::uint64_t* packageSize,
+                      std::string* why, BuildSummary* summary) {
+  try {
+    PackageWriter w(file, fileOffset, options.headerName);
+    if (!layOut(m, plan, options, w, why, summary)) return false;
+    std::string reason;
+    if (!w.finishInto(packageSize, &reason)) {
+      if (why) *why = "cannot write the package: " + reason;
+      return false;
+    }
+    return true;
+  } catch (const std::exception& e) {
+    if (why) *why = std::string("out of memory while building the package (") + e.what() + ")";
+    return false;
   }
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
@@ -41,6 +42,13 @@ struct BuildSummary {
 std::optional<std::vector<std::uint8_t>> buildPackage(const Manifest& manifest, const Plan& plan,
                                                       const BuildOptions& options, std::string* why,
                                                       BuildSummary* summary = nullptr);
+
+// buildPackage streaming into `file`, whose end is at `fileOffset`: memory stays at a few
+// blocks per thread whatever the payload. `packageSize` gets the package's size. False, with
+// the reason, as buildPackage, or when a write fails.
+bool buildPackageInto(std::FILE* file, std::uint64_t fileOffset, const Manifest& manifest,
+                      const Plan& plan, const BuildOptions& options, std::uint64_t* packageSize,
+                      std::string* why, BuildSummary* summary = nullptr);
 
 // Manifest, plan, uninstaller and package in one call; problems of the manifest go to `diag`,
 // a failure of the build itself too (without a line).

@@ -146,6 +146,22 @@ std::optional<std::vector<std::uint8_t>> makeSetupExecutable(std::span<const std
   return exe;
 }
 
+std::optional<SplitPeImage> makeSplitSetupExecutable(std::span<const std::uint8_t> stub,
+                                                     const Manifest& manifest, const Plan& plan,
+                                                     std::uint32_t packageSize,
+                                                     std::string_view fileName, std::string* why) {
+  Edits edits;
+  std::string reason;
+  if (!identityEdits(stub, manifest, plan, Role::Setup, fileName, edits, &reason)) {
+    *why = "cannot give the stub the product's resources: " + reason;
+    return std::nullopt;
+  }
+  edits.list.push_back({"SETUP", 101, {}, 0, false, true, packageSize});
+  auto exe = editPeResourcesSplit(stub, edits.list, &reason);
+  if (!exe) *why = "cannot put the package into the stub: " + reason;
+  return exe;
+}
+
 std::optional<std::vector<std::uint8_t>> makeUninstaller(std::span<const std::uint8_t> program,
                                                          const Manifest& manifest,
                                                          const Plan& plan, std::string* why) {

@@ -13,6 +13,7 @@
 
 #include "tools/builder/manifest.h"
 #include "tools/builder/plan.h"
+#include "tools/pe/pe_resources.h"
 
 namespace zorv {
 
@@ -26,6 +27,15 @@ std::optional<std::vector<std::uint8_t>> makeSetupExecutable(std::span<const std
                                                              std::span<const std::uint8_t> package,
                                                              std::string_view fileName,
                                                              std::string* why);
+
+// makeSetupExecutable for a package too large to hold in memory: the setup.exe with a hole
+// of `packageSize` bytes where the package goes (see SplitPeImage). Where the hole starts
+// does not depend on `packageSize`, so a package can be streamed into place before its size
+// is known.
+std::optional<SplitPeImage> makeSplitSetupExecutable(std::span<const std::uint8_t> stub,
+                                                     const Manifest& manifest, const Plan& plan,
+                                                     std::uint32_t packageSize,
+                                                     std::string_view fileName, std::string* why);
 
 // The uninstaller as the package carries it: `program` with the product's identity, or its
 // very bytes (a signature included) without identity keys. None, with the reason, when it is

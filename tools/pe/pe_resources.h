@@ -45,6 +45,9 @@ struct PeResourceEdit {
   std::span<const std::uint8_t> data;  // a view: it must outlive the call
   std::uint16_t language = 0;
   bool remove = false;
+  // For editPeResourcesSplit: `deferredSize` bytes that the caller writes in later.
+  bool deferred = false;
+  std::uint32_t deferredSize = 0;
 };
 
 // A copy of `stub` with the edits made in order, rebuilt and made consistent as setPeResource
@@ -53,6 +56,23 @@ struct PeResourceEdit {
 std::optional<std::vector<std::uint8_t>> editPeResources(std::span<const std::uint8_t> stub,
                                                          std::span<const PeResourceEdit> edits,
                                                          std::string* why = nullptr);
+
+// An image with one resource's data left out, for data too large to hold in memory: the file
+// is bytes[0, holeAt), the deferred data (holeSize bytes), then bytes[holeAt, end). The
+// checksum field at `checksumOffset` is zero: the caller sums the finished file (see
+// pe::ChecksumSum) and stores the result there.
+struct SplitPeImage {
+  std::vector<std::uint8_t> bytes;
+  std::uint64_t holeAt = 0;
+  std::uint64_t holeSize = 0;
+  std::size_t checksumOffset = 0;
+};
+
+// editPeResources with exactly one deferred edit; the layout is the one editPeResources gives
+// with that data in place, and where the hole lies does not depend on its size.
+std::optional<SplitPeImage> editPeResourcesSplit(std::span<const std::uint8_t> stub,
+                                                 std::span<const PeResourceEdit> edits,
+                                                 std::string* why = nullptr);
 
 // A resource type or name: a text (UTF-8, converted from the image's UTF-16) or an integer id.
 struct PeResourceKey {

@@ -108,7 +108,8 @@ void applyEdit(std::vector<pe::ResourceItem>& items, const pe::ResourceKey& type
     storedType = first->type;  // keep the stub's spelling of the name
   }
   std::erase_if(items, matches);
-  if (!edit.remove) items.push_back({storedType, name, language, 0, edit.data});
+  if (!edit.remove)
+    items.push_back({storedType, name, language, 0, edit.data, edit.deferred, edit.deferredSize});
 }
 
 void storeAt(std::vector<std::uint8_t>& out, std::size_t offset, std::uint32_t v) {
@@ -156,9 +157,10 @@ std::optional<Placement> choosePlacement(std::span<const std::uint8_t> stub, con
 }
 
 // Writes the section's header (a new one after the table, or the old one's sizes) and brings
-// the file and optional headers in line; the checksum comes last, over the finished file.
-void updateHeaders(std::vector<std::uint8_t>& out, const Image& img, const Placement& p,
-                   std::uint32_t sectionSize, std::uint32_t rawSize) {
+// the file and optional headers in line; the checksum field is left zero, for the sum over the
+// finished file. Returns the checksum field's offset.
+std::size_t updateHeaders(std::vector<std::uint8_t>& out, const Image& img, const Placement& p,
+                          std::uint32_t sectionSize, std::uint32_t rawSize) {
   const std::size_t fileHeader = img.fileHeaderOffset;
   const std::size_t opt = img.optionalHeaderOffset;
   std::uint64_t initializedData = img.initializedDataSize;
@@ -206,7 +208,8 @@ void updateHeaders(std::vector<std::uint8_t>& out, const Image& img, const Place
     storeAt(out, security + 4, 0);
   }
   const std::size_t checksum = opt + pe::kOptChecksumOffset;
-  storeAt(out, checksum, pe::imageChecksum(out, checksum));
+  storeAt(out, checksum, 0);
+  return checksum;
 }
 
 }  // namespace
@@ -219,9 +222,9 @@ std::optional<std::vector<std::uint8_t>> setPeResource(std::span<const std::uint
   return editPeResources(stub, {&edit, 1}, why);
 }
 
-std::optional<std::vector<std::uint8_t>> editPeResources(std::span<const std::uint8_t> stub,
-                                                         std::span<const PeResourceEdit> edits,
-                                                         std::string* why) {
+std::optional<SplitPeImage> editPeResourcesSplit(std::span<const std::uint8_t> stub,
+                                                 std::span<const PeResourceEdit> edits,
+                                                 std::string* why) {
   auto img = pe::parseImage(stub, why);
   if (!img || !checkStub(stub, *img, why)) return std::nullopt;
   // The keys view these, one per edit, for as long as the section is being built.
@@ -248,7 +251,7 @@ std::optional<std::vector<std::uint8_t>> editPeResources(std::span<const std::ui
   for (std::size_t i = 0; i < edits.size(); ++i) applyEdit(*items, typeKeys[i], edits[i]);
   auto placement = choosePlacement(stub, *img, why);
   if (!placement) return std::nullopt;
-  auto section = pe::buildResourceSection(std::move(*items), placement->rva, why);
+  auto section = pe::buildSplitResourceSection(std::move(*items), placement->rva, why);
   if (!section) return std::nullopt;
   const std::uint64_t rawSize = alignUp(section->size(), img->fileAlignment);
   if (placement->rawStart + rawSize > 0xFFFFFFFFull ||
@@ -259,12 +262,32 @@ std::optional<std::vector<std::uint8_t>> editPeResources(std::span<const std::ui
 
   // Everything before the new section is kept; anything after the last section (an overlay,
   // a signature) is dropped.
-  std::vector<std::uint8_t> out(static_cast<std::size_t>(placement->rawStart + rawSize), 0);
+  SplitPeImage split;
+  split.holeAt = placement->rawStart + section->holeAt;
+  split.holeSize = section->holeSize;
+  std::vector<std::uint8_t>& out = split.bytes;
+  out.assign(static_cast<std::size_t>(placement->rawStart + rawSize - section->holeSize), 0);
   std::copy_n(stub.begin(), static_cast<std::size_t>(placement->keptBytes), out.begin());
-  std::copy(section->begin(), section->end(), out.begin() + std::ptrdiff_t(placement->rawStart));
-  updateHeaders(out, *img, *placement, std::uint32_t(section->size()), std::uint32_t(rawSize));
+  std::copy(section->bytes.begin(), section->bytes.end(),
+            out.begin() + std::ptrdiff_t(placement->rawStart));
+  split.checksumOffset =
+      updateHeaders(out, *img, *placement, std::uint32_t(section->size()), std::uint32_t(rawSize));
   if (why) why->clear();
-  return out;
+  return split;
+}
+
+std::optional<std::vector<std::uint8_t>> editPeResources(std::span<const std::uint8_t> stub,
+                                                         std::span<const PeResourceEdit> edits,
+                                                         std::string* why) {
+  if (std::any_of(edits.begin(), edits.end(), [](const PeResourceEdit& e) { return e.deferred; })) {
+    pe::fail(why, "a resource's bytes are missing");
+    return std::nullopt;
+  }
+  auto split = editPeResourcesSplit(stub, edits, why);
+  if (!split) return std::nullopt;
+  std::vector<std::uint8_t>& out = split->bytes;
+  storeAt(out, split->checksumOffset, pe::imageChecksum(out, split->checksumOffset));
+  return std::move(out);
 }
 
 }  // namespace zorv

@@ -81,9 +81,12 @@ class SectionWriter {
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> buildResourceSection(std::vector<ResourceItem> items,
-                                                              std::uint32_t sectionRva,
-                                                              std::string* why) {
+std::optional<SplitSection> buildSplitResourceSection(std::vector<ResourceItem> items,
+                                                      std::uint32_t sectionRva, std::string* why) {
+  if (std::count_if(items.begin(), items.end(), [](const ResourceItem& i) { return i.deferred; }) > 1) {
+    fail(why, "more than one resource is written later");
+    return std::nullopt;
+  }
   std::stable_sort(items.begin(), items.end(), [](const ResourceItem& a, const ResourceItem& b) {
     if (int c = compareKeys(a.type, b.type)) return c < 0;
     if (int c = compareKeys(a.name, b.name)) return c < 0;
@@ -115,10 +118,12 @@ std::optional<std::vector<std::uint8_t>> buildResourceSection(std::vector<Resour
   }
   std::vector<std::uint64_t> dataOffsets;
   dataOffsets.reserve(items.size());
+  SplitSection split;
   for (const ResourceItem& item : items) {
     at = alignUp(at, kDataAlignment);
     dataOffsets.push_back(at);
-    at += item.data.size();
+    if (item.deferred) split = {{}, at, item.deferredSize};
+    at += item.size();
   }
   const std::uint64_t total = alignUp(at, kDataAlignment);
   if (total > kResHighBit - 1 || total > 0xFFFFFFFFull - sectionRva) {
@@ -126,7 +131,13 @@ std::optional<std::vector<std::uint8_t>> buildResourceSection(std::vector<Resour
     return std::nullopt;
   }
 
-  std::vector<std::uint8_t> out(static_cast<std::size_t>(total), 0);
+  // Tables, data entries and names all lie before the data, so only data after the hole moves.
+  std::vector<std::uint8_t>& out = split.bytes;
+  out.assign(static_cast<std::size_t>(total - split.holeSize), 0);
+  auto place = [&split](std::uint64_t offset) {
+    const bool after = split.holeSize != 0 && offset >= split.holeAt + split.holeSize;
+    return static_cast<std::ptrdiff_t>(after ? offset - split.holeSize : offset);
+  };
   SectionWriter w(out);
   auto nameField = [&](const ResourceKey& k) {
     return k.named ? kResHighBit | static_cast<std::uint32_t>(strings.at(k.name)) : k.id;
@@ -156,15 +167,28 @@ std::optional<std::vector<std::uint8_t>> buildResourceSection(std::vector<Resour
   for (std::size_t i = 0; i < items.size(); ++i) {
     std::uint8_t* p = &out[dataEntriesOffset + i * kResDataEntrySize];
     storeLE32(p, sectionRva + std::uint32_t(dataOffsets[i]));
-    storeLE32(p + 4, std::uint32_t(items[i].data.size()));
+    storeLE32(p + 4, std::uint32_t(items[i].size()));
     storeLE32(p + 8, items[i].codePage);
-    std::copy(items[i].data.begin(), items[i].data.end(), out.begin() + std::ptrdiff_t(dataOffsets[i]));
+    if (!items[i].deferred)
+      std::copy(items[i].data.begin(), items[i].data.end(), out.begin() + place(dataOffsets[i]));
   }
   for (const auto& [name, offset] : strings) {
     storeLE16(&out[offset], static_cast<std::uint16_t>(name.size() / 2));
     std::copy(name.begin(), name.end(), out.begin() + std::ptrdiff_t(offset + kResStringLengthSize));
   }
-  return out;
+  return split;
+}
+
+std::optional<std::vector<std::uint8_t>> buildResourceSection(std::vector<ResourceItem> items,
+                                                              std::uint32_t sectionRva,
+                                                              std::string* why) {
+  if (std::any_of(items.begin(), items.end(), [](const ResourceItem& i) { return i.deferred; })) {
+    fail(why, "a resource's bytes are missing");
+    return std::nullopt;
+  }
+  auto split = buildSplitResourceSection(std::move(items), sectionRva, why);
+  if (!split) return std::nullopt;
+  return std::move(split->bytes);
 }
 
 }  // namespace zorv::pe

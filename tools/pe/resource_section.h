@@ -20,4 +20,18 @@ std::optional<std::vector<std::uint8_t>> buildResourceSection(std::vector<Resour
                                                               std::uint32_t sectionRva,
                                                               std::string* why);
 
+// A section whose one deferred resource is left out of `bytes`: its data belongs at `holeAt`,
+// so the section is bytes[0, holeAt), the resource's data, then bytes[holeAt, end).
+struct SplitSection {
+  std::vector<std::uint8_t> bytes;
+  std::uint64_t holeAt = 0;
+  std::uint64_t holeSize = 0;
+  std::uint64_t size() const { return bytes.size() + holeSize; }
+};
+
+// As buildResourceSection, for items of which at most one is deferred: the layout is the one
+// the section would have with that resource's bytes in it.
+std::optional<SplitSection> buildSplitResourceSection(std::vector<ResourceItem> items,
+                                                      std::uint32_t sectionRva, std::string* why);
+
 }  // namespace zorv::pe

@@ -70,6 +70,11 @@ struct ResourceItem {
   std::uint16_t language = 0;
   std::uint32_t codePage = 0;
   std::span<const std::uint8_t> data;
+  // A resource whose `deferredSize` bytes the caller writes into the section's hole later.
+  bool deferred = false;
+  std::uint32_t deferredSize = 0;
+
+  std::uint64_t size() const { return deferred ? deferredSize : data.size(); }
 };
 
 // The bytes from the resource directory to the end of its section. Nothing, and an empty

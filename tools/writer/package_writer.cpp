@@ -3,9 +3,12 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
 
 #include "package/byte_cursor.h"
+#include "tools/writer/file_seek.h"
 
 namespace zorv {
 
@@ -43,16 +46,37 @@ PreparedBody prepareBody(std::span<const std::uint8_t> data, int level) {
 }
 
 PackageWriter::PackageWriter(std::string headerName, std::uint32_t dataBase)
-    : headerName_(std::move(headerName)), dataBase_(dataBase), out_(kHeaderSize, 0) {
+    : headerName_(std::move(headerName)), dataBase_(dataBase), out_(kHeaderSize, 0),
+      size_(kHeaderSize) {
   if (dataBase_ > kHeaderSize) throw std::invalid_argument("data base beyond the header");
+}
+
+PackageWriter::PackageWriter(std::FILE* file, std::uint64_t fileOffset, std::string headerName)
+    : headerName_(std::move(headerName)), dataBase_(0), file_(file), fileOffset_(fileOffset) {
+  // The header's place, filled in by finishInto().
+  const std::uint8_t placeholder[kHeaderSize] = {};
+  append(placeholder);
+}
+
+void PackageWriter::append(std::span<const std::uint8_t> bytes) {
+  size_ += bytes.size();
+  if (!file_) {
+    out_.insert(out_.end(), bytes.begin(), bytes.end());
+  } else if (writeError_ == 0 && !bytes.empty() &&
+             std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
+    writeError_ = errno ? errno : EIO;
+  }
 }
 
 PackedRange PackageWriter::addRaw(std::span<const std::uint8_t> bytes, std::uint32_t unpacked) {
   // Offset 0 would make an entry inline; a body never starts at the data base itself.
-  if (out_.size() == dataBase_) out_.push_back(0);
-  PackedRange r{static_cast<std::uint32_t>(out_.size() - dataBase_), unpacked,
+  if (size_ == dataBase_) {
+    const std::uint8_t pad = 0;
+    append({&pad, 1});
+  }
+  PackedRange r{static_cast<std::uint32_t>(size_ - dataBase_), unpacked,
                 static_cast<std::uint32_t>(bytes.size())};
-  out_.insert(out_.end(), bytes.begin(), bytes.end());
+  append(bytes);
   return r;
 }
 
@@ -81,7 +105,7 @@ int PackageWriter::addInline(std::uint32_t tag, std::string_view name, std::uint
 
 int PackageWriter::addEmptySlot() { return push({kTagEmpty, {}, ""}); }
 
-std::vector<std::uint8_t> PackageWriter::finish() const {
+std::vector<std::uint8_t> PackageWriter::packedDirectory() const {
   std::vector<std::uint8_t> dir(entries_.size() * kEntrySize, 0);
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     std::uint8_t* e = &dir[i * kEntrySize];
@@ -94,18 +118,46 @@ std::vector<std::uint8_t> PackageWriter::finish() const {
     putName(e + kEntryNameOffset, en.name);
   }
   // The directory is always packed, whatever its size.
-  std::vector<std::uint8_t> packedDir = deflateStream(dir, 9);
+  return deflateStream(dir, 9);
+}
 
+// The header of a package whose directory of `directoryPacked` bytes follows the bodies.
+std::vector<std::uint8_t> PackageWriter::header(std::uint32_t directoryPacked) const {
+  std::vector<std::uint8_t> h(kHeaderSize, 0);
+  std::copy_n(magic_.begin(), std::min<std::size_t>(magic_.size(), 4), &h[kHeaderMagicOffset]);
+  putName(&h[kHeaderNameOffset], headerName_);
+  storeLE32(&h[kHeaderDataBaseOffset], dataBase_);
+  storeLE32(&h[kHeaderDirectoryOffset], static_cast<std::uint32_t>(size_));
+  storeLE32(&h[kHeaderEntryCountOffset], static_cast<std::uint32_t>(entries_.size()));
+  storeLE32(&h[kHeaderDirectoryPackedOffset], directoryPacked);
+  return h;
+}
+
+std::vector<std::uint8_t> PackageWriter::finish() const {
+  const std::vector<std::uint8_t> packedDir = packedDirectory();
+  const std::vector<std::uint8_t> h = header(static_cast<std::uint32_t>(packedDir.size()));
   std::vector<std::uint8_t> pkg = out_;
-  std::uint8_t* h = pkg.data();
-  std::copy_n(magic_.begin(), std::min<std::size_t>(magic_.size(), 4), h + kHeaderMagicOffset);
-  putName(h + kHeaderNameOffset, headerName_);
-  storeLE32(h + kHeaderDataBaseOffset, dataBase_);
-  storeLE32(h + kHeaderDirectoryOffset, static_cast<std::uint32_t>(pkg.size()));
-  storeLE32(h + kHeaderEntryCountOffset, static_cast<std::uint32_t>(entries_.size()));
-  storeLE32(h + kHeaderDirectoryPackedOffset, static_cast<std::uint32_t>(packedDir.size()));
+  std::copy(h.begin(), h.end(), pkg.begin());
   pkg.insert(pkg.end(), packedDir.begin(), packedDir.end());
   return pkg;
+}
+
+bool PackageWriter::finishInto(std::uint64_t* packageSize, std::string* why) {
+  const std::vector<std::uint8_t> packedDir = packedDirectory();
+  const std::vector<std::uint8_t> h = header(static_cast<std::uint32_t>(packedDir.size()));
+  append(packedDir);
+  const std::uint64_t end = fileOffset_ + size_;
+  if (writeError_ == 0 &&
+      (!seekTo(file_, fileOffset_) ||
+       std::fwrite(h.data(), 1, h.size(), file_) != h.size() ||
+       !seekTo(file_, end) || std::fflush(file_) != 0))
+    writeError_ = errno ? errno : EIO;
+  if (writeError_ != 0) {
+    if (why) *why = std::strerror(writeError_);
+    return false;
+  }
+  if (packageSize) *packageSize = size_;
+  return true;
 }
 
 }  // namespace zorv

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <span>
 #include <string>
 #include <string_view>
@@ -27,6 +28,10 @@ class PackageWriter {
  public:
   // `dataBase` is added by the reader to every body offset; it must not exceed 52.
   explicit PackageWriter(std::string headerName = "setup.exe", std::uint32_t dataBase = 0);
+  // Streams the package into `file`, starting at `fileOffset` where the file's end is now:
+  // bodies are written as they are added and only the directory's entries are kept, so
+  // memory does not grow with the data. finishInto() writes the directory and the header.
+  PackageWriter(std::FILE* file, std::uint64_t fileOffset, std::string headerName);
 
   // Appends bytes to the data area and returns the range that names them.
   PackedRange addData(std::span<const std::uint8_t> data) { return addPrepared(prepareBody(data)); }
@@ -41,11 +46,15 @@ class PackageWriter {
                 std::uint32_t packed);
   int addEmptySlot();
 
-  std::size_t dataSize() const { return out_.size(); }
+  // The header and the bodies so far.
+  std::uint64_t dataSize() const { return size_; }
   int entryCount() const { return static_cast<int>(entries_.size()); }
 
-  // Header, bodies, directory: the whole package.
+  // Header, bodies, directory: the whole package, for a writer that keeps it in memory.
   std::vector<std::uint8_t> finish() const;
+  // For a writer that streams: appends the directory, writes the header in its place and
+  // flushes. False, with the reason, when a write failed, now or while bodies were added.
+  bool finishInto(std::uint64_t* packageSize, std::string* why);
 
   // Overrides for tests: the header's magic and the stored entry count.
   void setMagic(std::string_view four) { magic_ = std::string(four.substr(0, 4)); }
@@ -57,11 +66,18 @@ class PackageWriter {
     std::string name;
   };
   int push(Entry e);
+  void append(std::span<const std::uint8_t> bytes);
+  std::vector<std::uint8_t> packedDirectory() const;
+  std::vector<std::uint8_t> header(std::uint32_t directoryPacked) const;
 
   std::string headerName_;
   std::uint32_t dataBase_;
   std::string magic_ = std::string(kMagic);
-  std::vector<std::uint8_t> out_;  // header placeholder and bodies
+  std::vector<std::uint8_t> out_;  // header placeholder and bodies, when kept in memory
+  std::FILE* file_ = nullptr;      // else where they go
+  std::uint64_t fileOffset_ = 0;
+  std::uint64_t size_ = 0;         // header placeholder and bodies so far
+  int writeError_ = 0;             // the first failed write's errno
   std::vector<Entry> entries_;
 };
 

@@ -18,6 +18,7 @@
 #include "tools/builder/file_identity.h"
 #include "tools/builder/limits.h"
 #include "tools/builder/progress_bar.h"
+#include "tools/builder/setup_file.h"
 #include "tools/builder/stub_path.h"
 #include "tools/zorv/commands.h"
 #include "tools/zorv/package_file.h"
@@ -119,51 +120,66 @@ std::string outputProblem(const std::string& out, const std::vector<Input>& inpu
   return "";
 }
 
-// A device, a pipe or the like is written in place: /dev/null stays a device and the build is
-// a dry run. Renaming a regular file over it would replace the node itself.
-bool writeInPlace(const std::string& path, std::span<const std::uint8_t> bytes, std::string* why) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) {
+// Copies the whole of `from` into the device or pipe at `path`.
+bool copyInto(std::FILE* from, const std::string& path, std::string* why) {
+  std::FILE* to = std::fopen(path.c_str(), "wb");
+  if (!to || std::fseek(from, 0, SEEK_SET) != 0) {
     *why = "cannot write " + path + ": " + std::strerror(errno);
+    if (to) std::fclose(to);
     return false;
   }
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && std::fflush(f) == 0;
-  int error = errno;
-  if (std::fclose(f) != 0 && ok) {
-    ok = false;
-    error = errno;
+  std::vector<char> piece(std::size_t(1) << 20);
+  bool ok = true;
+  while (ok) {
+    const std::size_t n = std::fread(piece.data(), 1, piece.size(), from);
+    if (n == 0) break;
+    ok = std::fwrite(piece.data(), 1, n, to) == n;
   }
+  ok = ok && !std::ferror(from) && std::fflush(to) == 0;
+  const int error = errno;
+  if (std::fclose(to) != 0) ok = false;
   if (!ok) *why = "cannot write " + path + ": " + std::strerror(error);
   return ok;
 }
 
-// Written to a neighbour first and renamed, so a failed build leaves no half file behind.
-bool writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
-                         std::string* why) {
+// Writes OUT with `write`, which fills an empty, seekable file open for reading and writing.
+// A regular file is written to a neighbour first and renamed, so a failed build leaves no
+// half file behind. A device, a pipe or the like is written in place, from a temporary file:
+// /dev/null stays a device and the build is a dry run, where renaming a regular file over it
+// would replace the node itself.
+template <class Write>
+bool writeOutput(const std::string& path, Write write, std::string* why) {
   std::error_code ec;
   const std::filesystem::file_status st = std::filesystem::status(path, ec);
-  if (std::filesystem::exists(st) && !std::filesystem::is_regular_file(st))
-    return writeInPlace(path, bytes, why);
+  const bool inPlace = std::filesystem::exists(st) && !std::filesystem::is_regular_file(st);
   const std::string temporary = path + ".partial";
-  const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-  if (!parent.empty()) std::filesystem::create_directories(parent, ec);
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    if (!out.flush()) {
-      *why = "cannot write " + path;
-      std::filesystem::remove(temporary, ec);
-      return false;
-    }
+  if (!inPlace) {
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    if (!parent.empty()) std::filesystem::create_directories(parent, ec);
   }
-  std::filesystem::rename(temporary, path, ec);
-  if (ec) {
-    *why = "cannot write " + path + ": " + ec.message();
-    std::filesystem::remove(temporary, ec);
+  std::FILE* f = inPlace ? std::tmpfile() : std::fopen(temporary.c_str(), "w+b");
+  if (!f) {
+    *why = "cannot write " + (inPlace ? std::string("a temporary file") : temporary) + ": " +
+           std::strerror(errno);
     return false;
   }
-  return true;
+  bool ok = write(f);
+  if (ok && inPlace) ok = copyInto(f, path, why);
+  if (std::fclose(f) != 0 && ok) {
+    *why = "cannot write " + path + ": " + std::strerror(errno);
+    ok = false;
+  }
+  if (!inPlace) {
+    if (ok) {
+      std::filesystem::rename(temporary, path, ec);
+      if (ec) {
+        *why = "cannot write " + path + ": " + ec.message();
+        ok = false;
+      }
+    }
+    if (!ok) std::filesystem::remove(temporary, ec);
+  }
+  return ok;
 }
 
 // The stub's bytes; `path` is the file given, or else the one found.
@@ -216,34 +232,40 @@ int cmdBuild(Args args) {
     return fail(why);
   }
 
+  // A stub that cannot carry the package is refused before anything is compressed.
+  if (exe && !makeSplitSetupExecutable(*stub, *manifest, *plan, 0, originalFileName(a->out), &why)) {
+    std::cerr << diag.text();
+    return fail(why);
+  }
+
   BuildOptions options;
   options.threads = a->threads;
   options.headerName = headerNameFor(a->out);
   ProgressBar bar;
   options.progress = [&bar](std::uint64_t done, std::uint64_t total) { bar.update(done, total); };
   BuildSummary summary;
-  auto package = buildPackage(*manifest, *plan, options, &why, &summary);
+  SetupFileSizes sizes;
+  bool attempted = false, built = false;
+  const bool written = writeOutput(
+      a->out,
+      [&](std::FILE* f) {
+        attempted = true;
+        built = writeSetupFile(f, stub ? &*stub : nullptr, *manifest, *plan, options,
+                               originalFileName(a->out), &sizes, &why, &summary);
+        return built;
+      },
+      &why);
   bar.finish();
-  if (!package) {
+  if (attempted && !built) {
     diag.error(a->manifest, 0, why);
     return failed();
   }
+  if (!written) return fail(why);
   std::cerr << diag.text();
-  const std::size_t packageSize = package->size();
-  std::vector<std::uint8_t> output;
-  if (exe) {
-    auto setup = makeSetupExecutable(*stub, *manifest, *plan, *package,
-                                     originalFileName(a->out), &why);
-    if (!setup) return fail(why);
-    output = std::move(*setup);
-  } else {
-    output = std::move(*package);
-  }
-  if (!writeFileAtomically(a->out, output, &why)) return fail(why);
   std::cout << a->out << ": " << summary.files << " files, " << summary.folders << " folders, "
-            << summary.bytes << " bytes in " << summary.blocks << " blocks; package " << packageSize
+            << summary.bytes << " bytes in " << summary.blocks << " blocks; package " << sizes.package
             << " bytes";
-  if (exe) std::cout << ", setup.exe " << output.size() << " bytes";
+  if (exe) std::cout << ", setup.exe " << sizes.file << " bytes";
   std::cout << '\n';
   return 0;
 }
