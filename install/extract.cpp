@@ -39,14 +39,21 @@ bool walkMembers(InstallRun& run, const DirectoryRecord& dir, int depth) {
   return true;
 }
 
-bool knownFolder(const InstallRun& run, std::string_view folder) {
-  return std::binary_search(run.knownFolders.begin(), run.knownFolders.end(), folder);
+bool has(const std::vector<std::string>& sorted, std::string_view folder) {
+  return std::binary_search(sorted.begin(), sorted.end(), folder);
 }
 
-void rememberFolder(InstallRun& run, std::string_view folder) {
-  std::vector<std::string>& known = run.knownFolders;
-  if (known.size() >= kMaxKnownFolders) known.clear();
-  known.emplace(std::lower_bound(known.begin(), known.end(), folder), folder);
+void insertSorted(std::vector<std::string>& sorted, std::string_view folder) {
+  sorted.emplace(std::lower_bound(sorted.begin(), sorted.end(), folder), folder);
+}
+
+void rememberFolder(InstallRun& run, std::string_view folder, bool made) {
+  if (run.knownFolders.size() >= kMaxKnownFolders) {
+    run.knownFolders.clear();
+    run.madeFolders.clear();
+  }
+  insertSorted(run.knownFolders, folder);
+  if (made) insertSorted(run.madeFolders, folder);
 }
 
 }  // namespace
@@ -59,15 +66,20 @@ FileHandle createOutputFile(InstallRun& run, std::string_view name) {
     path.append(name.substr(0, cut));
     name.remove_prefix(cut + 1);
     if (path.size() > kMaxPathChars) return kNoFile;
-    if (!knownFolder(run, path)) {
-      if (!platform.pathExists(path) && !platform.createDirectory(path)) return kNoFile;
-      rememberFolder(run, path);
+    if (!has(run.knownFolders, path)) {
+      const bool found = platform.pathExists(path);
+      if (!found && !platform.createDirectory(path)) return kNoFile;
+      rememberFolder(run, path, !found);
     }
     path += '\\';
   }
+  // A "/" reaches folders this run has not tracked.
+  const bool fresh = name.find('/') == std::string_view::npos &&
+                     path.size() > run.state.destinationDir.size() + 1 &&
+                     has(run.madeFolders, std::string_view(path).substr(0, path.size() - 1));
   path.append(name);
   if (path.size() > kMaxPathChars) return kNoFile;
-  platform.deleteFile(path);
+  if (!fresh) platform.deleteFile(path);
   return platform.openOutputFile(path);
 }
 

@@ -36,6 +36,9 @@ struct InstallRun {
   // are asked for once per run, not once per file. Past kMaxKnownFolders the list starts
   // again; a folder forgotten is only asked for again.
   std::vector<std::string> knownFolders{};
+  // The known folders that this run made itself (sorted, forgotten with them): a file in one
+  // of these cannot have an older copy to delete first, so that request is not made.
+  std::vector<std::string> madeFolders{};
 };
 
 // The whole run, called once after createDirectoryPath succeeded on destinationDir. On return
@@ -67,7 +70,8 @@ std::string joinPath(std::string_view dir, std::string_view name);
 
 // Opens destinationDir\name for writing, creating its parent directories ("\" separates) unless
 // run.knownFolders has them; kNoFile on failure, a folder that cannot be made included. An
-// existing file is deleted first and the open truncates.
+// existing file is deleted first (none can exist in a folder this run made) and the open
+// truncates.
 FileHandle createOutputFile(InstallRun& run, std::string_view name);
 // Writes one file block by block; false when its name is refused, it cannot be created, or a
 // block cannot be read or written. No message.

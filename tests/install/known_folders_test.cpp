@@ -9,12 +9,17 @@
 namespace zorv {
 namespace {
 
-// Counts the questions "does this path exist?", path by path.
+// Counts the questions "does this path exist?", path by path, and the files deleted first.
 struct CountingPlatform : FakePlatform {
   std::map<std::string, int> asked;
+  std::vector<std::string> deleted;
   bool pathExists(std::string_view path) override {
     ++asked[std::string(path)];
     return FakePlatform::pathExists(path);
+  }
+  void deleteFile(std::string_view path) override {
+    deleted.emplace_back(path);
+    FakePlatform::deleteFile(path);
   }
 };
 
@@ -57,6 +62,16 @@ TEST_F(KnownFolders, EachParentIsAskedForOncePerRun) {
                                                     {"C:\\D\\old", 1}}));
   EXPECT_EQ(created(), (std::vector<std::string>{"C:\\D\\a", "C:\\D\\a\\b", "C:\\D\\a\\c"}));
   EXPECT_EQ(fake.file("C:\\D\\a\\b\\7.txt"), "");
+}
+
+// A folder the run made holds only what the run wrote, so nothing there is deleted first.
+TEST_F(KnownFolders, OnlyFilesOutsideFoldersTheRunMadeAreDeletedFirst) {
+  fake.addDirectory("C:\\D\\old");
+  EXPECT_EQ(create({"top.txt", "old\\1.txt", "a\\2.txt", "a\\2.txt", "a\\c\\0.txt", "a\\c/3.txt",
+                    "old\\n\\4.txt"}),
+            std::vector<bool>(7, true));
+  EXPECT_EQ(fake.deleted, (std::vector<std::string>{"C:\\D\\top.txt", "C:\\D\\old\\1.txt",
+                                                    "C:\\D\\a\\c/3.txt"}));
 }
 
 TEST_F(KnownFolders, AFolderThatCannotBeMadeFailsEveryFileInIt) {
