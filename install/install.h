@@ -18,6 +18,8 @@
 
 namespace zorv {
 
+// How many bytes of uninstall-log lines a run keeps before it writes them (see logLine).
+inline constexpr std::size_t kLogBufferBytes = 4096;
 // How many folders a run remembers having made or found (see InstallRun::knownFolders).
 inline constexpr std::size_t kMaxKnownFolders = 1024;
 
@@ -28,6 +30,8 @@ struct InstallRun {
   RunView& view;
   std::uint32_t progressBytes = 0;  // unpacked bytes written so far: the bar's position
   std::string logPath{};            // set by openUninstallLog
+  std::string logPending{};         // lines that logLine has not written yet
+  bool logWritten = false;          // whether any line has reached the log
   // Records that one walk of a top-level "CopD" entry may visit (tests lower it), and what the
   // current walk has left of them.
   std::uint32_t walkBudget = kMaxRecordsVisited;
@@ -92,8 +96,16 @@ bool openUninstallLog(InstallRun& run);
 // One line: the four tag bytes, a blank, the value, a line feed; CR and LF in the value become
 // blanks so that a package text cannot add lines of its own. False when the write fails.
 bool writeLogLine(Platform& platform, FileHandle log, std::uint32_t tag, std::string_view value);
-// writeLogLine on the run's log; on failure shows the log's message, so the run must end.
+// The line that writeLogLine writes.
+std::string logLineText(std::uint32_t tag, std::string_view value);
+// A line for the run's log. The first line is written at once, so that a log that cannot be
+// written stops the run before anything is made; later lines are kept and written
+// kLogBufferBytes at a time (one write per file cost as much as the file under Wine). False,
+// after the log's message, when a write fails: the run must end.
 bool logLine(InstallRun& run, std::uint32_t tag, std::string_view value);
+// Writes the kept lines; false, after the log's message, when that fails.
+bool flushUninstallLog(InstallRun& run);
+// Writes the kept lines, without a message, and closes the log.
 void closeUninstallLog(InstallRun& run);
 
 // Shortcuts. createShortcuts fails only when the log cannot be written.

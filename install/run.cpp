@@ -101,7 +101,7 @@ void runInstall(SetupState& state, Platform& platform, RunView& view, std::uint3
   }
   if (ok) {
     writeApplicationLanguage(run);
-    ok = registerUninstaller(run) && writeCleanupLines(run);
+    ok = registerUninstaller(run) && writeCleanupLines(run) && flushUninstallLog(run);
   }
   closeUninstallLog(run);
   // No rollback: whatever was made stays.

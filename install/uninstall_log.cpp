@@ -17,27 +17,54 @@ bool openUninstallLog(InstallRun& run) {
   return run.state.uninstallLog != kNoFile;
 }
 
-bool writeLogLine(Platform& platform, FileHandle log, std::uint32_t tag,
-                  std::string_view value) {
+std::string logLineText(std::uint32_t tag, std::string_view value) {
   // The uninstaller reads the log line by line: one line per call, whatever the package holds.
   std::string line(4, '\0');
   storeLE32(reinterpret_cast<std::uint8_t*>(line.data()), tag);
   line += ' ';
   for (char c : value) line += (c == '\r' || c == '\n') ? ' ' : c;
   line += '\n';
+  return line;
+}
+
+bool writeLogLine(Platform& platform, FileHandle log, std::uint32_t tag,
+                  std::string_view value) {
+  const std::string line = logLineText(tag, value);
   return platform.writeFile(
       log, {reinterpret_cast<const std::uint8_t*>(line.data()), line.size()});
 }
 
-bool logLine(InstallRun& run, std::uint32_t tag, std::string_view value) {
-  if (writeLogLine(run.platform, run.state.uninstallLog, tag, value)) return true;
+namespace {
+
+bool writePending(InstallRun& run) {
+  std::string& pending = run.logPending;
+  const bool ok =
+      pending.empty() ||
+      run.platform.writeFile(run.state.uninstallLog,
+                             {reinterpret_cast<const std::uint8_t*>(pending.data()), pending.size()});
+  pending.clear();
+  run.logWritten = true;
+  return ok;
+}
+
+}  // namespace
+
+bool flushUninstallLog(InstallRun& run) {
+  if (writePending(run)) return true;
   run.platform.messageBox(run.logPath + std::string(text(Text::LogNotCreated, run.state.language)),
                           run.state.appName);
   return false;
 }
 
+bool logLine(InstallRun& run, std::uint32_t tag, std::string_view value) {
+  run.logPending += logLineText(tag, value);
+  if (run.logWritten && run.logPending.size() < kLogBufferBytes) return true;
+  return flushUninstallLog(run);
+}
+
 void closeUninstallLog(InstallRun& run) {
   if (run.state.uninstallLog == kNoFile) return;
+  writePending(run);
   run.platform.closeFile(run.state.uninstallLog);
   run.state.uninstallLog = kNoFile;
 }
