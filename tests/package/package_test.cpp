@@ -42,7 +42,7 @@ struct Sample {
     w.addEmptySlot();                                  // 0
     w.addEmptySlot();                                  // 1
     w.addEntry(kTagCopy, "Copy", pattern(3000));       // 2, packed
-    w.addEntry(kTagAppName, "Application", nameRecord("Demo"));  // 3, stored
+    w.addEntryAt(kTagAppName, "Application", w.addStored(nameRecord("Demo")));  // 3, stored
     w.addEntry(kTagCopy, "Copy", text("xyz"));         // 4
     w.addInline(kTagSum, "Copy", 123456, 123456);      // 5
     w.addEntry(kTagRoot, "root", text("r1"));          // 6
@@ -165,8 +165,7 @@ TEST(AcquireEntry, OutOfRangeNumbersYieldNothing) {
 TEST(AcquireEntry, StoredBodyComesBackVerbatimEvenWhenItLooksLikeZlib) {
   Bytes looksPacked = zlibOf(text("hello hello hello hello"));
   PackageWriter w;
-  PackedRange r = w.addRaw(looksPacked, std::uint32_t(looksPacked.size()));
-  w.addEntryAt(kTagCopy, "x", r);
+  w.addEntryAt(kTagCopy, "x", w.addStored(looksPacked));
   Bytes bytes = w.finish();
   auto p = openPackage(bytes);
   ASSERT_TRUE(p);
@@ -195,6 +194,66 @@ TEST(ReadRange, FreshBuffersAndEmptyRanges) {
   auto eb = p->acquireEntry(0);
   ASSERT_TRUE(eb);
   EXPECT_EQ(eb->size(), 0u);
+}
+
+// Bytes that deflate does not shrink at all, from a seed.
+Bytes noise(std::size_t n, std::uint32_t seed) {
+  Bytes b(n);
+  for (std::uint8_t& x : b) {
+    seed = seed * 1103515245u + 12345u;
+    x = std::uint8_t(seed >> 16);
+  }
+  return b;
+}
+
+// Noise after a run of one letter, the run as long as makes level 9 come out exactly as long
+// as the data: a packed size that the reader would take for a stored body.
+Bytes asLongAtLevel9() {
+  const Bytes tail = noise(4000, 1);
+  for (std::size_t run = 0; run < 400; ++run) {
+    Bytes b(run, 'a');
+    b.insert(b.end(), tail.begin(), tail.end() - std::ptrdiff_t(run));
+    if (zlibOf(b).size() == b.size()) return b;
+  }
+  return {};
+}
+
+// Every body the writer prepares is a zlib stream, which unpacks to the data and whose
+// damage the reader refuses: no packed size ever equals the unpacked size.
+TEST(PrepareBody, EveryBodyIsAStreamTheReaderChecks) {
+  const Bytes tricky = asLongAtLevel9();
+  ASSERT_FALSE(tricky.empty()) << "no data found that level 9 leaves exactly as long";
+  struct Row {
+    const char* what;
+    Bytes data;
+  } rows[] = {
+      {"empty", {}},
+      {"one byte", text("x")},
+      {"text", pattern(3000)},
+      {"noise", noise(1000, 7)},
+      {"a block of noise", noise(kBlockSize, 8)},
+      {"level 9 exactly as long as the data", tricky},
+  };
+  for (const Row& r : rows) {
+    const PreparedBody body = prepareBody(r.data);
+    EXPECT_EQ(body.unpacked, r.data.size()) << r.what;
+    EXPECT_NE(body.bytes.size(), r.data.size()) << r.what;
+    EXPECT_LE(body.bytes.size(), r.data.size() + 6 + 5 * (r.data.size() / 65535 + 1)) << r.what;
+    PackageWriter w;
+    const PackedRange range = w.addPrepared(body);
+    const Bytes good = w.finish();
+    auto p = openPackage(good);
+    ASSERT_TRUE(p) << r.what;
+    auto back = p->readRange(range);
+    ASSERT_TRUE(back) << r.what << ": " << p->lastError();
+    EXPECT_EQ(Bytes(back->bytes().begin(), back->bytes().end()), r.data) << r.what;
+
+    Bytes damaged = good;
+    damaged[range.offset + range.packed / 2] ^= 0x01;
+    p = openPackage(damaged);
+    ASSERT_TRUE(p) << r.what;
+    EXPECT_FALSE(p->readRange(range)) << r.what << ": a flipped bit passed";
+  }
 }
 
 TEST(Stream, StartBeyondEndFailsAloneRunningPastEndFailsForGood) {

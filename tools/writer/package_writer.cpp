@@ -34,13 +34,19 @@ void putName(std::uint8_t* field, std::string_view name) {
 PreparedBody prepareBody(std::span<const std::uint8_t> data, int level) {
   PreparedBody b;
   b.unpacked = static_cast<std::uint32_t>(data.size());
-  if (!data.empty()) {
-    auto z = deflateStream(data, level);
-    if (z.size() < data.size()) {
-      b.bytes = std::move(z);
-      return b;
-    }
-  }
+  b.bytes = deflateStream(data, level);
+  if (b.bytes.size() < data.size()) return b;
+  // Data that does not shrink: deflate at `level` may have come out exactly as long as the
+  // data, and stored deflate blocks usually cost less than its own choice of blocks.
+  std::vector<std::uint8_t> plain = deflateStream(data, 0);
+  if (b.bytes.size() == data.size() || plain.size() < b.bytes.size()) b.bytes = std::move(plain);
+  if (b.bytes.size() == data.size()) throw std::logic_error("a zlib stream as long as its data");
+  return b;
+}
+
+PreparedBody storedBody(std::span<const std::uint8_t> data) {
+  PreparedBody b;
+  b.unpacked = static_cast<std::uint32_t>(data.size());
   b.bytes.assign(data.begin(), data.end());
   return b;
 }

@@ -1,6 +1,8 @@
 // Writes packages: a 52-byte header, the bodies in the order they are added, and the directory
-// last as one level-9 zlib stream. Bodies and ranges are stored verbatim unless a zlib stream
-// would be shorter. Not part of the setup program: the builder and the tests use it.
+// last as one level-9 zlib stream. Every body and range is a zlib stream too, so that the
+// reader checks each one's Adler-32 as it unpacks it; only tests ask for stored bodies, to read
+// packages as other tools make them. Not part of the setup program: the builder and the tests
+// use it.
 #pragma once
 
 #include <cstdint>
@@ -14,15 +16,23 @@
 
 namespace zorv {
 
-// Bytes ready to be placed in a package: either the data itself (stored) or a zlib stream.
+// Bytes ready to be placed in a package: a zlib stream, or the data itself (stored).
 struct PreparedBody {
   std::vector<std::uint8_t> bytes;
   std::uint32_t unpacked = 0;
 };
 
-// Compresses at `level` and keeps the stream only when it is strictly shorter than the data,
-// so that a stored body can never be mistaken for a packed one. Safe to call from any thread.
+// A zlib stream of the data that is never exactly as long as the data: a packed size equal to
+// the unpacked size tells the reader the body is stored, and it would hand the stream out
+// verbatim. The stream is made at `level`; when that does not shrink the data, the shorter of
+// it and a stream of stored deflate blocks (the data plus 5 bytes per 64 KiB and 6 of zlib's
+// own, so always longer than the data) is kept. Empty data makes an 8-byte stream. Safe to
+// call from any thread.
 PreparedBody prepareBody(std::span<const std::uint8_t> data, int level = 9);
+
+// The data itself, which the reader returns verbatim and cannot check: only for tests that
+// read packages laid out as other tools lay them out.
+PreparedBody storedBody(std::span<const std::uint8_t> data);
 
 class PackageWriter {
  public:
@@ -35,6 +45,7 @@ class PackageWriter {
 
   // Appends bytes to the data area and returns the range that names them.
   PackedRange addData(std::span<const std::uint8_t> data) { return addPrepared(prepareBody(data)); }
+  PackedRange addStored(std::span<const std::uint8_t> data) { return addPrepared(storedBody(data)); }
   PackedRange addPrepared(const PreparedBody& body);
   // Appends arbitrary bytes with the sizes given, for damaged packages in tests.
   PackedRange addRaw(std::span<const std::uint8_t> bytes, std::uint32_t unpacked);
