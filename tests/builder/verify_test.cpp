@@ -291,6 +291,20 @@ TEST(Verify, ReportsEveryKindOfDamage) {
   }
 }
 
+// Packages from other tools may keep bodies as they are: readable, but nothing checks them.
+TEST(Verify, WarnsOfStoredBodiesWhichNothingChecks) {
+  const VerifyReport r = verifyPackage(package([](PackageWriter& w) {
+    std::vector<TaggedRange> blocks{{kTagBlockMarker, w.addStored(kFileData)}};
+    w.addEntryAt(kTagCopy, "Copy", w.addStored(copyRecord("file.txt", 5000, blocks)));
+    w.addEntryAt(makeTag("Zzzz"), "Empty", w.addStored(Bytes{}));
+  }));
+  EXPECT_TRUE(r.ok()) << r.summary();
+  EXPECT_EQ(r.stored, 2u) << "an empty body has no bytes to damage";
+  ASSERT_EQ(r.warnings.size(), 2u) << r.summary();
+  EXPECT_NE(r.warnings[1].find("2 bodies are stored"), std::string::npos) << r.warnings[1];
+  EXPECT_NE(r.warnings[1].find("the first: entry 1 (Copy"), std::string::npos) << r.warnings[1];
+}
+
 // As deep as the setup goes passes.
 TEST(Verify, PassesFoldersAsDeepAsTheSetupWalks) {
   const VerifyReport r =

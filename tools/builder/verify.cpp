@@ -73,6 +73,7 @@ class Verifier {
   void checkUninstallerIsCarried();
   void checkName(const std::string& where, const std::string& name, bool wildcards, bool fatal);
   void checkBitmapNames();
+  void noteStored(const std::string& where, PackedRange range);
 
   Package& p_;
   VerifyReport& r_;
@@ -86,6 +87,7 @@ class Verifier {
   std::set<std::string> topLevelFiles_;   // names of the top-level "Copy" records, ASCII-folded
   std::optional<std::string> uninstaller_;  // the program of the first "UnIn" entry
   std::string uninstallerWhere_;
+  std::string firstStored_;  // where the first stored body or range was met
 };
 
 std::string Verifier::entryName(std::int32_t i) const {
@@ -138,6 +140,13 @@ void Verifier::checkName(const std::string& where, const std::string& name, bool
             std::to_string(kMaxPath));
 }
 
+// A stored body comes back from the reader as it lies in the package: a damaged byte in it
+// would be installed as it is. The builder packs every body; older packages may not.
+void Verifier::noteStored(const std::string& where, PackedRange range) {
+  if (!range.isStored() || range.unpacked == 0) return;
+  if (r_.stored++ == 0) firstStored_ = where;
+}
+
 // CopyRecord: name length (without the NUL), name, NUL, file size, block count, the blocks.
 std::optional<std::string> Verifier::checkCopy(const std::string& where,
                                                std::span<const std::uint8_t> body) {
@@ -167,11 +176,13 @@ std::optional<std::string> Verifier::checkCopy(const std::string& where,
   for (std::size_t b = 0; b < blocks; ++b) {
     c.u32();  // the block marker is never examined
     PackedRange range{c.u32(), c.u32(), c.u32()};
+    const std::string block = file + " block " + std::to_string(b);
     auto data = p_.readRange(range);
     if (!data) {
-      problem(file + ": block " + std::to_string(b) + " cannot be read: " + p_.lastError());
+      problem(block + " cannot be read: " + p_.lastError());
       continue;
     }
+    noteStored(block, range);
     sum += range.unpacked;
     ++r_.blocks;
   }
@@ -223,6 +234,7 @@ void Verifier::checkFolder(const std::string& where, std::span<const std::uint8_
       problem(member + ": cannot be read: " + p_.lastError());
       continue;
     }
+    noteStored(member, range);
     if (tag == kTagCopy) {
       checkCopy(member, data->bytes());
     } else if (depth >= kMaxDirectoryDepth || openFolders_.count(range.offset)) {
@@ -502,9 +514,14 @@ void Verifier::run() {
       problem(entryName(i) + ": its body cannot be read: " + p_.lastError());
       continue;
     }
+    noteStored(entryName(i), {e.offset, e.unpacked, e.packed});
     checkRecord(i, *body);
     p_.releaseEntry(i);
   }
+  if (r_.stored)
+    warning(std::to_string(r_.stored) + (r_.stored == 1 ? " body is" : " bodies are") +
+            " stored rather than packed, so the setup cannot tell damaged bytes in them (the "
+            "first: " + firstStored_ + ")");
   checkBitmapNames();
   checkUninstallerIsCarried();
   if (!sum_)

@@ -1,7 +1,9 @@
-// Checks a package the way the setup will use it: every entry body and every range unpacked,
-// every record against its layout and the setup's limits, "SumC" against the sum of all data
-// blocks. Problems make the package unfit; warnings point at things the setup will ignore or
-// treat in a way the builder never asks for.
+// Checks a package the way the setup will use it: every entry body and every range reachable
+// from the directory unpacked (a zlib stream must unpack to exactly its stated size and pass its
+// Adler-32 check), every record against its layout and the setup's limits, "SumC" against the
+// sum of all data blocks. Problems make the package unfit; warnings point at things the setup
+// will ignore or treat in a way the builder never asks for, such as stored bodies, whose damage
+// nothing could notice.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +27,7 @@ struct VerifyReport {
   std::size_t links = 0;
   std::size_t values = 0;
   std::size_t bitmaps = 0;
+  std::size_t stored = 0;  // bodies and ranges of one byte or more kept as they are, unchecked
   bool ok() const { return problems.empty(); }
   // "OK: 58 entries, ..." or the problems, one a line.
   std::string summary() const;
