@@ -144,6 +144,18 @@ TEST(Manifest, ConvertsTextsToTheCodePage) {
   EXPECT_EQ(m->appName.text, "\xC4\xE5\xEC\xEE");  // Демо
 }
 
+// The setup proposes the default parent as written; absolute folders on a drive or a share
+// are the ones it can use wherever it is started.
+TEST(Manifest, AcceptsAbsoluteDefaultParents) {
+  for (const char* parent : {"C:\\", "C:\\Program Files", "d:\\Games\\", "\\\\server\\share",
+                             "\\\\server\\share\\Apps"}) {
+    Diagnostics d;
+    auto m = parse(kApp + "default-parent = '" + parent + "'\n", d);
+    ASSERT_TRUE(m) << parent << ": " << d.text();
+    EXPECT_EQ(m->defaultParent->text, parent);
+  }
+}
+
 struct LimitCase {
   const char* what;
   std::string toml;
@@ -184,6 +196,20 @@ INSTANTIATE_TEST_SUITE_P(
         LimitCase{"a default parent too long",
                   kApp + "default-parent = 'C:\\" + std::string(250, 'p') + "'\n", 3,
                   "destination"},
+        LimitCase{"a default parent with a variable",
+                  kApp + "default-parent = '%ProgramFiles%'\n", 3,
+                  "expands no environment variables"},
+        LimitCase{"a relative default parent", kApp + "default-parent = 'Apps'\n", 3,
+                  "not an absolute Windows path"},
+        LimitCase{"a default parent relative to a drive", kApp + "default-parent = 'C:Apps'\n",
+                  3, "not an absolute Windows path"},
+        LimitCase{"a drive alone", kApp + "default-parent = 'C:'\n", 3, "relative to the folder"},
+        LimitCase{"a default parent below the current drive's root",
+                  kApp + "default-parent = '\\Apps'\n", 3, "not an absolute Windows path"},
+        LimitCase{"a default parent with slashes", kApp + "default-parent = 'C:/Apps'\n", 3,
+                  "not an absolute Windows path"},
+        LimitCase{"a server without a share", kApp + "default-parent = '\\\\server\\'\n", 3,
+                  "not an absolute Windows path"},
         LimitCase{"a target that climbs out",
                   kApp + "[[files]]\nsource = \"a\"\ntarget = '..\\a'\n", 5, "leaves the folder"},
         LimitCase{"an absolute target", kApp + "[[files]]\nsource = \"a\"\ntarget = '\\a'\n", 5,

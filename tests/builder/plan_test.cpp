@@ -182,7 +182,7 @@ TEST(Plan, RefusesFoldersNestedDeeperThanTheSetupWalks) {
     t.write(path + "/f.txt", "deep");
     Diagnostics d;
     auto plan = planOf(t,
-                       "[application]\nname = \"D\"\ndefault-parent = 'C:'\n[[files]]\n"
+                       "[application]\nname = \"D\"\ndefault-parent = 'C:\\'\n[[files]]\n"
                        "source = \"tree\"\ntarget = \"\"\n",
                        d);
     if (levels <= kMaxDirectoryDepth) {

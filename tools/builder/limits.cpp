@@ -60,6 +60,23 @@ std::string relativeNameProblem(std::string_view name, bool wildcards) {
   }
 }
 
+std::string defaultParentProblem(std::string_view d) {
+  if (d.find('%') != d.npos)
+    return "holds \"%\", but the setup expands no environment variables; leave the key out "
+           "and it proposes the user's application-data folder";
+  const char first = d.empty() ? '\0' : static_cast<char>(d[0] | 0x20);  // a letter in lower case
+  const bool drive = first >= 'a' && first <= 'z' && d.size() >= 3 && d[1] == ':' && d[2] == '\\';
+  // "\\server\share": a server name, a backslash, and a share name.
+  bool share = false;
+  if (d.starts_with("\\\\")) {
+    const std::size_t cut = d.find('\\', 2);
+    share = cut != d.npos && cut > 2 && cut + 1 < d.size() && d[cut + 1] != '\\';
+  }
+  if (drive || share) return "";
+  return "is not an absolute Windows path (X:\\... or \\\\server\\share...); the setup would "
+         "take it relative to the folder it was started in";
+}
+
 std::string withBackslashes(std::string_view name) {
   std::string out(name);
   for (char& c : out)

@@ -29,6 +29,12 @@ inline constexpr std::size_t kAssumedShellFolder = 64;
 std::size_t destinationLength(std::string_view defaultParent, bool hasDefaultParent,
                               std::string_view appName);
 
+// Why the setup cannot propose `folder` as the default parent folder, or "". The setup takes
+// the text as it stands: it expands no "%" variables, and a folder that is not absolute
+// ("X:\..." or "\\server\share...") would be taken relative to the folder it was started in.
+// The reason reads after the quoted folder ("holds ...", "is not ...").
+std::string defaultParentProblem(std::string_view folder);
+
 // Why a relative name (components separated by "\") cannot be used below the destination
 // folder, or "" when it can. Refused: empty names and components, absolute names, drive
 // letters, "." and "..", characters that Windows file names cannot hold, components ending in

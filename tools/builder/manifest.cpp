@@ -276,6 +276,11 @@ void ManifestReader::readApplication(const toml::table& root) {
   m_.defaultParent = text(*app, "default-parent", "the default parent folder", false);
   if (m_.defaultParent) {
     checkRecordText(*m_.defaultParent, "the default parent folder");
+    const std::string why = defaultParentProblem(m_.defaultParent->text);
+    if (!why.empty())
+      error(m_.defaultParent->line, "the default parent folder \"" +
+                                        ansiToUtf8(m_.defaultParent->text, m_.codePage) + "\" " +
+                                        why);
     if (destination() > kMaxPath - 2)
       error(m_.defaultParent->line,
             "the default parent folder and the application name make a destination of " +

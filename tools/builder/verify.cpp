@@ -480,6 +480,10 @@ void Verifier::run() {
   else if (appName_ && !namesSubfolder(*appName_))
     warning("the application name " + quoted(*appName_) +
             " names no folder of its own below Programs; the setup makes no program group");
+  if (defaultParent_) {
+    const std::string why = defaultParentProblem(*defaultParent_);
+    if (!why.empty()) warning("the default parent folder " + quoted(*defaultParent_) + " " + why);
+  }
   if (appName_ && defaultParent_ && destinationLength(*defaultParent_, true, *appName_) > kMaxPath)
     problem("the default parent folder and the application name make a destination longer than " +
             std::to_string(kMaxPath) + " characters");
