@@ -111,7 +111,8 @@ TEST(Integrity, VerifyNamesEveryFlippedByte) {
     PackedRange where;
     const char* problem;  // a part of the message
   } rows[] = {
-      {"a file's first data block", firstBlock(*p, file), "file \"big.txt\" block 0 cannot be read"},
+      {"a file's first data block", firstBlock(*p, file),
+       "file \"big.txt\" block 0 cannot be read"},
       {"a file's last data block",
        [&] {
          const Bytes b = body(*p, file);

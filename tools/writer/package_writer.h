@@ -45,7 +45,9 @@ class PackageWriter {
 
   // Appends bytes to the data area and returns the range that names them.
   PackedRange addData(std::span<const std::uint8_t> data) { return addPrepared(prepareBody(data)); }
-  PackedRange addStored(std::span<const std::uint8_t> data) { return addPrepared(storedBody(data)); }
+  PackedRange addStored(std::span<const std::uint8_t> data) {
+    return addPrepared(storedBody(data));
+  }
   PackedRange addPrepared(const PreparedBody& body);
   // Appends arbitrary bytes with the sizes given, for damaged packages in tests.
   PackedRange addRaw(std::span<const std::uint8_t> bytes, std::uint32_t unpacked);
