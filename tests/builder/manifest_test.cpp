@@ -62,7 +62,9 @@ pic1 = "art/pic1.bmp"
   EXPECT_EQ(m->files[0].source, std::filesystem::path("/base/app"));
   EXPECT_TRUE(m->files[0].targetGiven);
   EXPECT_EQ(m->files[0].target, "");
-  EXPECT_EQ(m->files[0].exclude, std::vector<std::string>{"*.bak"});
+  ASSERT_EQ(m->files[0].exclude.size(), 1u);
+  EXPECT_EQ(m->files[0].exclude[0].pattern, "*.bak");
+  EXPECT_EQ(m->files[0].exclude[0].line, 9);
   EXPECT_EQ(m->files[1].target, "docs\\notes.txt");
   EXPECT_EQ(m->files[1].line, 12);  // the line of its source
   ASSERT_EQ(m->shortcuts.size(), 2u);
@@ -210,6 +212,11 @@ INSTANTIATE_TEST_SUITE_P(
                   "not an absolute Windows path"},
         LimitCase{"a server without a share", kApp + "default-parent = '\\\\server\\'\n", 3,
                   "not an absolute Windows path"},
+        LimitCase{"an exclude pattern with an empty name",
+                  kApp + "[[files]]\nsource = \"a\"\nexclude = [\n  '*.bak',\n  'data//x',\n]\n",
+                  7, "empty name"},
+        LimitCase{"an exclude pattern ending in a slash",
+                  kApp + "[[files]]\nsource = \"a\"\nexclude = ['cache/']\n", 5, "empty name"},
         LimitCase{"a target that climbs out",
                   kApp + "[[files]]\nsource = \"a\"\ntarget = '..\\a'\n", 5, "leaves the folder"},
         LimitCase{"an absolute target", kApp + "[[files]]\nsource = \"a\"\ntarget = '\\a'\n", 5,

@@ -352,5 +352,71 @@ TEST(Plan, MatchesNamePatterns) {
     EXPECT_EQ(matchesPattern(r.name, r.pattern), r.match) << r.name << " / " << r.pattern;
 }
 
+TEST(Plan, MatchesExcludePatternsOnPathsBelowTheSource) {
+  struct Row {
+    const char* path;
+    const char* pattern;
+    bool match;
+  } rows[] = {{"data/old.bak", "*.bak", true},
+              {"a/b/c.bak", "*.bak", true},
+              {"data/old.bak", "data/*.bak", true},
+              {"data/sub/old.bak", "data/*.bak", false},
+              {"old.bak", "data/*.bak", false},
+              {"other/data/old.bak", "data/*.bak", false},
+              {"data/old.bak", "/data/*.bak", true},
+              {"data/sub/old.bak", "data/*/*.bak", true},
+              {"data", "data/*", false},
+              {"data/sub", "*/sub", true},
+              {"data/sub", "d?ta/sub", true},
+              {"data/sub", "data/sub/x", false}};
+  for (const Row& r : rows)
+    EXPECT_EQ(matchesExcludePattern(r.path, r.pattern), r.match) << r.path << " / " << r.pattern;
+}
+
+TEST(Plan, ExcludesPathsAndWarnsOfPatternsThatMatchNothing) {
+  TempTree t;
+  t.write("app/a.bak", "top");
+  t.write("app/data/b.bak", "in data");
+  t.write("app/data/sub/c.bak", "deeper");
+  t.write("app/data/keep.txt", "kept");
+  t.write("app/cache/x.tmp", "whole folder");
+  t.write("single.txt", "one");
+  Diagnostics d;
+  auto plan = planOf(t, R"([application]
+name = "Demo"
+[[files]]
+source = "app"
+target = ""
+exclude = [
+  "data/*.bak",
+  "/cache",
+  "*.old",
+  "app/data/*.bak",
+]
+[[files]]
+source = "single.txt"
+target = "single.txt"
+exclude = ["*.txt"]
+)",
+                     d);
+  ASSERT_TRUE(plan) << d.text();
+  std::vector<std::string> order;
+  forEachFileInPackageOrder(*plan, [&](const PlannedFile& f) { order.push_back(f.name); });
+  EXPECT_EQ(order, (std::vector<std::string>{"a.bak", "single.txt", "data\\keep.txt",
+                                             "data\\sub\\c.bak"}));
+  struct Warning {
+    int line;
+    const char* part;
+  } expected[] = {{9, "\"*.old\" matches nothing in \"app\""},
+                  {10, "a path below that folder"},
+                  {15, "a file: patterns apply to the contents of folders"}};
+  ASSERT_EQ(d.items().size(), std::size(expected)) << d.text();
+  for (std::size_t i = 0; i < std::size(expected); ++i) {
+    EXPECT_TRUE(d.items()[i].warning) << d.text();
+    EXPECT_EQ(d.items()[i].line, expected[i].line) << d.text();
+    EXPECT_NE(d.items()[i].message.find(expected[i].part), std::string::npos) << d.text();
+  }
+}
+
 }  // namespace
 }  // namespace zorv

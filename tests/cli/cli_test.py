@@ -60,7 +60,7 @@ class Demo(unittest.TestCase):
         out = {}
         for d, _, files in os.walk(root):
             for f in files:
-                if f.endswith(".bak") or f.startswith("."):
+                if f.endswith((".bak", ".draft")) or f.startswith("."):
                     continue
                 rel = os.path.relpath(os.path.join(d, f), root)
                 out[rel] = read_bytes(os.path.join(d, f))

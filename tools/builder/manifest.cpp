@@ -82,6 +82,7 @@ class ManifestReader {
   // A text of the product's identity: a record text, also without DEL, and not empty.
   void checkProductText(const ManifestText& t, std::string_view what);
   void checkRemovableKey();
+  void addExclude(FileMapping& f, std::string pattern, int line);
   void checkBelowDestination(const std::string& name, int line, std::string_view what,
                              bool wildcards);
   std::size_t destination() const;
@@ -312,6 +313,20 @@ void ManifestReader::readApplication(const toml::table& root) {
   }
 }
 
+// A pattern with a "/" names a path below the source folder, one name per part: an empty part
+// ("a//b", "cache/") could never match a name.
+void ManifestReader::addExclude(FileMapping& f, std::string pattern, int line) {
+  std::string_view parts = pattern;
+  if (parts.find('/') != parts.npos && parts.front() == '/') parts.remove_prefix(1);
+  if (parts.empty() || parts.find("//") != parts.npos || parts.back() == '/') {
+    error(line, "the exclude pattern \"" + pattern +
+                    "\" has an empty name; a pattern is a name, or names below the source "
+                    "folder joined by \"/\" (data/*.bak)");
+    return;
+  }
+  f.exclude.push_back({std::move(pattern), line});
+}
+
 void ManifestReader::readFiles(const toml::table& root) {
   const toml::node* n = root.get("files");
   if (!n) {
@@ -349,7 +364,7 @@ void ManifestReader::readFiles(const toml::table& root) {
       for (std::size_t i = 0; patterns && i < patterns->size(); ++i) {
         const toml::node& p = *patterns->get(i);
         if (p.is_string())
-          f.exclude.push_back(p.as_string()->get());
+          addExclude(f, p.as_string()->get(), lineOf(p));
         else
           error(lineOf(p),
                 "exclude patterns must be strings, not " + std::string(typeName(p.type())));

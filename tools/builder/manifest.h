@@ -20,13 +20,21 @@ struct ManifestText {
   int line = 0;
 };
 
+// A pattern of [[files]] exclude, in UTF-8 as the build machine names its files: "*" and "?"
+// match the last name at any level, or, when the pattern holds a "/", the path below the
+// source folder name by name (plan.h, matchesExcludePattern).
+struct ExcludePattern {
+  std::string pattern;
+  int line = 0;
+};
+
 // [[files]]: a file or a folder of the build machine and where it goes below the destination.
 struct FileMapping {
   std::filesystem::path source;  // absolute, or relative to the manifest's folder
   std::string sourceText;        // as written, for messages
   std::string target;            // with "\" separators; "" puts a folder's contents at the top
   bool targetGiven = false;
-  std::vector<std::string> exclude;  // name patterns with "*" and "?", in UTF-8
+  std::vector<ExcludePattern> exclude;
   int line = 0;
 };
 

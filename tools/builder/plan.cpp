@@ -33,13 +33,16 @@ class Planner {
   void addMapping(const FileMapping& f);
   std::optional<PlannedFile> file(const fs::path& source, std::string name, int line);
   // Fills a folder's members from the folder `source` of the build machine; `prefix` is the
-  // folder's name below the destination ("" at the top), and `level` the nesting of the
+  // folder's name below the destination ("" at the top), `relative` its path below the
+  // mapping's source folder ("" at the top, "/" separated), and `level` the nesting of the
   // folder records that its sub-folders become (a top-level "CopD" is level 1).
-  void scanFolder(const fs::path& source, const std::string& prefix, int level,
-                  const FileMapping& f, std::vector<PlannedFile>& files,
+  void scanFolder(const fs::path& source, const std::string& prefix, const std::string& relative,
+                  int level, const FileMapping& f, std::vector<PlannedFile>& files,
                   std::vector<PlannedFolder>& folders);
-  void scanSubfolder(const fs::path& child, const std::string& name, int level,
-                     const FileMapping& f, std::vector<PlannedFolder>& folders);
+  void scanSubfolder(const fs::path& child, const std::string& name, const std::string& relative,
+                     int level, const FileMapping& f, std::vector<PlannedFolder>& folders);
+  bool excluded(const FileMapping& f, const std::string& relative);
+  void warnUnusedExcludes(const FileMapping& f, bool isFolder);
   bool leadsBack(const fs::path& child, int line);
   std::optional<std::string> childName(const fs::path& parent, const fs::path& child,
                                        const std::string& prefix, int line);
@@ -61,6 +64,8 @@ class Planner {
   // kMaxRecordsVisited of them, and links can multiply a tree without making a loop.
   std::uint64_t walked_ = 0;
   std::string walkedFolder_;  // that top-level folder
+  // Which exclude patterns of the mapping being planned left out at least one name.
+  std::vector<bool> excludeUsed_;
 };
 
 bool Planner::claim(const std::string& name, bool isFolder, int line) {
@@ -158,8 +163,9 @@ bool Planner::leadsBack(const fs::path& child, int line) {
   return false;
 }
 
-void Planner::scanSubfolder(const fs::path& child, const std::string& name, int level,
-                            const FileMapping& f, std::vector<PlannedFolder>& folders) {
+void Planner::scanSubfolder(const fs::path& child, const std::string& name,
+                            const std::string& relative, int level, const FileMapping& f,
+                            std::vector<PlannedFolder>& folders) {
   if (level == 1) {  // a top-level folder: a walk of its own
     walked_ = 0;
     walkedFolder_ = name;
@@ -186,16 +192,37 @@ void Planner::scanSubfolder(const fs::path& child, const std::string& name, int 
     return;
   }
   PlannedFolder d{name, {}, {}, f.line};
-  scanFolder(child, name, level + 1, f, d.files, d.folders);
+  scanFolder(child, name, relative, level + 1, f, d.files, d.folders);
   if (d.files.empty() && d.folders.empty())
     warning(f.line, "the folder \"" + shown(name) +
                         "\" is empty; the setup creates folders only for the files in them");
   folders.push_back(std::move(d));
 }
 
-void Planner::scanFolder(const fs::path& source, const std::string& prefix, int level,
-                         const FileMapping& f, std::vector<PlannedFile>& files,
-                         std::vector<PlannedFolder>& folders) {
+bool Planner::excluded(const FileMapping& f, const std::string& relative) {
+  bool out = false;
+  for (std::size_t i = 0; i < f.exclude.size(); ++i)
+    if (matchesExcludePattern(relative, f.exclude[i].pattern)) out = excludeUsed_[i] = true;
+  return out;
+}
+
+// A pattern that leaves nothing out is most likely a typo, or a path written from the wrong
+// folder; the files it meant to keep out of the package are in it.
+void Planner::warnUnusedExcludes(const FileMapping& f, bool isFolder) {
+  for (std::size_t i = 0; i < f.exclude.size(); ++i)
+    if (!excludeUsed_[i])
+      warning(f.exclude[i].line,
+              "the exclude pattern \"" + f.exclude[i].pattern + "\" matches nothing in \"" +
+                  f.sourceText + "\"" +
+                  (isFolder ? (f.exclude[i].pattern.find('/') != std::string::npos
+                                   ? " (a pattern with \"/\" is a path below that folder)"
+                                   : "")
+                            : ", a file: patterns apply to the contents of folders"));
+}
+
+void Planner::scanFolder(const fs::path& source, const std::string& prefix,
+                         const std::string& relative, int level, const FileMapping& f,
+                         std::vector<PlannedFile>& files, std::vector<PlannedFolder>& folders) {
   std::error_code ec;
   std::vector<fs::path> children;
   for (fs::directory_iterator it(source, ec), end; !ec && it != end; it.increment(ec))
@@ -212,9 +239,8 @@ void Planner::scanFolder(const fs::path& source, const std::string& prefix, int 
   if (self) open_.emplace_back(*self, source);
   for (const fs::path& child : children) {
     const std::string leaf = child.filename().string();
-    if (std::any_of(f.exclude.begin(), f.exclude.end(),
-                    [&](const std::string& p) { return matchesPattern(leaf, p); }))
-      continue;
+    const std::string path = relative.empty() ? leaf : relative + "/" + leaf;
+    if (excluded(f, path)) continue;
     if (!prefix.empty() && ++walked_ > kMaxRecordsVisited) {
       if (walked_ == kMaxRecordsVisited + 1)
         error(f.line, "the folder \"" + shown(walkedFolder_) + "\" holds more than " +
@@ -230,7 +256,7 @@ void Planner::scanFolder(const fs::path& source, const std::string& prefix, int 
     } else if (fs::is_regular_file(st)) {
       if (auto pf = file(child, *name, f.line)) files.push_back(std::move(*pf));
     } else if (fs::is_directory(st)) {
-      scanSubfolder(child, *name, level, f, folders);
+      scanSubfolder(child, *name, path, level, f, folders);
     } else {
       error(f.line, "\"" + child.string() + "\" is neither a file nor a folder");
     }
@@ -239,6 +265,7 @@ void Planner::scanFolder(const fs::path& source, const std::string& prefix, int 
 }
 
 void Planner::addMapping(const FileMapping& f) {
+  excludeUsed_.assign(f.exclude.size(), false);
   std::error_code ec;
   const fs::file_status st = fs::status(f.source, ec);
   if (ec || !fs::exists(st)) {
@@ -258,18 +285,19 @@ void Planner::addMapping(const FileMapping& f) {
       return;
     }
     if (auto pf = file(f.source, target, f.line)) plan_.files.push_back(std::move(*pf));
+    warnUnusedExcludes(f, false);
   } else if (fs::is_directory(st)) {
     if (target.empty()) {
       // The folder's contents go straight into the destination folder.
-      scanFolder(f.source, "", 1, f, plan_.files, plan_.folders);
-      return;
+      scanFolder(f.source, "", "", 1, f, plan_.files, plan_.folders);
+    } else if (claim(target, true, f.line)) {
+      walked_ = 0;
+      walkedFolder_ = target;
+      PlannedFolder d{target, {}, {}, f.line};
+      scanFolder(f.source, target, "", 2, f, d.files, d.folders);
+      plan_.folders.push_back(std::move(d));
     }
-    if (!claim(target, true, f.line)) return;
-    walked_ = 0;
-    walkedFolder_ = target;
-    PlannedFolder d{target, {}, {}, f.line};
-    scanFolder(f.source, target, 2, f, d.files, d.folders);
-    plan_.folders.push_back(std::move(d));
+    warnUnusedExcludes(f, true);
   } else {
     error(f.line, "\"" + f.sourceText + "\" is neither a file nor a folder");
   }
@@ -388,6 +416,20 @@ void forEachFileInPackageOrder(const Plan& plan,
                                const std::function<void(const PlannedFile&)>& fn) {
   for (const PlannedFile& f : plan.files) fn(f);
   for (const PlannedFolder& d : plan.folders) walkFolder(d, fn);
+}
+
+bool matchesExcludePattern(std::string_view path, std::string_view pattern) {
+  if (pattern.find('/') == pattern.npos)
+    return matchesPattern(path.substr(path.rfind('/') + 1), pattern);  // npos + 1 is 0
+  if (pattern.front() == '/') pattern.remove_prefix(1);
+  // Name by name: as many names in the path as in the pattern, each matching its own.
+  while (true) {
+    const std::size_t p = pattern.find('/'), n = path.find('/');
+    if (!matchesPattern(path.substr(0, n), pattern.substr(0, p))) return false;
+    if (p == pattern.npos || n == path.npos) return p == n;
+    pattern.remove_prefix(p + 1);
+    path.remove_prefix(n + 1);
+  }
 }
 
 bool matchesPattern(std::string_view name, std::string_view pattern) {

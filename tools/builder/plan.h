@@ -69,4 +69,10 @@ void forEachFileInPackageOrder(const Plan& plan, const std::function<void(const 
 // Whether a name matches a pattern of "*" (any run of characters) and "?" (one character).
 bool matchesPattern(std::string_view name, std::string_view pattern);
 
+// Whether an exclude pattern leaves out `path`, a file or folder below the mapping's source
+// folder ("data/old.bak"). A pattern without "/" matches the last name, at any level; one with
+// "/" matches the whole path from the source folder, name by name, so "*" and "?" never match
+// a "/" (a leading "/" is allowed and changes nothing). A folder left out takes its contents.
+bool matchesExcludePattern(std::string_view path, std::string_view pattern);
+
 }  // namespace zorv
