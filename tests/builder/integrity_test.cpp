@@ -136,6 +136,7 @@ TEST(Integrity, VerifyNamesEveryFlippedByte) {
     std::string all;
     for (const std::string& s : report.problems) all += s + "\n";
     EXPECT_NE(all.find(r.problem), std::string::npos) << r.what << ":\n" << all;
+    EXPECT_EQ(report.problems.size(), 1u) << r.what << ": one damage, one problem:\n" << all;
   }
 }
 

@@ -23,7 +23,7 @@ struct VerifyReport {
   std::size_t files = 0;    // "Copy" records, nested ones included
   std::size_t folders = 0;  // "CopD" records, nested ones included
   std::size_t blocks = 0;
-  std::uint64_t bytes = 0;  // unpacked bytes of every data block
+  std::uint64_t bytes = 0;  // unpacked bytes of every data block, as their ranges state them
   std::size_t links = 0;
   std::size_t values = 0;
   std::size_t bitmaps = 0;
