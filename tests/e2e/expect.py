@@ -30,6 +30,7 @@ CAPTION_PREFIX = {"en": " Install ", "ru": "Установка "}
 COMPLETE = {"en": " Install complete!", "ru": " Установка завершена"}
 CORRUPTED = {"en": ("Setup corrupted", "Error"), "ru": ("Программа сломана", "Ошибка")}
 LOG_NOT_CREATED = {"en": "\n do'not create!", "ru": "\n нельзя создать!"}
+FILE_ERROR = {"en": "Error create file\n in ", "ru": "Ошибка записи файла \n в "}
 KEY_ERROR = {"en": "Error create Key\n in ", "ru": "Нельзя создать ключ \n в"}
 STATUS = {
     "copy": {"en": "Copy files", "ru": "Копирую файлы"},

@@ -236,6 +236,29 @@ def log_blocked(s):
     checks.stored_languages(s, "en", None)
 
 
+@scenario("file-blocked")
+def file_blocked(s):
+    """A file that cannot be written (a folder of its name is in the way): the file message,
+    with the page behind it naming that file however fast the files before it went by, and
+    exit code 0."""
+    destination = b"C:\\blocked\\Tool"
+    blocked = s.package.top_files[-1]
+    s.before_run = [lambda: s.prepare_directory(expect.join(destination, blocked))]
+    s.step("start")
+    s.step("wait-page")
+    s.step("settext", 1000, destination)
+    s.step("click", 1006)
+    s.step("wait-box")
+    s.step("snapshot", "progress")
+    s.step("ok-box")
+    s.step("wait-exit")
+    s.run()
+    checks.boxes(s, [(expect.ansi(expect.FILE_ERROR["en"]) + destination, s.package.app_name)])
+    if checks.taken(s, "progress"):
+        s.checks.equal("[progress] file-name line behind the box", s.report.text("progress", 1014),
+                       blocked)
+
+
 @scenario("cancel")
 def cancel(s):
     """Cancel closes the page at once; nothing is installed."""
