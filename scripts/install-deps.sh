@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make zlib1g-dev libgtest-dev libtomlplusplus-dev
+  cmake g++ make zlib1g-dev libgtest-dev libtomlplusplus-dev libcli11-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686 libz-mingw-w64-dev
   wine wine32:i386 xvfb x11-apps xdotool imagemagick
   clang libclang-rt-14-dev
