@@ -2,6 +2,7 @@
 #include <optional>
 #include <string>
 
+#include "install/directory_walk.h"
 #include "install/held_entry.h"
 #include "install/install.h"
 #include "texts/texts.h"
@@ -18,26 +19,16 @@ void showFileError(InstallRun& run) {
       run.state.appName);
 }
 
-// The members of a DirectoryRecord at `depth`, depth first. Any member that cannot be read or
+// Extracts what a walk visits, showing each folder's name. Any member that cannot be read or
 // written ends the walk: a missing file must never look like a finished install.
-bool walkMembers(InstallRun& run, const DirectoryRecord& dir, int depth) {
-  for (std::uint32_t m = 0; m < dir.members.size(); ++m) {
-    const RangeItem member = dir.members[m];
-    if (member.tag != kTagCopyDir && member.tag != kTagCopy) continue;
-    // Shared ranges can multiply the work without end: past its budget the walk is unreadable.
-    if (run.walkLeft == 0) return false;
-    --run.walkLeft;
-    if (member.tag == kTagCopyDir) {
-      if (!extractDirectory(run, member, depth + 1)) return false;
-    } else {
-      const std::optional<Buffer> body = run.state.package->readRange(member.range);
-      if (!body) return false;
-      const std::optional<CopyRecord> file = parseCopyRecord(body->bytes());
-      if (!file || !extractFile(run, *file)) return false;
-    }
+struct ExtractingVisitor {
+  InstallRun& run;
+  bool folder(const DirectoryRecord& dir, int) {
+    run.view.setControlText(control::kFileNameLine, dir.name);
+    return true;
   }
-  return true;
-}
+  bool file(const CopyRecord& file) { return extractFile(run, file); }
+};
 
 bool has(const std::vector<std::string>& sorted, std::string_view folder) {
   return std::binary_search(sorted.begin(), sorted.end(), folder);
@@ -103,13 +94,8 @@ bool extractFile(InstallRun& run, const CopyRecord& file) {
 }
 
 bool extractDirectory(InstallRun& run, const RangeItem& member, int depth) {
-  if (depth > kMaxDirectoryDepth) return false;
-  const std::optional<Buffer> body = run.state.package->readRange(member.range);
-  if (!body) return false;
-  const std::optional<DirectoryRecord> dir = parseDirectoryRecord(body->bytes());
-  if (!dir) return false;
-  run.view.setControlText(control::kFileNameLine, dir->name);
-  return walkMembers(run, *dir, depth);
+  ExtractingVisitor visitor{run};
+  return walkDirectory(*run.state.package, member, depth, run.walkLeft, visitor);
 }
 
 bool extractFiles(InstallRun& run) {
@@ -154,7 +140,8 @@ bool extractDirectories(InstallRun& run) {
         !logLine(run, kTagDeleteDir, joinPath(run.state.destinationDir, dir->name)))
       return false;
     run.walkLeft = run.walkBudget;
-    if (!walkMembers(run, *dir, 1)) {
+    ExtractingVisitor visitor{run};
+    if (!walkMembers(package, *dir, 1, run.walkLeft, visitor)) {
       showFileError(run);
       return false;
     }

@@ -1,11 +1,11 @@
 // zorv build MANIFEST -o OUT [--stub STUB] [--uninstaller PATH] [-j N]: a setup.exe (OUT
 // ending in .exe: the stub with the product's resources and the package as its resource
-// "SETUP" 101) or a bare package (any other name). The package carries uninstall.exe unless
-// the manifest says [uninstall] program = false.
+// "SETUP" 101) or a bare package (OUT ending in .pkg, or a device such as /dev/null; the
+// command line refuses other names). The package carries uninstall.exe unless the manifest
+// says [uninstall] program = false.
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -26,40 +26,6 @@
 namespace zorv {
 
 namespace {
-
-constexpr const char* kUsage =
-    "usage: zorv build MANIFEST -o OUT [--stub STUB] [--uninstaller PATH] [-j N]";
-
-struct BuildArgs {
-  std::string manifest, out, stub, uninstaller;
-  unsigned threads = 0;
-};
-
-std::optional<BuildArgs> parseArgs(Args args) {
-  BuildArgs a;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if (arg == "-o" && hasValue) {
-      a.out = args[++i];
-    } else if (arg == "--stub" && hasValue) {
-      a.stub = args[++i];
-    } else if (arg == "--uninstaller" && hasValue) {
-      a.uninstaller = args[++i];
-    } else if (arg == "-j" && hasValue) {
-      const std::string_view n = args[++i];
-      auto [p, ec] = std::from_chars(n.data(), n.data() + n.size(), a.threads);
-      if (ec != std::errc() || p != n.data() + n.size() || a.threads == 0 || a.threads > 1024)
-        return std::nullopt;
-    } else if (a.manifest.empty() && !arg.starts_with("-")) {
-      a.manifest = arg;
-    } else {
-      return std::nullopt;
-    }
-  }
-  if (a.manifest.empty() || a.out.empty()) return std::nullopt;
-  return a;
-}
 
 bool endsWithExe(const std::string& path) {
   std::string ext = std::filesystem::path(path).extension().string();
@@ -204,9 +170,8 @@ std::optional<std::vector<std::uint8_t>> loadStub(std::string& path, std::string
 
 }  // namespace
 
-int cmdBuild(Args args) {
-  auto a = parseArgs(args);
-  if (!a) return fail(kUsage);
+int cmdBuild(const BuildArgs& args) {
+  std::optional<BuildArgs> a = args;  // loadStub fills in the stub it finds
   std::string why;
   std::optional<std::vector<std::uint8_t>> stub;
   const bool exe = endsWithExe(a->out);

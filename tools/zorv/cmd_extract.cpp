@@ -1,9 +1,11 @@
-// zorv extract FILE -C DIR: only the files and directories of a package, for looking inside a
-// setup; no log, no links, no registry, nothing started.
+// zorv extract FILE [-C DIR]: only the files and folders of a package, into DIR or the current
+// folder, for looking inside a setup; no log, no links, no registry, nothing started. It reports
+// the files it wrote to their end and the folders it made.
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "install/directory_walk.h"
 #include "install/install.h"
 #include "platform/posix_platform.h"
 #include "tools/zorv/commands.h"
@@ -12,15 +14,42 @@
 
 namespace zorv {
 
-int cmdExtract(Args args) {
-  constexpr const char* kUsage = "usage: zorv extract FILE -C DIR";
-  std::string file, dir;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "-C" && i + 1 < args.size()) dir = args[++i];
-    else if (file.empty() && !args[i].starts_with("-")) file = args[i];
-    else return fail(kUsage);
+namespace {
+
+// Counts the folders that the extraction made (not those that were there already).
+class CountingPlatform final : public PosixPlatform {
+ public:
+  using PosixPlatform::PosixPlatform;
+  bool createDirectory(std::string_view path) override {
+    const bool made = PosixPlatform::createDirectory(path);
+    if (made) ++folders;
+    return made;
   }
-  if (file.empty() || dir.empty()) return fail(kUsage);
+  int folders = 0;
+};
+
+// Extracts the members of a folder record, as the run does, counting the files written.
+struct CountingVisitor {
+  InstallRun& run;
+  int& files;
+  bool folder(const DirectoryRecord& dir, int) {
+    run.view.setControlText(control::kFileNameLine, dir.name);
+    return true;
+  }
+  bool file(const CopyRecord& f) {
+    if (!extractFile(run, f)) return false;
+    ++files;
+    return true;
+  }
+};
+
+const char* plural(int n, const char* one, const char* more) { return n == 1 ? one : more; }
+
+}  // namespace
+
+int cmdExtract(const ExtractArgs& args) {
+  const std::string& file = args.file;
+  const std::string& dir = args.dir;
 
   std::string why;
   auto lp = loadPackageFile(file, &why);
@@ -30,7 +59,7 @@ int cmdExtract(Args args) {
   // The registry is never touched: keep its file out of the user's data folder all the same.
   PosixPlatformOptions options;
   options.registryFile = "/dev/null/unused.reg";
-  PosixPlatform platform(options);
+  CountingPlatform platform(options);
   SetupState state;
   std::error_code ec;
   state.destinationDir = std::filesystem::absolute(dir, ec).lexically_normal().string();
@@ -43,7 +72,7 @@ int cmdExtract(Args args) {
   TerminalView view(false);
   InstallRun run{state, platform, view};
 
-  int files = 0, dirs = 0, failed = 0;
+  int files = 0, failed = 0;
   // One line per entry that failed, naming the file it stopped at and the link that stopped it.
   auto report = [&](std::int32_t i, const char* what) {
     ++failed;
@@ -69,12 +98,14 @@ int cmdExtract(Args args) {
     EntryInfo e = pkg.entry(i);
     RangeItem member{kTagCopyDir, {e.offset, e.unpacked, e.packed}};
     run.walkLeft = run.walkBudget;  // each top-level walk has its own budget, as in the run
-    if (!e.isInline() && extractDirectory(run, member, 1)) ++dirs;
-    else report(i, "directory entry ");
+    CountingVisitor visitor{run, files};
+    if (e.isInline() || !walkDirectory(pkg, member, 1, run.walkLeft, visitor))
+      report(i, "directory entry ");
   }
   view.finish();
-  std::printf("extracted %d files and %d directory records into %s\n", files, dirs,
-              state.destinationDir.c_str());
+  std::printf("extracted %d %s and %d %s into %s\n", files, plural(files, "file", "files"),
+              platform.folders, plural(platform.folders, "folder", "folders"),
+              terminalText(state.destinationDir).c_str());
   return failed ? 1 : 0;
 }
 

@@ -20,10 +20,6 @@ namespace zorv {
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: zorv install FILE --dest DIR [--lang en|ru] [--no-desktop] [--run]\n"
-    "                    [--registry-file F] [--programs-dir D] [--desktop-dir D]";
-
 // Records what the run told the user and whether it started a program, so that the exit
 // status can tell a failure ending from the end after a started program. Unless allowed to
 // run it, it keeps the program's name and reports that it did not start, as the engine
@@ -51,27 +47,12 @@ class CliPlatform final : public PosixPlatform {
 
 }  // namespace
 
-int cmdInstall(Args args) {
-  std::string file, dest;
-  int language = 0;
-  bool desktop = true, run = false;
-  PosixPlatformOptions options = defaultPosixPlatformOptions();
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string_view a = args[i];
-    bool hasValue = i + 1 < args.size();
-    if (a == "--dest" && hasValue) dest = args[++i];
-    else if (a == "--lang" && hasValue) {
-      std::string_view l = args[++i];
-      if (l != "en" && l != "ru") return fail("--lang takes en or ru");
-      language = l == "ru" ? 1 : 0;
-    } else if (a == "--no-desktop") desktop = false;
-    else if (a == "--run") run = true;
-    else if (a == "--no-run") run = false;  // the default; still taken from older scripts
-    else if (takePlatformOption(args, i, options)) continue;
-    else if (file.empty() && !a.starts_with("-")) file = a;
-    else return fail(kUsage);
-  }
-  if (file.empty() || dest.empty()) return fail(kUsage);
+int cmdInstall(const InstallArgs& args) {
+  const std::string& file = args.file;
+  const std::string& dest = args.dest;
+  const int language = args.language;
+  const bool desktop = args.desktop, run = args.run;
+  const PosixPlatformOptions options = platformOptionsFrom(args.paths);
 
   std::string why;
   auto lp = loadPackageFile(file, &why);

@@ -1,11 +1,17 @@
-// zorv list [--json] FILE: the directory of a package, as a table or as JSON.
+// zorv list [--entries] [--json] FILE: what a setup installs (its files with their sizes, links,
+// registry values, the program it starts, the uninstaller's clean-up), or with --entries the
+// raw directory of its package; as text for the terminal or as JSON.
+#include <cctype>
+#include <cinttypes>
 #include <cstdio>
 #include <iostream>
 #include <string>
 
 #include "platform/posix_platform.h"
 #include "tools/zorv/commands.h"
+#include "tools/zorv/json_text.h"
 #include "tools/zorv/package_file.h"
+#include "tools/zorv/setup_listing.h"
 
 namespace zorv {
 
@@ -17,69 +23,139 @@ const char* kindOf(const EntryInfo& e) {
   return e.packed == e.unpacked ? "stored" : "packed";
 }
 
-// Entry names are ANSI text (code page 1251 in Russian packages); JSON wants UTF-8. Cyrillic
-// letters map to their Unicode letters, other high bytes to U+00XX.
-std::string jsonString(std::string_view s) {
-  std::string out = "\"";
-  char buf[8];
-  for (unsigned char c : s) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += char(c);
-    } else if (c < 0x20 || c >= 0x80) {
-      unsigned u = c;
-      if (c >= 0xC0) u = 0x410 + (c - 0xC0);
-      else if (c == 0xA8) u = 0x401;
-      else if (c == 0xB8) u = 0x451;
-      std::snprintf(buf, sizeof buf, "\\u%04x", u);
-      out += buf;
-    } else {
-      out += char(c);
-    }
+void printEntriesJson(const Package& p) {
+  std::cout << "[";
+  for (std::uint32_t i = 0; i < p.entryCount(); ++i) {
+    EntryInfo e = p.entry(std::int32_t(i));
+    std::cout << (i ? ",\n " : "\n ") << "{\"index\": " << i
+              << ", \"tag\": " << jsonString(tagText(e.tag)) << ", \"name\": " << jsonString(e.name)
+              << ", \"offset\": " << e.offset << ", \"unpacked\": " << e.unpacked
+              << ", \"packed\": " << e.packed << "}";
   }
-  return out + "\"";
+  std::cout << (p.entryCount() ? "\n]\n" : "]\n");
 }
 
-}  // namespace
-
-int cmdList(Args args) {
-  bool json = false;
-  std::string path;
-  for (std::string_view a : args) {
-    if (a == "--json") json = true;
-    else if (path.empty() && !a.starts_with("-")) path = a;
-    else return fail("usage: zorv list [--json] FILE");
-  }
-  if (path.empty()) return fail("usage: zorv list [--json] FILE");
-  std::string why;
-  auto lp = loadPackageFile(path, &why);
-  if (!lp) return fail(why);
-  const Package& p = *lp->package;
-
-  if (json) {
-    std::cout << "[";
-    for (std::uint32_t i = 0; i < p.entryCount(); ++i) {
-      EntryInfo e = p.entry(std::int32_t(i));
-      std::cout << (i ? ",\n " : "\n ") << "{\"index\": " << i
-                << ", \"tag\": " << jsonString(tagText(e.tag))
-                << ", \"name\": " << jsonString(e.name) << ", \"offset\": " << e.offset
-                << ", \"unpacked\": " << e.unpacked << ", \"packed\": " << e.packed << "}";
-    }
-    std::cout << (p.entryCount() ? "\n]\n" : "]\n");
-    return 0;
-  }
+void printEntries(const Package& p) {
   const PackageHeader& h = p.header();
   std::printf("package \"%s\": %u entries, data base %u, directory at %u (%u bytes packed)\n",
               terminalText(h.name).c_str(), h.entryCount, h.dataBase, h.directoryOffset,
               h.directoryPacked);
-  std::printf("%5s  %-4s  %-16s %10s %10s %10s  %s\n", "index", "tag", "name", "offset",
-              "unpacked", "packed", "kind");
+  std::printf("%5s  %-4s  %-16s %10s %10s %10s  %s\n", "index", "tag", "name", "offset", "unpacked",
+              "packed", "kind");
   for (std::uint32_t i = 0; i < p.entryCount(); ++i) {
     EntryInfo e = p.entry(std::int32_t(i));
     std::printf("%5u  %-4s  %-16s %10u %10u %10u  %s\n", i, terminalText(tagText(e.tag)).c_str(),
                 terminalText(e.name).c_str(), e.offset, e.unpacked, e.packed, kindOf(e));
   }
-  return 0;
+}
+
+bool isStringType(std::string_view type) {
+  constexpr std::string_view kString = "REG_SZ";
+  if (type.size() != kString.size()) return false;
+  for (std::size_t i = 0; i < type.size(); ++i)
+    if (std::toupper(static_cast<unsigned char>(type[i])) != kString[i]) return false;
+  return true;
+}
+
+// A name below the destination, the group or the desktop, with "/" for each "\".
+std::string slashed(std::string name) {
+  for (char& c : name)
+    if (c == '\\') c = '/';
+  return name;
+}
+
+std::string shown(const std::string& name) { return terminalText(slashed(name)); }
+
+void printList(const char* heading, const std::vector<std::string>& names) {
+  if (names.empty()) return;
+  std::printf("%s", heading);
+  for (std::size_t i = 0; i < names.size(); ++i)
+    std::printf("%s%s", i ? ", " : " ", shown(names[i]).c_str());
+  std::printf("\n");
+}
+
+void printListing(const SetupListing& l) {
+  std::printf("setup \"%s\" installs below its destination:\n", terminalText(l.appName).c_str());
+  std::printf("%12s %12s  %s\n", "size", "packed", "file");
+  for (const ListedFile& f : l.files)
+    std::printf("%12" PRIu64 " %12" PRIu64 "  %s\n", f.size, f.packed, shown(f.name).c_str());
+  std::printf("total: %zu files, %" PRIu64 " bytes, %" PRIu64 " packed\n", l.files.size(), l.bytes,
+              l.packed);
+  for (const ListedLink& k : l.links)
+    std::printf("link %-8s %s -> %s\n", k.desktop ? "desktop" : "group", shown(k.name).c_str(),
+                shown(k.target).c_str());
+  if (l.keyPath) {
+    std::printf("registry key %s %s\n", terminalText(*l.keyRoot).c_str(),
+                terminalText(*l.keyPath).c_str());
+    for (const ListedValue& v : l.values) {
+      // The run writes string values only.
+      const std::string note = isStringType(v.type) ? "" : "  (" + v.type + ", not written)";
+      std::printf("  %s = %s%s\n", terminalText(v.name).c_str(), terminalText(v.data).c_str(),
+                  terminalText(note).c_str());
+    }
+  }
+  if (l.program) std::printf("program started after the install: %s\n", shown(*l.program).c_str());
+  if (l.uninstaller) std::printf("uninstaller: %s\n", shown(*l.uninstaller).c_str());
+  printList("uninstall deletes the folders:", l.deleteFolders);
+  printList("uninstall deletes the files:", l.deleteFiles);
+}
+
+std::string jsonList(const std::vector<std::string>& names) {
+  std::string out = "[";
+  for (std::size_t i = 0; i < names.size(); ++i)
+    out += (i ? ", " : "") + jsonString(slashed(names[i]));
+  return out + "]";
+}
+
+std::string jsonOrNull(const std::optional<std::string>& s, bool slashes) {
+  return s ? jsonString(slashes ? slashed(*s) : *s) : "null";
+}
+
+void printListingJson(const SetupListing& l) {
+  std::cout << "{\"application\": " << jsonString(l.appName) << ",\n \"files\": [";
+  for (std::size_t i = 0; i < l.files.size(); ++i)
+    std::cout << (i ? ",\n  " : "\n  ") << "{\"path\": " << jsonString(slashed(l.files[i].name))
+              << ", \"size\": " << l.files[i].size << ", \"packed\": " << l.files[i].packed << "}";
+  std::cout << "],\n \"total\": {\"files\": " << l.files.size() << ", \"bytes\": " << l.bytes
+            << ", \"packed\": " << l.packed << "},\n \"links\": [";
+  for (std::size_t i = 0; i < l.links.size(); ++i)
+    std::cout << (i ? ",\n  " : "\n  ") << "{\"place\": \""
+              << (l.links[i].desktop ? "desktop" : "group")
+              << "\", \"name\": " << jsonString(slashed(l.links[i].name))
+              << ", \"target\": " << jsonString(slashed(l.links[i].target)) << "}";
+  std::cout << "],\n \"registry\": ";
+  if (l.keyPath) {
+    std::cout << "{\"root\": " << jsonString(*l.keyRoot) << ", \"key\": " << jsonString(*l.keyPath)
+              << ", \"values\": [";
+    for (std::size_t i = 0; i < l.values.size(); ++i)
+      std::cout << (i ? ",\n  " : "\n  ") << "{\"name\": " << jsonString(l.values[i].name)
+                << ", \"type\": " << jsonString(l.values[i].type)
+                << ", \"data\": " << jsonString(l.values[i].data) << "}";
+    std::cout << "]}";
+  } else {
+    std::cout << "null";
+  }
+  std::cout << ",\n \"program\": " << jsonOrNull(l.program, true)
+            << ",\n \"uninstaller\": " << jsonOrNull(l.uninstaller, true)
+            << ",\n \"delete\": {\"folders\": " << jsonList(l.deleteFolders)
+            << ", \"files\": " << jsonList(l.deleteFiles) << "}}\n";
+}
+
+}  // namespace
+
+int cmdList(const ListArgs& args) {
+  std::string why;
+  auto lp = loadPackageFile(args.file, &why);
+  if (!lp) return fail(why);
+  Package& p = *lp->package;
+  if (args.entries) {
+    args.json ? printEntriesJson(p) : printEntries(p);
+    return 0;
+  }
+  const std::optional<SetupListing> listing = listSetup(p, &why);
+  if (!listing) return fail(args.file + ": " + why);
+  args.json ? printListingJson(*listing) : printListing(*listing);
+  return std::fflush(stdout) == 0 && std::cout.flush() ? 0 : fail("cannot write the listing");
 }
 
 }  // namespace zorv

@@ -25,10 +25,6 @@ namespace zorv {
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: zorv uninstall DEST [--yes]\n"
-    "                      [--registry-file F] [--programs-dir D] [--desktop-dir D]";
-
 std::string withoutTrailingSlashes(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   return path;
@@ -66,18 +62,10 @@ void printItems(std::string_view heading, const std::vector<std::string>& items,
 
 }  // namespace
 
-int cmdUninstall(Args args) {
-  std::string dest;
-  bool yes = false;
-  PosixPlatformOptions options = defaultPosixPlatformOptions();
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--yes") yes = true;
-    else if (takePlatformOption(args, i, options)) continue;
-    else if (dest.empty() && !args[i].starts_with("-")) dest = args[i];
-    else return fail(kUsage);
-  }
-  if (dest.empty()) return fail(kUsage);
-  dest = withoutTrailingSlashes(absolutePath(dest));
+int cmdUninstall(const UninstallArgs& args) {
+  const bool yes = args.yes;
+  const PosixPlatformOptions options = platformOptionsFrom(args.paths);
+  const std::string dest = withoutTrailingSlashes(absolutePath(args.dest));
 
   PosixPlatform platform(options);
   if (!platform.registryError().empty())

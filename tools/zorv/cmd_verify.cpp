@@ -1,5 +1,6 @@
-// zorv verify FILE: checks a package, bare or inside a setup.exe (and then the setup's own
-// version and icon resources too); "OK" with counts, or the problems found and exit status 1.
+// zorv verify FILE (or zorv test FILE, as archivers call it): checks a package, bare or inside
+// a setup.exe (and then the setup's own version and icon resources too); "OK" with counts, or
+// the problems found and exit status 1.
 #include <iostream>
 #include <string>
 
@@ -11,9 +12,8 @@
 
 namespace zorv {
 
-int cmdVerify(Args args) {
-  if (args.size() != 1 || args[0].starts_with("-")) return fail("usage: zorv verify FILE");
-  const std::string path(args[0]);
+int cmdVerify(const VerifyArgs& args) {
+  const std::string& path = args.file;
   std::string why;
   // Opening it the way the other commands do gives the same message for an unreadable file.
   auto loaded = loadPackageFile(path, &why);

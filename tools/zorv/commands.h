@@ -1,20 +1,70 @@
-// The subcommands of the zorv tool. Each takes the arguments after its own name and returns
-// the process exit status: 0 on success, 1 after one clear line on standard error.
+// The subcommands of the zorv tool and the values their command lines give them (parsed by
+// command_line.cpp). Each returns the process exit status: 0 on success, 1 after one clear line
+// on standard error. Usage errors (exit status 2) never reach them.
 #pragma once
 
-#include <span>
-#include <string_view>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "package/format.h"
 
 namespace zorv {
 
-using Args = std::span<const std::string_view>;
+// Where `zorv install` and `zorv uninstall` keep the registry file, the Programs and the Desktop
+// folders; empty for the defaults of defaultPosixPlatformOptions.
+struct PlatformPaths {
+  std::string registryFile, programsDir, desktopDir;
+};
 
-int cmdList(Args args);
-int cmdCat(Args args);
-int cmdInstall(Args args);
-int cmdUninstall(Args args);
-int cmdExtract(Args args);
-int cmdBuild(Args args);
-int cmdVerify(Args args);
+struct BuildArgs {
+  std::string manifest, out, stub, uninstaller;
+  unsigned threads = 0;  // 0: one per processor
+};
+
+struct ListArgs {
+  std::string file;
+  bool entries = false;  // the raw directory instead of what the setup installs
+  bool json = false;
+};
+
+// Exactly one of entry and range is set.
+struct CatArgs {
+  std::string file;
+  std::optional<std::uint32_t> entry;
+  std::optional<PackedRange> range;
+  std::string rangeText;  // the range as given, for messages
+};
+
+struct ExtractArgs {
+  std::string file;
+  std::string dir = ".";
+};
+
+struct InstallArgs {
+  std::string file, dest;
+  int language = 0;  // 0 English, 1 Russian
+  bool desktop = true;
+  bool run = false;
+  PlatformPaths paths;
+};
+
+struct UninstallArgs {
+  std::string dest;
+  bool yes = false;
+  PlatformPaths paths;
+};
+
+struct VerifyArgs {
+  std::string file;
+};
+
+int cmdBuild(const BuildArgs& args);
+int cmdList(const ListArgs& args);
+int cmdCat(const CatArgs& args);
+int cmdExtract(const ExtractArgs& args);
+int cmdInstall(const InstallArgs& args);
+int cmdUninstall(const UninstallArgs& args);
+int cmdVerify(const VerifyArgs& args);
 
 }  // namespace zorv

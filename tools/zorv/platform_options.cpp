@@ -4,14 +4,12 @@
 
 namespace zorv {
 
-bool takePlatformOption(Args args, std::size_t& i, PosixPlatformOptions& options) {
-  std::string* target = nullptr;
-  if (args[i] == "--registry-file") target = &options.registryFile;
-  else if (args[i] == "--programs-dir") target = &options.programsFolder;
-  else if (args[i] == "--desktop-dir") target = &options.desktopFolder;
-  if (!target || i + 1 >= args.size()) return false;
-  *target = absolutePath(std::string(args[++i]));
-  return true;
+PosixPlatformOptions platformOptionsFrom(const PlatformPaths& paths) {
+  PosixPlatformOptions options = defaultPosixPlatformOptions();
+  if (!paths.registryFile.empty()) options.registryFile = absolutePath(paths.registryFile);
+  if (!paths.programsDir.empty()) options.programsFolder = absolutePath(paths.programsDir);
+  if (!paths.desktopDir.empty()) options.desktopFolder = absolutePath(paths.desktopDir);
+  return options;
 }
 
 std::string absolutePath(const std::string& path) {

@@ -4,7 +4,6 @@
 // that the uninstall finds the paths that the install wrote byte for byte.
 #pragma once
 
-#include <cstddef>
 #include <string>
 
 #include "platform/posix_platform.h"
@@ -12,9 +11,8 @@
 
 namespace zorv {
 
-// When args[i] is one of the three options and has its value, stores the value made absolute,
-// moves i onto it and returns true.
-bool takePlatformOption(Args args, std::size_t& i, PosixPlatformOptions& options);
+// defaultPosixPlatformOptions with each path the command line gave, made absolute.
+PosixPlatformOptions platformOptionsFrom(const PlatformPaths& paths);
 
 // The path made absolute against the current directory and lexically normal; as given when
 // that fails.
