@@ -23,8 +23,8 @@ class BuildOutputs(unittest.TestCase):
         return subprocess.run([ARGS.zorv, "build", self.manifest, "-o", out, *more],
                               capture_output=True, text=True)
 
-    def assert_refused(self, p, part):
-        self.assertEqual(p.returncode, 1, p.stdout + p.stderr)
+    def assert_refused(self, p, part, status=1):
+        self.assertEqual(p.returncode, status, p.stdout + p.stderr)
         lines = p.stderr.splitlines()
         self.assertEqual(len(lines), 1, p.stderr)
         self.assertIn(part, lines[0])
@@ -44,18 +44,21 @@ class BuildOutputs(unittest.TestCase):
         bitmap = os.path.join(self.demo, "art", "pic.bmp")
         with open(bitmap, "rb") as f:
             bitmap_bytes = f.read()
-        rows = [  # -o, a part of the one line
-            (self.manifest, "it is the manifest"),
-            (os.path.join(self.tmp, "link.pkg"), "it is the manifest"),
-            (source, "it is a source file of the package"),
-            (os.path.join(self.tmp, "hard.pkg"), "it is a source file of the package"),
-            (os.path.join(self.tmp, "next.pkg"), "next.pkg.partial: it is the manifest"),
-            (bitmap, "it is a bitmap of the page"),
-            (os.path.join(self.demo, "app"), "is a folder"),
+        os.symlink(bitmap, os.path.join(self.tmp, "bitmap.pkg"))
+        not_named = "ends neither in .exe (a setup) nor in .pkg"
+        rows = [  # -o, a part of the one line, the exit status (2: refused by its name)
+            (self.manifest, not_named, 2),
+            (os.path.join(self.tmp, "link.pkg"), "it is the manifest", 1),
+            (source, not_named, 2),
+            (os.path.join(self.tmp, "hard.pkg"), "it is a source file of the package", 1),
+            (os.path.join(self.tmp, "next.pkg"), "next.pkg.partial: it is the manifest", 1),
+            (bitmap, not_named, 2),
+            (os.path.join(self.tmp, "bitmap.pkg"), "it is a bitmap of the page", 1),
+            (os.path.join(self.demo, "app"), "is a folder", 1),
         ]
-        for out, part in rows:
+        for out, part, status in rows:
             with self.subTest(out=out):
-                self.assert_refused(self.build(out), part)
+                self.assert_refused(self.build(out), part, status)
         self.assert_unchanged(self.manifest, self.manifest_bytes)
         self.assert_unchanged(source, source_bytes)
         self.assert_unchanged(bitmap, bitmap_bytes)

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """End-to-end checks of the zorv tool on the demo: build the package, list and cat it,
 install it natively (files, UnInstall.log, the REGEDIT4 registry file, .lnk files read back
-with lnkinfo), extract it, and the one-line failures. Then on written packages: names with
+with lnkinfo), extract it, the command-line conventions and the one-line failures. Then on written packages: names with
 terminal escapes, a program to start, symbolic links already in the destination. Last,
 zorv uninstall after zorv install, on the demo's log and on hostile ones."""
 import argparse, json, os, pty, re, shutil, subprocess, sys, tempfile, time, unittest
@@ -121,19 +121,33 @@ class Demo(unittest.TestCase):
     def test_progress_and_message_language(self):
         self.assertIn(b"Zorv Demo installed in", self.install.stderr)
 
-    def test_extract_gives_the_same_files_and_nothing_else(self):
-        out = os.path.join(self.tmp, "x")
-        run(ARGS.zorv, "extract", self.pkg, "-C", out)
+    def extracted(self, out):
         got = {}
         for d, _, files in os.walk(out):
             for f in files:
                 got[os.path.relpath(os.path.join(d, f), out)] = read_bytes(os.path.join(d, f))
         # The builder adds the uninstaller where it finds one built.
         self.assertTrue(got.pop("uninstall.exe", b"MZ").startswith(b"MZ"))
-        self.assertEqual(got, self.app_files())
+        return got
 
-    def test_list_json_and_cat(self):
-        entries = json.loads(run(ARGS.zorv, "list", "--json", self.pkg).stdout)
+    def test_extract_gives_the_same_files_and_nothing_else(self):
+        out = os.path.join(self.tmp, "x")
+        run(ARGS.zorv, "extract", self.pkg, "-C", out)
+        self.assertEqual(self.extracted(out), self.app_files())
+
+    def test_extract_into_the_current_folder_counts_what_it_wrote(self):
+        cwd = tempfile.mkdtemp(dir=self.tmp)
+        files = len(self.app_files()) + 1  # and uninstall.exe
+        folders = {os.path.dirname(rel) for rel in self.app_files()} - {""}
+        folders |= {os.path.dirname(f) for f in folders} - {""}
+        for made in (len(folders), 0):  # the second time the folders are there already
+            p = run(ARGS.zorv, "extract", self.pkg, cwd=cwd)
+            self.assertEqual(p.stdout.decode(),
+                             f"extracted {files} files and {made} folders into {cwd}\n")
+        self.assertEqual(self.extracted(cwd), self.app_files())
+
+    def test_list_entries_json_and_cat(self):
+        entries = json.loads(run(ARGS.zorv, "list", "--entries", "--json", self.pkg).stdout)
         self.assertEqual([e["index"] for e in entries], list(range(len(entries))))
         app = next(e for e in entries if e["tag"] == "AppN")
         body = run(ARGS.zorv, "cat", self.pkg, "--entry", app["index"]).stdout
@@ -146,19 +160,120 @@ class Demo(unittest.TestCase):
         cases = [
             ("cat", self.pkg, "--entry", "100000"),
             ("cat", self.pkg, "--range", "4000000000:4:4"),
-            ("cat", self.pkg, "--range", "1:2"),
             ("list", os.path.join(self.tmp, "missing.pkg")),
             ("list", os.path.join(ARGS.source, "README.md")),
-            ("install", self.pkg),
-            ("uninstall",),
+            ("test", os.path.join(self.tmp, "missing.pkg")),
             ("uninstall", os.path.join(self.tmp, "missing")),
-            ("frobnicate",),
         ]
         for args in cases:
             p = run(ARGS.zorv, *args, ok=False)
             self.assertEqual(p.returncode, 1, args)
+            self.assertEqual(len(p.stderr.splitlines()), 1, args)
             err = p.stderr.decode(errors="replace").strip().splitlines()
             self.assertTrue(err and err[0].startswith("zorv: "), (args, err))
+
+    def test_command_line_conventions(self):
+        manifest = os.path.join(ARGS.source, "examples/demo/zorv.toml")
+        out = os.path.join(self.tmp, "conventions")
+        os.makedirs(out, exist_ok=True)
+        version = r"^zorv \d+\.\d+\.\d+\n$"
+        build_help = "Usage: zorv build MANIFEST -o OUT"
+        cases = [  # (arguments, exit status, standard output matches, standard error holds)
+            (["--version"], 0, version, ""),
+            (["version"], 0, version, ""),
+            (["help"], 0, r"\n  build +make a setup", ""),
+            (["help", "build"], 0, build_help, ""),
+            (["build", "--help"], 0, build_help, ""),
+            (["test", "-h"], 0, "Usage: zorv test FILE", ""),
+            ([], 2, "^$", "a command is required"),
+            (["frobnicate"], 2, "^$", '"frobnicate"'),
+            (["help", "frobnicate"], 2, "^$", '"frobnicate"'),
+            (["list", "--frob", self.pkg], 2, "^$", "--frob"),
+            (["build", "-o", out + "/a.pkg"], 2, "^$", "MANIFEST is required"),
+            (["build", manifest], 2, "^$", "--output is required"),
+            (["build", manifest, "-o", out + "/a.zip"], 2, "^$", "a.zip"),
+            (["build", manifest, "-o" + out + "/a.pkg", "-j0"], 2, "^$", "--jobs"),
+            (["build", manifest, "-o", out + "/a.pkg", "--jobs"], 2, "^$", "--jobs"),
+            (["cat", self.pkg, "--range", "1:2"], 2, "^$", '"1:2"'),
+            (["cat", self.pkg], 2, "^$", "--entry"),
+            (["install", self.pkg], 2, "^$", "--dest is required"),
+            (["install", self.pkg, "--dest", out, "--lang", "fr"], 2, "^$", "--lang"),
+            (["uninstall"], 2, "^$", "DEST is required"),
+            (["list", self.pkg, self.pkg], 2, "^$", self.pkg),
+        ]
+        for args, status, stdout, stderr in cases:
+            p = run(ARGS.zorv, *args, ok=False)
+            self.assertEqual(p.returncode, status, (args, p.stderr))
+            self.assertRegex(p.stdout.decode(), stdout, args)
+            if status:
+                self.assertEqual(len(p.stderr.splitlines()), 1, (args, p.stderr))
+                self.assertTrue(p.stderr.startswith(b"zorv: "), (args, p.stderr))
+            self.assertIn(stderr.encode(), p.stderr, args)
+        self.assertFalse(os.listdir(out))
+
+    def test_joined_and_long_option_values_build_the_same_package(self):
+        manifest = os.path.join(ARGS.source, "examples/demo/zorv.toml")
+        spellings = [["-j4", "-o{}"], ["--jobs", "2", "--output", "{}"], ["--jobs=3", "--output={}"],
+                     ["-j", "1", "-o", "{}"]]
+        for i, spelling in enumerate(spellings):
+            out = os.path.join(self.tmp, f"spelling{i}", "demo.pkg")  # the header holds its name
+            run(ARGS.zorv, "build", manifest, *[a.format(out) for a in spelling])
+            self.assertEqual(read_bytes(out), read_bytes(self.pkg), spelling)
+
+    def test_double_dash_ends_the_options(self):
+        cwd = tempfile.mkdtemp(dir=self.tmp)
+        shutil.copy(self.pkg, os.path.join(cwd, "-demo.pkg"))
+        p = run(ARGS.zorv, "list", "--", "-demo.pkg", cwd=cwd)
+        self.assertIn(b"hello.exe", p.stdout)
+        self.assertEqual(run(ARGS.zorv, "list", "-demo.pkg", cwd=cwd, ok=False).returncode, 2)
+
+    def test_test_is_verify(self):
+        bad = os.path.join(self.tmp, "flipped.pkg")
+        data = bytearray(read_bytes(self.pkg))
+        data[len(data) // 3] ^= 0xFF
+        with open(bad, "wb") as f:
+            f.write(data)
+        for pkg, status in ((self.pkg, 0), (bad, 1)):
+            verify = run(ARGS.zorv, "verify", pkg, ok=False)
+            test = run(ARGS.zorv, "test", pkg, ok=False)
+            self.assertEqual((test.returncode, test.stdout, test.stderr),
+                             (verify.returncode, verify.stdout, verify.stderr))
+            self.assertEqual(test.returncode, status)
+
+    def test_list_shows_what_the_setup_installs(self):
+        listing = json.loads(run(ARGS.zorv, "list", "--json", self.pkg).stdout)
+        text = run(ARGS.zorv, "list", self.pkg).stdout.decode().splitlines()
+        files = {f["path"]: f for f in listing["files"]}
+        expected = {rel.replace(os.sep, "/"): data for rel, data in self.app_files().items()}
+        self.assertEqual(set(files) - {"uninstall.exe"}, set(expected))
+        for path, data in expected.items():
+            self.assertEqual(files[path]["size"], len(data), path)
+            self.assertLessEqual(files[path]["packed"], len(data) + 64, path)
+        total = listing["total"]
+        self.assertEqual(total, {"files": len(files),
+                                 "bytes": sum(f["size"] for f in files.values()),
+                                 "packed": sum(f["packed"] for f in files.values())})
+        # The text says the same, line for line.
+        for f in listing["files"]:
+            self.assertRegex("\n".join(text), rf"(?m)^ +{f['size']} +{f['packed']}  {re.escape(f['path'])}$")
+        self.assertIn(f"total: {total['files']} files, {total['bytes']} bytes, "
+                      f"{total['packed']} packed", text)
+        for line in ["link group    Documents/Manual -> docs/manual.txt",
+                     "link desktop  Zorv Demo -> hello.exe",
+                     "registry key HCU " + self.key,
+                     "  Program = DESTDIR\\hello.exe",
+                     "program started after the install: hello.exe",
+                     "uninstall deletes the folders: saves, data/cache",
+                     "uninstall deletes the files: *.log, data/scores.dat"]:
+            self.assertIn(line, text)
+        self.assertEqual(listing["links"][1], {"place": "group", "name": "Documents/Manual",
+                                               "target": "docs/manual.txt"})
+        self.assertEqual(listing["registry"]["key"], self.key)
+        self.assertEqual([v["name"] for v in listing["registry"]["values"]],
+                         ["Install Dir", "Program", "Setup Source", "Installed", "Version"])
+        self.assertEqual(listing["program"], "hello.exe")
+        self.assertEqual(listing["delete"], {"folders": ["saves", "data/cache"],
+                                             "files": ["*.log", "data/scores.dat"]})
 
     def test_setup_exe_from_the_real_stub_can_be_signed(self):
         """The builder leaves nothing after the last section, so Authenticode signing works and
@@ -230,6 +345,14 @@ class WrittenPackages(unittest.TestCase):
     def extract(self, pkg, dest):
         return run(ARGS.zorv, "extract", pkg, "-C", dest, ok=False)
 
+    def list(self, pkg, dest):
+        return run(ARGS.zorv, "list", pkg, ok=False)
+
+    def list_json(self, pkg, dest):
+        p = run(ARGS.zorv, "list", "--json", pkg, ok=False)
+        json.loads(p.stdout)
+        return p
+
     def test_package_texts_reach_the_terminal_filtered(self):
         red = "\x1b[31mred.txt"
         cases = [  # (what, command, a folder planted in the way, exit status, printed)
@@ -237,9 +360,13 @@ class WrittenPackages(unittest.TestCase):
              [b"  .[31mred.txt\n", b"  .[1mdir\\in.[0m.txt\n", b"  .[2Jlink\n", b"  .[4mName\n",
               b"Evil.]0;pwned.App installed in", b"start.[7m.sh\n"]),
             ("install failing", self.install, red, 1, [b"\nEvil.]0;pwned.App: "]),
-            ("extract", self.extract, None, 0, [b"extracted 2 files and 1 directory records"]),
+            ("extract", self.extract, None, 0, [b"extracted 3 files and 1 folder into"]),
             ("extract failing", self.extract, red, 1,
              [b"zorv: cannot extract entry 2: .[31mred.txt\n"]),
+            ("list", self.list, None, 0,
+             [b"  .[31mred.txt\n", b"  .[1mdir/in.[0m.txt\n", b"link desktop  .[2Jlink -> plain.txt\n",
+              b"  .[4mName = DESTDIR\n", b"setup \"Evil.]0;pwned.App\" installs"]),
+            ("list --json", self.list_json, None, 0, [b'"\\u001b[31mred.txt"']),
         ]
         for what, command, planted, status, printed in cases:
             dest = os.path.join(tempfile.mkdtemp(dir=self.tmp), "dest")

@@ -1,0 +1,132 @@
+// The zorv command line as parsed, without running a command: what each spelling gives the
+// command, and which lines are usage errors naming what is wrong.
+#include "tools/zorv/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace zorv {
+namespace {
+
+CommandLine parse(std::vector<std::string> args) { return parseCommandLine(args, "1.2.3"); }
+
+template <typename Args>
+Args argsOf(const CommandLine& line) {
+  EXPECT_TRUE(line.command.has_value()) << line.error;
+  if (!line.command || !std::holds_alternative<Args>(*line.command)) {
+    ADD_FAILURE() << "another command";
+    return {};
+  }
+  return std::get<Args>(*line.command);
+}
+
+TEST(CommandLine, BuildOptionsInEverySpelling) {
+  struct Row {
+    std::vector<std::string> args;
+    std::string out;
+    unsigned threads;
+  } rows[] = {
+      {{"build", "m.toml", "-oout.exe", "-j4"}, "out.exe", 4},
+      {{"build", "m.toml", "-o", "a.pkg", "-j", "2"}, "a.pkg", 2},
+      {{"build", "--output=SETUP.EXE", "--jobs", "16", "m.toml"}, "SETUP.EXE", 16},
+      {{"build", "m.toml", "--output", "x.Pkg", "--jobs=1"}, "x.Pkg", 1},
+      {{"build", "m.toml", "-o", "/dev/null"}, "/dev/null", 0},  // a device: a dry run
+  };
+  for (const Row& row : rows) {
+    const BuildArgs a = argsOf<BuildArgs>(parse(row.args));
+    EXPECT_EQ(a.manifest, "m.toml") << row.out;
+    EXPECT_EQ(a.out, row.out);
+    EXPECT_EQ(a.threads, row.threads) << row.out;
+  }
+}
+
+TEST(CommandLine, ValuesOfTheOtherCommands) {
+  EXPECT_EQ(argsOf<ExtractArgs>(parse({"extract", "f.pkg"})).dir, ".");
+  EXPECT_EQ(argsOf<ExtractArgs>(parse({"extract", "f.pkg", "-Cdir"})).dir, "dir");
+  EXPECT_EQ(argsOf<ExtractArgs>(parse({"extract", "--directory", "d", "f.pkg"})).dir, "d");
+  EXPECT_EQ(argsOf<ListArgs>(parse({"list", "--", "-f.pkg"})).file, "-f.pkg");
+  EXPECT_EQ(argsOf<VerifyArgs>(parse({"test", "f.pkg"})).file, "f.pkg");
+
+  const CatArgs cat = argsOf<CatArgs>(parse({"cat", "f", "--range", "1:2:3"}));
+  ASSERT_TRUE(cat.range.has_value());
+  EXPECT_EQ(cat.range->offset, 1u);
+  EXPECT_EQ(cat.range->unpacked, 2u);
+  EXPECT_EQ(cat.range->packed, 3u);
+  EXPECT_FALSE(cat.entry.has_value());
+  EXPECT_EQ(argsOf<CatArgs>(parse({"cat", "f", "--entry", "7"})).entry, 7u);
+
+  const InstallArgs i = argsOf<InstallArgs>(parse(
+      {"install", "f", "--dest", "d", "--lang", "ru", "--no-desktop", "--run", "--desktop-dir=D"}));
+  EXPECT_EQ(i.language, 1);
+  EXPECT_FALSE(i.desktop);
+  EXPECT_TRUE(i.run);
+  EXPECT_EQ(i.paths.desktopDir, "D");
+  EXPECT_TRUE(argsOf<UninstallArgs>(parse({"uninstall", "d", "-y"})).yes);
+}
+
+TEST(CommandLine, HelpAndVersionAreAnswersOnStandardOutput) {
+  const struct {
+    std::vector<std::string> args;
+    std::string printed;
+  } rows[] = {
+      {{"--version"}, "zorv 1.2.3\n"},
+      {{"version"}, "zorv 1.2.3\n"},
+      {{"help"}, "Usage: zorv COMMAND"},
+      {{"--help"}, "Usage: zorv COMMAND"},
+      {{"help", "extract"}, "Usage: zorv extract FILE [-C DIR]"},
+      {{"extract", "--help"}, "Usage: zorv extract FILE [-C DIR]"},
+      {{"build", "m.toml", "-h"}, "Usage: zorv build MANIFEST"},
+  };
+  for (const auto& row : rows) {
+    const CommandLine line = parse(row.args);
+    EXPECT_FALSE(line.command.has_value()) << row.args[0];
+    EXPECT_EQ(line.status, 0) << row.args[0];
+    EXPECT_NE(line.output.find(row.printed), std::string::npos) << line.output;
+    EXPECT_EQ(line.error, "");
+  }
+}
+
+TEST(CommandLine, UsageErrorsNameWhatIsWrong) {
+  const struct {
+    std::vector<std::string> args;
+    std::string named;
+  } rows[] = {
+      {{}, "a command is required"},
+      {{"frobnicate"}, "\"frobnicate\""},
+      {{"help", "frobnicate"}, "\"frobnicate\""},
+      {{"build", "m.toml", "-o", "out.zip"}, "\"out.zip\""},
+      {{"build", "m.toml", "-o", "setup.exe.bak"}, "setup.exe.bak"},
+      {{"build", "m.toml", "-o", "a.pkg", "--frob"}, "--frob"},
+      {{"build", "m.toml", "--frob"}, "--frob"},  // named before the missing --output
+      {{"build", "m.toml"}, "--output is required"},
+      {{"build", "-o", "a.pkg"}, "MANIFEST is required"},
+      {{"build", "m.toml", "-o", "a.pkg", "-j0"}, "--jobs"},
+      {{"build", "m.toml", "-o", "a.pkg", "-jx"}, "--jobs"},
+      {{"build", "m.toml", "-o", "a.pkg", "-j"}, "--jobs"},
+      {{"cat", "f"}, "--entry"},
+      {{"cat", "f", "--entry", "1", "--range", "1:2:3"}, "--entry"},
+      {{"cat", "f", "--range", "1:2"}, "\"1:2\""},
+      {{"cat", "f", "--entry", "-1"}, "--entry"},
+      {{"list", "a", "b"}, "expected: b"},
+      {{"list", "-f.pkg"}, "-f.pkg"},
+      {{"install", "f"}, "--dest is required"},
+      {{"install", "f", "--dest", "d", "--lang", "fr"}, "fr"},
+      {{"uninstall"}, "DEST is required"},
+      {{"help", "build", "list"}, "list"},
+  };
+  for (const auto& row : rows) {
+    const CommandLine line = parse(row.args);
+    const std::string what = row.args.empty() ? "(none)" : row.args.back();
+    EXPECT_FALSE(line.command.has_value()) << what;
+    EXPECT_EQ(line.status, kUsageError) << what;
+    EXPECT_EQ(line.output, "") << what;
+    EXPECT_EQ(line.error.rfind("zorv: ", 0), 0u) << line.error;
+    EXPECT_NE(line.error.find(row.named), std::string::npos) << line.error;
+    EXPECT_EQ(line.error.find('\n'), std::string::npos) << line.error;
+  }
+}
+
+}  // namespace
+}  // namespace zorv
