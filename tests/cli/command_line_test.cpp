@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,6 @@ TEST(CommandLine, BuildOptionsInEverySpelling) {
       {{"build", "m.toml", "-o", "a.pkg", "-j", "2"}, "a.pkg", 2},
       {{"build", "--output=SETUP.EXE", "--jobs", "16", "m.toml"}, "SETUP.EXE", 16},
       {{"build", "m.toml", "--output", "x.Pkg", "--jobs=1"}, "x.Pkg", 1},
-      {{"build", "m.toml", "-o", "/dev/null"}, "/dev/null", 0},  // a device: a dry run
   };
   for (const Row& row : rows) {
     const BuildArgs a = argsOf<BuildArgs>(parse(row.args));
@@ -40,6 +40,12 @@ TEST(CommandLine, BuildOptionsInEverySpelling) {
     EXPECT_EQ(a.out, row.out);
     EXPECT_EQ(a.threads, row.threads) << row.out;
   }
+}
+
+// A device is written in place, so /dev/null makes a dry run.
+TEST(CommandLine, ADeviceIsAnOutputWhateverItsName) {
+  if (!std::filesystem::is_character_file("/dev/null")) GTEST_SKIP() << "no /dev/null here";
+  EXPECT_EQ(argsOf<BuildArgs>(parse({"build", "m.toml", "-o", "/dev/null"})).out, "/dev/null");
 }
 
 TEST(CommandLine, ValuesOfTheOtherCommands) {
