@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """End-to-end checks of the zorv tool on the demo: build the package, list and cat it,
 install it natively (files, UnInstall.log, the REGEDIT4 registry file, .lnk files read back
-with lnkinfo), extract it, the command-line conventions and the one-line failures. Then on written packages: names with
-terminal escapes, a program to start, symbolic links already in the destination. Last,
+with lnkinfo), extract it, the command-line conventions and the one-line failures. Then on
+written packages: names with terminal escapes, a program to start, symbolic links already in
+the destination, a folder walk past its budget. Last,
 zorv uninstall after zorv install, on the demo's log and on hostile ones."""
 import argparse, json, os, pty, re, shutil, subprocess, sys, tempfile, time, unittest
 
@@ -213,8 +214,8 @@ class Demo(unittest.TestCase):
 
     def test_joined_and_long_option_values_build_the_same_package(self):
         manifest = os.path.join(ARGS.source, "examples/demo/zorv.toml")
-        spellings = [["-j4", "-o{}"], ["--jobs", "2", "--output", "{}"], ["--jobs=3", "--output={}"],
-                     ["-j", "1", "-o", "{}"]]
+        spellings = [["-j4", "-o{}"], ["--jobs", "2", "--output", "{}"],
+                     ["--jobs=3", "--output={}"], ["-j", "1", "-o", "{}"]]
         for i, spelling in enumerate(spellings):
             out = os.path.join(self.tmp, f"spelling{i}", "demo.pkg")  # the header holds its name
             run(ARGS.zorv, "build", manifest, *[a.format(out) for a in spelling])
@@ -255,7 +256,8 @@ class Demo(unittest.TestCase):
                                  "packed": sum(f["packed"] for f in files.values())})
         # The text says the same, line for line.
         for f in listing["files"]:
-            self.assertRegex("\n".join(text), rf"(?m)^ +{f['size']} +{f['packed']}  {re.escape(f['path'])}$")
+            self.assertRegex("\n".join(text),
+                             rf"(?m)^ +{f['size']} +{f['packed']}  {re.escape(f['path'])}$")
         self.assertIn(f"total: {total['files']} files, {total['bytes']} bytes, "
                       f"{total['packed']} packed", text)
         for line in ["link group    Documents/Manual -> docs/manual.txt",
@@ -321,6 +323,7 @@ class WrittenPackages(unittest.TestCase):
         run(ARGS.make_packages, cls.tmp)
         cls.hostile = os.path.join(cls.tmp, "hostile.pkg")
         cls.links = os.path.join(cls.tmp, "links.pkg")
+        cls.doubling = os.path.join(cls.tmp, "doubling.pkg")
         # The hostile package's "RunS" program; it leaves a mark when started.
         cls.marker = os.path.join(cls.tmp, "started")
         program = os.path.join(cls.tmp, "start\x1b[7m.sh")
@@ -364,8 +367,9 @@ class WrittenPackages(unittest.TestCase):
             ("extract failing", self.extract, red, 1,
              [b"zorv: cannot extract entry 2: .[31mred.txt\n"]),
             ("list", self.list, None, 0,
-             [b"  .[31mred.txt\n", b"  .[1mdir/in.[0m.txt\n", b"link desktop  .[2Jlink -> plain.txt\n",
-              b"  .[4mName = DESTDIR\n", b"setup \"Evil.]0;pwned.App\" installs"]),
+             [b"  .[31mred.txt\n", b"  .[1mdir/in.[0m.txt\n",
+              b"link desktop  .[2Jlink -> plain.txt\n", b"  .[4mName = DESTDIR\n",
+              b"setup \"Evil.]0;pwned.App\" installs"]),
             ("list --json", self.list_json, None, 0, [b'"\\u001b[31mred.txt"']),
         ]
         for what, command, planted, status, printed in cases:
@@ -378,6 +382,15 @@ class WrittenPackages(unittest.TestCase):
             self.assertEqual(controls(out), [], (what, out))
             for text in printed:
                 self.assertIn(text, out, what)
+
+    def test_list_keeps_the_walk_budget(self):
+        for args in (["list"], ["list", "--json"]):
+            p = run(ARGS.zorv, *args, self.doubling, ok=False)
+            self.assertEqual((p.returncode, p.stdout), (1, b""), args)
+            self.assertEqual(len(p.stderr.splitlines()), 1, p.stderr)
+            self.assertIn(b'("CopD") cannot be walked', p.stderr)
+        p = run(ARGS.zorv, "list", "--entries", self.doubling)  # the raw entries need no walk
+        self.assertIn(b"CopD", p.stdout)
 
     def test_program_starts_only_with_run(self):
         cases = [([], False), (["--no-run"], False), (["--run"], True)]

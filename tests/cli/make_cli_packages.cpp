@@ -4,7 +4,9 @@
 //                    name, file, folder, link and value names, and a "RunS" program
 //                    DIR/start<ESC>[7m.sh, which the test provides;
 //   DIR/links.pkg    "top.txt", "sub\deep\f.txt" and a "CopD" folder "d" holding "d\m.txt",
-//                    to be installed over symbolic links planted in the destination.
+//                    to be installed over symbolic links planted in the destination;
+//   DIR/doubling.pkg a "CopD" folder whose 22 levels each list the level below twice: a few
+//                    hundred bytes whose walk would visit 2^22 files, past every walk's budget.
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -48,6 +50,18 @@ zorv::PackageWriter startPackage(const std::string& app, const std::vector<File>
   return w;
 }
 
+zorv::PackageWriter doublingPackage() {
+  zorv::PackageWriter w = startPackage("Doubling", {}, "d0", {{"f.txt", "f\n"}});
+  Bytes file = zorv::addFileBlocks(w, "f.txt", textBytes("f\n"));
+  zorv::TaggedRange level{zorv::kTagCopy, w.addData(file)};
+  for (int i = 1; i <= 22; ++i) {
+    const Bytes record = zorv::directoryRecord("d" + std::to_string(i), std::vector{level, level});
+    level = {zorv::kTagCopyDir, w.addData(record)};
+  }
+  w.addEntry(zorv::kTagCopyDir, "top", zorv::directoryRecord("top", std::vector{level}));
+  return w;
+}
+
 bool save(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
@@ -75,7 +89,9 @@ int main(int argc, char** argv) {
   zorv::PackageWriter links = startPackage(
       "Links", {{"top.txt", "top\n"}, {"sub\\deep\\f.txt", "deep\n"}}, "d", {{"d\\m.txt", "m\n"}});
 
-  return save(dir + "/hostile.pkg", hostile.finish()) && save(dir + "/links.pkg", links.finish())
+  return save(dir + "/hostile.pkg", hostile.finish()) &&
+                 save(dir + "/links.pkg", links.finish()) &&
+                 save(dir + "/doubling.pkg", doublingPackage().finish())
              ? 0
              : 1;
 }

@@ -1,6 +1,7 @@
 #include "tools/zorv/command_line.h"
 
 #include <CLI/CLI.hpp>
+#include <cctype>
 #include <charconv>
 #include <filesystem>
 #include <map>
@@ -86,8 +87,9 @@ struct Values {
   std::string helpFor;  // bound for the help text only; see helpFor()
 };
 
+// The tool's command line as CLI11 sees it, with the values it fills in.
 struct Parser {
-  std::string version;
+  std::string version;  // "zorv 1.2.3\n"
   CLI::App app{"Builds, inspects, extracts, installs and uninstalls Zorv Setup packages.", "zorv"};
   Values v;
   CLI::Option* entry = nullptr;
@@ -107,7 +109,7 @@ struct Parser {
     formatter->synopses[c] = synopsis;
     return c;
   }
-  explicit Parser(std::string_view version);
+  explicit Parser(std::string_view number);
   void addBuild();
   void addInspectors();
   void addInstallers();

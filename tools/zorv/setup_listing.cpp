@@ -28,15 +28,15 @@ struct ListingVisitor {
   }
 };
 
-// Calls read(body) for every readable entry of `tag` in [from, to); false with a reason at the
-// first entry whose body cannot be read or whose record `read` refuses.
+// Calls read(body) for every entry of `tag` in [from, to); false at the first entry whose body
+// cannot be read or whose record `read` refuses, with the reason "entry N ("Tag") <problem>".
 template <typename Read>
 bool readEntries(Package& package, std::uint32_t tag, std::int32_t from, std::int32_t to,
-                 std::string* why, Read&& read) {
+                 std::string* why, Read&& read, std::string_view problem = "cannot be read") {
   return forEachEntry(package, tag, from, to, [&](std::int32_t i) {
     const HeldEntry held(package, i);
     if (held.body() && read(*held.body())) return true;
-    *why = "entry " + std::to_string(i) + " (\"" + tagText(tag) + "\") cannot be read";
+    *why = "entry " + std::to_string(i) + " (\"" + tagText(tag) + "\") " + std::string(problem);
     return false;
   });
 }
@@ -49,11 +49,18 @@ bool listFiles(Package& package, SetupListing& listing, std::string* why) {
       }))
     return false;
   ListingVisitor visitor{listing};
-  return readEntries(package, kTagCopyDir, 0, -1, why, [&](std::span<const std::uint8_t> body) {
-    const std::optional<DirectoryRecord> dir = parseDirectoryRecord(body);
-    std::uint32_t left = kMaxRecordsVisited;  // each top-level walk has its own budget
-    return dir && walkMembers(package, *dir, 1, left, visitor);
-  });
+  static const std::string kWalkProblem =
+      "cannot be walked: a record cannot be read, or the folder nests more than " +
+      std::to_string(kMaxDirectoryDepth) + " levels deep or holds more than " +
+      std::to_string(kMaxRecordsVisited) + " records, as the setup would find too";
+  return readEntries(
+      package, kTagCopyDir, 0, -1, why,
+      [&](std::span<const std::uint8_t> body) {
+        const std::optional<DirectoryRecord> dir = parseDirectoryRecord(body);
+        std::uint32_t left = kMaxRecordsVisited;  // each top-level walk has its own budget
+        return dir && walkMembers(package, *dir, 1, left, visitor);
+      },
+      kWalkProblem);
 }
 
 bool listLinks(Package& package, SetupListing& listing, std::string* why) {
