@@ -77,6 +77,17 @@ TEST_P(PeSetResource, ReplacingTwiceKeepsOneCopyAndOneNewSection) {
             1);
 }
 
+// A loader maps a section that starts on a page of the file; one that does not, it copies.
+TEST_P(PeSetResource, TheResourceSectionStartsOnAPageOfTheFile) {
+  const Bytes out = setOrFail(this->stub(), "SETUP", 101, pe_test::patternBytes(5000, 7));
+  const auto img = pe::parseImage(out, nullptr);
+  ASSERT_TRUE(img);
+  const pe::DataDirectory d = img->directory(pe::kDirectoryResource);
+  for (const pe::Section& s : img->sections)
+    if (d.rva >= s.virtualAddress && d.rva - s.virtualAddress < s.virtualSpan())
+      EXPECT_EQ(s.rawPointer % 4096, 0u);
+}
+
 TEST_P(PeSetResource, CarriesAResourceOfSeveralMegabytes) {
   const Bytes payload = pe_test::patternBytes(6 * 1024 * 1024 + 3, 9);
   const Bytes out = setOrFail(stub(), "SETUP", 101, payload);

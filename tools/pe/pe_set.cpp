@@ -116,6 +116,11 @@ void storeAt(std::vector<std::uint8_t>& out, std::size_t offset, std::uint32_t v
   storeLE32(&out[offset], v);
 }
 
+// The section's data starts on a page of the file: a loader can then map it as it stands
+// instead of copying it (Wine copies any section whose file offset is not page aligned,
+// which for a setup carrying a large package is a copy of the whole package at start-up).
+constexpr std::uint64_t kLoaderPage = 4096;
+
 // Where the rebuilt section goes: over the old one when it is last, else after everything.
 struct Placement {
   std::optional<std::size_t> replaced;  // the old section rebuilt in place
@@ -131,7 +136,8 @@ std::optional<Placement> choosePlacement(std::span<const std::uint8_t> stub, con
   if (oldIndex && canRebuildInPlace(img, *oldIndex)) {
     const Section& r = img.sections[*oldIndex];
     p.replaced = oldIndex;
-    p.keptBytes = p.rawStart = r.rawPointer;
+    p.keptBytes = r.rawPointer;
+    p.rawStart = alignUp(r.rawPointer, std::max<std::uint64_t>(img.fileAlignment, kLoaderPage));
     p.rva = r.virtualAddress;
     return p;
   }
@@ -151,7 +157,7 @@ std::optional<Placement> choosePlacement(std::span<const std::uint8_t> stub, con
     return std::nullopt;
   }
   p.keptBytes = rawEnd;
-  p.rawStart = alignUp(rawEnd, img.fileAlignment);
+  p.rawStart = alignUp(rawEnd, std::max<std::uint64_t>(img.fileAlignment, kLoaderPage));
   p.rva = static_cast<std::uint32_t>(virtualEnd);
   return p;
 }
@@ -174,12 +180,12 @@ std::size_t updateHeaders(std::vector<std::uint8_t>& out, const Image& img, cons
     header = img.sectionTableOffset + img.sections.size() * pe::kSectionHeaderSize;
     std::memcpy(&out[header + pe::kSectionNameOffset], kResourceSectionName, 8);
     storeAt(out, header + pe::kSectionVirtualAddressOffset, p.rva);
-    storeAt(out, header + pe::kSectionRawPointerOffset, std::uint32_t(p.rawStart));
     storeAt(out, header + pe::kSectionCharacteristicsOffset,
             pe::kSectionInitializedData | pe::kSectionMemRead);
     pe::storeLE16(&out[fileHeader + pe::kFileSectionCountOffset],
                   static_cast<std::uint16_t>(img.sections.size() + 1));
   }
+  storeAt(out, header + pe::kSectionRawPointerOffset, std::uint32_t(p.rawStart));
   storeAt(out, header + pe::kSectionVirtualSizeOffset, sectionSize);
   storeAt(out, header + pe::kSectionRawSizeOffset, rawSize);
   initializedData = std::min<std::uint64_t>(initializedData + rawSize, 0xFFFFFFFF);
