@@ -75,6 +75,14 @@ class Integrity(unittest.TestCase):
         with open(cls.pkg, "rb") as f:
             cls.good = f.read()
         cls.package = Package(cls.good)
+        # The same package inside a setup.exe, where it starts wherever its resource does.
+        cls.exe = os.path.join(cls.tmp, "demo.exe")
+        p = run(ARGS.zorv, "build", os.path.join(ARGS.source, "examples/demo/zorv.toml"),
+                "-o", cls.exe)
+        assert p.returncode == 0, p.stderr
+        with open(cls.exe, "rb") as f:
+            cls.good_exe = f.read()
+        cls.exe_base = cls.good_exe.index(cls.good[52:52 + 4096]) - 52
 
     @classmethod
     def tearDownClass(cls):
@@ -104,24 +112,26 @@ class Integrity(unittest.TestCase):
             ("the directory", (pkg.dir_at, pkg.dir_packed), "directory is damaged",
              "directory is damaged"),
         ]
+        targets = [("demo.pkg", self.good, 0), ("demo.exe", self.good_exe, self.exe_base)]
         for what, (at, length), verify_says, extract_says in cases:
-            with self.subTest(what):
-                bad = bytearray(self.good)
-                bad[at + length // 2] ^= 0x01
-                path = os.path.join(self.tmp, "bad.pkg")
-                with open(path, "wb") as f:
-                    f.write(bad)
-                p = run(ARGS.zorv, "verify", path)
-                out = (p.stdout + p.stderr).decode(errors="replace")
-                self.assertEqual(p.returncode, 1, out)
-                self.assertIn(verify_says, out)
-                dest = os.path.join(self.tmp, "x")
-                shutil.rmtree(dest, ignore_errors=True)
-                p = run(ARGS.zorv, "extract", path, "-C", dest)
-                err = p.stderr.decode(errors="replace")
-                self.assertEqual(p.returncode, 1, err)
-                self.assertIn(extract_says, err)
-
+            for file_name, good, base in targets:
+                with self.subTest(what=what, file=file_name):
+                    bad = bytearray(good)
+                    bad[base + at + length // 2] ^= 0x01
+                    path = os.path.join(self.tmp, "bad-" + file_name)
+                    with open(path, "wb") as f:
+                        f.write(bad)
+                    for command in ("verify", "test"):
+                        p = run(ARGS.zorv, command, path)
+                        out = (p.stdout + p.stderr).decode(errors="replace")
+                        self.assertEqual(p.returncode, 1, out)
+                        self.assertIn(verify_says, out)
+                    dest = os.path.join(self.tmp, "x")
+                    shutil.rmtree(dest, ignore_errors=True)
+                    p = run(ARGS.zorv, "extract", path, "-C", dest)
+                    err = p.stderr.decode(errors="replace")
+                    self.assertEqual(p.returncode, 1, err)
+                    self.assertIn(extract_says, err)
 
 if __name__ == "__main__":
     ap = argparse.ArgumentParser()
