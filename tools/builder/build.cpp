@@ -58,7 +58,6 @@ class Layout {
         pipeline_(blockList(plan), options.threads ? options.threads : defaultThreadCount()) {}
 
   bool addFiles();
-  PackageWriter& writer() { return writer_; }
   const std::string& error() const { return error_; }
 
  private:
