@@ -1,17 +1,9 @@
 #include "tools/builder/file_identity.h"
 
-#include <sys/stat.h>
-
 #include <fstream>
 #include <iterator>
 
 namespace zorv {
-
-std::optional<FileIdentity> fileIdentity(const std::filesystem::path& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-  return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-}
 
 std::optional<std::vector<std::uint8_t>> readInputFile(const std::filesystem::path& path) {
   std::error_code ec;

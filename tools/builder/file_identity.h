@@ -1,5 +1,6 @@
-// Which file of the build machine a path names, whatever the spelling: its device and inode,
-// through every symbolic link. Two paths name one file exactly when their identities are equal.
+// Which file of the build machine a path names, whatever the spelling: its device and inode (on
+// Windows its volume's serial number and its file index), through every symbolic link. Two
+// paths name one file exactly when their identities are equal.
 // And the whole of a small input file (a bitmap, the icon, the uninstaller).
 #pragma once
 

@@ -2,6 +2,8 @@
 
 #include <initializer_list>
 
+#include "tools/builder/running_program.h"
+
 namespace zorv {
 
 namespace fs = std::filesystem;
@@ -11,12 +13,9 @@ namespace {
 // `beside` next to the running zorv binary, then `built` in the win32 build of the source tree.
 std::vector<fs::path> candidates(std::initializer_list<const char*> beside, const char* built) {
   std::vector<fs::path> out;
-  std::error_code ec;
-  // Linux names the running program here; elsewhere the lookup fails and the source tree is
-  // the only candidate.
-  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-  if (!ec && self.has_parent_path())
-    for (const char* name : beside) out.push_back(self.parent_path() / name);
+  // Where the running program cannot be found, the source tree is the only candidate.
+  if (const auto self = runningProgram(); self && self->has_parent_path())
+    for (const char* name : beside) out.push_back(self->parent_path() / name);
   out.push_back(fs::path(ZORV_SOURCE_DIR) / "build" / "win32" / "resources" / built);
   return out;
 }
