@@ -29,6 +29,7 @@
 #include "platform/platform.h"
 #include "platform/registry_store.h"
 #include "platform/remove_platform.h"
+#include "platform/terminal_text.h"
 
 namespace zorv {
 
@@ -51,11 +52,6 @@ PosixPlatformOptions defaultPosixPlatformOptions();
 std::string posixPath(std::string_view path);
 // Creates a POSIX directory and every missing parent (mode 0777); true when it exists after.
 bool createDirectories(std::string_view dir);
-// A package text made safe to print on a terminal: control characters (C0, DEL and the C1
-// range 0x80-0x9F, which 8-bit terminals obey as well) become '.', so that a name cannot move
-// the cursor, recolour or retitle the terminal, or forge lines. Every package text that the
-// tools print goes through it.
-std::string terminalText(std::string_view text);
 
 class PosixPlatform : public Platform, public RemovePlatform {
  public:

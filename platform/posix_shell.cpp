@@ -41,15 +41,6 @@ bool writeNewFile(const std::string& path, const std::vector<std::uint8_t>& byte
 
 }  // namespace
 
-std::string terminalText(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x20 || (u >= 0x7F && u <= 0x9F)) c = '.';
-  }
-  return out;
-}
-
 // The system's special folders always exist; these are made on first use.
 std::optional<std::string> PosixPlatform::specialFolder(SpecialFolder folder) {
   const std::string* path = nullptr;

@@ -2,13 +2,14 @@
 // folder, for looking inside a setup; no log, no links, no registry, nothing started. It reports
 // the files it wrote to their end and the folders it made.
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "install/directory_walk.h"
 #include "install/install.h"
-#include "platform/posix_platform.h"
+#include "platform/terminal_text.h"
 #include "tools/zorv/commands.h"
+#include "tools/zorv/forwarding_platform.h"
+#include "tools/zorv/host_system.h"
 #include "tools/zorv/package_file.h"
 #include "tools/zorv/terminal_view.h"
 
@@ -17,11 +18,11 @@ namespace zorv {
 namespace {
 
 // Counts the folders that the extraction made (not those that were there already).
-class CountingPlatform final : public PosixPlatform {
+class CountingPlatform final : public ForwardingPlatform {
  public:
-  using PosixPlatform::PosixPlatform;
+  using ForwardingPlatform::ForwardingPlatform;
   bool createDirectory(std::string_view path) override {
-    const bool made = PosixPlatform::createDirectory(path);
+    const bool made = ForwardingPlatform::createDirectory(path);
     if (made) ++folders;
     return made;
   }
@@ -54,19 +55,14 @@ int cmdExtract(const ExtractArgs& args) {
   std::string why;
   auto lp = loadPackageFile(file, &why);
   if (!lp) return fail(why);
-  if (!createDirectories(dir)) return fail("cannot create " + dir);
+  if (!createFolders(dir)) return fail("cannot create " + dir);
 
-  // The registry is never touched: keep its file out of the user's data folder all the same.
-  PosixPlatformOptions options;
-  options.registryFile = "/dev/null/unused.reg";
-  CountingPlatform platform(options);
+  const std::unique_ptr<HostSystem> host = openFilesOnlySystem();
+  CountingPlatform platform(host->platform());
   SetupState state;
-  std::error_code ec;
-  state.destinationDir = std::filesystem::absolute(dir, ec).lexically_normal().string();
-  if (state.destinationDir.size() > 1 && state.destinationDir.ends_with('/'))
-    state.destinationDir.pop_back();
+  state.destinationDir = absolutePath(dir);
   // The folder may itself be a link; nothing below it is followed.
-  platform.confineBelow(state.destinationDir);
+  host->confineBelow(state.destinationDir);
   state.package = std::move(lp->package);
   Package& pkg = *state.package;
   TerminalView view(false);
@@ -79,8 +75,8 @@ int cmdExtract(const ExtractArgs& args) {
     view.finish();
     std::string line = "cannot extract " + std::string(what) + std::to_string(i);
     if (!view.fileLine().empty()) line += ": " + view.fileLine();
-    if (!platform.refusedLink().empty())
-      line += " (not following the symbolic link " + terminalText(platform.refusedLink()) + ")";
+    if (!host->refusedLink().empty())
+      line += " (not following the symbolic link " + terminalText(host->refusedLink()) + ")";
     fail(line);
   };
   for (std::int32_t i = pkg.findByTag(kTagCopy, 0, -1); i >= 0;

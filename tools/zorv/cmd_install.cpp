@@ -1,18 +1,17 @@
-// zorv install FILE --dest DIR: the whole install run, natively, through the POSIX platform:
-// files, UnInstall.log, .lnk shortcuts and a REGEDIT4 registry file. The package's program is
-// started only with --run: its "RunS" text may name any program on this host, and the tool
-// often runs as root. Without --run the program is named, not started.
-#include <unistd.h>
-
+// zorv install FILE --dest DIR: the whole install run through the host's platform
+// (host_system.h): files, UnInstall.log, .lnk shortcuts and the registry, which is a REGEDIT4
+// file on POSIX systems and the real one on Windows. The package's program is started only
+// with --run: its "RunS" text may name any program on this host, and the tool often runs as
+// root. Without --run the program is named, not started.
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "install/install.h"
-#include "platform/posix_platform.h"
+#include "platform/terminal_text.h"
 #include "tools/zorv/commands.h"
+#include "tools/zorv/forwarding_platform.h"
+#include "tools/zorv/host_system.h"
 #include "tools/zorv/package_file.h"
-#include "tools/zorv/platform_options.h"
 #include "tools/zorv/terminal_view.h"
 #include "wizard/package_facts.h"
 
@@ -24,19 +23,19 @@ namespace {
 // status can tell a failure ending from the end after a started program. Unless allowed to
 // run it, it keeps the program's name and reports that it did not start, as the engine
 // expects of a program that cannot be started.
-class CliPlatform final : public PosixPlatform {
+class CliPlatform final : public ForwardingPlatform {
  public:
-  using PosixPlatform::PosixPlatform;
+  using ForwardingPlatform::ForwardingPlatform;
   void messageBox(std::string_view text, std::string_view caption) override {
     ++messages;
-    PosixPlatform::messageBox(text, caption);
+    ForwardingPlatform::messageBox(text, caption);
   }
   bool startProcess(std::string_view application, std::string_view commandLine) override {
     if (!mayRun) {
       notStarted = application;
       return false;
     }
-    started = PosixPlatform::startProcess(application, commandLine);
+    started = ForwardingPlatform::startProcess(application, commandLine);
     return started;
   }
   bool mayRun = false;
@@ -52,7 +51,6 @@ int cmdInstall(const InstallArgs& args) {
   const std::string& dest = args.dest;
   const int language = args.language;
   const bool desktop = args.desktop, run = args.run;
-  const PosixPlatformOptions options = platformOptionsFrom(args.paths);
 
   std::string why;
   auto lp = loadPackageFile(file, &why);
@@ -60,17 +58,14 @@ int cmdInstall(const InstallArgs& args) {
   auto facts = readPackageFacts(*lp->package);
   if (!facts) return fail(file + ": setup corrupted: the package lacks \"AppN\" or \"SumC\"");
 
-  for (const std::string& dir : {options.programsFolder, options.desktopFolder})
-    if (!createDirectories(dir)) return fail("cannot create " + dir);
-  if (auto parent = std::filesystem::path(options.registryFile).parent_path(); !parent.empty())
-    createDirectories(parent.string());
-
-  CliPlatform platform(options);
-  if (!platform.registryError().empty()) return fail(platform.registryError());
+  const std::unique_ptr<HostSystem> host = openHostSystem(args.paths);
+  if (!host->error().empty()) return fail(host->error());
+  if (!host->prepareInstall(&why)) return fail(why);
+  CliPlatform platform(host->platform());
   platform.mayRun = run;
 
   SetupState state;
-  state.setupDir = std::filesystem::path(absolutePath(file)).parent_path().string() + "\\";
+  state.setupDir = parentFolder(absolutePath(file)) + "\\";
   state.language = language;
   state.appName = facts->appName;
   state.requiredBytes = facts->requiredBytes;
@@ -81,7 +76,7 @@ int cmdInstall(const InstallArgs& args) {
 
   if (!createDirectoryPath(state.destinationDir, language, platform)) return 1;
   // The destination may itself be a link; nothing below it is followed.
-  platform.confineBelow(state.destinationDir);
+  host->confineBelow(state.destinationDir);
   TerminalView view(true);
   view.onEveryFewMegabytes([&] { lp->file.dropPages(); });
   runInstall(state, platform, view);
@@ -99,9 +94,9 @@ int cmdInstall(const InstallArgs& args) {
                  state.destinationDir.c_str());
     return 0;
   }
-  if (!platform.refusedLink().empty())
+  if (!host->refusedLink().empty())
     return fail("the install did not complete: not following the symbolic link " +
-                terminalText(platform.refusedLink()));
+                terminalText(host->refusedLink()));
   return fail("the install did not complete");
 }
 

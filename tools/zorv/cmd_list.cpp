@@ -7,7 +7,7 @@
 #include <iostream>
 #include <string>
 
-#include "platform/posix_platform.h"
+#include "platform/terminal_text.h"
 #include "tools/zorv/commands.h"
 #include "tools/zorv/json_text.h"
 #include "tools/zorv/package_file.h"

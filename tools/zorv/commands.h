@@ -12,7 +12,7 @@
 namespace zorv {
 
 // Where `zorv install` and `zorv uninstall` keep the registry file, the Programs and the Desktop
-// folders; empty for the defaults of defaultPosixPlatformOptions.
+// folders; empty for the system's defaults (host_system.h).
 struct PlatformPaths {
   std::string registryFile, programsDir, desktopDir;
 };

@@ -1,15 +1,14 @@
 #include "tools/zorv/terminal_view.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "install/setup_state.h"
-#include "platform/posix_platform.h"
+#include "platform/terminal_text.h"
+#include "tools/zorv/host_system.h"
 
 namespace zorv {
 
-TerminalView::TerminalView(bool verbose) : tty_(isatty(STDERR_FILENO) != 0), verbose_(verbose) {}
+TerminalView::TerminalView(bool verbose) : tty_(stderrIsTerminal()), verbose_(verbose) {}
 
 // The run hides the Cancel button first and shows it again, as Ok, only in its completion
 // state.
@@ -51,7 +50,9 @@ void TerminalView::draw() {
   const double f = high_ ? double(pos_ > high_ ? high_ : pos_) / high_ : 0.0;
   const int filled = int(f * kWidth);
   std::string name = file_.size() > 40 ? "..." + file_.substr(file_.size() - 37) : file_;
-  std::fprintf(stderr, "\r\033[K%-20.20s [%.*s%*s] %3d%% %s", status_.c_str(), filled,
+  // Padded to its full width rather than cleared with an escape sequence, which a Windows
+  // console may print as it is: each line covers the one before.
+  std::fprintf(stderr, "\r%-20.20s [%.*s%*s] %3d%% %-40s", status_.c_str(), filled,
                "##############################", kWidth - filled, "", int(f * 100), name.c_str());
   std::fflush(stderr);
   drawn_ = true;

@@ -1,0 +1,15 @@
+// Package texts on a terminal or console, for every system the tools run on.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zorv {
+
+// A package text made safe to print on a terminal: control characters (C0, DEL and the C1
+// range 0x80-0x9F, which 8-bit terminals obey as well) become '.', so that a name cannot move
+// the cursor, recolour or retitle the terminal, or forge lines. Every package text that the
+// tools print goes through it.
+std::string terminalText(std::string_view text);
+
+}  // namespace zorv
