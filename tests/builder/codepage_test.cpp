@@ -1,5 +1,5 @@
 // UTF-8 texts of the manifest and of file names to the ANSI bytes the setup reads.
-#include "tools/builder/codepage.h"
+#include "platform/codepage.h"
 
 #include <gtest/gtest.h>
 

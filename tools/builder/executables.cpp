@@ -4,7 +4,7 @@
 #include <memory>
 #include <set>
 
-#include "tools/builder/codepage.h"
+#include "platform/codepage.h"
 #include "tools/builder/file_identity.h"
 #include "tools/builder/stub_path.h"
 #include "tools/pe/icons.h"

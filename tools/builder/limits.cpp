@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "tools/builder/codepage.h"
+#include "platform/codepage.h"
 
 namespace zorv {
 

@@ -14,7 +14,7 @@
 #include <sstream>
 
 #include "install/package_limits.h"
-#include "tools/builder/codepage.h"
+#include "platform/codepage.h"
 #include "tools/builder/limits.h"
 #include "tools/builder/registry_text.h"
 

@@ -8,7 +8,7 @@
 #include "install/package_limits.h"
 #include "package/format.h"
 #include "tools/builder/bmp.h"
-#include "tools/builder/codepage.h"
+#include "platform/codepage.h"
 #include "tools/builder/file_identity.h"
 #include "tools/builder/limits.h"
 

@@ -1,4 +1,4 @@
-#include "tools/builder/codepage.h"
+#include "platform/codepage.h"
 
 #include <cstdint>
 
@@ -54,11 +54,49 @@ void appendUtf8(std::string& out, char32_t c) {
   } else if (c < 0x800) {
     out += static_cast<char>(0xC0 | (c >> 6));
     out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
+  } else if (c < 0x10000) {
     out += static_cast<char>(0xE0 | (c >> 12));
     out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
     out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
   }
+}
+
+// A byte as the system widens it: unassigned bytes become the C1 control of their number.
+char32_t systemUnicode(std::uint8_t b, int codePage) {
+  const char32_t c = toUnicode(b, codePage);
+  return c || b == 0 ? c : b;
+}
+
+// The byte of a character, unassigned bytes taken back from their C1 controls; -1 if none.
+int systemByte(char32_t c, int codePage) {
+  if (c >= 0x80 && c < 0xA0 && toUnicode(static_cast<std::uint8_t>(c), codePage) == 0)
+    return static_cast<int>(c);
+  return fromUnicode(c, codePage);
+}
+
+// The capital of a character of either code page; others stand for themselves.
+char32_t upperCodePoint(char32_t c) {
+  for (int cp : {kCodePageCyrillic, kCodePageWestern}) {
+    const int b = fromUnicode(c, cp);
+    if (b >= 0) return toUnicode(upperAnsi(static_cast<std::uint8_t>(b), cp), cp);
+  }
+  return c;
+}
+
+// The next character of a text: a valid UTF-8 sequence, else one byte read as code page 1251.
+char32_t nextCharacter(std::string_view s, std::size_t& i) {
+  std::size_t at = i;
+  const long c = nextCodePoint(s, at);
+  if (c >= 0x80) {
+    i = at;
+    return static_cast<char32_t>(c);
+  }
+  return cp1251ToUtf16(static_cast<std::uint8_t>(s[i++]));
 }
 
 // The lower-case letters of code page 1252 above 0x7F whose capitals it holds, apart from the
@@ -112,6 +150,46 @@ std::string ansiToUtf8(std::string_view ansi, int codePage) {
     appendUtf8(out, c ? c : U'?');
   }
   return out;
+}
+
+
+std::string systemUtf8(std::string_view ansi, int codePage) {
+  std::string out;
+  out.reserve(ansi.size());
+  for (char ch : ansi) appendUtf8(out, systemUnicode(static_cast<std::uint8_t>(ch), codePage));
+  return out;
+}
+
+std::u16string systemUtf16(std::string_view ansi, int codePage) {
+  std::u16string out;
+  out.reserve(ansi.size());
+  for (char ch : ansi)
+    out.push_back(static_cast<char16_t>(systemUnicode(static_cast<std::uint8_t>(ch), codePage)));
+  return out;
+}
+
+std::optional<std::string> systemAnsi(std::string_view utf8, int codePage) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size();) {
+    const long c = nextCodePoint(utf8, i);
+    const int b = c < 0 ? -1 : systemByte(static_cast<char32_t>(c), codePage);
+    if (b < 0) return std::nullopt;
+    out += static_cast<char>(b);
+  }
+  return out;
+}
+
+std::size_t utf8SequenceLength(std::string_view text) {
+  std::size_t i = 0;
+  return text.empty() || nextCodePoint(text, i) < 0 ? 0 : i;
+}
+
+bool equalsIgnoreCaseText(std::string_view a, std::string_view b) {
+  std::size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size())
+    if (upperCodePoint(nextCharacter(a, i)) != upperCodePoint(nextCharacter(b, j))) return false;
+  return i == a.size() && j == b.size();
 }
 
 }  // namespace zorv
