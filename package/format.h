@@ -33,6 +33,10 @@ inline constexpr std::uint32_t kTagRunProgram = makeTag("RunS");
 // as before.
 // "UnIn": the package carries an uninstaller; the setup registers it with the system.
 inline constexpr std::uint32_t kTagUninstaller = makeTag("UnIn");
+// "CPag": the code page that the package's texts are written in, for the tools that turn them
+// into names of another system; the setup never looks it up, as it runs with the system's own.
+// Its body (CodePageRecord) is one LE32, 1252 or 1251; a package without it is read as 1252.
+inline constexpr std::uint32_t kTagCodePage = makeTag("CPag");
 // Line codes that occur only in the uninstall log.
 inline constexpr std::uint32_t kTagLogName = makeTag("Name");
 inline constexpr std::uint32_t kTagLogWork = makeTag("Work");

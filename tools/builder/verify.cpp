@@ -7,7 +7,9 @@
 #include "install/install.h"
 #include "install/package_limits.h"
 #include "package/byte_cursor.h"
+#include "package/code_page.h"
 #include "package/package.h"
+#include "platform/codepage.h"
 #include "tools/builder/bmp.h"
 #include "tools/builder/limits.h"
 #include "tools/builder/registry_text.h"
@@ -70,6 +72,7 @@ class Verifier {
   void checkValue(const std::string& where, std::span<const std::uint8_t> body, bool used);
   void checkBitmap(std::int32_t i, std::span<const std::uint8_t> body);
   void checkUninstaller(std::int32_t i, std::span<const std::uint8_t> body);
+  void checkCodePage(std::int32_t i, std::span<const std::uint8_t> body);
   void checkUninstallerIsCarried();
   void checkName(const std::string& where, const std::string& name, bool wildcards, bool fatal);
   void checkBitmapNames();
@@ -391,6 +394,21 @@ void Verifier::checkUninstaller(std::int32_t i, std::span<const std::uint8_t> bo
   uninstallerWhere_ = where;
 }
 
+// CodePageRecord (package/code_page.h): the tools read every text of the package in it.
+void Verifier::checkCodePage(std::int32_t i, std::span<const std::uint8_t> body) {
+  const std::string where = entryName(i);
+  if (i != p_.findByTag(kTagCodePage, 0, -1)) {
+    warning(where + ": only the first code page entry is used");
+    return;
+  }
+  const std::optional<std::uint32_t> codePage = parseCodePageRecord(body);
+  if (!codePage)
+    problem(where + ": not a code page record: " + std::to_string(body.size()) + " bytes, not " +
+            std::to_string(kCodePageRecordSize));
+  else if (*codePage > 0xFFFF || !isSupportedCodePage(static_cast<int>(*codePage)))
+    problem(where + ": names code page " + std::to_string(*codePage) + ", not 1252 or 1251");
+}
+
 // The program must be installed where the system's list will look for it.
 void Verifier::checkUninstallerIsCarried() {
   if (uninstaller_ && !topLevelFiles_.count(foldAscii(*uninstaller_)))
@@ -442,6 +460,9 @@ void Verifier::checkRecord(std::int32_t i, std::span<const std::uint8_t> body) {
       break;
     case kTagUninstaller:
       checkUninstaller(i, body);
+      break;
+    case kTagCodePage:
+      checkCodePage(i, body);
       break;
     case kTagDefaultDir:
     case kTagAppName:

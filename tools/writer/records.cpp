@@ -71,6 +71,12 @@ Bytes uninstallerRecord(std::string_view program, std::string_view version,
   return b;
 }
 
+Bytes codePageRecord(std::uint32_t codePage) {
+  Bytes b;
+  putU32(b, codePage);
+  return b;
+}
+
 Bytes rootRecord(std::string_view root, std::string_view keyPath) {
   Bytes b{lengthByte(root.size() + 1), 0, 0};
   putText(b, root);

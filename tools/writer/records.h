@@ -34,6 +34,8 @@ Bytes rootRecord(std::string_view root, std::string_view keyPath);
 Bytes uninstallerRecord(std::string_view program, std::string_view version,
                         std::string_view publisher, std::string_view icon);
 // "valr": two length bytes, an unread byte, value name, type string, data.
+// CodePageRecord (package/code_page.h): the code page's number.
+Bytes codePageRecord(std::uint32_t codePage);
 Bytes valueRecord(std::string_view name, std::string_view type, std::string_view data);
 
 // Appends a file's data blocks (512,000 unpacked bytes each, the last holding the rest) and
