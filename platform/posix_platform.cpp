@@ -1,6 +1,7 @@
 // Options, paths, the process, time and files of the POSIX platform.
 #include "platform/posix_platform.h"
 #include "platform/posix_internal.h"
+#include "platform/codepage.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -129,24 +130,32 @@ PosixPlatform::PosixPlatform(PosixPlatformOptions options) : options_(std::move(
   loadRegistry();
 }
 
+std::string PosixPlatform::hostText(std::string_view text) const {
+  return options_.codePage ? systemUtf8(text, options_.codePage) : std::string(text);
+}
+
+std::optional<std::string> PosixPlatform::engineText(std::string_view text) const {
+  return options_.codePage ? systemAnsi(text, options_.codePage) : std::string(text);
+}
+
 std::optional<std::string> PosixPlatform::currentDirectory() {
   std::string buffer(256, '\0');
   for (;;) {
-    if (getcwd(buffer.data(), buffer.size())) return std::string(buffer.c_str());
+    if (getcwd(buffer.data(), buffer.size())) return engineText(buffer.c_str());
     if (errno != ERANGE) return std::nullopt;
     buffer.resize(buffer.size() * 2);
   }
 }
 
 bool PosixPlatform::setCurrentDirectory(std::string_view dir) {
-  return chdir(posixPath(dir).c_str()) == 0;
+  return chdir(hostPath(dir).c_str()) == 0;
 }
 
 // The program runs as a grandchild: the child that forks it exits at once and is reaped here,
 // so no zombie is left whether or not anyone waits for the program. A pipe closed on exec tells
 // whether the exec worked: end of file means it did, an errno that it did not.
 bool PosixPlatform::startProcess(std::string_view application, std::string_view) {
-  std::string program = posixPath(application);
+  std::string program = hostPath(application);
   if (program.empty()) return false;
   char* argv[] = {program.data(), nullptr};
   int report[2];
@@ -195,7 +204,7 @@ void PosixPlatform::confineBelow(std::string_view root) {
 }
 
 bool PosixPlatform::pathExists(std::string_view path) {
-  const std::string p = posixPath(path);
+  const std::string p = hostPath(path);
   struct stat st;
   BelowRoot b;
   walkBelow(confiningRoot_, p, b, &refusedLink_);
@@ -204,7 +213,7 @@ bool PosixPlatform::pathExists(std::string_view path) {
 }
 
 bool PosixPlatform::createDirectory(std::string_view path) {
-  const std::string p = posixPath(path);
+  const std::string p = hostPath(path);
   BelowRoot b;
   walkBelow(confiningRoot_, p, b, &refusedLink_);
   if (!b.below) return mkdir(p.c_str(), 0777) == 0;
@@ -213,7 +222,7 @@ bool PosixPlatform::createDirectory(std::string_view path) {
 
 // unlink removes a link itself, never its target.
 void PosixPlatform::deleteFile(std::string_view path) {
-  const std::string p = posixPath(path);
+  const std::string p = hostPath(path);
   BelowRoot b;
   walkBelow(confiningRoot_, p, b, &refusedLink_);
   if (!b.below) (void)unlink(p.c_str());
@@ -222,7 +231,7 @@ void PosixPlatform::deleteFile(std::string_view path) {
 
 FileHandle PosixPlatform::openOutputFile(std::string_view path) {
   constexpr int kFlags = O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC;
-  const std::string p = posixPath(path);
+  const std::string p = hostPath(path);
   BelowRoot b;
   walkBelow(confiningRoot_, p, b, &refusedLink_);
   int fd = -1;
@@ -251,7 +260,7 @@ void PosixPlatform::closeFile(FileHandle file) {
 
 std::optional<std::uint64_t> PosixPlatform::freeBytes(std::string_view path) {
   struct statvfs vfs;
-  if (statvfs(posixPath(path).c_str(), &vfs) != 0) return std::nullopt;
+  if (statvfs(hostPath(path).c_str(), &vfs) != 0) return std::nullopt;
   return std::uint64_t(vfs.f_bavail) * std::uint64_t(vfs.f_frsize);
 }
 

@@ -3,7 +3,15 @@
 //
 // - Paths arrive in the package's backslash form ("/tmp/x\sub\file.txt"); every '\' becomes
 //   '/' and the path is otherwise used as given.
-// - The registry is a REGEDIT4 file that Windows' and Wine's regedit can import. It is read
+// - Told the package's code page (PosixPlatformOptions::codePage), the platform is a system
+//   whose ANSI code page that is, over a file system that names things in UTF-8: every path
+//   and text from the engine (names, link texts, registry names and data, the program to start)
+//   becomes UTF-8 before it reaches a file, the registry file or the terminal, and what goes
+//   back to the engine (the current and special folders, folder listings, registry data) becomes
+//   ANSI again. File contents, the uninstall log among them, are bytes and pass unchanged.
+//   Without a code page, texts pass as bytes both ways.
+// - The registry is a REGEDIT4 file that Windows' and Wine's regedit can import (its texts are
+//   UTF-8 under a code page, which they read as their own ANSI code page). It is read
 //   when the platform is made and written again after every change, so a crash of the process
 //   loses nothing.
 // - Shortcuts are real .lnk files (see shell_link.h); the special folders are plain folders.
@@ -38,6 +46,7 @@ struct PosixPlatformOptions {
   std::string programsFolder;  // SpecialFolder::Programs
   std::string desktopFolder;   // SpecialFolder::DesktopDirectory
   std::string appDataFolder;   // SpecialFolder::AppData
+  int codePage = 0;            // the engine's texts: 1252 or 1251; 0 passes them as bytes
 };
 
 // Everything below one data folder of our own, $XDG_DATA_HOME/zorv (by default
@@ -58,18 +67,24 @@ class PosixPlatform : public Platform, public RemovePlatform {
   explicit PosixPlatform(PosixPlatformOptions options = defaultPosixPlatformOptions());
 
   const PosixPlatformOptions& options() const { return options_; }
+  // The engine's code page from now on (PosixPlatformOptions::codePage).
+  void setCodePage(int codePage) { options_.codePage = codePage; }
   // Why the registry file could not be read, or empty. A registry whose file exists but cannot
   // be read or parsed refuses every change (createKey gives kNoKey), so that the file is never
   // overwritten with less than it held.
   const std::string& registryError() const { return registryError_; }
-  // From now on every path strictly below `root` (a POSIX or backslash path) is reached from
-  // `root` one component at a time without following symbolic links. `root` itself may be a
-  // link. refusedLink() names the link that stopped the last of pathExists, createDirectory,
+  // A text of the engine as this system writes it (UTF-8 under a code page), and back: none
+  // when the system's text holds a character that the code page lacks.
+  std::string hostText(std::string_view text) const;
+  std::optional<std::string> engineText(std::string_view text) const;
+  // From now on every path strictly below `root` (a POSIX or backslash path of this system,
+  // not of the engine) is reached from `root` one component at a time without following
+  // symbolic links. `root` itself may be a link. refusedLink() names the link that stopped the last of pathExists, createDirectory,
   // deleteFile and openOutputFile, or is empty.
   void confineBelow(std::string_view root);
   const std::string& refusedLink() const { return refusedLink_; }
-  // From now on listFolder, removeFile, removeFolder and readFile reach only the `roots`
-  // themselves and the paths strictly below one of them, the latter from their root one
+  // From now on listFolder, removeFile, removeFolder and readFile reach only the `roots` (paths
+  // of this system, like confineBelow's) themselves and the paths strictly below one of them, the latter from their root one
   // component at a time without following links; a root must be named byte for byte as given
   // here (no case folding, no dropped trailing dots). Any other path is Failed, or none.
   // Before, paths are used as given: only a link at a path's end is never followed.
@@ -113,12 +128,14 @@ class PosixPlatform : public Platform, public RemovePlatform {
   Outcome removeKey(RegRoot root, std::string_view key) override;
   std::optional<std::string> readFile(std::string_view path, std::size_t limit) override;
   // "/", the usual system folders, $HOME, and the Programs, Desktop and AppData folders of the
-  // options.
+  // options; under a code page, those that it can name. A listing leaves out the names that the
+  // code page cannot write, as no path of the engine could name them.
   std::vector<std::string> protectedFolders() override;
 
  private:
   struct RemovalPlace;
   void locateForRemoval(std::string_view path, RemovalPlace& place);
+  std::string hostPath(std::string_view path) const { return posixPath(hostText(path)); }
   void loadRegistry();
   bool saveRegistry();
 

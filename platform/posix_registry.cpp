@@ -1,4 +1,5 @@
-// The registry of the POSIX platform: a RegistryStore in memory, kept in a REGEDIT4 file.
+// The registry of the POSIX platform: a RegistryStore in memory, kept in a REGEDIT4 file. Under
+// a code page the store, and so the file, holds UTF-8.
 #include "platform/posix_platform.h"
 
 #include <cerrno>
@@ -87,10 +88,10 @@ bool PosixPlatform::saveRegistry() {
 
 std::optional<std::string> PosixPlatform::readString(RegRoot root, std::string_view key,
                                                      std::string_view value) {
-  const RegistryStore::Key* k = registry_.findKey(root, key);
-  const RegValue* v = k ? RegistryStore::findValue(*k, value) : nullptr;
+  const RegistryStore::Key* k = registry_.findKey(root, hostText(key));
+  const RegValue* v = k ? RegistryStore::findValue(*k, hostText(value)) : nullptr;
   if (!v || v->kind != RegValue::Kind::String) return std::nullopt;
-  return v->data;
+  return engineText(v->data);
 }
 
 // A key that could not be saved is refused, even though the store now holds it: the next
@@ -98,7 +99,7 @@ std::optional<std::string> PosixPlatform::readString(RegRoot root, std::string_v
 KeyHandle PosixPlatform::createKey(RegRoot root, std::string_view key) {
   if (!registryError_.empty()) return kNoKey;
   bool created = false;
-  RegistryStore::Key* k = registry_.createKey(root, key, &created);
+  RegistryStore::Key* k = registry_.createKey(root, hostText(key), &created);
   if (!k || (created && !saveRegistry())) return kNoKey;
   KeyHandle handle = nextKey_++;
   openKeys_[handle] = k;
@@ -109,14 +110,15 @@ KeyHandle PosixPlatform::createKey(RegRoot root, std::string_view key) {
 bool PosixPlatform::setString(KeyHandle key, std::string_view value, std::string_view data) {
   auto it = openKeys_.find(key);
   if (it == openKeys_.end()) return false;
-  RegistryStore::setString(*it->second, value, data.substr(0, data.find('\0')));
+  RegistryStore::setString(*it->second, hostText(value),
+                           hostText(data.substr(0, data.find('\0'))));
   return saveRegistry();
 }
 
 bool PosixPlatform::setDword(KeyHandle key, std::string_view value, std::uint32_t data) {
   auto it = openKeys_.find(key);
   if (it == openKeys_.end()) return false;
-  RegistryStore::setRaw(*it->second, value, dwordText(data));
+  RegistryStore::setRaw(*it->second, hostText(value), dwordText(data));
   return saveRegistry();
 }
 

@@ -65,7 +65,7 @@ void PosixPlatform::confineRemovalTo(std::vector<std::string> roots) {
 
 void PosixPlatform::locateForRemoval(std::string_view path, RemovalPlace& place) {
   using State = RemovalPlace::State;
-  const std::string p = posixPath(path);
+  const std::string p = hostPath(path);
   if (!removalConfined_) {
     place.name = p;
     place.state = State::Found;
@@ -114,7 +114,9 @@ std::optional<std::vector<RemovePlatform::Entry>> PosixPlatform::listFolder(std:
     if (name == "." || name == "..") continue;
     struct stat st;
     if (fstatat(dirfd(folder), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone
-    entries.push_back({std::string(name), S_ISDIR(st.st_mode), S_ISLNK(st.st_mode)});
+    std::optional<std::string> engineName = engineText(name);
+    if (!engineName) continue;
+    entries.push_back({std::move(*engineName), S_ISDIR(st.st_mode), S_ISLNK(st.st_mode)});
   }
   closedir(folder);
   return entries;
@@ -149,7 +151,7 @@ RemovePlatform::Outcome PosixPlatform::removeFolder(std::string_view path) {
 // Handles still open on the key or below it are dropped with it.
 RemovePlatform::Outcome PosixPlatform::removeKey(RegRoot root, std::string_view key) {
   if (!registryError_.empty()) return Outcome::Failed;
-  const std::unique_ptr<RegistryStore::Key> removed = registry_.removeKey(root, key);
+  const std::unique_ptr<RegistryStore::Key> removed = registry_.removeKey(root, hostText(key));
   if (!removed) return Outcome::Missing;
   std::erase_if(openKeys_, [&](const auto& open) { return holds(*removed, open.second); });
   return saveRegistry() ? Outcome::Removed : Outcome::Failed;
@@ -185,10 +187,11 @@ std::optional<std::string> PosixPlatform::readFile(std::string_view path, std::s
 
 std::vector<std::string> PosixPlatform::protectedFolders() {
   std::vector<std::string> folders(std::begin(kSystemFolders), std::end(kSystemFolders));
-  folders.push_back(posix::homeDirectory());
+  std::string home = posix::homeDirectory();
   for (const std::string* own :
-       {&options_.programsFolder, &options_.desktopFolder, &options_.appDataFolder})
-    if (!own->empty()) folders.push_back(*own);
+       {&home, &options_.programsFolder, &options_.desktopFolder, &options_.appDataFolder})
+    if (!own->empty())
+      if (std::optional<std::string> folder = engineText(*own)) folders.push_back(*folder);
   return folders;
 }
 

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/codepage.h"
 #include "platform/shell_link.h"
 
 namespace zorv {
@@ -50,7 +51,7 @@ std::optional<std::string> PosixPlatform::specialFolder(SpecialFolder folder) {
     case SpecialFolder::AppData: path = &options_.appDataFolder; break;
   }
   if (!path || path->empty() || !createDirectories(*path)) return std::nullopt;
-  return *path;
+  return engineText(*path);
 }
 
 bool PosixPlatform::beginLinks(std::string_view workingDirectory) {
@@ -59,7 +60,8 @@ bool PosixPlatform::beginLinks(std::string_view workingDirectory) {
 }
 
 // The link names its target and working directory in Windows form (windowsPathForLink): a
-// POSIX path "/opt/demo/run" is written "Z:\opt\demo\run", as Wine sees it.
+// POSIX path "/opt/demo/run" is written "Z:\opt\demo\run", as Wine sees it. Its texts stay in
+// the engine's code page, which the link widens to UTF-16 as the system would.
 bool PosixPlatform::saveLink(std::string_view linkPath, std::string_view target,
                              std::string_view description) {
   if (!linkWorkingDirectory_) return false;
@@ -67,9 +69,10 @@ bool PosixPlatform::saveLink(std::string_view linkPath, std::string_view target,
   fields.target = windowsPathForLink(target);
   fields.description = std::string(description);
   fields.workingDirectory = windowsPathForLink(*linkWorkingDirectory_);
-  describeTarget(posixPath(target), fields);
+  if (options_.codePage) fields.codePage = options_.codePage;
+  describeTarget(hostPath(target), fields);
   std::vector<std::uint8_t> bytes = makeShellLink(fields);
-  return !bytes.empty() && writeNewFile(posixPath(linkPath), bytes);
+  return !bytes.empty() && writeNewFile(hostPath(linkPath), bytes);
 }
 
 void PosixPlatform::endLinks() { linkWorkingDirectory_.reset(); }
@@ -77,8 +80,10 @@ void PosixPlatform::endLinks() { linkWorkingDirectory_.reset(); }
 // Caption and text carry package texts (the application name, key and folder names). The
 // setup's own texts break their lines with '\n', so the text keeps its line feeds and each line
 // goes through terminalText.
-void PosixPlatform::messageBox(std::string_view text, std::string_view caption) {
-  std::string out = terminalText(caption) + ": ";
+void PosixPlatform::messageBox(std::string_view ansiText, std::string_view caption) {
+  const std::string host = hostText(ansiText);
+  std::string_view text = host;
+  std::string out = terminalText(hostText(caption)) + ": ";
   for (std::size_t cut; (cut = text.find('\n')) != std::string_view::npos;) {
     out += terminalText(text.substr(0, cut)) + "\n";
     text.remove_prefix(cut + 1);

@@ -1,6 +1,6 @@
 #include "platform/regedit4.h"
 
-#include "platform/codepage1251.h"
+#include "platform/codepage.h"
 
 namespace zorv {
 
@@ -225,7 +225,7 @@ class Parser {
 
 bool keyCoveredBy(std::string_view key, std::string_view removed) {
   if (key.size() < removed.size()) return false;
-  if (!equalsIgnoreCaseCp1251(key.substr(0, removed.size()), removed)) return false;
+  if (!equalsIgnoreCaseText(key.substr(0, removed.size()), removed)) return false;
   return key.size() == removed.size() || key[removed.size()] == '\\';
 }
 
@@ -288,9 +288,9 @@ const RegValue* findRegValue(const RegFile& file, std::string_view key, std::str
       if (keyCoveredBy(key, section.key)) found = nullptr;
       continue;
     }
-    if (!equalsIgnoreCaseCp1251(section.key, key)) continue;
+    if (!equalsIgnoreCaseText(section.key, key)) continue;
     for (const RegValue& value : section.values) {
-      if (!equalsIgnoreCaseCp1251(value.name, name)) continue;
+      if (!equalsIgnoreCaseText(value.name, name)) continue;
       found = value.kind == RegValue::Kind::Remove ? nullptr : &value;
     }
   }

@@ -1,6 +1,6 @@
 #include "platform/registry_store.h"
 
-#include "platform/codepage1251.h"
+#include "platform/codepage.h"
 
 namespace zorv {
 
@@ -35,14 +35,14 @@ std::optional<std::vector<std::string_view>> splitKeyPath(std::string_view path)
 
 RegistryStore::Key* findSubKey(const RegistryStore::Key& key, std::string_view name) {
   for (const auto& sub : key.subKeys)
-    if (equalsIgnoreCaseCp1251(sub->name, name)) return sub.get();
+    if (equalsIgnoreCaseText(sub->name, name)) return sub.get();
   return nullptr;
 }
 
 // A value replaces one of the same name in its place, or joins the end of the list.
 void putValue(RegistryStore::Key& key, RegValue value) {
   for (RegValue& old : key.values) {
-    if (!equalsIgnoreCaseCp1251(old.name, value.name)) continue;
+    if (!equalsIgnoreCaseText(old.name, value.name)) continue;
     old.kind = value.kind;
     old.data = std::move(value.data);
     return;
@@ -64,7 +64,7 @@ std::string_view regRootName(RegRoot root) { return kRootNames[static_cast<int>(
 
 std::optional<RegRoot> regRootFromName(std::string_view name) {
   for (RegRoot r : kRootOrder)
-    if (equalsIgnoreCaseCp1251(name, regRootName(r))) return r;
+    if (equalsIgnoreCaseText(name, regRootName(r))) return r;
   return std::nullopt;
 }
 
@@ -107,7 +107,7 @@ std::unique_ptr<RegistryStore::Key> RegistryStore::removeKey(RegRoot r, std::str
     parent = findSubKey(*parent, (*names)[i]);
   if (!parent) return nullptr;
   for (auto it = parent->subKeys.begin(); it != parent->subKeys.end(); ++it) {
-    if (!equalsIgnoreCaseCp1251((*it)->name, names->back())) continue;
+    if (!equalsIgnoreCaseText((*it)->name, names->back())) continue;
     std::unique_ptr<Key> key = std::move(*it);
     parent->subKeys.erase(it);
     return key;
@@ -125,7 +125,7 @@ void RegistryStore::setRaw(Key& key, std::string_view name, std::string_view tex
 
 const RegValue* RegistryStore::findValue(const Key& key, std::string_view name) {
   for (const RegValue& value : key.values)
-    if (equalsIgnoreCaseCp1251(value.name, name)) return &value;
+    if (equalsIgnoreCaseText(value.name, name)) return &value;
   return nullptr;
 }
 
@@ -161,7 +161,7 @@ bool RegistryStore::apply(const RegFile& file, std::string* why) {
     for (const RegValue& value : section.values) {
       if (value.kind == RegValue::Kind::Remove) {
         std::erase_if(key->values, [&](const RegValue& v) {
-          return equalsIgnoreCaseCp1251(v.name, value.name);
+          return equalsIgnoreCaseText(v.name, value.name);
         });
       } else {
         putValue(*key, value);

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "platform/codepage1251.h"
+#include "platform/codepage.h"
 
 namespace zorv {
 
@@ -133,7 +133,7 @@ bool writeIdList(Writer& w, const ShellLinkFields& f) {
   return true;
 }
 
-void writeLinkInfo(Writer& w, std::string_view path) {
+void writeLinkInfo(Writer& w, std::string_view path, int codePage) {
   std::size_t start = w.size();
   w.u32(0);  // LinkInfoSize
   w.u32(kLinkInfoHeaderSize);
@@ -156,7 +156,7 @@ void writeLinkInfo(Writer& w, std::string_view path) {
   offsetHere(24);  // CommonPathSuffixOffset
   w.u8(0);
   offsetHere(28);  // LocalBasePathOffsetUnicode
-  w.utf16(widenCp1251(path));
+  w.utf16(systemUtf16(path, codePage));
   w.u16(0);
   offsetHere(32);  // CommonPathSuffixOffsetUnicode
   w.u16(0);
@@ -164,8 +164,8 @@ void writeLinkInfo(Writer& w, std::string_view path) {
   w.patch32(start, std::uint32_t(w.size() - start));
 }
 
-void writeCountedString(Writer& w, std::string_view text) {
-  std::u16string wide = widenCp1251(text);
+void writeCountedString(Writer& w, std::string_view text, int codePage) {
+  std::u16string wide = systemUtf16(text, codePage);
   w.u16(std::uint16_t(wide.size()));
   w.utf16(wide);
 }
@@ -197,10 +197,10 @@ std::vector<std::uint8_t> makeShellLink(const ShellLinkFields& f) {
   w.u32(0);  // Reserved3
 
   if (idList && !writeIdList(w, f)) return {};
-  writeLinkInfo(w, f.target);
+  writeLinkInfo(w, f.target, f.codePage);
   // StringData in the format's order: NAME_STRING, RELATIVE_PATH, WORKING_DIR, ...
-  if (!f.description.empty()) writeCountedString(w, f.description);
-  if (!f.workingDirectory.empty()) writeCountedString(w, f.workingDirectory);
+  if (!f.description.empty()) writeCountedString(w, f.description, f.codePage);
+  if (!f.workingDirectory.empty()) writeCountedString(w, f.workingDirectory, f.codePage);
   w.u32(0);  // TerminalBlock of the ExtraData
   return std::move(w.bytes);
 }

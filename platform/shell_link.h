@@ -13,8 +13,9 @@
 //                      each only when not empty
 //   ExtraData          the terminal block alone
 //
-// Texts come in as ANSI bytes of code page 1251 and are widened with that code page wherever
-// the format stores UTF-16, so a reader sees the same Cyrillic names the system would.
+// Texts come in as ANSI bytes of the fields' code page (1251 unless told) and are widened with
+// that code page wherever the format stores UTF-16, so a reader sees the same names the system
+// would.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +33,7 @@ struct ShellLinkFields {
   std::string target;            // full Windows path of the target, "C:\Apps\Demo\demo.exe"
   std::string description;       // empty: no NAME_STRING
   std::string workingDirectory;  // empty: no WORKING_DIR
+  int codePage = 1251;           // of the three texts: 1251 or 1252
   // What the shell finds out about an existing target; all zero for a missing one.
   std::uint32_t fileAttributes = 0;
   std::uint32_t fileSize = 0;  // the low 32 bits, as the header holds them

@@ -88,9 +88,11 @@ class Demo(unittest.TestCase):
         self.assertIn("DelD " + self.programs + "\\Zorv Demo", lines)
         self.assertIn("DelF " + self.desktop + "\\Zorv Demo.lnk", lines)
         self.assertIn("DelK HCU " + self.key, lines)
-        self.assertEqual(lines[-4:], ["DelD " + d + "\\saves", "DelD " + d + "\\data\\cache",
-                                      "DelF " + d + "\\*.log", "DelF " + d + "\\data\\scores.dat"])
-        self.assertLess(tags.index("DelK"), len(lines) - 4)
+        self.assertEqual(lines[-5:-1], ["DelD " + d + "\\saves", "DelD " + d + "\\data\\cache",
+                                        "DelF " + d + "\\*.log", "DelF " + d + "\\data\\scores.dat"])
+        self.assertLess(tags.index("DelK"), len(lines) - 5)
+        # zorv's own last line: the code page that the log's names are written in
+        self.assertEqual(lines[-1], "CPag 1252")
 
     def test_registry_file(self):
         text = read_bytes(self.reg).decode("cp1251")
@@ -629,6 +631,125 @@ class Uninstall(unittest.TestCase):
             if said == REFUSED.encode():
                 refused = report(p.stdout)[REFUSED]
                 self.assertEqual(sorted(refused), sorted(l[5:] for l in log[2:]), what)
+
+
+RUSSIAN_MANIFEST = """[application]
+name = "Справка"
+codepage = 1251
+[[files]]
+source = "app"
+target = ""
+[[shortcut]]
+name = 'Руководство'
+target = 'Руководство.txt'
+desktop = true
+[registry]
+key = 'HCU\Software\Zorv\Справка'
+[registry.values]
+"Папка" = 'DESTDIR\Документы'
+[uninstall]
+files = ['Документы\*.bak']
+"""
+
+
+def tree(top):
+    """Every path below top, relative, with "/" after folders; the names as str (UTF-8)."""
+    out = set()
+    for folder, dirs, files in os.walk(top):
+        rel = os.path.relpath(folder, top)
+        for name in dirs:
+            out.add(os.path.normpath(os.path.join(rel, name)) + "/")
+        for name in files:
+            out.add(os.path.normpath(os.path.join(rel, name)))
+    return out
+
+
+class CodePages(unittest.TestCase):
+    """Names and texts in UTF-8: a package built in code page 1251, and one without the code
+    page entry, read as 1252; --codepage reads either in the other."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.mkdtemp(prefix="zorv-cli-codepage-")
+        source = os.path.join(cls.tmp, "source")
+        os.makedirs(os.path.join(source, "app", "Документы"))
+        for name, text in [("Руководство.txt", "руководство\n"),
+                           ("Документы/Заметки.txt", "заметки\n")]:
+            with open(os.path.join(source, "app", name), "w", encoding="utf-8") as f:
+                f.write(text)
+        with open(os.path.join(source, "zorv.toml"), "w", encoding="utf-8") as f:
+            f.write(RUSSIAN_MANIFEST)
+        cls.russian = os.path.join(cls.tmp, "russian.pkg")
+        run(ARGS.zorv, "build", os.path.join(source, "zorv.toml"), "-o", cls.russian)
+        run(ARGS.make_packages, cls.tmp)
+        cls.western = os.path.join(cls.tmp, "western.pkg")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.tmp)
+
+    def test_extract_writes_utf8_names(self):
+        rows = [
+            ("russian", [], {"Руководство.txt", "Документы/", "Документы/Заметки.txt", "uninstall.exe"}),
+            ("russian", ["--codepage", "1252"],
+             {"Ðóêîâîäñòâî.txt", "Äîêóìåíòû/", "Äîêóìåíòû/Çàìåòêè.txt", "uninstall.exe"}),
+            ("western", [], {"café.txt", "été/", "été/naïve.txt"}),
+            ("western", ["--codepage=1251"], {"cafй.txt", "йtй/", "йtй/naпve.txt"}),
+        ]
+        for pkg, more, names in rows:
+            with self.subTest(pkg=pkg, more=more):
+                out = tempfile.mkdtemp(dir=self.tmp)
+                run(ARGS.zorv, "extract", getattr(self, pkg), "-C", out, *more)
+                self.assertEqual(tree(out), names)
+
+    def test_list_shows_utf8_texts(self):
+        text = run(ARGS.zorv, "list", self.russian).stdout.decode("utf-8")
+        for shown in ["setup \"Справка\"", "Документы/Заметки.txt", "Руководство -> Руководство.txt",
+                      "Software\\Zorv\\Справка", "Папка = DESTDIR\\Документы", "Документы/*.bak"]:
+            self.assertIn(shown, text)
+        listing = json.loads(run(ARGS.zorv, "list", "--json", self.russian).stdout)
+        self.assertEqual(listing["application"], "Справка")
+        self.assertIn("Документы/Заметки.txt", [f["path"] for f in listing["files"]])
+        self.assertEqual(listing["registry"]["values"][0]["name"], "Папка")
+        western = json.loads(run(ARGS.zorv, "list", "--json", self.western).stdout)
+        self.assertEqual((western["application"], western["files"][0]["path"]), ("Café", "café.txt"))
+        entries = run(ARGS.zorv, "list", "--entries", self.russian).stdout.decode("utf-8")
+        self.assertRegex(entries, r"CPag  CodePage")
+        self.assertTrue(run(ARGS.zorv, "verify", self.russian).stdout.startswith(b"OK: "))
+
+    def test_install_then_uninstall_a_1251_package(self):
+        root = tempfile.mkdtemp(dir=self.tmp)
+        dest = os.path.join(root, "Программы", "Справка")  # a destination in the code page
+        places = ["--registry-file", os.path.join(root, "r.reg"),
+                  "--programs-dir", os.path.join(root, "Programs"),
+                  "--desktop-dir", os.path.join(root, "Desktop")]
+        run(ARGS.zorv, "install", self.russian, "--dest", dest, *places)
+        self.assertEqual(tree(dest), {"Руководство.txt", "Документы/", "Документы/Заметки.txt",
+                                      "uninstall.exe", "UnInstall.log"})
+        self.assertEqual(tree(os.path.join(root, "Programs")), {"Справка/", "Справка/Руководство.lnk"})
+        self.assertEqual(tree(os.path.join(root, "Desktop")), {"Руководство.lnk"})
+        link = read_bytes(os.path.join(root, "Desktop", "Руководство.lnk"))
+        self.assertIn((dest.replace("/", "\\") + "\\Руководство.txt").encode("utf-16-le"), link)
+        keys = parse_reg(read_bytes(os.path.join(root, "r.reg")).decode("utf-8"))
+        self.assertEqual(keys["HKEY_CURRENT_USER\\Software\\Zorv\\Справка"]["Папка"],
+                         dest + "\\Документы")
+        # The log is the setup's, in the code page, and names it on zorv's own last line.
+        log = read_bytes(os.path.join(dest, "UnInstall.log")).decode("cp1251").splitlines()
+        self.assertIn("DelF " + dest + "\\Руководство.txt", log)
+        self.assertEqual(log[-1], "CPag 1251")
+
+        p = run(ARGS.zorv, "uninstall", dest, "--yes", *places)
+        self.assertIn(dest + "/Документы/Заметки.txt", p.stdout.decode("utf-8"))
+        self.assertFalse(os.path.exists(dest))
+        self.assertEqual(os.listdir(os.path.join(root, "Programs")), [])
+        self.assertEqual(os.listdir(os.path.join(root, "Desktop")), [])
+        keys = parse_reg(read_bytes(os.path.join(root, "r.reg")).decode("utf-8"))
+        self.assertNotIn("HKEY_CURRENT_USER\\Software\\Zorv\\Справка", keys)
+
+    def test_a_destination_outside_the_code_page_is_refused(self):
+        p = run(ARGS.zorv, "extract", self.western, "-C", os.path.join(self.tmp, "Папка"), ok=False)
+        self.assertEqual(p.returncode, 1)
+        self.assertIn("code page 1252 lacks", p.stderr.decode("utf-8"))
 
 
 if __name__ == "__main__":

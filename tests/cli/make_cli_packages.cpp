@@ -6,7 +6,10 @@
 //   DIR/links.pkg    "top.txt", "sub\deep\f.txt" and a "CopD" folder "d" holding "d\m.txt",
 //                    to be installed over symbolic links planted in the destination;
 //   DIR/doubling.pkg a "CopD" folder whose 22 levels each list the level below twice: a few
-//                    hundred bytes whose walk would visit 2^22 files, past every walk's budget.
+//                    hundred bytes whose walk would visit 2^22 files, past every walk's budget;
+//   DIR/western.pkg  a package as other tools write it, without a "CPag" entry: "caf\xE9.txt"
+//                    and a folder "\xE9t\xE9" holding "\xE9t\xE9\na\xEFve.txt", in code page
+//                    1252 bytes.
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -89,7 +92,11 @@ int main(int argc, char** argv) {
   zorv::PackageWriter links = startPackage(
       "Links", {{"top.txt", "top\n"}, {"sub\\deep\\f.txt", "deep\n"}}, "d", {{"d\\m.txt", "m\n"}});
 
+  zorv::PackageWriter western = startPackage("Caf\xE9", {{"caf\xE9.txt", "1\n"}}, "\xE9t\xE9",
+                                             {{"\xE9t\xE9\\na\xEFve.txt", "2\n"}});
+
   return save(dir + "/hostile.pkg", hostile.finish()) &&
+                 save(dir + "/western.pkg", western.finish()) &&
                  save(dir + "/links.pkg", links.finish()) &&
                  save(dir + "/doubling.pkg", doublingPackage().finish())
              ? 0

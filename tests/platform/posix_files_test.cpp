@@ -204,6 +204,8 @@ TEST(TerminalText, ControlCharactersBecomeDots) {
       {std::string("a\0b", 3), "a.b"},
       {"\x7f\x80\x9b\x9f", "...."},                       // DEL and C1, 0x9B being CSI
       {"\xa0\xc0\xff \xa8", "\xa0\xc0\xff \xa8"},         // code page letters stay
+      {"\xd1\x80\xd0\x9f", "\xd1\x80\xd0\x9f"},             // UTF-8 р and П, bytes 0x80, 0x9F
+      {"\xc2\x9b[2J\xc2\xa0", ".[2J\xc2\xa0"},                // UTF-8 CSI; no-break space stays
   };
   for (const auto& r : rows) EXPECT_EQ(terminalText(r.in), r.out) << r.in;
 }

@@ -1,6 +1,7 @@
 // zorv extract FILE [-C DIR]: only the files and folders of a package, into DIR or the current
 // folder, for looking inside a setup; no log, no links, no registry, nothing started. It reports
-// the files it wrote to their end and the folders it made.
+// the files it wrote to their end and the folders it made. Names are written in UTF-8 on POSIX
+// systems, read in the package's code page or the one --codepage gives.
 #include <cstdio>
 #include <string>
 
@@ -12,6 +13,7 @@
 #include "tools/zorv/host_system.h"
 #include "tools/zorv/package_file.h"
 #include "tools/zorv/terminal_view.h"
+#include "tools/zorv/text_code_page.h"
 
 namespace zorv {
 
@@ -55,17 +57,23 @@ int cmdExtract(const ExtractArgs& args) {
   std::string why;
   auto lp = loadPackageFile(file, &why);
   if (!lp) return fail(why);
+  const std::optional<int> codePage = textCodePage(*lp->package, args.codePage, &why);
+  if (!codePage) return fail(file + ": " + why);
   if (!createFolders(dir)) return fail("cannot create " + dir);
 
   const std::unique_ptr<HostSystem> host = openFilesOnlySystem();
+  const int converted = host->useCodePage(*codePage);
   CountingPlatform platform(host->platform());
   SetupState state;
-  state.destinationDir = absolutePath(dir);
+  const std::string hostDir = absolutePath(dir);
+  const std::optional<std::string> destination = engineFolder(*host, hostDir, *codePage, &why);
+  if (!destination) return fail(why);
+  state.destinationDir = *destination;
   // The folder may itself be a link; nothing below it is followed.
-  host->confineBelow(state.destinationDir);
+  host->confineBelow(hostDir);
   state.package = std::move(lp->package);
   Package& pkg = *state.package;
-  TerminalView view(false);
+  TerminalView view(false, converted);
   InstallRun run{state, platform, view};
 
   int files = 0, failed = 0;
@@ -101,7 +109,7 @@ int cmdExtract(const ExtractArgs& args) {
   view.finish();
   std::printf("extracted %d %s and %d %s into %s\n", files, plural(files, "file", "files"),
               platform.folders, plural(platform.folders, "folder", "folders"),
-              terminalText(state.destinationDir).c_str());
+              terminalText(hostDir).c_str());
   return failed ? 1 : 0;
 }
 

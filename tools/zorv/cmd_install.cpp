@@ -3,6 +3,11 @@
 // file on POSIX systems and the real one on Windows. The package's program is started only
 // with --run: its "RunS" text may name any program on this host, and the tool often runs as
 // root. Without --run the program is named, not started.
+//
+// The engine runs in the package's code page (or --codepage's), as the setup runs in the
+// system's; on POSIX systems the platform writes every name in UTF-8. The log stays in the code
+// page, byte for byte the setup's, with one line more that names it for `zorv uninstall`
+// (text_code_page.h).
 #include <cstdio>
 #include <string>
 
@@ -13,6 +18,7 @@
 #include "tools/zorv/host_system.h"
 #include "tools/zorv/package_file.h"
 #include "tools/zorv/terminal_view.h"
+#include "tools/zorv/text_code_page.h"
 #include "wizard/package_facts.h"
 
 namespace zorv {
@@ -57,41 +63,56 @@ int cmdInstall(const InstallArgs& args) {
   if (!lp) return fail(why);
   auto facts = readPackageFacts(*lp->package);
   if (!facts) return fail(file + ": setup corrupted: the package lacks \"AppN\" or \"SumC\"");
+  const std::optional<int> codePage = textCodePage(*lp->package, args.codePage, &why);
+  if (!codePage) return fail(file + ": " + why);
 
   const std::unique_ptr<HostSystem> host = openHostSystem(args.paths);
   if (!host->error().empty()) return fail(host->error());
   if (!host->prepareInstall(&why)) return fail(why);
   CliPlatform platform(host->platform());
   platform.mayRun = run;
+  const int converted = host->useCodePage(*codePage);
+
+  // The engine names both folders in the code page, as the setup would.
+  const std::string hostDest = absolutePath(dest);
+  const std::optional<std::string> destination = engineFolder(*host, hostDest, *codePage, &why);
+  if (!destination) return fail(why);
+  const std::optional<std::string> setupDir =
+      engineFolder(*host, parentFolder(absolutePath(file)), *codePage, &why);
+  if (!setupDir) return fail(why);
 
   SetupState state;
-  state.setupDir = parentFolder(absolutePath(file)) + "\\";
+  state.setupDir = *setupDir + "\\";
   state.language = language;
   state.appName = facts->appName;
   state.requiredBytes = facts->requiredBytes;
-  state.destinationDir = absolutePath(dest);
+  state.destinationDir = *destination;
   state.placeIconsOnDesktop = desktop;
   state.runAfterInstall = true;  // the engine asks; CliPlatform starts it only with --run
   state.package = std::move(lp->package);
 
   if (!createDirectoryPath(state.destinationDir, language, platform)) return 1;
   // The destination may itself be a link; nothing below it is followed.
-  host->confineBelow(state.destinationDir);
-  TerminalView view(true);
+  host->confineBelow(hostDest);
+  TerminalView view(true, converted);
   view.onEveryFewMegabytes([&] { lp->file.dropPages(); });
   runInstall(state, platform, view);
   view.finish();
-  const std::string app = terminalText(state.appName);
+  if (!host->noteLogCodePage(pathIn(hostDest, kUninstallLogName)))
+    return fail("cannot name the code page at the end of " +
+                terminalText(pathIn(hostDest, kUninstallLogName)));
+  const std::string app = terminalText(host->hostText(state.appName));
+  const std::string shownDest = terminalText(hostDest);
   if (view.completed()) {
-    std::fprintf(stderr, "%s installed in %s\n", app.c_str(), state.destinationDir.c_str());
+    std::fprintf(stderr, "%s installed in %s\n", app.c_str(), shownDest.c_str());
     if (!platform.notStarted.empty())
       std::fprintf(stderr, "not started (--run starts it): %s\n",
-                   terminalText(platform.notStarted).c_str());
+                   terminalText(host->hostText(platform.notStarted)).c_str());
     return 0;
   }
   if (platform.started && platform.messages == 0) {
     std::fprintf(stderr, "%s installed in %s; its program was started\n", app.c_str(),
-                 state.destinationDir.c_str());
+                 shownDest.c_str());
     return 0;
   }
   if (!host->refusedLink().empty())

@@ -1,17 +1,20 @@
 // zorv list [--entries] [--json] FILE: what a setup installs (its files with their sizes, links,
 // registry values, the program it starts, the uninstaller's clean-up), or with --entries the
-// raw directory of its package; as text for the terminal or as JSON.
+// raw directory of its package; as text for the terminal or as JSON. Package texts are shown in
+// UTF-8, read in the package's code page or the one --codepage gives.
 #include <cctype>
 #include <cinttypes>
 #include <cstdio>
 #include <iostream>
 #include <string>
 
+#include "platform/codepage.h"
 #include "platform/terminal_text.h"
 #include "tools/zorv/commands.h"
 #include "tools/zorv/json_text.h"
 #include "tools/zorv/package_file.h"
 #include "tools/zorv/setup_listing.h"
+#include "tools/zorv/text_code_page.h"
 
 namespace zorv {
 
@@ -23,29 +26,58 @@ const char* kindOf(const EntryInfo& e) {
   return e.packed == e.unpacked ? "stored" : "packed";
 }
 
-void printEntriesJson(const Package& p) {
+// Every text of the listing in UTF-8.
+void convertTexts(SetupListing& l, int codePage) {
+  const auto convert = [codePage](std::string& text) { text = systemUtf8(text, codePage); };
+  const auto convertAll = [&](std::vector<std::string>& texts) {
+    for (std::string& text : texts) convert(text);
+  };
+  const auto convertSome = [&](std::optional<std::string>& text) {
+    if (text) convert(*text);
+  };
+  convert(l.appName);
+  for (ListedFile& f : l.files) convert(f.name);
+  for (ListedLink& k : l.links) {
+    convert(k.name);
+    convert(k.target);
+  }
+  convertSome(l.keyRoot);
+  convertSome(l.keyPath);
+  for (ListedValue& v : l.values) {
+    convert(v.name);
+    convert(v.type);
+    convert(v.data);
+  }
+  convertSome(l.program);
+  convertSome(l.uninstaller);
+  convertAll(l.deleteFolders);
+  convertAll(l.deleteFiles);
+}
+
+void printEntriesJson(const Package& p, int codePage) {
   std::cout << "[";
   for (std::uint32_t i = 0; i < p.entryCount(); ++i) {
     EntryInfo e = p.entry(std::int32_t(i));
     std::cout << (i ? ",\n " : "\n ") << "{\"index\": " << i
-              << ", \"tag\": " << jsonString(tagText(e.tag)) << ", \"name\": " << jsonString(e.name)
+              << ", \"tag\": " << jsonString(tagText(e.tag))
+              << ", \"name\": " << jsonString(systemUtf8(e.name, codePage))
               << ", \"offset\": " << e.offset << ", \"unpacked\": " << e.unpacked
               << ", \"packed\": " << e.packed << "}";
   }
   std::cout << (p.entryCount() ? "\n]\n" : "]\n");
 }
 
-void printEntries(const Package& p) {
+void printEntries(const Package& p, int codePage) {
   const PackageHeader& h = p.header();
   std::printf("package \"%s\": %u entries, data base %u, directory at %u (%u bytes packed)\n",
-              terminalText(h.name).c_str(), h.entryCount, h.dataBase, h.directoryOffset,
+              terminalText(systemUtf8(h.name, codePage)).c_str(), h.entryCount, h.dataBase, h.directoryOffset,
               h.directoryPacked);
   std::printf("%5s  %-4s  %-16s %10s %10s %10s  %s\n", "index", "tag", "name", "offset", "unpacked",
               "packed", "kind");
   for (std::uint32_t i = 0; i < p.entryCount(); ++i) {
     EntryInfo e = p.entry(std::int32_t(i));
     std::printf("%5u  %-4s  %-16s %10u %10u %10u  %s\n", i, terminalText(tagText(e.tag)).c_str(),
-                terminalText(e.name).c_str(), e.offset, e.unpacked, e.packed, kindOf(e));
+                terminalText(systemUtf8(e.name, codePage)).c_str(), e.offset, e.unpacked, e.packed, kindOf(e));
   }
 }
 
@@ -148,12 +180,17 @@ int cmdList(const ListArgs& args) {
   auto lp = loadPackageFile(args.file, &why);
   if (!lp) return fail(why);
   Package& p = *lp->package;
+  const std::optional<int> codePage = textCodePage(p, args.codePage, &why);
   if (args.entries) {
-    args.json ? printEntriesJson(p) : printEntries(p);
+    // The raw directory is for looking into damaged packages too: a bad "CPag" entry among them.
+    const int entriesCodePage = codePage.value_or(kCodePageWestern);
+    args.json ? printEntriesJson(p, entriesCodePage) : printEntries(p, entriesCodePage);
     return 0;
   }
-  const std::optional<SetupListing> listing = listSetup(p, &why);
+  if (!codePage) return fail(args.file + ": " + why);
+  std::optional<SetupListing> listing = listSetup(p, &why);
   if (!listing) return fail(args.file + ": " + why);
+  convertTexts(*listing, *codePage);
   args.json ? printListingJson(*listing) : printListing(*listing);
   return std::fflush(stdout) == 0 && std::cout.flush() ? 0 : fail("cannot write the listing");
 }

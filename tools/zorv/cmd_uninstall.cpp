@@ -7,17 +7,23 @@
 // Desktop folders, named byte for byte: the engine compares paths as Windows does, without
 // regard to case, and that file system does not. For the same reason the log's "Work" must be
 // DEST exactly there, not merely the same folder to Windows' eyes (sameFolder).
+//
+// The log's texts are in the code page that its "CPag" line names (text_code_page.h); the
+// engine works in it, and the platform finds the files under their UTF-8 names.
 #include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "install/package_limits.h"
 #include "platform/terminal_text.h"
 #include "texts/texts.h"
 #include "tools/zorv/commands.h"
 #include "tools/zorv/host_system.h"
 #include "tools/zorv/package_file.h"
+#include "tools/zorv/text_code_page.h"
 #include "uninstall/uninstall.h"
+#include "uninstall/uninstall_log_file.h"
 
 namespace zorv {
 
@@ -25,7 +31,9 @@ namespace {
 
 // A report item: a path in the system's form, or a key ("HCU Software\...") or log value as
 // it is.
-std::string shown(const std::string& item) { return shownPath(item); }
+std::string shown(const HostSystem& host, const std::string& item) {
+  return shownPath(host.hostText(item));
+}
 
 // The question in English on standard error; yes only for "y" or "yes" typed on a terminal.
 bool userAgrees(const std::string& appName) {
@@ -44,12 +52,13 @@ bool userAgrees(const std::string& appName) {
 }
 
 // Refused items are printed as the log wrote them, the others as this system names them.
-void printItems(std::string_view heading, const std::vector<std::string>& items,
-                bool asLogged = false) {
+void printItems(const HostSystem& host, std::string_view heading,
+                const std::vector<std::string>& items, bool asLogged = false) {
   if (items.empty()) return;
   std::cout << heading << '\n';
   for (const std::string& item : items)
-    std::cout << "  " << (asLogged ? terminalText(item) : shown(item)) << '\n';
+    std::cout << "  " << (asLogged ? terminalText(host.hostText(item)) : shown(host, item))
+              << '\n';
 }
 
 }  // namespace
@@ -64,28 +73,37 @@ int cmdUninstall(const UninstallArgs& args) {
   const std::string programs = host->programsFolder(), desktop = host->desktopFolder();
   host->confineRemovalTo({dest, programs, desktop});
 
-  const std::string logPath = pathIn(dest, "UnInstall.log");
+  // The log's own line names the code page of its texts, read before anything else; without
+  // one, its bytes are names as they are.
+  int codePage = 0;
+  if (const auto bytes = remover.readFile(pathIn(dest, kUninstallLogName), kMaxLogBytes))
+    codePage = host->useCodePage(logCodePage(*bytes).value_or(0));
+  // The engine names the folders, like every path of the log, in that code page.
   std::string why;
+  const std::optional<std::string> engineDest = engineFolder(*host, dest, codePage, &why);
+  if (!engineDest) return fail("cannot uninstall: " + why);
+  const std::string logPath = pathIn(*engineDest, kUninstallLogName);
   const std::optional<UninstallLog> log =
       loadUninstallLog(remover, logPath, remover.protectedFolders(), &why);
-  if (!log) return fail("cannot uninstall: " + terminalText(why));
-  if (!sameFolder(hostPath(log->work), dest))
-    return fail("cannot uninstall: the log belongs to another folder: " + shown(log->work));
-  if (!yes && !userAgrees(log->appName)) return 1;
+  if (!log) return fail("cannot uninstall: " + terminalText(host->hostText(why)));
+  if (!sameFolder(hostPath(log->work), *engineDest))
+    return fail("cannot uninstall: the log belongs to another folder: " + shown(*host, log->work));
+  if (!yes && !userAgrees(host->hostText(log->appName))) return 1;
 
   // The scope of defaultUninstallScope, without making the special folders when missing.
   UninstallScope scope;
   scope.logPath = logPath;
-  scope.groupFolders = {programs};
-  scope.desktopFolders = {desktop};
+  if (auto folder = host->engineText(programs)) scope.groupFolders = {*folder};
+  if (auto folder = host->engineText(desktop)) scope.desktopFolders = {*folder};
   scope.protectedFolders = remover.protectedFolders();
   const UninstallReport report = runUninstall(*log, scope, remover);
 
-  printItems("Removed:", report.removed);
-  printItems(text(Text::UninstallNotFound, kEnglish), report.notFound);
-  printItems(text(Text::UninstallLeftBehind, kEnglish), report.leftBehind);
-  printItems(text(Text::UninstallRefused, kEnglish), report.refused, true);
-  if (report.workKept) printItems(text(Text::UninstallWorkKept, kEnglish), {log->work});
+  printItems(*host, "Removed:", report.removed);
+  printItems(*host, text(Text::UninstallNotFound, kEnglish), report.notFound);
+  printItems(*host, text(Text::UninstallLeftBehind, kEnglish), report.leftBehind);
+  printItems(*host, text(Text::UninstallRefused, kEnglish), report.refused, true);
+  if (report.workKept)
+    printItems(*host, text(Text::UninstallWorkKept, kEnglish), {log->work});
   std::cout << std::flush;
   if (!report.complete())
     return fail("the uninstall did not complete: " +

@@ -61,6 +61,13 @@ void addPlatformPaths(CLI::App& c, PlatformPaths& p) {
   c.add_option("--desktop-dir", p.desktopDir, "the desktop folder")->type_name("DIR");
 }
 
+void addCodePage(CLI::App& c, CodePageChoice& codePage) {
+  c.add_option("--codepage", codePage,
+               "read the package's texts in code page N (1252 or 1251) instead of its own")
+      ->type_name("N")
+      ->check(CLI::IsMember(std::vector<int>{1252, 1251}).description(""));
+}
+
 // CLI11's help with each command's own synopsis, which shows what it requires: the required
 // options are checked after the parse (see Parser::required), so CLI11 does not know them.
 class Formatter final : public CLI::Formatter {
@@ -153,10 +160,11 @@ void Parser::addBuild() {
 
 void Parser::addInspectors() {
   CLI::App* c = command("list", "list what a setup installs, or its raw entries",
-                        "[--entries] [--json] FILE");
+                        "[--entries] [--json] [--codepage N] FILE");
   require(c, c->add_option("FILE", v.list.file, "a setup.exe or a package")->type_name(""));
   c->add_flag("--entries", v.list.entries, "the package's directory entries instead");
   c->add_flag("--json", v.list.json, "a JSON document with the same facts");
+  addCodePage(*c, v.list.codePage);
 
   c = command("cat", "write the unpacked bytes of an entry or a range to stdout",
               "FILE --entry N | --range OFFSET:UNPACKED:PACKED");
@@ -166,10 +174,11 @@ void Parser::addInspectors() {
               ->type_name("OFFSET:UNPACKED:PACKED")
               ->check(CLI::Validator([](std::string& s) { return checkRange(s); }, "", "range"));
 
-  c = command("extract", "unpack only the files and folders", "FILE [-C DIR]");
+  c = command("extract", "unpack only the files and folders", "FILE [-C DIR] [--codepage N]");
   require(c, c->add_option("FILE", v.extract.file, "a setup.exe or a package")->type_name(""));
   c->add_option("-C,--directory", v.extract.dir, "extract into DIR (default: the current folder)")
       ->type_name("DIR");
+  addCodePage(*c, v.extract.codePage);
 
   for (const char* name : {"verify", "test"}) {
     c = command(name,
@@ -195,6 +204,7 @@ void Parser::addInstallers() {
   c->add_flag("--run", i.run, "start the package's program after the install");
   c->add_flag_function(
       "--no-run", [&i](std::int64_t) { i.run = false; }, "do not start it (the default)");
+  addCodePage(*c, i.codePage);
   addPlatformPaths(*c, i.paths);
 
   c = command("uninstall", "remove what `zorv install` put there, as its log lists it",

@@ -17,6 +17,10 @@ struct PlatformPaths {
   std::string registryFile, programsDir, desktopDir;
 };
 
+// --codepage N: the code page to read a package's texts in, 1252 or 1251; 0 for the package's own
+// (its "CPag" entry, else 1252).
+using CodePageChoice = int;
+
 struct BuildArgs {
   std::string manifest, out, stub, uninstaller;
   unsigned threads = 0;  // 0: one per processor
@@ -26,6 +30,7 @@ struct ListArgs {
   std::string file;
   bool entries = false;  // the raw directory instead of what the setup installs
   bool json = false;
+  CodePageChoice codePage = 0;
 };
 
 // Exactly one of entry and range is set.
@@ -39,6 +44,7 @@ struct CatArgs {
 struct ExtractArgs {
   std::string file;
   std::string dir = ".";
+  CodePageChoice codePage = 0;
 };
 
 struct InstallArgs {
@@ -46,6 +52,7 @@ struct InstallArgs {
   int language = 0;  // 0 English, 1 Russian
   bool desktop = true;
   bool run = false;
+  CodePageChoice codePage = 0;
   PlatformPaths paths;
 };
 

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,20 @@ class HostSystem {
   // this file system, the engine's case-blind rules are not enough, and this holds it to the
   // folders named byte for byte; Windows relies on the engine's rules, as uninstall.exe does.
   virtual void confineRemovalTo(std::vector<std::string> roots) = 0;
+
+  // The engine's texts are in `codePage` (1252 or 1251) from now on. On POSIX systems the
+  // platform writes them in UTF-8 and converts what it hands back; Windows converts with its
+  // own ANSI code page, as it does for the setup. The code page the platform converts from,
+  // 0 when it converts nothing.
+  virtual int useCodePage(int codePage) = 0;
+  // A text of the engine as this system names it; a text of this system for the engine, none
+  // when the code page lacks one of its characters.
+  virtual std::string hostText(std::string_view text) const = 0;
+  virtual std::optional<std::string> engineText(std::string_view text) const = 0;
+  // Ends the install's log (a path of this system, not followed when a link) with the line
+  // that names the code page for `zorv uninstall` (text_code_page.h); nothing where the
+  // platform converts nothing or there is no log. False when the log could not be extended.
+  virtual bool noteLogCodePage(const std::string& log) = 0;
 };
 
 // The system for an install or uninstall, with the folders of `paths`; check error() first.

@@ -1,12 +1,15 @@
 // The tool's system on POSIX systems: the POSIX platform, with its registry file and special
 // folders from the command line or zorv's data folder, every path made absolute so that the
 // uninstall finds the paths that the install wrote byte for byte.
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "platform/posix_platform.h"
 #include "tools/zorv/host_system.h"
+#include "tools/zorv/text_code_page.h"
 
 namespace zorv {
 
@@ -36,6 +39,23 @@ class PosixHost final : public HostSystem {
   const std::string& refusedLink() const override { return platform_.refusedLink(); }
   void confineRemovalTo(std::vector<std::string> roots) override {
     platform_.confineRemovalTo(std::move(roots));
+  }
+  int useCodePage(int codePage) override {
+    platform_.setCodePage(codePage);
+    return codePage;
+  }
+  std::string hostText(std::string_view text) const override { return platform_.hostText(text); }
+  std::optional<std::string> engineText(std::string_view text) const override {
+    return platform_.engineText(text);
+  }
+  bool noteLogCodePage(const std::string& log) override {
+    const int codePage = platform_.options().codePage;
+    if (!codePage) return true;
+    const int fd = open(log.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT;
+    const std::string line = codePageLogLine(codePage);
+    const bool written = write(fd, line.data(), line.size()) == ssize_t(line.size());
+    return close(fd) == 0 && written;
   }
 
  private:

@@ -6,9 +6,10 @@
 
 namespace zorv {
 
-// `s` quoted and escaped for JSON. Package texts are ANSI text (code page 1251 in Russian
-// packages) and JSON wants UTF-8: Cyrillic letters map to their Unicode letters, other high
-// bytes and every control character to \u00XX.
+// `s`, UTF-8 text, quoted and escaped for JSON in ASCII: every character past ASCII and every
+// control character as \uXXXX (a surrogate pair beyond U+FFFF). A byte that begins no UTF-8
+// sequence stands for the character of its number, U+0080..U+00FF. Package texts are converted
+// from their code page first (systemUtf8).
 std::string jsonString(std::string_view s);
 
 }  // namespace zorv

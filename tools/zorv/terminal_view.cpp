@@ -3,12 +3,18 @@
 #include <cstdio>
 
 #include "install/setup_state.h"
+#include "platform/codepage.h"
 #include "platform/terminal_text.h"
 #include "tools/zorv/host_system.h"
 
 namespace zorv {
 
-TerminalView::TerminalView(bool verbose) : tty_(stderrIsTerminal()), verbose_(verbose) {}
+TerminalView::TerminalView(bool verbose, int codePage)
+    : tty_(stderrIsTerminal()), verbose_(verbose), codePage_(codePage) {}
+
+std::string TerminalView::shown(std::string_view text) const {
+  return terminalText(codePage_ ? systemUtf8(text, codePage_) : std::string(text));
+}
 
 // The run hides the Cancel button first and shows it again, as Ok, only in its completion
 // state.
@@ -21,10 +27,10 @@ void TerminalView::showControl(int id, bool visible) {
 // The file-name line shows package names, so both lines are kept only as terminalText.
 void TerminalView::setControlText(int id, std::string_view text) {
   if (id == control::kStatusLine) {
-    status_ = terminalText(text);
+    status_ = shown(text);
     if (!tty_ && verbose_) std::fprintf(stderr, "%s\n", status_.c_str());
   } else if (id == control::kFileNameLine) {
-    file_ = terminalText(text);
+    file_ = shown(text);
     if (!tty_ && verbose_) std::fprintf(stderr, "  %s\n", file_.c_str());
   }
   if (tty_) draw();

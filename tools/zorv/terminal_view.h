@@ -12,7 +12,8 @@ namespace zorv {
 
 class TerminalView final : public RunView {
  public:
-  explicit TerminalView(bool verbose);
+  // `codePage` is the one the run's texts are in (0: print their bytes as they are).
+  explicit TerminalView(bool verbose, int codePage = 0);
 
   void showControl(int id, bool visible) override;
   void setControlText(int id, std::string_view text) override;
@@ -34,8 +35,11 @@ class TerminalView final : public RunView {
  private:
   void draw();
 
+  std::string shown(std::string_view text) const;
+
   bool tty_;
   bool verbose_;
+  int codePage_;
   std::uint32_t high_ = 0, pos_ = 0, trimmedAt_ = 0;
   std::function<void()> trim_;
   std::string status_, file_;
