@@ -69,15 +69,16 @@ TEST(BarPacing, SetOnlyWhenTheDrawnColumnMoves) {
 
 TEST(BarPacing, AMovedColumnWaitsThePeriod) {
   BarPacing bar;
+  constexpr std::uint32_t p = BarPacing::kPeriodMs;
   bar.setRange(1000, 100);
   EXPECT_TRUE(offerAndSet(bar, 0, 50));
   EXPECT_FALSE(bar.offer(100, 60));  // ten columns on, but 10 ms after the last set
-  EXPECT_FALSE(bar.offer(200, 79));
-  EXPECT_FALSE(bar.due(79));
-  EXPECT_TRUE(bar.due(80));  // the latest is set once due, by any later call of the view
-  bar.set(80);
+  EXPECT_FALSE(bar.offer(200, 50 + p - 1));
+  EXPECT_FALSE(bar.due(50 + p - 1));
+  EXPECT_TRUE(bar.due(50 + p));  // the latest is set once due, by any later call of the view
+  bar.set(50 + p);
   EXPECT_EQ(bar.latest(), 200u);
-  EXPECT_FALSE(bar.due(500));
+  EXPECT_FALSE(bar.due(50 + 10 * p));
 }
 
 TEST(BarPacing, ANewRangeSetsItsFirstPositionAtOnce) {
@@ -88,7 +89,7 @@ TEST(BarPacing, ANewRangeSetsItsFirstPositionAtOnce) {
   EXPECT_FALSE(bar.due(1));  // nothing offered in the new range yet
   EXPECT_FALSE(bar.behind());
   EXPECT_TRUE(offerAndSet(bar, 0, 1));
-  EXPECT_TRUE(offerAndSet(bar, 1, 40));
+  EXPECT_TRUE(offerAndSet(bar, 1, 1 + BarPacing::kPeriodMs));
 }
 
 TEST(BarPacing, NoRangeOrNoWidthDrawsEveryPositionDifferently) {
