@@ -3,9 +3,8 @@
 // requests to the server: for a payload of many small files the painting took longer than the
 // files. The view therefore keeps the latest file name and bar position and shows the name at
 // most every 30 ms and the bar at most every 100 ms, the bar only when the column it draws
-// moves, and
-// both at once whenever a person could look (before a message box, before any other change to
-// the page, at the end of the run). What the page shows at those moments, and everything
+// moves, and both at once whenever a person could look (before a message box, before any other
+// change to the page, at the end of the run). What the page shows at those moments, and everything
 // stored, is what it was when every update was shown. Portable, for the tests.
 #pragma once
 
