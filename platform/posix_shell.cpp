@@ -81,14 +81,7 @@ void PosixPlatform::endLinks() { linkWorkingDirectory_.reset(); }
 // setup's own texts break their lines with '\n', so the text keeps its line feeds and each line
 // goes through terminalText.
 void PosixPlatform::messageBox(std::string_view ansiText, std::string_view caption) {
-  const std::string host = hostText(ansiText);
-  std::string_view text = host;
-  std::string out = terminalText(hostText(caption)) + ": ";
-  for (std::size_t cut; (cut = text.find('\n')) != std::string_view::npos;) {
-    out += terminalText(text.substr(0, cut)) + "\n";
-    text.remove_prefix(cut + 1);
-  }
-  out += terminalText(text) + "\n";
+  const std::string out = terminalMessage(hostText(caption), hostText(ansiText));
   std::fwrite(out.data(), 1, out.size(), stderr);
   std::fflush(stderr);
 }

@@ -24,4 +24,14 @@ std::string terminalText(std::string_view text) {
   return out;
 }
 
+std::string terminalMessage(std::string_view caption, std::string_view text) {
+  std::string out = terminalText(caption) + ": ";
+  for (std::size_t cut; (cut = text.find('\n')) != std::string_view::npos;) {
+    out += terminalText(text.substr(0, cut)) + "\n";
+    text.remove_prefix(cut + 1);
+  }
+  out += terminalText(text) + "\n";
+  return out;
+}
+
 }  // namespace zorv

@@ -13,4 +13,8 @@ namespace zorv {
 // become '.' too); a byte that begins no UTF-8 sequence is judged alone.
 std::string terminalText(std::string_view text);
 
+// A message box as the tools print it: "caption: text" and a line feed, each of the text's
+// lines (the setup's texts break them with '\n') through terminalText.
+std::string terminalMessage(std::string_view caption, std::string_view text);
+
 }  // namespace zorv

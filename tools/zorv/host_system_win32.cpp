@@ -61,12 +61,7 @@ class ConsolePlatform final : public ForwardingPlatform {
 
   // As the POSIX platform prints it: "caption: text", each line through terminalText.
   void messageBox(std::string_view text, std::string_view caption) override {
-    std::string out = terminalText(caption) + ": ";
-    for (std::size_t cut; (cut = text.find('\n')) != std::string_view::npos;) {
-      out += terminalText(text.substr(0, cut)) + "\n";
-      text.remove_prefix(cut + 1);
-    }
-    out += terminalText(text) + "\n";
+    const std::string out = terminalMessage(caption, text);
     std::fwrite(out.data(), 1, out.size(), stderr);
     std::fflush(stderr);
   }
