@@ -94,9 +94,7 @@ bool extractDirectories(InstallRun& run);
 // Creates destinationDir\UnInstall.log anew and keeps it in state.uninstallLog.
 bool openUninstallLog(InstallRun& run);
 // One line: the four tag bytes, a blank, the value, a line feed; CR and LF in the value become
-// blanks so that a package text cannot add lines of its own. False when the write fails.
-bool writeLogLine(Platform& platform, FileHandle log, std::uint32_t tag, std::string_view value);
-// The line that writeLogLine writes.
+// blanks so that a package text cannot add lines of its own.
 std::string logLineText(std::uint32_t tag, std::string_view value);
 // A line for the run's log. The first line is written at once, so that a log that cannot be
 // written stops the run before anything is made; later lines are kept and written

@@ -27,21 +27,13 @@ std::string logLineText(std::uint32_t tag, std::string_view value) {
   return line;
 }
 
-bool writeLogLine(Platform& platform, FileHandle log, std::uint32_t tag,
-                  std::string_view value) {
-  const std::string line = logLineText(tag, value);
-  return platform.writeFile(
-      log, {reinterpret_cast<const std::uint8_t*>(line.data()), line.size()});
-}
-
 namespace {
 
 bool writePending(InstallRun& run) {
   std::string& pending = run.logPending;
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(pending.data());
   const bool ok =
-      pending.empty() ||
-      run.platform.writeFile(run.state.uninstallLog,
-                             {reinterpret_cast<const std::uint8_t*>(pending.data()), pending.size()});
+      pending.empty() || run.platform.writeFile(run.state.uninstallLog, {bytes, pending.size()});
   pending.clear();
   run.logWritten = true;
   return ok;

@@ -152,7 +152,6 @@ std::string ansiToUtf8(std::string_view ansi, int codePage) {
   return out;
 }
 
-
 std::string systemUtf8(std::string_view ansi, int codePage) {
   std::string out;
   out.reserve(ansi.size());

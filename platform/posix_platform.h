@@ -79,14 +79,15 @@ class PosixPlatform : public Platform, public RemovePlatform {
   std::optional<std::string> engineText(std::string_view text) const;
   // From now on every path strictly below `root` (a POSIX or backslash path of this system,
   // not of the engine) is reached from `root` one component at a time without following
-  // symbolic links. `root` itself may be a link. refusedLink() names the link that stopped the last of pathExists, createDirectory,
-  // deleteFile and openOutputFile, or is empty.
+  // symbolic links. `root` itself may be a link. refusedLink() names the link that stopped the
+  // last of pathExists, createDirectory, deleteFile and openOutputFile, or is empty.
   void confineBelow(std::string_view root);
   const std::string& refusedLink() const { return refusedLink_; }
   // From now on listFolder, removeFile, removeFolder and readFile reach only the `roots` (paths
-  // of this system, like confineBelow's) themselves and the paths strictly below one of them, the latter from their root one
-  // component at a time without following links; a root must be named byte for byte as given
-  // here (no case folding, no dropped trailing dots). Any other path is Failed, or none.
+  // of this system, like confineBelow's) themselves and the paths strictly below one of them,
+  // the latter from their root one component at a time without following links; a root must
+  // be named byte for byte as given here (no case folding, no dropped trailing dots). Any
+  // other path is Failed, or none.
   // Before, paths are used as given: only a link at a path's end is never followed.
   void confineRemovalTo(std::vector<std::string> roots);
 

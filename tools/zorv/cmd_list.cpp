@@ -70,14 +70,15 @@ void printEntriesJson(const Package& p, int codePage) {
 void printEntries(const Package& p, int codePage) {
   const PackageHeader& h = p.header();
   std::printf("package \"%s\": %u entries, data base %u, directory at %u (%u bytes packed)\n",
-              terminalText(systemUtf8(h.name, codePage)).c_str(), h.entryCount, h.dataBase, h.directoryOffset,
-              h.directoryPacked);
+              terminalText(systemUtf8(h.name, codePage)).c_str(), h.entryCount, h.dataBase,
+              h.directoryOffset, h.directoryPacked);
   std::printf("%5s  %-4s  %-16s %10s %10s %10s  %s\n", "index", "tag", "name", "offset", "unpacked",
               "packed", "kind");
   for (std::uint32_t i = 0; i < p.entryCount(); ++i) {
     EntryInfo e = p.entry(std::int32_t(i));
     std::printf("%5u  %-4s  %-16s %10u %10u %10u  %s\n", i, terminalText(tagText(e.tag)).c_str(),
-                terminalText(systemUtf8(e.name, codePage)).c_str(), e.offset, e.unpacked, e.packed, kindOf(e));
+                terminalText(systemUtf8(e.name, codePage)).c_str(), e.offset, e.unpacked, e.packed,
+                kindOf(e));
   }
 }
 
