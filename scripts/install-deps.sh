@@ -25,5 +25,11 @@ SUDO=""
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 fi
-$SUDO apt-get update -qq
+# A mirror in the middle of a sync fails an index or two; the packages may still be there, so a
+# failed update is retried and then left to the install to judge.
+for attempt in 1 2 3; do
+  $SUDO apt-get update -qq && break
+  echo "install-deps: apt-get update failed (attempt $attempt of 3)" >&2
+  sleep $((attempt * 5))
+done
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
