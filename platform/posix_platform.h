@@ -89,7 +89,11 @@ class PosixPlatform : public Platform, public RemovePlatform {
   // be named byte for byte as given here (no case folding, no dropped trailing dots). Any
   // other path is Failed, or none.
   // Before, paths are used as given: only a link at a path's end is never followed.
-  void confineRemovalTo(std::vector<std::string> roots);
+  void confineRemovalTo(std::vector<std::string> roots) override;
+  // No short names here: the path as given.
+  std::optional<std::string> expandPath(std::string_view path) override {
+    return std::string(path);
+  }
 
   std::optional<std::string> currentDirectory() override;
   bool setCurrentDirectory(std::string_view dir) override;

@@ -3,8 +3,9 @@
 // from Platform so that setup.exe carries none of it.
 //
 // Paths are the system's ANSI text in backslash form, as in Platform. No call follows a link
-// (a symbolic link, a junction or any other reparse point): a link is removed as itself and
-// never listed into.
+// (a symbolic link, a junction or any other reparse point) anywhere on its path below the roots
+// it is confined to: a link is removed as itself and never listed into, and a path through one
+// is refused.
 #pragma once
 
 #include <cstddef>
@@ -23,11 +24,25 @@ class RemovePlatform {
     std::string name;  // without its folder
     bool folder = false;
     bool link = false;  // a link of any kind, to a folder or a file: removed, never entered
+    // False when the system's own name has no exact form in the engine's text: `name` is then
+    // only a rendering for reports (a best-fit conversion would turn U+FF0E into '.' and
+    // U+FF3C into '\\'), and the entry must never be acted on.
+    bool exact = true;
   };
   enum class Outcome { Removed, Missing, Failed };
 
   virtual ~RemovePlatform() = default;
 
+  // From now on every call acts only on `roots` (paths as this system names them) and what
+  // lies below them, and refuses a path on which a name between the root and the entry is a
+  // link or is reached through one. A root itself may be reached through links above it (a
+  // desktop that is a link elsewhere). Where the file system tells names apart by case and the
+  // engine does not, the roots are matched byte for byte.
+  virtual void confineRemovalTo(std::vector<std::string> roots) = 0;
+  // The path with every name that exists in its long form, the names past the deepest one that
+  // exists as given; none when one of those holds a '~' (a short name that nothing expands).
+  // Paths are judged in this form: "C:\\PROGRA~1" is the Program Files folder.
+  virtual std::optional<std::string> expandPath(std::string_view path) = 0;
   // The entries of a folder, without "." and ".."; none when the path is missing, not a folder,
   // or a link.
   virtual std::optional<std::vector<Entry>> listFolder(std::string_view path) = 0;

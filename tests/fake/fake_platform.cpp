@@ -170,11 +170,26 @@ void FakePlatform::messageBox(std::string_view text, std::string_view caption) {
   messages.push_back({std::string(text), std::string(caption)});
 }
 
+bool FakePlatform::throughLink(const std::string& path) const {
+  for (std::string p = parentOf(path); !p.empty(); p = parentOf(p))
+    if (systemLinks.count(p)) return true;
+  return false;
+}
+
+std::optional<std::string> FakePlatform::expandPath(std::string_view path) {
+  std::string p(path);
+  for (const auto& [shortName, longName] : shortNames)
+    if (p == shortName || (p.starts_with(shortName) && isSeparator(p[shortName.size()])))
+      return longName + p.substr(shortName.size());
+  if (p.find('~') != std::string::npos) return std::nullopt;
+  return p;
+}
+
 std::optional<std::vector<RemovePlatform::Entry>> FakePlatform::listFolder(
     std::string_view path) {
   const std::string p = normal(path);
   calls.push_back("listFolder " + p);
-  if (!directories.count(p) || systemLinks.count(p)) return std::nullopt;
+  if (!directories.count(p) || systemLinks.count(p) || throughLink(p)) return std::nullopt;
   std::vector<Entry> entries;
   auto add = [&](const std::string& child, bool folder, bool link) {
     if (parentOf(child) == p) entries.push_back({child.substr(p.size() + 1), folder, link});
@@ -182,13 +197,15 @@ std::optional<std::vector<RemovePlatform::Entry>> FakePlatform::listFolder(
   for (const std::string& d : directories) add(d, true, false);
   for (const auto& [f, contents] : files) add(f, false, false);
   for (const auto& [l, folder] : systemLinks) add(l, folder, true);
+  if (auto stray = strayNames.find(p); stray != strayNames.end())
+    entries.insert(entries.end(), stray->second.begin(), stray->second.end());
   return entries;
 }
 
 RemovePlatform::Outcome FakePlatform::removeFile(std::string_view path) {
   const std::string p = normal(path);
   calls.push_back("removeFile " + p);
-  if (failRemove.count(p)) return Outcome::Failed;
+  if (failRemove.count(p) || throughLink(p)) return Outcome::Failed;
   if (systemLinks.count(p) && !systemLinks[p]) {
     systemLinks.erase(p);
     return Outcome::Removed;
@@ -200,7 +217,7 @@ RemovePlatform::Outcome FakePlatform::removeFile(std::string_view path) {
 RemovePlatform::Outcome FakePlatform::removeFolder(std::string_view path) {
   const std::string p = normal(path);
   calls.push_back("removeFolder " + p);
-  if (failRemove.count(p)) return Outcome::Failed;
+  if (failRemove.count(p) || throughLink(p)) return Outcome::Failed;
   if (systemLinks.count(p)) {
     if (!systemLinks[p]) return Outcome::Failed;
     systemLinks.erase(p);

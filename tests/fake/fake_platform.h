@@ -51,8 +51,15 @@ class FakePlatform : public Platform, public RunView, public RemovePlatform {
   bool closed = false;
   // For the uninstaller: links of the system (path -> it points to a folder), paths whose
   // removal fails (in use, read-only), and the protected folders.
+  // A path that lies below one of them is reached through a link, and refused.
   std::map<std::string, bool> systemLinks;
   std::set<std::string> failRemove;
+  // Names that a folder's listing gives besides its real children, as a hostile file system
+  // might (separators, best-fit renderings with `exact` false): listed, never found.
+  std::map<std::string, std::vector<Entry>> strayNames;
+  // Short names and the long paths they expand to ("C:\PROG~FBU" -> "C:\Program Files").
+  std::map<std::string, std::string> shortNames;
+  std::vector<std::string> removalRoots;  // as confineRemovalTo last set them
   std::vector<std::string> protectedList{"C:\\Windows", "C:\\Program Files",
                                          "C:\\Users\\me", "C:\\Desktop",
                                          "C:\\Menu\\Programs", "C:\\AppData"};
@@ -89,6 +96,8 @@ class FakePlatform : public Platform, public RunView, public RemovePlatform {
   void messageBox(std::string_view text, std::string_view caption) override;
 
   // RemovePlatform.
+  void confineRemovalTo(std::vector<std::string> roots) override { removalRoots = roots; }
+  std::optional<std::string> expandPath(std::string_view path) override;
   std::optional<std::vector<Entry>> listFolder(std::string_view path) override;
   Outcome removeFile(std::string_view path) override;
   Outcome removeFolder(std::string_view path) override;
@@ -109,6 +118,7 @@ class FakePlatform : public Platform, public RunView, public RemovePlatform {
   std::map<KeyHandle, std::string> keys_;
   FileHandle nextFile_ = 3;
   KeyHandle nextKey_ = 1;
+  bool throughLink(const std::string& path) const;
   std::string linkDirectory_;
   bool inLinks_ = false;
 };

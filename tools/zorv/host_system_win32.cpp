@@ -128,7 +128,9 @@ class Win32Host final : public HostSystem {
   }
   void confineBelow(std::string_view root) override { console_.confineBelow(root); }
   const std::string& refusedLink() const override { return console_.refusedLink(); }
-  void confineRemovalTo(std::vector<std::string>) override {}
+  void confineRemovalTo(std::vector<std::string> roots) override {
+    remover_.confineRemovalTo(std::move(roots));
+  }
   int useCodePage(int) override { return 0; }
   std::string hostText(std::string_view text) const override { return std::string(text); }
   std::optional<std::string> engineText(std::string_view text) const override {
