@@ -86,10 +86,50 @@ class Remover {
     }
   }
 
-  void removeListedFile(const std::string& path) {
+  // One unit of the run's budget; false, with the item left behind, once it is spent.
+  bool spend(const std::string& item, std::uint64_t units = 1) {
+    if (units <= budget_) {
+      budget_ -= std::uint32_t(units);
+      return true;
+    }
+    budget_ = 0;
+    report_.outOfBudget = true;
+    report_.leftBehind.push_back(item);
+    return false;
+  }
+
+  // A listed path in the form it is judged in: its short names expanded. None, with the path
+  // refused, when it is no full path or holds a short name that does not expand.
+  std::optional<std::string> judged(const std::string& path) {
+    std::optional<std::string> expanded = rm_.expandPath(path);
+    if (!expanded) report_.refused.push_back(path);
+    return expanded;
+  }
+
+  // A child that a listing of `folder` gave, joined to it: none, with the child refused, for a
+  // name that is no single name of this system or that lands anywhere but directly in
+  // `folder`.
+  std::optional<std::string> childOf(const std::string& folder, const PathParts& folderParts,
+                                     const RemovePlatform::Entry& e) {
+    std::string child = joinPath(folder, e.name);
+    const std::optional<PathParts> cp = splitFullPath(child);
+    if (!e.exact || !usableListedName(e.name) || !cp || !isBelow(*cp, folderParts) ||
+        cp->names.size() != folderParts.names.size() + 1) {
+      report_.refused.push_back(std::move(child));
+      return std::nullopt;
+    }
+    if (skipped(*cp)) return std::nullopt;
+    return child;
+  }
+
+  void removeListedFile(const std::string& line) {
+    if (!spend(line)) return;
+    const std::optional<std::string> expanded = judged(line);
+    if (!expanded) return;
+    const std::string& path = *expanded;
     const std::optional<PathParts> p = splitFullPath(path);
     if (!p || p->names.empty() || placeOf(*p, false) == Place::Refused) {
-      report_.refused.push_back(path);
+      report_.refused.push_back(line);
       return;
     }
     if (!hasWildcard(p->names.back())) {
@@ -99,49 +139,49 @@ class Remover {
     // A pattern: the files of its folder whose names match; no match is no failure.
     const std::string folder = parentOf(path);
     const std::string pattern = path.substr(folder.size() + 1);
+    const std::optional<PathParts> folderParts = splitFullPath(folder);
     const auto entries = rm_.listFolder(folder);
-    if (!entries) return;
+    if (!entries || !folderParts) return;
+    if (!spend(folder, entries->size())) return;
     for (const RemovePlatform::Entry& e : *entries) {
       if ((e.folder && !e.link) || !matchesWildcard(pattern, e.name)) continue;
-      const std::string file = joinPath(folder, e.name);
-      const std::optional<PathParts> fp = splitFullPath(file);
-      if (fp && skipped(*fp)) continue;
-      record(file, e.folder ? rm_.removeFolder(file) : rm_.removeFile(file));
+      const std::optional<std::string> file = childOf(folder, *folderParts, e);
+      if (file) record(*file, e.folder ? rm_.removeFolder(*file) : rm_.removeFile(*file));
     }
   }
 
-  void removeListedFolder(const std::string& path) {
-    const std::optional<PathParts> p = splitFullPath(path);
+  void removeListedFolder(const std::string& line) {
+    if (!spend(line)) return;
+    const std::optional<std::string> expanded = judged(line);
+    if (!expanded) return;
+    const std::optional<PathParts> p = splitFullPath(*expanded);
     if (!p || p->names.empty() || hasWildcard(p->names.back()) ||
         placeOf(*p, true) == Place::Refused) {
-      report_.refused.push_back(path);
+      report_.refused.push_back(line);
       return;
     }
-    std::uint32_t budget = kMaxRemoveEntries;
-    removeTree(path, 0, budget);
+    removeTree(*expanded, *p, 0);
   }
 
   // A folder with everything in it, never entering a link. What cannot go is left behind.
-  void removeTree(const std::string& path, int depth, std::uint32_t& budget) {
+  void removeTree(const std::string& path, const PathParts& parts, int depth) {
     const auto entries = rm_.listFolder(path);
     if (!entries) {  // missing, a file, or a link: removeFolder tells which
       record(path, rm_.removeFolder(path));
       return;
     }
-    if (depth >= kMaxRemoveDepth || entries->size() > budget) {
+    if (depth >= kMaxRemoveDepth) {
       report_.leftBehind.push_back(path);
-      budget = 0;
       return;
     }
-    budget -= std::uint32_t(entries->size());
+    if (!spend(path, entries->size())) return;
     for (const RemovePlatform::Entry& e : *entries) {
-      const std::string child = joinPath(path, e.name);
-      const std::optional<PathParts> cp = splitFullPath(child);
-      if (cp && skipped(*cp)) continue;
+      const std::optional<std::string> child = childOf(path, parts, e);
+      if (!child) continue;
       if (e.folder && !e.link)
-        removeTree(child, depth + 1, budget);
+        removeTree(*child, *splitFullPath(*child), depth + 1);
       else
-        record(child, e.folder ? rm_.removeFolder(child) : rm_.removeFile(child));
+        record(*child, e.folder ? rm_.removeFolder(*child) : rm_.removeFile(*child));
     }
     record(path, rm_.removeFolder(path));
   }
@@ -162,20 +202,35 @@ class Remover {
     }
     const bool underSoftware =
         path.size() > 9 && equalsIgnoreCaseCp1251(path.substr(0, 9), "Software\\");
-    if (!root || emptyName || names < 3 || !underSoftware || hasControlCharacter(path)) {
+    // In the trees that other programs share, only this application's own keys, and those
+    // only while the list of installed programs does not say they are another folder's.
+    const bool shared = inSharedKeyTree(path);
+    if (!root || emptyName || names < 3 || !underSoftware || hasControlCharacter(path) ||
+        (shared && !(ownsName() && applicationsOwnKey(path, log_.appName)))) {
       report_.refused.push_back(line);
       return;
     }
-    record(line, rm_.removeKey(*root, path));
+    if (spend(line)) record(line, rm_.removeKey(*root, path));
+  }
+
+  // True when the log's "Name" may be this installation's: the installed programs' entries
+  // named after it, if any, lie in "Work". The installer's own key is never an application's.
+  bool ownsName() const {
+    const std::string& name = log_.appName;
+    if (name.empty() || hasControlCharacter(name) || name.find('\\') != std::string::npos ||
+        equalsIgnoreCaseCp1251(name, "Installer"))
+      return false;
+    for (const std::string& location : scope_.registeredLocations) {
+      const std::optional<PathParts> p = splitFullPath(rm_.expandPath(location).value_or(""));
+      if (!p || !samePath(*p, work_)) return false;
+    }
+    return true;
   }
 
   // The stored language of this application, which the setup writes but does not log.
   void removeLanguageKey() {
-    const std::string& name = log_.appName;
-    if (name.empty() || hasControlCharacter(name) || name.front() == '\\' ||
-        equalsIgnoreCaseCp1251(name.substr(0, name.find('\\')), "Installer"))
-      return;
-    const std::string key = "SoftWare\\Zantrel\\" + name;
+    if (!ownsName()) return;
+    const std::string key = "SoftWare\\Zantrel\\" + log_.appName;
     const RemovePlatform::Outcome outcome = rm_.removeKey(RegRoot::LocalMachine, key);
     if (outcome != RemovePlatform::Outcome::Missing) record("HLM " + key, outcome);
   }
@@ -199,6 +254,7 @@ class Remover {
   std::vector<PathParts> groups_, desktops_, protected_;
   PathParts work_;
   std::optional<PathParts> deferred_, logFile_;
+  std::uint32_t budget_ = kMaxRemoveEntries;
   UninstallReport report_;
 };
 
@@ -215,8 +271,15 @@ std::optional<UninstallLog> loadUninstallLog(RemovePlatform& remover, std::strin
   std::optional<UninstallLog> log = parseUninstallLog(
       {reinterpret_cast<const std::uint8_t*>(text->data()), text->size()}, why);
   if (!log) return std::nullopt;
+  const std::optional<std::string> expanded = remover.expandPath(log->work);
+  if (!expanded) {
+    if (why) *why = "the log names a folder that cannot be told: " + log->work;
+    return std::nullopt;
+  }
+  log->work = *expanded;
   const std::optional<PathParts> work = splitFullPath(log->work);
-  const std::optional<PathParts> folder = splitFullPath(parentOf(logPath));
+  const std::optional<PathParts> folder =
+      splitFullPath(remover.expandPath(parentOf(logPath)).value_or(""));
   if (!work || !workFolderAllowed(*work, splitAll(protectedFolders))) {
     if (why) *why = "the log names a folder that must not be removed: " + log->work;
     return std::nullopt;
@@ -229,9 +292,19 @@ std::optional<UninstallLog> loadUninstallLog(RemovePlatform& remover, std::strin
   return log;
 }
 
+std::vector<std::string> registeredLocations(Platform& platform, std::string_view appName) {
+  std::vector<std::string> locations;
+  const std::string key = std::string(kUninstallKeyParent) + "\\" + std::string(appName);
+  for (RegRoot root : {RegRoot::LocalMachine, RegRoot::CurrentUser})
+    if (auto location = platform.readString(root, key, "InstallLocation"))
+      locations.push_back(std::move(*location));
+  return locations;
+}
+
 UninstallScope defaultUninstallScope(Platform& platform, RemovePlatform& remover,
-                                     std::string_view logPath) {
+                                     const UninstallLog& log, std::string_view logPath) {
   UninstallScope scope;
+  scope.registeredLocations = registeredLocations(platform, log.appName);
   scope.logPath = std::string(logPath);
   if (auto programs = platform.specialFolder(SpecialFolder::Programs))
     scope.groupFolders.push_back(*programs);

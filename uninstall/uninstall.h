@@ -20,8 +20,10 @@
 
 namespace zorv {
 
-// Entries that one "DelD" walk may visit, and how deep it may go; beyond them the folder is
-// left behind, as a folder that cannot be removed is.
+// What one uninstall may do: every log line and every name that a folder listing gives counts
+// once, whatever line it serves, so that a log of many wildcard lines over one large folder
+// cannot make the work grow without end. Past it, what is left is left behind and reported;
+// nesting deeper than kMaxRemoveDepth is left behind as a folder that cannot be removed is.
 inline constexpr std::uint32_t kMaxRemoveEntries = 1'000'000;
 inline constexpr int kMaxRemoveDepth = 128;
 
@@ -32,6 +34,7 @@ struct UninstallReport {
   std::vector<std::string> refused;     // outside where the uninstaller may act; untouched
   bool workKept = false;                // "Work" still holds something no line listed
   bool logKept = false;                 // kept for another run, since not everything went
+  bool outOfBudget = false;             // kMaxRemoveEntries ran out; the rest is left behind
   // True when everything listed is gone (a kept "Work" does not count against it).
   bool complete() const { return leftBehind.empty() && refused.empty(); }
 };
@@ -44,18 +47,28 @@ struct UninstallScope {
   std::vector<std::string> groupFolders;    // Programs folders: the group may lie below one
   std::vector<std::string> desktopFolders;  // .lnk files directly in one may go
   std::vector<std::string> protectedFolders;
+  // "InstallLocation" of the entries named after the log's application in the system's list of
+  // installed programs (machine and user). When one names another folder than "Work", the
+  // log's "Name" is another application's, and neither that entry nor the stored language
+  // named after it is this log's to remove.
+  std::vector<std::string> registeredLocations;
 };
 
 // Reads and parses the log at `logPath`; none, with the reason, when it is missing, too large
-// or malformed, or when its "Work" folder is one the uninstaller must not empty.
+// or malformed, or when its "Work" folder, in its long form (RemovePlatform::expandPath), is one
+// the uninstaller must not empty. The log's "Work" is given back in that form.
 std::optional<UninstallLog> loadUninstallLog(RemovePlatform& remover, std::string_view logPath,
                                              const std::vector<std::string>& protectedFolders,
                                              std::string* why);
 
 // The scope for a log in its usual place: the Programs and Desktop folders of the platform,
-// its protected folders, and the log's own path.
+// its protected folders, the log's own path and where the system's list of installed programs
+// has the log's application.
 UninstallScope defaultUninstallScope(Platform& platform, RemovePlatform& remover,
-                                     std::string_view logPath);
+                                     const UninstallLog& log, std::string_view logPath);
+// The "InstallLocation" values of the entries of the list of installed programs named after
+// `appName`, under the machine's and the user's root.
+std::vector<std::string> registeredLocations(Platform& platform, std::string_view appName);
 
 // Removes everything the log lists. The log must come from loadUninstallLog.
 UninstallReport runUninstall(const UninstallLog& log, const UninstallScope& scope,

@@ -57,6 +57,8 @@ std::optional<PathParts> splitFullPath(std::string_view path) {
     }
     if (onlyDotsAndBlanks && dots >= 2) return std::nullopt;  // climbs
     if (onlyDotsAndBlanks) continue;                         // "", ".", " ": the same folder
+    const bool last = i == path.size() || path.find_first_not_of("\\/", i) == std::string_view::npos;
+    if (!last && (name.back() == '.' || name.back() == ' ')) return std::nullopt;
     while (name.back() == '.' || name.back() == ' ') name.remove_suffix(1);
     parts.names.push_back(upper(name));
   }
@@ -81,6 +83,53 @@ bool workFolderAllowed(const PathParts& work, const std::vector<PathParts>& prot
   for (const PathParts& p : protectedFolders)
     if (samePath(work, p) || isBelow(p, work)) return false;
   return true;
+}
+
+bool usableListedName(std::string_view name) {
+  if (name.find_first_not_of(". ") == std::string_view::npos) return false;
+  for (unsigned char c : name)
+    if (c < 0x20 || c == 0x7F || c == '\\' || c == '/' || c == ':' || c == '*' || c == '?')
+      return false;
+  return true;
+}
+
+namespace {
+
+// The names of a key path in upper case, as the registry compares them.
+std::vector<std::string> keyNames(std::string_view path) {
+  std::vector<std::string> names;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= path.size(); ++i) {
+    if (i < path.size() && path[i] != '\\') continue;
+    names.push_back(upper(path.substr(start, i - start)));
+    start = i + 1;
+  }
+  return names;
+}
+
+bool startsWith(const std::vector<std::string>& names, std::initializer_list<std::string_view> head) {
+  if (names.size() < head.size()) return false;
+  std::size_t i = 0;
+  for (std::string_view h : head)
+    if (names[i++] != h) return false;
+  return true;
+}
+
+}  // namespace
+
+bool inSharedKeyTree(std::string_view path) {
+  const std::vector<std::string> names = keyNames(path);
+  for (std::string_view tree : {"MICROSOFT", "CLASSES", "POLICIES", "WOW6432NODE", "ZANTREL"})
+    if (startsWith(names, {"SOFTWARE", tree})) return true;
+  return false;
+}
+
+bool applicationsOwnKey(std::string_view path, std::string_view appName) {
+  if (appName.empty() || appName.find('\\') != std::string_view::npos) return false;
+  const std::string app = upper(appName);
+  const std::vector<std::string> names = keyNames(path);
+  return startsWith(names, {"SOFTWARE", "MICROSOFT", "WINDOWS", "CURRENTVERSION", "UNINSTALL", app}) ||
+         startsWith(names, {"SOFTWARE", "ZANTREL", app});
 }
 
 bool matchesWildcard(std::string_view pattern, std::string_view name) {

@@ -19,6 +19,9 @@ struct PathParts {
 
 // None for a path that is not full (no drive, share or leading "/"), that climbs with a ".."
 // (or "...", ".. ") name, or that holds a wildcard before its last name. "." names are dropped.
+// The system drops the trailing dots and blanks of the last name only, and of the others
+// keeps some and drops others, so a name before the last that ends in one is refused:
+// "C:\App \x" is not in "C:\App".
 std::optional<PathParts> splitFullPath(std::string_view path);
 // True when `inner` lies strictly below `outer`.
 bool isBelow(const PathParts& inner, const PathParts& outer);
@@ -27,6 +30,17 @@ bool samePath(const PathParts& a, const PathParts& b);
 // "Work" may be emptied only when it is a full path below a drive or share root that is none of
 // the protected folders and holds none of them.
 bool workFolderAllowed(const PathParts& work, const std::vector<PathParts>& protectedFolders);
+
+// A name that a folder listing gave, fit to be joined to its folder: one name, neither empty
+// nor only dots and blanks, without a separator, a colon, a wildcard or a control character.
+bool usableListedName(std::string_view name);
+
+// Keys below Software that other programs share: Microsoft, Classes, Policies, Wow6432Node
+// and Zantrel, at any depth. `path` is a key path without its root.
+bool inSharedKeyTree(std::string_view path);
+// The keys there that belong to the application named `appName`: its entry in the system's
+// list of installed programs and its stored language, each with what lies below.
+bool applicationsOwnKey(std::string_view path, std::string_view appName);
 
 // `*` and `?` against one name, without regard to case. A name of only dots never matches.
 bool matchesWildcard(std::string_view pattern, std::string_view name);

@@ -19,7 +19,7 @@ class UninstallTest : public InstallTest {
     const std::optional<UninstallLog> parsed = load(&why);
     EXPECT_TRUE(parsed) << why;
     if (!parsed) return {};
-    return runUninstall(*parsed, defaultUninstallScope(fake, fake, kLog), fake);
+    return runUninstall(*parsed, defaultUninstallScope(fake, fake, *parsed, kLog), fake);
   }
   void writeLog(std::string_view lines) {
     fake.files[kLog] = "Name Remove Demo\nWork C:\\Apps\\Demo\n" + std::string(lines);
@@ -65,7 +65,7 @@ TEST_F(UninstallTest, AnEmptyWorkFolderGoesLastAndTheRunningProgramIsLeftToItsCa
   install();
   std::optional<UninstallLog> log = load();
   ASSERT_TRUE(log);
-  UninstallScope scope = defaultUninstallScope(fake, fake, kLog);
+  UninstallScope scope = defaultUninstallScope(fake, fake, *log, kLog);
   scope.deferredFile = "C:\\Apps\\Demo\\uninstall.exe";
   const UninstallReport r = runUninstall(*log, scope, fake);
   EXPECT_TRUE(r.complete());
@@ -156,6 +156,86 @@ INSTANTIATE_TEST_SUITE_P(
                         for (const std::string& c : f.calls)
                           EXPECT_NE(c, "listFolder C:\\Apps\\Demo\\data\\win");
                       }},
+        // Names that a listing gives must stay in their folder: a best-fit rendering of
+        // U+FF0E U+FF0E U+FF3C reads "..\\", and a hostile file system may give anything.
+        HostileLogRow{"ListedNamesThatWouldClimb",
+                      "DelD C:\\Menu\\Programs\\Demo\nDelF C:\\Apps\\Demo\\*.log\n",
+                      [](FakePlatform& f) {
+                        f.addDirectory("C:\\Menu\\Programs\\Demo");
+                        f.addDirectory("C:\\victimdir");
+                        f.files["C:\\victimdir\\secret.txt"] = "s";
+                        f.files["C:\\victim.log"] = "v";
+                        using E = RemovePlatform::Entry;
+                        f.strayNames["C:\\Menu\\Programs\\Demo"] = {
+                            E{"..\\..\\victimdir", true, false, false},
+                            E{"..\\..\\..\\victimdir", true, false, true},
+                            E{"C:", true, false, true}, E{". .", true, false, true},
+                            E{"a/../../x", false, false, true}};
+                        f.strayNames["C:\\Apps\\Demo"] = {E{"..\\..\\victim.log", false, false, false},
+                                                          E{"..\\..\\victim.log", false, false, true}};
+                      },
+                      [](const FakePlatform& f, const UninstallReport& r) {
+                        EXPECT_EQ(f.file("C:\\victimdir\\secret.txt"), "s");
+                        EXPECT_EQ(f.file("C:\\victim.log"), "v");
+                        for (const std::string& c : f.calls)
+                          EXPECT_TRUE(c.find("..") == std::string::npos && c.find("C:\\C:") == std::string::npos) << c;
+                        EXPECT_EQ(r.refused.size(), 7u);
+                        EXPECT_TRUE(f.directories.count("C:\\Menu\\Programs\\Demo"));  // not empty to the system
+                      }},
+        HostileLogRow{"APathThroughALinkIsLeftBehind",
+                      "DelD C:\\Apps\\Demo\\data\\cache\nDelF C:\\Apps\\Demo\\data\\scores.dat\n",
+                      [](FakePlatform& f) {
+                        f.systemLinks["C:\\Apps\\Demo\\data"] = true;  // a junction to elsewhere
+                        f.addDirectory("C:\\Apps\\Demo\\data\\cache");
+                        f.files["C:\\Apps\\Demo\\data\\scores.dat"] = "s";
+                      },
+                      [](const FakePlatform& f, const UninstallReport& r) {
+                        EXPECT_EQ(f.file("C:\\Apps\\Demo\\data\\scores.dat"), "s");
+                        EXPECT_TRUE(f.directories.count("C:\\Apps\\Demo\\data\\cache"));
+                        EXPECT_EQ(r.leftBehind.size(), 2u);
+                      }},
+        HostileLogRow{"KeysOfTreesThatOthersShare",
+                      "DelK HLM Software\\Microsoft\\Windows NT\nDelK HLM Software\\Microsoft\\Cryptography\n"
+                      "DelK HLM SOFTWARE\\classes\\CLSID\nDelK HCU Software\\Policies\\Vendor\\App\n"
+                      "DelK HLM Software\\Wow6432Node\\Vendor\\App\nDelK HLM Software\\Zantrel\\Other\n"
+                      "DelK HLM Software\\Zantrel\\Installer\n"
+                      "DelK HLM Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other\n"
+                      "DelK HLM Software\\Microsoft\\Windows\\CurrentVersion\\Run\n",
+                      [](FakePlatform& f) {
+                        for (const char* k : {"Microsoft\\Windows NT", "Microsoft\\Cryptography",
+                                              "classes\\CLSID", "Wow6432Node\\Vendor\\App",
+                                              "Zantrel\\Other", "Zantrel\\Installer",
+                                              "Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other",
+                                              "Microsoft\\Windows\\CurrentVersion\\Run"})
+                          f.registry["HKLM\\Software\\" + std::string(k)]["v"] = "1";
+                        f.registry["HKCU\\Software\\Policies\\Vendor\\App"]["v"] = "1";
+                      },
+                      [](const FakePlatform& f, const UninstallReport& r) {
+                        EXPECT_EQ(r.refused.size(), 9u);
+                        EXPECT_EQ(f.registry.size(), 10u);  // those nine and the one every row keeps
+                      }},
+        HostileLogRow{"ANameBeforeTheLastWithTrailingBlanksOrDots",
+                      "DelF C:\\Apps\\Demo \\victim.txt\nDelF C:\\Apps\\Demo.\\victim.txt\n"
+                      "DelD C:\\Apps\\Demo .\\sub\n",
+                      [](FakePlatform& f) {
+                        f.files["C:\\Apps\\Demo \\victim.txt"] = "v";
+                        f.addDirectory("C:\\Apps\\Demo .\\sub");
+                      },
+                      [](const FakePlatform& f, const UninstallReport& r) {
+                        EXPECT_EQ(f.file("C:\\Apps\\Demo \\victim.txt"), "v");
+                        EXPECT_TRUE(f.directories.count("C:\\Apps\\Demo .\\sub"));
+                        EXPECT_EQ(r.refused.size(), 3u);
+                      }},
+        HostileLogRow{"ShortNamesThatDoNotExpand",
+                      "DelD C:\\Apps\\Demo\\DATA~1\nDelF C:\\PROG~FBU\\Common Files\\x.dll\n",
+                      [](FakePlatform& f) {
+                        f.shortNames["C:\\PROG~FBU"] = "C:\\Program Files";
+                        f.files["C:\\Program Files\\Common Files\\x.dll"] = "x";
+                      },
+                      [](const FakePlatform& f, const UninstallReport& r) {
+                        EXPECT_EQ(f.file("C:\\Program Files\\Common Files\\x.dll"), "x");
+                        EXPECT_EQ(r.refused.size(), 2u);
+                      }},
         HostileLogRow{"InUseFileIsReportedNotFatal", "DelF C:\\Apps\\Demo\\a.exe\nDelF C:\\Apps\\Demo\\b.exe\n",
                       [](FakePlatform& f) {
                         f.files["C:\\Apps\\Demo\\a.exe"] = "a";
@@ -169,6 +249,56 @@ INSTANTIATE_TEST_SUITE_P(
                         EXPECT_NE(f.file("C:\\Apps\\Demo\\UnInstall.log"), "<missing>");
                       }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A short "Work" is judged in its long form: "C:\\PROG~FBU" is the Program Files folder.
+TEST_F(UninstallTest, AShortWorkFolderIsJudgedInItsLongForm) {
+  fake.shortNames["C:\\PROG~FBU"] = "C:\\Program Files";
+  fake.addDirectory("C:\\Program Files\\Common Files");
+  const std::string log = "C:\\PROG~FBU\\UnInstall.log";
+  fake.files[log] = "Name Remove Demo\nWork C:\\PROG~FBU\nDelD C:\\PROG~FBU\\Common Files\n";
+  std::string why;
+  EXPECT_FALSE(loadUninstallLog(fake, log, fake.protectedList, &why));
+  EXPECT_NE(why.find("must not be removed"), std::string::npos) << why;
+  fake.files[log] = "Name Remove Demo\nWork C:\\APPS~1\\Demo\n";
+  EXPECT_FALSE(loadUninstallLog(fake, log, fake.protectedList, &why));
+}
+
+// A "Name" that another installation's entry in the list of installed programs claims: neither
+// that entry nor its stored language is this log's.
+TEST_F(UninstallTest, AnotherApplicationsNameTakesNoneOfItsKeys) {
+  const std::string arp = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+  fake.registry[arp + "Other"]["InstallLocation"] = "C:\\Apps\\Other";
+  fake.registry["HKLM\\SoftWare\\Zantrel\\Other"]["Language"] = "1";
+  fake.registry[arp + "Demo"]["InstallLocation"] = "C:\\Apps\\Demo";
+  fake.registry["HKLM\\SoftWare\\Zantrel\\Demo"]["Language"] = "1";
+  for (const char* name : {"Other", "Demo"}) {
+    fake.files[kLog] = "Name Remove " + std::string(name) + "\nWork C:\\Apps\\Demo\nDelK HLM " +
+                       arp.substr(5) + name + "\n";
+    const UninstallReport r = uninstall();
+    EXPECT_EQ(r.complete(), std::string(name) == "Demo") << name;
+  }
+  EXPECT_TRUE(fake.registry.count(arp + "Other"));
+  EXPECT_TRUE(fake.registry.count("HKLM\\SoftWare\\Zantrel\\Other"));
+  EXPECT_FALSE(fake.registry.count(arp + "Demo"));
+  EXPECT_FALSE(fake.registry.count("HKLM\\SoftWare\\Zantrel\\Demo"));
+}
+
+// One budget for the whole run: many wildcard lines over one large folder stop at it, and what
+// is left stays listed.
+TEST_F(UninstallTest, OneBudgetSpansAllLines) {
+  fake.addDirectory("C:\\Apps\\Demo\\big");
+  for (int i = 0; i < 5000; ++i) fake.files["C:\\Apps\\Demo\\big\\f" + std::to_string(i)] = "";
+  std::string lines;
+  for (int i = 0; i < 300; ++i) lines += "DelF C:\\Apps\\Demo\\big\\*.none\n";
+  writeLog(lines);
+  const UninstallReport r = uninstall();
+  EXPECT_TRUE(r.outOfBudget);
+  EXPECT_FALSE(r.complete());
+  EXPECT_TRUE(r.logKept);
+  std::size_t listed = 0;
+  for (const std::string& c : fake.calls) listed += c.starts_with("listFolder");
+  EXPECT_LE(listed, kMaxRemoveEntries / 5000 + 2);
+}
 
 TEST(UninstallPaths, Wildcards) {
   const struct {

@@ -65,11 +65,11 @@ void printItems(const HostSystem& host, std::string_view heading,
 
 int cmdUninstall(const UninstallArgs& args) {
   const bool yes = args.yes;
-  const std::string dest = absolutePath(args.dest);
-
   const std::unique_ptr<HostSystem> host = openHostSystem(args.paths);
   if (!host->error().empty()) return fail("cannot uninstall: " + terminalText(host->error()));
   RemovePlatform& remover = host->remover();
+  // In its long form, as the log's "Work" is compared.
+  const std::string dest = remover.expandPath(absolutePath(args.dest)).value_or(absolutePath(args.dest));
   const std::string programs = host->programsFolder(), desktop = host->desktopFolder();
   host->confineRemovalTo({dest, programs, desktop});
 
@@ -96,6 +96,7 @@ int cmdUninstall(const UninstallArgs& args) {
   if (auto folder = host->engineText(programs)) scope.groupFolders = {*folder};
   if (auto folder = host->engineText(desktop)) scope.desktopFolders = {*folder};
   scope.protectedFolders = remover.protectedFolders();
+  scope.registeredLocations = registeredLocations(host->platform(), log->appName);
   const UninstallReport report = runUninstall(*log, scope, remover);
 
   printItems(*host, "Removed:", report.removed);
@@ -105,6 +106,9 @@ int cmdUninstall(const UninstallArgs& args) {
   if (report.workKept)
     printItems(*host, text(Text::UninstallWorkKept, kEnglish), {log->work});
   std::cout << std::flush;
+  if (report.outOfBudget)
+    std::cerr << "zorv: the uninstall stopped after " << kMaxRemoveEntries
+              << " log lines and listed names; run it again for the rest\n";
   if (!report.complete())
     return fail("the uninstall did not complete: " +
                 std::to_string(report.leftBehind.size()) + " left behind, " +
