@@ -17,6 +17,7 @@
 #include "platform/codepage.h"
 #include "tools/builder/limits.h"
 #include "tools/builder/registry_text.h"
+#include "uninstall/uninstall_paths.h"
 
 namespace zorv {
 
@@ -453,6 +454,13 @@ void ManifestReader::readRegistry(const toml::table& root) {
   if (r.path.empty() || r.path.ends_with('\\') || r.path.find("\\\\") != std::string::npos)
     error(key->line, "the registry key needs a path after its root, such as HLM\\Software\\Name");
   checkRegistryName({r.path, key->line}, "the registry key path");
+  // The setup logs the key for removal, and there it would take every other program's values.
+  if (inSharedKeyTree(r.path))
+    error(key->line, "the registry key " + r.root + "\\" + ansiToUtf8(r.path, m_.codePage) +
+                         " lies in a tree that other programs share (Software\\Microsoft, "
+                         "Classes, Policies, Wow6432Node, Zantrel), which the uninstaller never "
+                         "removes; use a key of the application's own, such as "
+                         "HCU\\Software\\Publisher\\Product");
 
   if (const toml::table* values = table(*reg, "values")) {
     for (auto&& [name, value] : *values) {
