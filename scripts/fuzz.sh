@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs the fuzzers with libFuzzer (clang, AddressSanitizer, UndefinedBehaviorSanitizer,
 # LeakSanitizer) for a bounded time: the package reader and the whole install run from the seed
-# corpus that the writer generates, and the PE resource code from the setup.exe files of the
-# builds.
+# corpus that the writer generates, the uninstall engine from its seed logs
+# (ZORV_UNINSTALL_FUZZ_SECONDS, default 30), and the PE resource code from the setup.exe files
+# of the builds.
 #   usage: scripts/fuzz.sh [seconds for the install; the reader gets half, the PE code a third]
 #   (needs the native build)
 set -euo pipefail
@@ -31,6 +32,14 @@ clang++ "${flags[@]}" tests/fuzz/fuzz_install.cpp install/*.cpp package/package.
   package/resource_stream.cpp package/unpack.cpp wizard/package_facts.cpp texts/texts.cpp \
   tests/fake/fake_platform.cpp -lz -o "$out/fuzz_install"
 fuzz fuzz_install "$seconds" "$out/install-corpus"
+
+# The uninstall engine over hostile logs and listed names, from the seeds beside it.
+mkdir -p "$out/uninstall-corpus"
+cp tests/fuzz/uninstall-seeds/* "$out/uninstall-corpus/"
+clang++ "${flags[@]}" tests/fuzz/fuzz_uninstall.cpp uninstall/*.cpp install/*.cpp \
+  package/package.cpp package/resource_stream.cpp package/unpack.cpp texts/texts.cpp \
+  platform/codepage1251.cpp tests/fake/fake_platform.cpp -lz -o "$out/fuzz_uninstall"
+fuzz fuzz_uninstall "${ZORV_UNINSTALL_FUZZ_SECONDS:-30}" "$out/uninstall-corpus"
 
 find build/win32 build/native -name '*.exe' -size -400k -exec cp {} "$out/pe-corpus/" \; 2>/dev/null || true
 build/native/tests/pe/make_pe_seeds "$out/pe-corpus"
