@@ -312,11 +312,21 @@ TEST(Plan, ReadsEveryImageOfTheIconOrSaysWhyNot) {
   dib[0] = 40;
   ico.insert(ico.end(), dib.begin(), dib.end());
   t.write("good.ico", ico);
+  // A second entry naming the same 44 bytes: the directory grows by 16, the image moves to 38.
+  Bytes shared(ico.begin(), ico.begin() + 22);
+  shared[4] = 2;
+  shared[18] = 38;
+  shared.insert(shared.end(), shared.begin() + 6, shared.begin() + 22);
+  shared.insert(shared.end(), dib.begin(), dib.end());
+  t.write("shared.ico", shared);
   ico[4] = 0;
   t.write("empty.ico", ico);
   const std::pair<const char*, const char*> rows[] = {
       {"good.ico", nullptr},
       {"empty.ico", "the icon \"empty.ico\" cannot be used: it holds no image"},
+      {"shared.ico",
+       "the icon \"shared.ico\" cannot be used: image 2 of 2 (44 bytes at offset 38) shares "
+       "bytes with image 1 (44 bytes at offset 38)"},
       {"missing.ico", "cannot read the icon \"missing.ico\""},
       {".", "cannot read the icon \".\" (is it a file?)"},
   };

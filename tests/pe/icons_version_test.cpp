@@ -88,6 +88,17 @@ TEST(IconFile, RefusesWhatIsNotAnIconWithAllItsImages) {
       {"neither DIB nor PNG", [](Bytes& b) { put32(b, 54, 12); }, "neither a bitmap"},
       {"a DIB header cut short", [](Bytes& b) { put32(b, 14, 20); }, "neither a bitmap"},
       {"a broken PNG signature", [](Bytes& b) { b[39] = 'p'; }, "neither a bitmap"},
+      // Each entry's range is copied: ranges that share bytes would multiply them.
+      {"two entries naming one image", [](Bytes& b) { put32(b, 30, 48), put32(b, 34, 54); },
+       "image 2 of 2 (48 bytes at offset 54) shares bytes with image 1 (48 bytes at offset 54)"},
+      {"an image running into the next", [](Bytes& b) { put32(b, 30, 17); },
+       "image 1 of 2 (48 bytes at offset 54) shares bytes with image 2 (17 bytes at offset 38)"},
+      {"an image inside another", [](Bytes& b) { put32(b, 30, 8), put32(b, 34, 60); },
+       "image 2 of 2 (8 bytes at offset 60) shares bytes with image 1"},
+      {"an image over another", [](Bytes& b) { put32(b, 30, 64), put32(b, 34, 38); },
+       "image 1 of 2 (48 bytes at offset 54) shares bytes with image 2 (64 bytes at offset 38)"},
+      {"an image inside the directory", [](Bytes& b) { put32(b, 34, 37); },
+       "image 2 of 2 (16 bytes at offset 37) starts inside the directory of 38 bytes"},
   };
   for (const Damage& row : rows) {
     SCOPED_TRACE(row.what);
@@ -96,6 +107,65 @@ TEST(IconFile, RefusesWhatIsNotAnIconWithAllItsImages) {
     std::string why;
     EXPECT_FALSE(parseIconFile(file, &why));
     EXPECT_NE(why.find(row.reason), std::string::npos) << why;
+  }
+}
+
+// An .ico file of `count` DIB images of `size` bytes each, laid one after the other, or with
+// every entry naming the first one when `shared`.
+Bytes iconOf(std::size_t count, std::size_t size, bool shared = false) {
+  const std::size_t directory = 6 + 16 * count;
+  Bytes b(directory, 0);
+  put16(b, 2, 1);
+  put16(b, 4, static_cast<std::uint16_t>(count));
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t at = shared ? directory : directory + i * size;
+    put32(b, 6 + 16 * i + 8, static_cast<std::uint32_t>(size));
+    put32(b, 6 + 16 * i + 12, static_cast<std::uint32_t>(at));
+  }
+  for (std::size_t i = 0; i < (shared ? 1 : count); ++i) {
+    const std::size_t at = b.size();
+    b.resize(at + size);
+    put32(b, at, 40);
+  }
+  return b;
+}
+
+TEST(IconFile, KeepsToItsLimitsOfImagesAndBytes) {
+  struct Row {
+    const char* what;
+    std::size_t count;
+    std::size_t size;
+    bool shared;
+    const char* reason;  // a part of the message; none when the icon is read
+  };
+  const std::size_t cap = kMaxIconBytes;
+  const Row rows[] = {
+      {"the most images", kMaxIconImages, 40, false, nullptr},
+      {"an image too many", kMaxIconImages + 1, 40, false,
+       "it holds 65 images; an icon may hold at most 64"},
+      {"the most bytes in one image", 1, cap, false, nullptr},
+      {"the most bytes in four", 4, cap / 4, false, nullptr},
+      {"a byte too many", 1, cap + 1, false, "its images hold 4194305 bytes; an icon may hold"},
+      {"two bytes too many in two", 2, cap / 2 + 1, false, "its images hold 4194306 bytes"},
+      // The icon that made a setup of 240 MB: every entry names one image of 62,000 bytes.
+      {"every entry naming one image", 3875, 62000, true, "it holds 3875 images"},
+      {"the most entries naming one image", kMaxIconImages, 62000, true,
+       "image 2 of 64 (62000 bytes at offset 1030) shares bytes with image 1"},
+      {"the least", 2, 40, true, "image 2 of 2 (40 bytes at offset 38) shares bytes with image 1"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const Bytes file = iconOf(row.count, row.size, row.shared);
+    std::string why;
+    const auto images = parseIconFile(file, &why);
+    if (!row.reason) {
+      ASSERT_TRUE(images) << why;
+      ASSERT_EQ(images->size(), row.count);
+      EXPECT_EQ(images->back().bytes.size(), row.size);
+    } else {
+      EXPECT_FALSE(images);
+      EXPECT_NE(why.find(row.reason), std::string::npos) << why;
+    }
   }
 }
 

@@ -1,6 +1,7 @@
 #include "tools/pe/icons.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "package/byte_cursor.h"
 #include "tools/pe/pe_image.h"
@@ -40,11 +41,41 @@ bool readIconDir(ByteCursor& c, std::uint16_t* count, std::string* why) {
   return true;
 }
 
+// Where an entry says its image lies, and which entry it is (0-based).
+struct ImageRange {
+  std::uint64_t offset = 0;
+  std::uint64_t size = 0;
+  std::size_t index = 0;
+};
+
+std::string imageName(std::size_t index, std::size_t count) {
+  return "image " + std::to_string(index + 1) + " of " + std::to_string(count);
+}
+
+std::string rangeText(const ImageRange& r) {
+  return "(" + std::to_string(r.size) + " bytes at offset " + std::to_string(r.offset) + ")";
+}
+
+// Two ranges that share a byte, the one that starts first (the lower index on a tie) first;
+// none when all are disjoint. Each range is non-empty and inside the file, so ends cannot wrap.
+std::optional<std::pair<ImageRange, ImageRange>> overlappingRanges(std::vector<ImageRange> ranges) {
+  std::sort(ranges.begin(), ranges.end(), [](const ImageRange& a, const ImageRange& b) {
+    return a.offset != b.offset ? a.offset < b.offset : a.index < b.index;
+  });
+  // Sorted by start, with those before it disjoint, a range overlaps one of them exactly
+  // when it starts before the end of the one just before it, which ends last.
+  for (std::size_t i = 1; i < ranges.size(); ++i)
+    if (ranges[i].offset < ranges[i - 1].offset + ranges[i - 1].size)
+      return std::pair{ranges[i - 1], ranges[i]};
+  return std::nullopt;
+}
+
 }  // namespace
 
 // ICONDIR (6 bytes), then `count` ICONDIRENTRYs of 16 bytes: width, height, colour count,
 // reserved, planes, bit count, bytes in the image, the image's file offset. The images lie
-// anywhere after, in any order.
+// anywhere after the directory, in any order, but each in bytes of its own: every image is
+// copied into the executable, so entries that name one range again would multiply it.
 std::optional<std::vector<IconImage>> parseIconFile(std::span<const std::uint8_t> file,
                                                     std::string* why) {
   ByteCursor c(file);
@@ -55,7 +86,15 @@ std::optional<std::vector<IconImage>> parseIconFile(std::span<const std::uint8_t
                   " images runs past the end of the file");
     return std::nullopt;
   }
+  if (count > kMaxIconImages) {
+    fail(why, "it holds " + std::to_string(count) + " images; an icon may hold at most " +
+                  std::to_string(kMaxIconImages));
+    return std::nullopt;
+  }
+  const std::uint64_t directoryEnd = kIconDirSize + std::uint64_t(count) * kIconFileEntrySize;
   std::vector<IconImage> images(count);
+  std::vector<ImageRange> ranges(count);
+  std::uint64_t total = 0;
   for (std::size_t i = 0; i < count; ++i) {
     IconImage& image = images[i];
     image.width = c.u8();
@@ -66,23 +105,45 @@ std::optional<std::vector<IconImage>> parseIconFile(std::span<const std::uint8_t
     image.bitCount = pe::readU16(c);
     const std::uint64_t size = c.u32();
     const std::uint64_t offset = c.u32();
-    const std::string which = "image " + std::to_string(i + 1) + " of " + std::to_string(count);
+    ranges[i] = {offset, size, i};
+    const std::string which = imageName(i, count);
     if (size == 0) {
       fail(why, which + " is empty");
       return std::nullopt;
     }
     if (offset > file.size() || size > file.size() - offset) {
-      fail(why, which + " (" + std::to_string(size) + " bytes at offset " +
-                    std::to_string(offset) + ") lies outside the file of " +
+      fail(why, which + " " + rangeText(ranges[i]) + " lies outside the file of " +
                     std::to_string(file.size()) + " bytes");
       return std::nullopt;
     }
-    const auto bytes = file.subspan(static_cast<std::size_t>(offset), static_cast<std::size_t>(size));
-    if (!looksLikeImage(bytes)) {
-      fail(why, which + " is neither a bitmap (a 40-byte BITMAPINFOHEADER) nor a PNG");
+    if (offset < directoryEnd) {
+      fail(why, which + " " + rangeText(ranges[i]) + " starts inside the directory of " +
+                    std::to_string(directoryEnd) + " bytes");
       return std::nullopt;
     }
-    image.bytes.assign(bytes.begin(), bytes.end());
+    total += size;
+  }
+  // Disjoint ranges inside the file cannot add up to more than it, but a file can be large.
+  if (total > kMaxIconBytes) {
+    fail(why, "its images hold " + std::to_string(total) + " bytes; an icon may hold at most " +
+                  std::to_string(kMaxIconBytes));
+    return std::nullopt;
+  }
+  if (const auto clash = overlappingRanges(ranges)) {
+    const auto [first, second] = *clash;
+    fail(why, imageName(second.index, count) + " " + rangeText(second) +
+                  " shares bytes with image " + std::to_string(first.index + 1) + " " +
+                  rangeText(first));
+    return std::nullopt;
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto bytes = file.subspan(static_cast<std::size_t>(ranges[i].offset),
+                                    static_cast<std::size_t>(ranges[i].size));
+    if (!looksLikeImage(bytes)) {
+      fail(why, imageName(i, count) + " is neither a bitmap (a 40-byte BITMAPINFOHEADER) nor a PNG");
+      return std::nullopt;
+    }
+    images[i].bytes.assign(bytes.begin(), bytes.end());
   }
   return images;
 }

@@ -36,9 +36,18 @@ struct IconImage {
   std::vector<std::uint8_t> bytes;
 };
 
-// Every image of an .ico file. Untrusted bytes: the directory must be an icon's, hold at least
-// one entry, and every image must lie inside the file and look like a DIB or a PNG. None, with
-// the reason, otherwise.
+// What an icon may hold. Each image becomes a resource of setup.exe and again of the
+// uninstaller it carries, so an icon's size is paid twice in every download. A full icon has
+// one image for each of a dozen sizes and depths; its largest, 256 x 256 in 32 bits as a DIB
+// with its mask, takes 270,376 bytes, so 4 MiB holds fifteen of those while keeping what an
+// icon adds to a setup below 8 MiB.
+inline constexpr std::size_t kMaxIconImages = 64;
+inline constexpr std::uint64_t kMaxIconBytes = std::uint64_t(4) << 20;
+
+// Every image of an .ico file. Untrusted bytes: the directory must be an icon's and hold from
+// one to kMaxIconImages entries; every image must lie inside the file after the directory, in
+// bytes no other image names, and look like a DIB or a PNG; together they may hold at most
+// kMaxIconBytes. None, with the reason, otherwise.
 std::optional<std::vector<IconImage>> parseIconFile(std::span<const std::uint8_t> file,
                                                     std::string* why);
 
