@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """End-to-end checks of the zorv tool on the demo: build the package, list and cat it,
 install it natively (files, UnInstall.log, the REGEDIT4 registry file, .lnk files read back
-with lnkinfo), extract it, the command-line conventions and the one-line failures. Then on
+with lnkinfo), extract it, the command-line conventions and the one-line failures, and a build
+beside planted links. Then on
 written packages: names with terminal escapes, a program to start, symbolic links already in
 the destination, a folder walk past its budget. Last,
 zorv uninstall after zorv install, on the demo's log and on hostile ones."""
-import argparse, json, os, pty, re, shutil, subprocess, sys, tempfile, time, unittest
+import argparse, json, os, pty, re, resource, shutil, signal, subprocess, sys, tempfile, time, unittest
 
 ARGS = None
 
@@ -308,6 +309,47 @@ class Demo(unittest.TestCase):
         p = run(ARGS.zorv, "list", bad, ok=False)
         self.assertEqual(p.returncode, 1)
         self.assertIn(b"directory runs past the end", p.stderr)
+
+    def test_build_writes_through_no_link_planted_beside_the_output(self):
+        """The output is first written to a new file of a name nobody can guess: links planted
+        at the old fixed name and at likely ones stay links, their targets untouched, and no
+        temporary file remains, also after a build that fails while it writes."""
+        manifest = os.path.join(ARGS.source, "examples/demo/zorv.toml")
+        folder = tempfile.mkdtemp(dir=self.tmp)
+        victim = os.path.join(folder, "victim.txt")
+        with open(victim, "wb") as f:
+            f.write(b"not to be overwritten\n")
+        missing = os.path.join(folder, "made-through-a-link")
+        planted = {"demo.pkg.partial": victim, ".demo.pkg.partial": victim,
+                   ".demo.pkg.XXXXXX": victim, ".demo.pkg.000000": victim,
+                   ".demo.pkg.aaaaaa": missing, "demo.pkg.tmp": victim, "demo.pkg~": missing,
+                   "next.pkg.partial": victim}
+        for name, target in planted.items():
+            os.symlink(target, os.path.join(folder, name))
+        kept = sorted(list(planted) + ["victim.txt"])
+
+        def check(*more):
+            for name, target in planted.items():
+                self.assertEqual(os.readlink(os.path.join(folder, name)), target, name)
+            self.assertEqual(read_bytes(victim), b"not to be overwritten\n")
+            self.assertFalse(os.path.lexists(missing))
+            self.assertEqual(sorted(os.listdir(folder)), sorted(kept + list(more)))
+
+        out = os.path.join(folder, "demo.pkg")  # the header holds its name, as self.pkg's
+        for _ in range(2):  # made, then replaced
+            run(ARGS.zorv, "build", manifest, "-o", out)
+            self.assertEqual(read_bytes(out), read_bytes(self.pkg))
+            check("demo.pkg")
+
+        # A file size limit makes the write fail halfway: no output, and no temporary file.
+        def limit_file_size():
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (4096, 4096))
+        p = run(ARGS.zorv, "build", manifest, "-o", os.path.join(folder, "next.pkg"), ok=False,
+                preexec_fn=limit_file_size)
+        self.assertEqual(p.returncode, 1, p.stderr)
+        self.assertIn(b"nothing was written", p.stderr)
+        check("demo.pkg")
 
 
 def controls(data):

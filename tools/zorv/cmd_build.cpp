@@ -21,6 +21,7 @@
 #include "tools/builder/setup_file.h"
 #include "tools/builder/stub_path.h"
 #include "tools/zorv/commands.h"
+#include "tools/zorv/output_file.h"
 #include "tools/zorv/package_file.h"
 
 namespace zorv {
@@ -69,20 +70,18 @@ std::vector<Input> inputsOf(const BuildArgs& a, const Manifest& m, const Plan& p
   return inputs;
 }
 
-// Why OUT cannot be written: it, or the neighbour the output is first written to, is a file
-// the build reads (by device and inode, so links and other spellings count), or a folder.
-// Otherwise "".
+// Why OUT cannot be written: it is a file the build reads (by device and inode, so links and
+// other spellings count), or a folder. Otherwise "". The neighbour it is first written to is
+// new, so it cannot be an input.
 std::string outputProblem(const std::string& out, const std::vector<Input>& inputs) {
   std::error_code ec;
   if (std::filesystem::is_directory(out, ec))
     return "refusing to write " + out + ": it is a folder";
-  for (const std::string& path : {out, out + ".partial"}) {
-    const std::optional<FileIdentity> id = fileIdentity(path);
-    if (!id) continue;
-    for (const Input& in : inputs)
-      if (fileIdentity(in.path) == id)
-        return "refusing to write " + path + ": it is " + in.role + " " + in.path.string();
-  }
+  const std::optional<FileIdentity> id = fileIdentity(out);
+  if (!id) return "";
+  for (const Input& in : inputs)
+    if (fileIdentity(in.path) == id)
+      return "refusing to write " + out + ": it is " + in.role + " " + in.path.string();
   return "";
 }
 
@@ -109,41 +108,37 @@ bool copyInto(std::FILE* from, const std::string& path, std::string* why) {
 }
 
 // Writes OUT with `write`, which fills an empty, seekable file open for reading and writing.
-// A regular file is written to a neighbour first and renamed, so a failed build leaves no
-// half file behind. A device, a pipe or the like is written in place, from a temporary file:
-// /dev/null stays a device and the build is a dry run, where renaming a regular file over it
-// would replace the node itself.
+// A regular file is written to a new neighbour first (output_file.h) and renamed, so a failed
+// build leaves no half file behind, and nothing already in the folder is written through. A
+// device, a pipe or the like is written in place, from a temporary file: /dev/null stays a
+// device and the build is a dry run, where renaming a regular file over it would replace the
+// node itself.
 template <class Write>
 bool writeOutput(const std::string& path, Write write, std::string* why) {
   std::error_code ec;
   const std::filesystem::file_status st = std::filesystem::status(path, ec);
   const bool inPlace = std::filesystem::exists(st) && !std::filesystem::is_regular_file(st);
-  const std::string temporary = path + ".partial";
-  if (!inPlace) {
+  std::optional<TemporaryFile> temporary;
+  if (inPlace) {
+    temporary = TemporaryFile{std::tmpfile(), ""};
+    if (!temporary->file) {
+      *why = std::string("cannot write a temporary file: ") + std::strerror(errno);
+      return false;
+    }
+  } else {
     const std::filesystem::path parent = std::filesystem::path(path).parent_path();
     if (!parent.empty()) std::filesystem::create_directories(parent, ec);
+    if (!(temporary = createTemporaryBeside(path, why))) return false;
   }
-  std::FILE* f = inPlace ? std::tmpfile() : std::fopen(temporary.c_str(), "w+b");
-  if (!f) {
-    *why = "cannot write " + (inPlace ? std::string("a temporary file") : temporary) + ": " +
-           std::strerror(errno);
-    return false;
-  }
-  bool ok = write(f);
-  if (ok && inPlace) ok = copyInto(f, path, why);
-  if (std::fclose(f) != 0 && ok) {
+  bool ok = write(temporary->file);
+  if (ok && inPlace) ok = copyInto(temporary->file, path, why);
+  if (std::fclose(temporary->file) != 0 && ok) {
     *why = "cannot write " + path + ": " + std::strerror(errno);
     ok = false;
   }
   if (!inPlace) {
-    if (ok) {
-      std::filesystem::rename(temporary, path, ec);
-      if (ec) {
-        *why = "cannot write " + path + ": " + ec.message();
-        ok = false;
-      }
-    }
-    if (!ok) std::filesystem::remove(temporary, ec);
+    ok = ok && replaceFile(temporary->path, path, why);
+    if (!ok) removeFile(temporary->path);
   }
   return ok;
 }

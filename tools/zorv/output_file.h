@@ -1,0 +1,38 @@
+// The files through which `zorv build` writes its output. A new file is made beside the
+// output under a name nobody can guess and only by this process, so that a link planted in a
+// shared folder cannot turn the build into a write to the link's target; it is then renamed
+// over the output.
+// The system calls are in one file per system chosen by CMake: output_file_posix.cpp and
+// output_file_win32.cpp. Paths are the system's own (on Windows in the ANSI code page).
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+namespace zorv {
+
+// What createNewFile made of a name.
+enum class NewFile { Created, NameTaken, Failed };
+
+// Creates `path` as a new, empty regular file open for reading and writing, with the
+// permissions the process gives new files. Anything already at the name, a link (dangling or
+// not) included, is left as it is and gives NameTaken; the link is never followed.
+NewFile createNewFile(const std::string& path, std::FILE** file, std::string* why);
+// Puts the file `from` in the place of `to` in one step, replacing what `to` names (a link
+// itself, never its target).
+bool replaceFile(const std::string& from, const std::string& to, std::string* why);
+// Removes the file `path` itself; nothing when it is not there.
+void removeFile(const std::string& path);
+
+struct TemporaryFile {
+  std::FILE* file = nullptr;
+  std::string path;
+};
+
+// A new file in the folder of `out`, named ".NAME.XXXXXX" after the output's NAME with six
+// random letters or digits, made with createNewFile: a name already taken is passed over for
+// another. None, with the reason, when no file could be made.
+std::optional<TemporaryFile> createTemporaryBeside(const std::string& out, std::string* why);
+
+}  // namespace zorv
