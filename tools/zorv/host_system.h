@@ -60,6 +60,11 @@ class HostSystem {
   virtual bool noteLogCodePage(const std::string& log) = 0;
 };
 
+// Called first thing in main. On Windows DLLs are then loaded from the system folder only, as
+// setup.exe and uninstall.exe do (restrictDllSearch): zorv.exe is run in folders of packages
+// and downloads, where a planted DLL would otherwise be loaded. Nothing on POSIX systems.
+void restrictLibrarySearch();
+
 // The system for an install or uninstall, with the folders of `paths`; check error() first.
 std::unique_ptr<HostSystem> openHostSystem(const PlatformPaths& paths);
 // The system for an extraction: files only, the registry is never touched.

@@ -69,6 +69,9 @@ std::string withoutTrailingSlashes(std::string path) {
 
 }  // namespace
 
+// The dynamic loader does not search the current folder: nothing to restrict.
+void restrictLibrarySearch() {}
+
 std::unique_ptr<HostSystem> openHostSystem(const PlatformPaths& paths) {
   PosixPlatformOptions options = defaultPosixPlatformOptions();
   if (!paths.registryFile.empty()) options.registryFile = absolutePath(paths.registryFile);

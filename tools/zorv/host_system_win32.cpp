@@ -147,6 +147,8 @@ class Win32Host final : public HostSystem {
 
 }  // namespace
 
+void restrictLibrarySearch() { restrictDllSearch(); }
+
 // The shell's folders and links need COM on this thread; the process ends with it still open.
 std::unique_ptr<HostSystem> openHostSystem(const PlatformPaths& paths) {
   CoInitialize(nullptr);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tools/zorv/command_line.h"
+#include "tools/zorv/host_system.h"
 
 namespace {
 
@@ -21,6 +22,7 @@ struct Runner {
 }  // namespace
 
 int main(int argc, char** argv) {
+  zorv::restrictLibrarySearch();
   const std::vector<std::string> args(argv + 1, argv + argc);
   const zorv::CommandLine line = zorv::parseCommandLine(args, ZORV_VERSION);
   if (!line.command) {
