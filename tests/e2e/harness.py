@@ -8,6 +8,7 @@
   harness.py list
       prints the scenario names, one a line
   harness.py uninstall NAME --setup SETUP_EXE --work DIR --driver DRIVER_EXE --screenshots DIR
+      --marker MARKER_EXE
       runs one scenario of the uninstaller against a setup.exe that carries it
   harness.py install SETUP_EXE --work DIR --driver DRIVER_EXE [--keep]
       installs any setup.exe headless with the default choices (but no program started after
@@ -80,7 +81,8 @@ def run(args):
 def uninstall(args):
     try:
         s = uninstall_scenarios.run(args.name, Path(args.work).resolve(), Path(args.driver),
-                                    Path(args.screenshots), Path(args.setup).resolve())
+                                    Path(args.screenshots), Path(args.setup).resolve(),
+                                    Path(args.marker).resolve())
     except Exception:
         print(f"{args.name}: FAILED\n" + traceback.format_exc())
         return 1
@@ -102,7 +104,7 @@ def main():
     p.add_argument("--uninstall", action="store_true", help="the uninstaller's scenarios")
     p = sub.add_parser("uninstall")
     p.add_argument("name", choices=sorted(uninstall_scenarios.SCENARIOS))
-    for option in ("--setup", "--work", "--driver", "--screenshots"):
+    for option in ("--setup", "--work", "--driver", "--screenshots", "--marker"):
         p.add_argument(option, required=True)
     p = sub.add_parser("install")
     p.add_argument("setup")

@@ -6,6 +6,10 @@ What the install made is read from its own UnInstall.log and the prefix, so the 
 for any package: every file, folder, link and key that the log names must be gone after, and
 everything else must be as it was."""
 
+import os
+import shutil
+import threading
+import time
 from pathlib import Path
 from types import SimpleNamespace
 
@@ -170,8 +174,123 @@ def uninstall_hostile(s):
     check_outside(s, before)
 
 
-def run(name, work, driver, screenshots, setup_exe):
+# U+FF0E U+FF0E U+FF3C: what a best-fit conversion to code page 1252 turns into "..\\".
+CLIMB = "\uff0e\uff0e\uff3c"
+
+
+def depth(windows):
+    return len([p for p in windows.split(b"\\")[1:] if p])
+
+
+def victims(s, names):
+    """Files outside every folder the uninstaller may act in, each holding its own name."""
+    paths = []
+    for name in names:
+        path = s.host_path(name)
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_bytes(name)
+        paths.append(path)
+    return paths
+
+
+def check_victims(s, paths):
+    for path in paths:
+        s.checks.true(f"{path} outside is untouched", path.is_file())
+
+
+@scenario("uninstall-best-fit")
+def uninstall_best_fit(s):
+    """Names that a best-fit conversion would turn into "..\\", made by the user inside the
+    program group and the application's folder: never acted on, and the run says so."""
+    installed = Installed(s, install(s))
+    group = next(v for t, v in installed.lines
+                 if t == b"DelD" and not v.lower().startswith(installed.work.lower()))
+    outside = victims(s, [b"C:\\victimdir\\secret.txt", b"C:\\victim.log"])
+    s.host_path(group).joinpath(CLIMB * depth(group) + "victimdir").mkdir()
+    installed.work_dir.joinpath(CLIMB * depth(installed.work) + "victim.log").write_text("x")
+    s.step("start", "/S")
+    s.step("wait-exit")
+    s.run(installed.uninstaller, fresh=False, exit_code=EXIT_LEFT_BEHIND)
+    check_victims(s, outside)
+    # The log stays for another run, and with it the uninstaller.
+    for path in installed.files:
+        if path.suffix != ".log" and path.name != "uninstall.exe":
+            s.checks.true(f"{path.name} is gone", not path.exists())
+
+
+@scenario("uninstall-links-on-the-way")
+def uninstall_links_on_the_way(s):
+    """The application's data folder turned into a link to a folder elsewhere (under Wine a
+    Unix symbolic link, which Windows programs see as a plain folder), and a link to a file:
+    the setup's own lines remove nothing through them."""
+    installed = Installed(s, install(s))
+    data = installed.work_dir / "data"
+    elsewhere = s.host_path(b"C:\\Victim")
+    shutil.copytree(data, elsewhere)
+    (elsewhere / "cache").mkdir(exist_ok=True)
+    (elsewhere / "cache" / "kept.txt").write_text("kept")
+    (elsewhere / "scores.dat").write_text("kept")
+    outside = [p for p in elsewhere.rglob("*") if p.is_file()]
+    shutil.rmtree(data)
+    os.symlink(elsewhere, data)
+    outside += victims(s, [b"C:\\out\\secret.txt"])
+    os.symlink(outside[-1], installed.work_dir / "flink")
+    log = installed.work_dir / "UnInstall.log"
+    log.write_bytes(log.read_bytes() + b"DelF " + installed.work + b"\\flink\n")
+    s.step("start", "/S")
+    s.step("wait-exit")
+    s.run(installed.uninstaller, fresh=False, exit_code=EXIT_LEFT_BEHIND)
+    check_victims(s, outside)
+    s.checks.true("the link to a folder is no folder of the application's any more",
+                  elsewhere.is_dir())
+
+
+def temp_folders(s):
+    users = s.prefix / "drive_c" / "users"
+    found = [p for p in users.glob("*/AppData/Local/Temp") if p.is_dir()]
+    found += [p for p in users.glob("*/Temp") if p.is_dir()]
+    return found + [s.prefix / "drive_c" / "windows" / "temp"]
+
+
+@scenario("uninstall-temp-copy-replaced")
+def uninstall_temp_copy_replaced(s):
+    """Another process of the user replaces the uninstaller's copy in the temporary folder as
+    soon as it appears: whatever stands at that path later is never started."""
+    installed = Installed(s, install(s))
+    folders = temp_folders(s)
+    replaced = []
+    stop = threading.Event()
+
+    def replace_copies():
+        while not stop.is_set():
+            for folder in folders:
+                for copy in list(folder.glob("zun*")) + list(folder.glob("zun*/*.exe")):
+                    if copy.is_file() and copy not in replaced:
+                        time.sleep(0.2)
+                        copy.unlink()
+                        shutil.copyfile(s.marker, copy)
+                        replaced.append(copy)
+            time.sleep(0.02)
+
+    watcher = threading.Thread(target=replace_copies, daemon=True)
+    watcher.start()
+    s.step("start", "/S")
+    s.step("wait-exit")
+    try:
+        s.run(installed.uninstaller, fresh=False)
+        time.sleep(1)
+    finally:
+        stop.set()
+        watcher.join()
+    s.checks.true("the copy was there to replace", bool(replaced))
+    markers = list((s.prefix / "drive_c").rglob("e2e-marker.txt"))
+    s.checks.equal("programs started from the replaced copy", [str(m) for m in markers], [])
+    check_removed(s, installed, work_stays=False)
+
+
+def run(name, work, driver, screenshots, setup_exe, marker=None):
     package = SimpleNamespace(setup_exe=Path(setup_exe))
     s = Scenario(name, Path(work), Path(driver), Path(screenshots), package, "en")
+    s.marker = marker
     SCENARIOS[name](s)
     return s
