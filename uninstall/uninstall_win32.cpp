@@ -78,9 +78,11 @@ std::string folderOf(std::string_view path) {
   return std::string(path.substr(0, cut == std::string_view::npos ? 0 : cut));
 }
 
-// Starts `program` with `arguments`, handing it the inheritable handles; the process handle,
-// or null.
+// Starts `program` with `arguments`, handing it the inheritable handles, in the program's own
+// folder: a current directory inherited from the application's folder would keep that folder
+// from being removed. The process handle, or null.
 HANDLE start(const std::wstring& program, const std::string& arguments) {
+  const std::wstring folder = program.substr(0, program.find_last_of(L'\\'));
   int n = MultiByteToWideChar(CP_ACP, 0, arguments.data(), int(arguments.size()), nullptr, 0);
   std::wstring args(std::size_t(std::max(n, 0)), L'\0');
   MultiByteToWideChar(CP_ACP, 0, arguments.data(), int(arguments.size()), args.data(), n);
@@ -88,8 +90,8 @@ HANDLE start(const std::wstring& program, const std::string& arguments) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                      &startup, &process))
+  if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                      folder.c_str(), &startup, &process))
     return nullptr;
   CloseHandle(process.hThread);
   return process.hProcess;
