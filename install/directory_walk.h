@@ -1,6 +1,7 @@
 // The walk over the members of a "CopD" record, as the install run makes it, shared with the
 // tools that extract or list what the run would write: depth first, in the record's order,
-// "Copy" and "CopD" members only, within the limits of package_limits.h.
+// "Copy" and "CopD" members only, within the limits of package_limits.h and of one PackageWalk
+// for the whole package.
 //
 // A visitor has two members:
 //   bool folder(const DirectoryRecord& dir, int depth);  // each record read, before its members
@@ -13,29 +14,34 @@
 #include <optional>
 
 #include "install/package_limits.h"
+#include "install/package_walk.h"
 #include "install/records.h"
 #include "package/package.h"
 
 namespace zorv {
 
+// Counts the visit of top-level entry `i`, a "Copy" or "CopD" entry with a body, whose record
+// is that body; false when the walk may not read it.
+inline bool enterEntry(Package& package, std::int32_t i, PackageWalk& walk) {
+  return walk.visit(package.entry(i).offset) == Visit::Fresh;
+}
+
 template <typename Visitor>
-bool walkDirectory(Package& package, const RangeItem& member, int depth, std::uint32_t& left,
+bool walkDirectory(Package& package, const RangeItem& member, int depth, PackageWalk& walk,
                    Visitor& visitor);
 
-// The members of `dir`, read already, `depth` levels below the destination. `left` is what the
-// walk of the top-level "CopD" entry has left of its budget (kMaxRecordsVisited at its start):
-// shared ranges can multiply the work without end, so past it the walk fails as an unreadable
-// record does. Any member that cannot be read fails the walk.
+// The members of `dir`, read already, `depth` levels below the destination. A member that the
+// package's walk may not visit (its budget is spent, or the record was reached before) fails
+// the walk as one that cannot be read does.
 template <typename Visitor>
-bool walkMembers(Package& package, const DirectoryRecord& dir, int depth, std::uint32_t& left,
+bool walkMembers(Package& package, const DirectoryRecord& dir, int depth, PackageWalk& walk,
                  Visitor& visitor) {
   for (std::uint32_t m = 0; m < dir.members.size(); ++m) {
     const RangeItem member = dir.members[m];
     if (member.tag != kTagCopyDir && member.tag != kTagCopy) continue;
-    if (left == 0) return false;
-    --left;
+    if (walk.visit(member.range.offset) != Visit::Fresh) return false;
     if (member.tag == kTagCopyDir) {
-      if (!walkDirectory(package, member, depth + 1, left, visitor)) return false;
+      if (!walkDirectory(package, member, depth + 1, walk, visitor)) return false;
     } else {
       const std::optional<Buffer> body = package.readRange(member.range);
       if (!body) return false;
@@ -47,16 +53,17 @@ bool walkMembers(Package& package, const DirectoryRecord& dir, int depth, std::u
 }
 
 // Reads the DirectoryRecord of `member` at `depth` (a top-level "CopD" entry is level 1) and
-// walks it. False also for a record nested deeper than kMaxDirectoryDepth.
+// walks it, its visit counted already. False also for a record nested deeper than
+// kMaxDirectoryDepth.
 template <typename Visitor>
-bool walkDirectory(Package& package, const RangeItem& member, int depth, std::uint32_t& left,
+bool walkDirectory(Package& package, const RangeItem& member, int depth, PackageWalk& walk,
                    Visitor& visitor) {
   if (depth > kMaxDirectoryDepth) return false;
   const std::optional<Buffer> body = package.readRange(member.range);
   if (!body) return false;
   const std::optional<DirectoryRecord> dir = parseDirectoryRecord(body->bytes());
   if (!dir || !visitor.folder(*dir, depth)) return false;
-  return walkMembers(package, *dir, depth, left, visitor);
+  return walkMembers(package, *dir, depth, walk, visitor);
 }
 
 }  // namespace zorv

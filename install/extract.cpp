@@ -95,7 +95,8 @@ bool extractFile(InstallRun& run, const CopyRecord& file) {
 
 bool extractDirectory(InstallRun& run, const RangeItem& member, int depth) {
   ExtractingVisitor visitor{run};
-  return walkDirectory(*run.state.package, member, depth, run.walkLeft, visitor);
+  return run.walk.visit(member.range.offset) == Visit::Fresh &&
+         walkDirectory(*run.state.package, member, depth, run.walk, visitor);
 }
 
 bool extractFiles(InstallRun& run) {
@@ -103,7 +104,7 @@ bool extractFiles(InstallRun& run) {
   return forEachEntry(package, kTagCopy, 0, -1, [&](std::int32_t i) {
     const HeldEntry held(package, i);
     std::optional<CopyRecord> file;
-    if (held.body()) file = parseCopyRecord(*held.body());
+    if (held.body() && enterEntry(package, i, run.walk)) file = parseCopyRecord(*held.body());
     if (file && refusedFileName(file->name)) {
       run.view.setControlText(control::kFileNameLine, file->name);
       file.reset();  // refused before its "DelF" line, which would name a path outside
@@ -128,7 +129,7 @@ bool extractDirectories(InstallRun& run) {
   return forEachEntry(package, kTagCopyDir, 0, -1, [&](std::int32_t i) {
     const HeldEntry held(package, i);
     std::optional<DirectoryRecord> dir;
-    if (held.body()) dir = parseDirectoryRecord(*held.body());
+    if (held.body() && enterEntry(package, i, run.walk)) dir = parseDirectoryRecord(*held.body());
     if (!dir) {
       showFileError(run);
       return false;
@@ -139,9 +140,8 @@ bool extractDirectories(InstallRun& run) {
     if (!escapesDirectory(dir->name) &&
         !logLine(run, kTagDeleteDir, joinPath(run.state.destinationDir, dir->name)))
       return false;
-    run.walkLeft = run.walkBudget;
     ExtractingVisitor visitor{run};
-    if (!walkMembers(package, *dir, 1, run.walkLeft, visitor)) {
+    if (!walkMembers(package, *dir, 1, run.walk, visitor)) {
       showFileError(run);
       return false;
     }

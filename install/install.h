@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "install/package_limits.h"
+#include "install/package_walk.h"
 #include "install/records.h"
 #include "install/setup_state.h"
 #include "platform/platform.h"
@@ -32,10 +33,9 @@ struct InstallRun {
   std::string logPath{};            // set by openUninstallLog
   std::string logPending{};         // lines that logLine has not written yet
   bool logWritten = false;          // whether any line has reached the log
-  // Records that one walk of a top-level "CopD" entry may visit (tests lower it), and what the
-  // current walk has left of them.
-  std::uint32_t walkBudget = kMaxRecordsVisited;
-  std::uint32_t walkLeft = 0;
+  // The walk of the package's files and folders, top-level entries included: one budget and
+  // each record read once (see PackageWalk).
+  PackageWalk walk{};
   // Folders that createOutputFile has made or found in this run, sorted: each file's parents
   // are asked for once per run, not once per file. Past kMaxKnownFolders the list starts
   // again; a folder forgotten is only asked for again.
@@ -47,7 +47,8 @@ struct InstallRun {
 
 // The whole run, called once after createDirectoryPath succeeded on destinationDir. On return
 // the page either shows its completion state or has been closed with view.closeSetup().
-// `walkBudget` bounds each walk of a top-level "CopD" entry (see InstallRun).
+// `walkBudget` is the number of "Copy" and "CopD" records that the run may visit in the whole
+// package (tests lower it).
 void runInstall(SetupState& state, Platform& platform, RunView& view,
                 std::uint32_t walkBudget = kMaxRecordsVisited);
 
@@ -80,10 +81,10 @@ FileHandle createOutputFile(InstallRun& run, std::string_view name);
 // Writes one file block by block; false when its name is refused, it cannot be created, or a
 // block cannot be read or written. No message.
 bool extractFile(InstallRun& run, const CopyRecord& file);
-// Reads the DirectoryRecord of `member`, `depth` levels below the destination (a top-level
-// "CopD" entry is level 1), and extracts its members depth first. False on the first member
-// that cannot be read or written, for a record nested deeper than kMaxDirectoryDepth, and
-// once the walk has visited run.walkBudget records.
+// Counts the visit of `member` in run.walk, reads its DirectoryRecord, `depth` levels below the
+// destination (a top-level "CopD" entry is level 1), and extracts its members depth first.
+// False on the first member that cannot be read or written, for a record nested deeper than
+// kMaxDirectoryDepth, and for one that run.walk may not visit.
 bool extractDirectory(InstallRun& run, const RangeItem& member, int depth);
 // The file phase and the directory phase; false after the file-error message.
 bool extractFiles(InstallRun& run);

@@ -13,9 +13,9 @@ namespace zorv {
 // level 1) are taken for a loop of ranges.
 inline constexpr int kMaxDirectoryDepth = 64;
 
-// Records that one walk of a top-level "CopD" entry may visit, its nested directories and files
-// together. Ranges may be shared, and sharing multiplies: records that each list the next level
-// twice make 2^levels visits out of a few hundred bytes. A walk that would go further is
+// "Copy" and "CopD" records that one walk of the whole package may visit: its top-level entries,
+// nested directories and files together (install/package_walk.h). A budget per top-level entry
+// would let many small entries each name one large legal tree. A walk that would go further is
 // unreadable, as a damaged record is.
 inline constexpr std::uint32_t kMaxRecordsVisited = 1'000'000;
 

@@ -76,7 +76,7 @@ void showCompletion(InstallRun& run) {
 
 void runInstall(SetupState& state, Platform& platform, RunView& view, std::uint32_t walkBudget) {
   InstallRun run{state, platform, view};
-  run.walkBudget = walkBudget;
+  run.walk = PackageWalk(walkBudget);
   showProgressPage(run);
   if (!state.package) {
     view.closeSetup();

@@ -17,6 +17,39 @@ TaggedRange doublingChain(TestPackage& p, int levels) {
   return item;
 }
 
+// `count` distinct one-byte files below `folder`.
+std::vector<TaggedRange> filesIn(TestPackage& p, const std::string& folder, int count) {
+  std::vector<TaggedRange> files;
+  for (int i = 0; i < count; ++i)
+    files.push_back(p.nestedFile(folder + "\\f" + std::to_string(i) + ".txt", "x"));
+  return files;
+}
+
+// `levels` levels of distinct folders below `folder`, two in each, with a file at the bottom:
+// 2^levels - 1 folders and 2^(levels-1) files, none shared.
+TaggedRange distinctTree(TestPackage& p, const std::string& folder, int levels) {
+  if (levels == 1) return p.nestedDir(folder, {p.nestedFile(folder + "\\f.txt", "x")});
+  return p.nestedDir(folder, {distinctTree(p, folder + "\\a", levels - 1),
+                              distinctTree(p, folder + "\\b", levels - 1)});
+}
+
+// Top-level folders "e0".."e<entries-1>", each of `files` files of its own: entries * (1 + files)
+// visits of the one budget.
+void folderEntries(TestPackage& p, int entries, int files) {
+  for (int e = 0; e < entries; ++e) {
+    const std::string name = "e" + std::to_string(e);
+    p.dir(name, filesIn(p, name, files));
+  }
+}
+
+// The "DelD" lines of folders "e0".."e<entries-1>", which the run logs before their walks.
+std::string folderLines(int entries) {
+  std::string lines;
+  for (int e = 0; e < entries; ++e)
+    lines += "DelD C:\\Apps\\Demo\\e" + std::to_string(e) + "\n";
+  return lines;
+}
+
 struct HostileRow {
   const char* name;
   std::function<void(TestPackage&, SetupState&)> setUp;
@@ -59,9 +92,50 @@ INSTANTIATE_TEST_SUITE_P(
         HostileRow{"SharedRecordsDoublingEachLevel",
                    [](TestPackage& p, SetupState&) { p.dir("top", {doublingChain(p, 40)}); },
                    false, "DelD C:\\Apps\\Demo\\top\n"},
-        HostileRow{"WithinTheBudgetSharingIsFine",
-                   [](TestPackage& p, SetupState&) { p.dir("top", {doublingChain(p, 7)}); },
+        HostileRow{"ADistinctTreeWithinTheBudgetIsFine",
+                   [](TestPackage& p, SetupState&) { p.dir("top", {distinctTree(p, "t", 7)}); },
                    true, "DelD C:\\Apps\\Demo\\top\n"},
+        // One tree that the budget allows, named by many entries: the second one reaches it
+        // again, where a budget per entry would have written it eight times.
+        HostileRow{"ManyEntriesNamingOneTree",
+                   [](TestPackage& p, SetupState&) {
+                     const TaggedRange tree = p.nestedDir("t", filesIn(p, "t", 100));
+                     for (int e = 0; e < 8; ++e) p.dir("e" + std::to_string(e), {tree});
+                   },
+                   false, folderLines(2)},
+        // Five entries of 99 files are 500 visits; one more top-level file is past the budget.
+        HostileRow{"EntriesFillingTheOneBudget",
+                   [](TestPackage& p, SetupState&) { folderEntries(p, 5, 99); }, true,
+                   folderLines(5)},
+        HostileRow{"EntriesTogetherPastTheOneBudget",
+                   [](TestPackage& p, SetupState&) { folderEntries(p, 6, 90); }, false,
+                   folderLines(6)},
+        HostileRow{"TopLevelFilesDrawOnTheOneBudget",
+                   [](TestPackage& p, SetupState&) {
+                     p.file("a.txt", "a");
+                     folderEntries(p, 5, 99);
+                   },
+                   false, "DelF C:\\Apps\\Demo\\a.txt\n" + folderLines(5)},
+        HostileRow{"FolderListingOneFileTwice",
+                   [](TestPackage& p, SetupState&) {
+                     const TaggedRange file = p.nestedFile("top\\a.txt", "a");
+                     p.dir("top", {file, file});
+                   },
+                   false, "DelD C:\\Apps\\Demo\\top\n"},
+        HostileRow{"FolderListingOneFolderTwice",
+                   [](TestPackage& p, SetupState&) {
+                     const TaggedRange sub = p.nestedDir("top\\s", filesIn(p, "top\\s", 3));
+                     p.dir("top", {sub, sub});
+                   },
+                   false, "DelD C:\\Apps\\Demo\\top\n"},
+        HostileRow{"FileEntriesSharingOneRecord",
+                   [](TestPackage& p, SetupState&) {
+                     const PackedRange body =
+                         p.writer.addData(addFileBlocks(p.writer, "a.txt", asBytes("a")));
+                     p.writer.addEntryAt(kTagCopy, "Copy", body);
+                     p.writer.addEntryAt(kTagCopy, "Copy", body);
+                   },
+                   false, "DelF C:\\Apps\\Demo\\a.txt\n"},
         HostileRow{"FileNamedLikeTheLog",
                    [](TestPackage& p, SetupState&) {
                      p.file("a.txt", "a");

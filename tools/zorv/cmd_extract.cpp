@@ -91,7 +91,7 @@ int cmdExtract(const ExtractArgs& args) {
        i = pkg.findByTag(kTagCopy, i + 1, -1)) {
     view.setControlText(control::kFileNameLine, "");
     auto body = pkg.acquireEntry(i);
-    auto rec = body ? parseCopyRecord(*body) : std::nullopt;
+    auto rec = body && enterEntry(pkg, i, run.walk) ? parseCopyRecord(*body) : std::nullopt;
     if (rec && extractFile(run, *rec)) ++files;
     else report(i, "entry ");
     if (body) pkg.releaseEntry(i);
@@ -101,9 +101,11 @@ int cmdExtract(const ExtractArgs& args) {
     view.setControlText(control::kFileNameLine, "");
     EntryInfo e = pkg.entry(i);
     RangeItem member{kTagCopyDir, {e.offset, e.unpacked, e.packed}};
-    run.walkLeft = run.walkBudget;  // each top-level walk has its own budget, as in the run
     CountingVisitor visitor{run, files};
-    if (e.isInline() || !walkDirectory(pkg, member, 1, run.walkLeft, visitor))
+    // One walk of the whole package, as in the run: an entry past its budget, or one that
+    // reaches a record again, fails as an unreadable one does.
+    if (e.isInline() || !enterEntry(pkg, i, run.walk) ||
+        !walkDirectory(pkg, member, 1, run.walk, visitor))
       report(i, "directory entry ");
   }
   view.finish();

@@ -28,51 +28,53 @@ struct ListingVisitor {
   }
 };
 
-// Calls read(body) for every entry of `tag` in [from, to); false at the first entry whose body
-// cannot be read or whose record `read` refuses, with the reason "entry N ("Tag") <problem>".
+// Calls read(body, i) for every entry i of `tag` in [from, to); false at the first entry whose
+// body cannot be read or whose record `read` refuses, with the reason
+// "entry N ("Tag") <problem>".
 template <typename Read>
 bool readEntries(Package& package, std::uint32_t tag, std::int32_t from, std::int32_t to,
                  std::string* why, Read&& read, std::string_view problem = "cannot be read") {
   return forEachEntry(package, tag, from, to, [&](std::int32_t i) {
     const HeldEntry held(package, i);
-    if (held.body() && read(*held.body())) return true;
+    if (held.body() && read(*held.body(), i)) return true;
     *why = "entry " + std::to_string(i) + " (\"" + tagText(tag) + "\") " + std::string(problem);
     return false;
   });
 }
 
+// The files in the order the run writes them, within one walk of the package as the run's.
 bool listFiles(Package& package, SetupListing& listing, std::string* why) {
-  if (!readEntries(package, kTagCopy, 0, -1, why, [&](std::span<const std::uint8_t> body) {
-        const std::optional<CopyRecord> file = parseCopyRecord(body);
-        if (file) listing.files.push_back(listedFile(*file));
-        return file.has_value();
-      }))
-    return false;
+  PackageWalk walk;
+  const auto readFile = [&](std::span<const std::uint8_t> body, std::int32_t i) {
+    std::optional<CopyRecord> file;
+    if (enterEntry(package, i, walk)) file = parseCopyRecord(body);
+    if (file) listing.files.push_back(listedFile(*file));
+    return file.has_value();
+  };
+  if (!readEntries(package, kTagCopy, 0, -1, why, readFile)) return false;
   ListingVisitor visitor{listing};
+  const auto walkFolder = [&](std::span<const std::uint8_t> body, std::int32_t i) {
+    if (!enterEntry(package, i, walk)) return false;
+    const std::optional<DirectoryRecord> dir = parseDirectoryRecord(body);
+    return dir && walkMembers(package, *dir, 1, walk, visitor);
+  };
   static const std::string kWalkProblem =
-      "cannot be walked: a record cannot be read, or the folder nests more than " +
-      std::to_string(kMaxDirectoryDepth) + " levels deep or holds more than " +
-      std::to_string(kMaxRecordsVisited) + " records, as the setup would find too";
-  return readEntries(
-      package, kTagCopyDir, 0, -1, why,
-      [&](std::span<const std::uint8_t> body) {
-        const std::optional<DirectoryRecord> dir = parseDirectoryRecord(body);
-        std::uint32_t left = kMaxRecordsVisited;  // each top-level walk has its own budget
-        return dir && walkMembers(package, *dir, 1, left, visitor);
-      },
-      kWalkProblem);
+      "cannot be walked: a record cannot be read or is reached a second time, the folder nests "
+      "more than " + std::to_string(kMaxDirectoryDepth) + " levels deep, or the package holds "
+      "more than " + std::to_string(kMaxRecordsVisited) + " records, as the setup would find too";
+  return readEntries(package, kTagCopyDir, 0, -1, why, walkFolder, kWalkProblem);
 }
 
 bool listLinks(Package& package, SetupListing& listing, std::string* why) {
   for (const std::uint32_t tag : {kTagGroupLink, kTagDesktopLink}) {
-    const bool ok = readEntries(package, tag, 0, -1, why, [&](std::span<const std::uint8_t> b) {
+    const auto readLink = [&](std::span<const std::uint8_t> b, std::int32_t) {
       const std::optional<LinkRecord> link = parseLinkRecord(b);
       if (link)
         listing.links.push_back(
             {tag == kTagDesktopLink, std::string(link->link), std::string(link->target)});
       return link.has_value();
-    });
-    if (!ok) return false;
+    };
+    if (!readEntries(package, tag, 0, -1, why, readLink)) return false;
   }
   return true;
 }
@@ -82,15 +84,15 @@ bool listRegistry(Package& package, SetupListing& listing, std::string* why) {
   const std::int32_t root = package.findByTag(kTagRoot, 0, -1);
   if (root < 0) return true;
   const std::int32_t next = package.findByTag(kTagRoot, root + 1, -1);
-  if (!readEntries(package, kTagRoot, root, root + 1, why, [&](std::span<const std::uint8_t> b) {
-        const std::optional<RootRecord> r = parseRootRecord(b);
-        if (r) {
-          listing.keyRoot = std::string(r->root);
-          listing.keyPath = std::string(r->keyPath);
-        }
-        return r.has_value();
-      }))
-    return false;
+  const auto readRoot = [&](std::span<const std::uint8_t> b, std::int32_t) {
+    const std::optional<RootRecord> r = parseRootRecord(b);
+    if (r) {
+      listing.keyRoot = std::string(r->root);
+      listing.keyPath = std::string(r->keyPath);
+    }
+    return r.has_value();
+  };
+  if (!readEntries(package, kTagRoot, root, root + 1, why, readRoot)) return false;
   // The run passes over a value it cannot read, and so does the listing.
   forEachEntry(package, kTagValue, root, next, [&](std::int32_t i) {
     const HeldEntry held(package, i);
