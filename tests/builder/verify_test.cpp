@@ -72,15 +72,13 @@ void addNestedFolders(PackageWriter& w, int levels) {
   w.addEntry(kTagCopyDir, "Folder", directoryRecord("d", members));
 }
 
-// A folder entry that lists one folder record `outer` times, which lists one empty file
-// `inner` times: outer + outer * inner records in one walk, from a few kilobytes.
-void addSharedFolders(PackageWriter& w, std::size_t outer, std::size_t inner) {
-  const PackedRange file = w.addData(copyRecord("e.txt", 0, {}));
-  const PackedRange folder =
-      w.addData(directoryRecord("d", std::vector<TaggedRange>(inner, TaggedRange{kTagCopy, file})));
-  w.addEntry(
-      kTagCopyDir, "Folder",
-      directoryRecord("d", std::vector<TaggedRange>(outer, TaggedRange{kTagCopyDir, folder})));
+// A folder entry `name` of `files` empty files of its own: 1 + files records of the walk.
+void addFolderOfFiles(PackageWriter& w, const std::string& name, std::size_t files) {
+  std::vector<TaggedRange> members;
+  for (std::size_t f = 0; f < files; ++f)
+    members.push_back(
+        {kTagCopy, w.addData(copyRecord(name + "\\f" + std::to_string(f) + ".txt", 0, {}))});
+  w.addEntry(kTagCopyDir, "Folder", directoryRecord(name, members));
 }
 
 TEST(Verify, ASoundPackagePasses) {
@@ -278,6 +276,36 @@ TEST(Verify, ReportsEveryKindOfDamage) {
          });
        },
        "control character (byte 0x7F)"},
+      {"a folder that lists one file record twice",
+       [] {
+         return package(
+             [](PackageWriter& w) {
+               const TaggedRange file{kTagCopy, w.addData(copyRecord("d\\e.txt", 0, {}))};
+               w.addEntry(kTagCopyDir, "D", directoryRecord("d", std::vector{file, file}));
+             },
+             0);
+       },
+       "entry 1 (CopD \"D\") folder \"d\" member 1: its record is reached twice"},
+      {"two folder entries that name one folder record",
+       [] {
+         return package(
+             [](PackageWriter& w) {
+               const TaggedRange tree{kTagCopyDir, w.addData(directoryRecord("t", {}))};
+               w.addEntry(kTagCopyDir, "A", directoryRecord("a", std::vector{tree}));
+               w.addEntry(kTagCopyDir, "B", directoryRecord("b", std::vector{tree}));
+             },
+             0);
+       },
+       "entry 2 (CopD \"B\") folder \"b\" member 0: its record is reached twice"},
+      {"two file entries with one body",
+       [] {
+         return package([](PackageWriter& w) {
+           const PackedRange body = w.addData(addFileBlocks(w, "file.txt", kFileData));
+           w.addEntryAt(kTagCopy, "Copy", body);
+           w.addEntryAt(kTagCopy, "Copy", body);
+         });
+       },
+       "entry 2 (Copy \"Copy\"): its record is reached twice"},
       {"folders nested one level deeper than the setup walks",
        [] {
          return package([](PackageWriter& w) { addNestedFolders(w, kMaxDirectoryDepth + 1); }, 0);
@@ -312,25 +340,34 @@ TEST(Verify, PassesFoldersAsDeepAsTheSetupWalks) {
   EXPECT_TRUE(r.ok()) << r.summary();
 }
 
-// The budget holds for each walk of a top-level folder, as in the setup; a real one of a
-// million records takes half a minute under the sanitizers, so a small one stands in.
-TEST(Verify, CountsRecordsAgainstTheBudgetOfEachWalk) {
+// One budget for the whole package, top-level files and folders and their members together,
+// as in the setup; a real one of a million records takes half a minute under the sanitizers,
+// so a small one stands in.
+TEST(Verify, CountsTheRecordsOfThePackageAgainstOneBudget) {
   constexpr std::uint32_t kBudget = 100;
-  const Bytes twoFullWalks = package(
-      [](PackageWriter& w) {
-        addSharedFolders(w, 10, 9);  // 10 + 10 * 9 = 100 records
-        addSharedFolders(w, 10, 9);
-      },
-      0);
-  VerifyReport r = verifyPackage(twoFullWalks, kBudget);
+  const Fill twoFolders = [](PackageWriter& w) {
+    addFolderOfFiles(w, "a", 49);  // 1 + 49 records
+    addFolderOfFiles(w, "b", 49);
+  };
+  VerifyReport r = verifyPackage(package(twoFolders, 0), kBudget);
   EXPECT_TRUE(r.ok()) << r.summary();
-  EXPECT_EQ(r.files, 180u);
+  EXPECT_EQ(r.files, 98u);
 
-  const Bytes oneTooMany =
-      package([](PackageWriter& w) { addSharedFolders(w, 10, 10); }, 0);  // 110 records
-  r = verifyPackage(oneTooMany, kBudget);
-  EXPECT_EQ(r.problems.size(), 1u) << r.summary();
-  EXPECT_NE(allProblems(r).find("more than 100 nested records"), std::string::npos) << r.summary();
+  const std::pair<Fill, const char*> past[] = {
+      {[&](PackageWriter& w) {
+         w.addEntry(kTagCopy, "Copy", addFileBlocks(w, "top.txt", {}));
+         twoFolders(w);
+       },
+       "a top-level file"},
+      {[&](PackageWriter& w) { twoFolders(w); addFolderOfFiles(w, "c", 1); }, "a third folder"},
+      {[&](PackageWriter& w) { twoFolders(w); twoFolders(w); }, "twice as many"},
+  };
+  for (const auto& [fill, what] : past) {
+    r = verifyPackage(package(fill, 0), kBudget);
+    EXPECT_EQ(r.problems.size(), 1u) << what << ":\n" << r.summary();
+    EXPECT_NE(allProblems(r).find("more than 100 file and folder records"), std::string::npos)
+        << what << ":\n" << r.summary();
+  }
 }
 
 // The application name becomes the program group's folder below Programs.

@@ -44,6 +44,7 @@ class Planner {
   bool excluded(const FileMapping& f, const std::string& relative);
   void warnUnusedExcludes(const FileMapping& f, bool isFolder);
   bool leadsBack(const fs::path& child, int line);
+  bool countRecord(int line);
   std::optional<std::string> childName(const fs::path& parent, const fs::path& child,
                                        const std::string& prefix, int line);
   bool claim(const std::string& name, bool isFolder, int line);
@@ -60,10 +61,9 @@ class Planner {
   // The source folders being scanned, outermost first: a folder met again below itself is a
   // loop of symbolic links, which would be walked for ever.
   std::vector<std::pair<FileIdentity, fs::path>> open_;
-  // Members planned so far below the current top-level folder. The setup walks at most
+  // File and folder records planned so far in the whole package. The setup walks at most
   // kMaxRecordsVisited of them, and links can multiply a tree without making a loop.
-  std::uint64_t walked_ = 0;
-  std::string walkedFolder_;  // that top-level folder
+  std::uint64_t records_ = 0;
   // Which exclude patterns of the mapping being planned left out at least one name.
   std::vector<bool> excludeUsed_;
 };
@@ -163,13 +163,21 @@ bool Planner::leadsBack(const fs::path& child, int line) {
   return false;
 }
 
+// Counts one more file or folder record; false, with an error the first time, past what the
+// setup walks in one package, where the uninstaller the builder adds is one record too.
+bool Planner::countRecord(int line) {
+  const std::uint64_t budget = kMaxRecordsVisited - (m_.uninstaller ? 1 : 0);
+  if (++records_ <= budget) return true;
+  if (records_ == budget + 1)
+    error(line, "the package would hold more than " + std::to_string(budget) +
+                    " files and folders" + (m_.uninstaller ? " besides the uninstaller" : "") +
+                    ", more than the setup walks in one package");
+  return false;
+}
+
 void Planner::scanSubfolder(const fs::path& child, const std::string& name,
                             const std::string& relative, int level, const FileMapping& f,
                             std::vector<PlannedFolder>& folders) {
-  if (level == 1) {  // a top-level folder: a walk of its own
-    walked_ = 0;
-    walkedFolder_ = name;
-  }
   if (leadsBack(child, f.line)) return;
   if (name.size() + 1 > kMaxRecordText) {
     error(f.line, "the folder name \"" + shown(name) + "\" is longer than a record holds");
@@ -241,13 +249,7 @@ void Planner::scanFolder(const fs::path& source, const std::string& prefix,
     const std::string leaf = child.filename().string();
     const std::string path = relative.empty() ? leaf : relative + "/" + leaf;
     if (excluded(f, path)) continue;
-    if (!prefix.empty() && ++walked_ > kMaxRecordsVisited) {
-      if (walked_ == kMaxRecordsVisited + 1)
-        error(f.line, "the folder \"" + shown(walkedFolder_) + "\" holds more than " +
-                          std::to_string(kMaxRecordsVisited) +
-                          " files and folders, more than the setup walks in one folder");
-      break;
-    }
+    if (!countRecord(f.line)) break;
     auto name = childName(source, child, prefix, f.line);
     if (!name) continue;
     const fs::file_status st = fs::status(child, ec);  // links are followed
@@ -284,15 +286,14 @@ void Planner::addMapping(const FileMapping& f) {
       error(f.line, "the file \"" + f.sourceText + "\" needs a target name");
       return;
     }
+    if (!countRecord(f.line)) return;
     if (auto pf = file(f.source, target, f.line)) plan_.files.push_back(std::move(*pf));
     warnUnusedExcludes(f, false);
   } else if (fs::is_directory(st)) {
     if (target.empty()) {
       // The folder's contents go straight into the destination folder.
       scanFolder(f.source, "", "", 1, f, plan_.files, plan_.folders);
-    } else if (claim(target, true, f.line)) {
-      walked_ = 0;
-      walkedFolder_ = target;
+    } else if (countRecord(f.line) && claim(target, true, f.line)) {
       PlannedFolder d{target, {}, {}, f.line};
       scanFolder(f.source, target, "", 2, f, d.files, d.folders);
       plan_.folders.push_back(std::move(d));

@@ -6,6 +6,7 @@
 
 #include "install/install.h"
 #include "install/package_limits.h"
+#include "install/package_walk.h"
 #include "package/byte_cursor.h"
 #include "package/code_page.h"
 #include "package/package.h"
@@ -51,7 +52,7 @@ std::optional<std::string> restText(ByteCursor& c, std::string* why) {
 class Verifier {
  public:
   Verifier(Package& p, VerifyReport& r, std::uint32_t walkBudget)
-      : p_(p), r_(r), walkBudget_(walkBudget) {}
+      : p_(p), r_(r), walkBudget_(walkBudget), walk_(walkBudget) {}
   void run();
 
  private:
@@ -67,6 +68,9 @@ class Verifier {
   std::optional<std::string> checkCopy(const std::string& where,
                                        std::span<const std::uint8_t> body);
   void checkFolder(const std::string& where, std::span<const std::uint8_t> body, int depth);
+  // Counts the visit of the record at `offset` as the setup's walk does; false, after the
+  // problem that names `where`, when the setup would not read it.
+  bool enter(const std::string& where, std::uint32_t offset);
   void checkLink(const std::string& where, std::span<const std::uint8_t> body, bool desktop);
   void checkRoot(const std::string& where, std::span<const std::uint8_t> body, bool first);
   void checkValue(const std::string& where, std::span<const std::uint8_t> body, bool used);
@@ -85,8 +89,11 @@ class Verifier {
   std::optional<std::string> defaultParent_;
   std::optional<std::uint32_t> sum_;
   std::int32_t firstRoot_ = -1, secondRoot_ = -1;
-  std::uint64_t visited_ = 0;            // members read in the walk of the current top-level "CopD"
-  std::set<std::uint32_t> openFolders_;  // offsets of the folder records being walked
+  // The setup's walk of the package's files and folders, in the order of the directory rather
+  // than of the run: whether the budget suffices and a record is reached twice does not depend
+  // on it, only which record is named.
+  PackageWalk walk_;
+  bool overBudget_ = false;  // reported once
   std::set<std::string> topLevelFiles_;   // names of the top-level "Copy" records, ASCII-folded
   std::optional<std::string> uninstaller_;  // the program of the first "UnIn" entry
   std::string uninstallerWhere_;
@@ -230,13 +237,7 @@ void Verifier::checkFolder(const std::string& where, std::span<const std::uint8_
       warning(member + ": tag " + quoted(tagText(tag)) + ", which the setup skips");
       continue;
     }
-    // The setup's budget, counted as it counts: every file and folder member read.
-    if (++visited_ > walkBudget_) {
-      if (visited_ == std::uint64_t(walkBudget_) + 1)
-        problem(folder + ": more than " + std::to_string(walkBudget_) +
-                " nested records, more than the setup walks");
-      return;
-    }
+    if (!enter(member, range.offset)) return;  // the setup's walk ends there
     auto data = p_.readRange(range);
     if (!data) {
       problem(member + ": cannot be read: " + p_.lastError());
@@ -246,15 +247,34 @@ void Verifier::checkFolder(const std::string& where, std::span<const std::uint8_
     noteStored(member, range);
     if (tag == kTagCopy) {
       checkCopy(member, data->bytes());
-    } else if (depth >= kMaxDirectoryDepth || openFolders_.count(range.offset)) {
-      problem(member + ": folders nest in a loop, or deeper than " +
-              std::to_string(kMaxDirectoryDepth) + " levels");
+    } else if (depth >= kMaxDirectoryDepth) {
+      problem(member + ": folders nest deeper than " + std::to_string(kMaxDirectoryDepth) +
+              " levels");
     } else {
-      openFolders_.insert(range.offset);
       checkFolder(member, data->bytes(), depth + 1);
-      openFolders_.erase(range.offset);
     }
   }
+}
+
+bool Verifier::enter(const std::string& where, std::uint32_t offset) {
+  switch (walk_.visit(offset)) {
+    case Visit::Fresh:
+      return true;
+    case Visit::Again:
+      problem(where + ": its record is reached twice in the walk of the package (at offset " +
+              std::to_string(offset) + "), by a loop or a shared record; the setup stops there "
+              "as at a damaged record");
+      unreadableRecord_ = true;
+      return false;
+    case Visit::OverBudget:
+      if (!overBudget_)
+        problem(where + ": the package holds more than " + std::to_string(walkBudget_) +
+                " file and folder records, more than the setup walks");
+      overBudget_ = true;
+      unreadableRecord_ = true;
+      return false;
+  }
+  return false;
 }
 
 // LinkRecord: two length bytes (with the NULs), link name, target.
@@ -436,11 +456,11 @@ void Verifier::checkRecord(std::int32_t i, std::span<const std::uint8_t> body) {
   const std::string where = entryName(i);
   switch (e.tag) {
     case kTagCopy:
+      if (!enter(where, e.offset)) break;
       if (auto name = checkCopy(where, body)) topLevelFiles_.insert(foldAscii(*name));
       break;
     case kTagCopyDir:
-      visited_ = 0;  // each top-level folder is a walk of its own
-      checkFolder(where, body, 1);
+      if (enter(where, e.offset)) checkFolder(where, body, 1);
       break;
     case kTagGroupLink:
       checkLink(where, body, false);

@@ -33,8 +33,8 @@ struct VerifyReport {
   std::string summary() const;
 };
 
-// `walkBudget` is the number of records that one walk of a top-level "CopD" entry may visit,
-// as the setup counts them; tests lower it.
+// `walkBudget` is the number of "Copy" and "CopD" records, top-level entries and members
+// together, that the setup's walk of the whole package may visit; tests lower it.
 VerifyReport verifyPackage(std::span<const std::uint8_t> package,
                            std::uint32_t walkBudget = kMaxRecordsVisited);
 
