@@ -4,7 +4,7 @@ install it natively (files, UnInstall.log, the REGEDIT4 registry file, .lnk file
 with lnkinfo), extract it, the command-line conventions and the one-line failures, and a build
 beside planted links. Then on
 written packages: names with terminal escapes, a program to start, symbolic links already in
-the destination, a folder walk past its budget. Last,
+the destination, folder walks past the package's budget or reaching a record twice. Last,
 zorv uninstall after zorv install, on the demo's log and on hostile ones."""
 import argparse, json, os, pty, re, resource, shutil, signal, subprocess, sys, tempfile, time, unittest
 
@@ -368,6 +368,8 @@ class WrittenPackages(unittest.TestCase):
         cls.hostile = os.path.join(cls.tmp, "hostile.pkg")
         cls.links = os.path.join(cls.tmp, "links.pkg")
         cls.doubling = os.path.join(cls.tmp, "doubling.pkg")
+        cls.one_tree = os.path.join(cls.tmp, "one-tree.pkg")
+        cls.twice = os.path.join(cls.tmp, "twice.pkg")
         # The hostile package's "RunS" program; it leaves a mark when started.
         cls.marker = os.path.join(cls.tmp, "started")
         program = os.path.join(cls.tmp, "start\x1b[7m.sh")
@@ -428,13 +430,26 @@ class WrittenPackages(unittest.TestCase):
                 self.assertIn(text, out, what)
 
     def test_list_keeps_the_walk_budget(self):
-        for args in (["list"], ["list", "--json"]):
-            p = run(ARGS.zorv, *args, self.doubling, ok=False)
-            self.assertEqual((p.returncode, p.stdout), (1, b""), args)
-            self.assertEqual(len(p.stderr.splitlines()), 1, p.stderr)
-            self.assertIn(b'("CopD") cannot be walked', p.stderr)
-        p = run(ARGS.zorv, "list", "--entries", self.doubling)  # the raw entries need no walk
-        self.assertIn(b"CopD", p.stdout)
+        for pkg in (self.doubling, self.one_tree, self.twice):
+            for args in (["list"], ["list", "--json"]):
+                p = run(ARGS.zorv, *args, pkg, ok=False)
+                self.assertEqual((p.returncode, p.stdout), (1, b""), (pkg, args))
+                self.assertEqual(len(p.stderr.splitlines()), 1, p.stderr)
+                self.assertIn(b'("CopD") cannot be walked', p.stderr)
+            p = run(ARGS.zorv, "list", "--entries", pkg)  # the raw entries need no walk
+            self.assertIn(b"CopD", p.stdout)
+
+    def test_extract_stops_at_a_record_reached_twice(self):
+        # (package, files written: each record once, the failing entries)
+        cases = [(self.one_tree, 101, range(4, 53)), (self.twice, 1, [2])]
+        for pkg, files, failing in cases:
+            dest = tempfile.mkdtemp(dir=self.tmp)
+            p = self.extract(pkg, dest)
+            self.assertEqual(p.returncode, 1, pkg)
+            lines = [l for l in p.stderr.splitlines() if b"cannot extract" in l]
+            self.assertEqual([int(re.search(rb"entry (\d+)", l).group(1)) for l in lines],
+                             list(failing), p.stderr)
+            self.assertIn(b"extracted %d file" % files, p.stdout, p.stdout)
 
     def test_program_starts_only_with_run(self):
         cases = [([], False), (["--no-run"], False), (["--run"], True)]

@@ -7,6 +7,9 @@
 //                    to be installed over symbolic links planted in the destination;
 //   DIR/doubling.pkg a "CopD" folder whose 22 levels each list the level below twice: a few
 //                    hundred bytes whose walk would visit 2^22 files, past every walk's budget;
+//   DIR/one-tree.pkg 50 "CopD" entries that each name one folder record of 100 files: a tree
+//                    the budget allows, reached again by the second entry;
+//   DIR/twice.pkg    a "CopD" folder "d" that lists its one file record "d\f.txt" twice;
 //   DIR/western.pkg  a package as other tools write it, without a "CPag" entry: "caf\xE9.txt"
 //                    and a folder "\xE9t\xE9" holding "\xE9t\xE9\na\xEFve.txt", in code page
 //                    1252 bytes.
@@ -65,6 +68,29 @@ zorv::PackageWriter doublingPackage() {
   return w;
 }
 
+zorv::PackageWriter oneTreePackage() {
+  zorv::PackageWriter w = startPackage("One Tree", {}, "d", {{"d\\f.txt", "f\n"}});
+  std::vector<zorv::TaggedRange> files;
+  for (int i = 0; i < 100; ++i) {
+    const std::string name = "t\\f" + std::to_string(i) + ".txt";
+    files.push_back({zorv::kTagCopy, w.addData(zorv::addFileBlocks(w, name, textBytes("f\n")))});
+  }
+  const zorv::TaggedRange tree{zorv::kTagCopyDir, w.addData(zorv::directoryRecord("t", files))};
+  for (int i = 0; i < 50; ++i)
+    w.addEntry(zorv::kTagCopyDir, "top", zorv::directoryRecord("t", std::vector{tree}));
+  return w;
+}
+
+zorv::PackageWriter twicePackage() {
+  zorv::PackageWriter w;
+  w.addEntry(zorv::kTagAppName, "AppN", zorv::nameRecord("Twice"));
+  w.addInline(zorv::kTagSum, "Copy", 4, 4);
+  const Bytes file = zorv::addFileBlocks(w, "d\\f.txt", textBytes("f\n"));
+  const zorv::TaggedRange once{zorv::kTagCopy, w.addData(file)};
+  w.addEntry(zorv::kTagCopyDir, "dir", zorv::directoryRecord("d", std::vector{once, once}));
+  return w;
+}
+
 bool save(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
@@ -98,7 +124,9 @@ int main(int argc, char** argv) {
   return save(dir + "/hostile.pkg", hostile.finish()) &&
                  save(dir + "/western.pkg", western.finish()) &&
                  save(dir + "/links.pkg", links.finish()) &&
-                 save(dir + "/doubling.pkg", doublingPackage().finish())
+                 save(dir + "/doubling.pkg", doublingPackage().finish()) &&
+                 save(dir + "/one-tree.pkg", oneTreePackage().finish()) &&
+                 save(dir + "/twice.pkg", twicePackage().finish())
              ? 0
              : 1;
 }
