@@ -14,7 +14,7 @@ flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recov
 
 # -rss_limit_mb keeps a runaway allocation from passing unnoticed.
 fuzz() {  # name seconds corpus
-  "$out/$1" -max_total_time="$2" -rss_limit_mb=1024 -print_final_stats=1 "$3" \
+  "$out/$1" -max_total_time="$2" -rss_limit_mb=1024 -print_final_stats=1 -artifact_prefix="$out/" "$3" \
     > "$out/$1.log" 2>&1 || { tail -50 "$out/$1.log"; exit 1; }
   echo "$1: $(grep -E '^Done' "$out/$1.log" | tail -1)"
 }
@@ -36,7 +36,8 @@ fuzz fuzz_install "$seconds" "$out/install-corpus"
 # The uninstall engine over hostile logs and listed names, from the seeds beside it.
 mkdir -p "$out/uninstall-corpus"
 cp tests/fuzz/uninstall-seeds/* "$out/uninstall-corpus/"
-clang++ "${flags[@]}" tests/fuzz/fuzz_uninstall.cpp uninstall/*.cpp install/*.cpp \
+clang++ "${flags[@]}" tests/fuzz/fuzz_uninstall.cpp uninstall/uninstall.cpp uninstall/uninstall_log_file.cpp \
+  uninstall/uninstall_paths.cpp install/*.cpp \
   package/package.cpp package/resource_stream.cpp package/unpack.cpp texts/texts.cpp \
   platform/codepage1251.cpp tests/fake/fake_platform.cpp -lz -o "$out/fuzz_uninstall"
 fuzz fuzz_uninstall "${ZORV_UNINSTALL_FUZZ_SECONDS:-30}" "$out/uninstall-corpus"

@@ -172,7 +172,7 @@ void FakePlatform::messageBox(std::string_view text, std::string_view caption) {
 
 bool FakePlatform::throughLink(const std::string& path) const {
   for (std::string p = parentOf(path); !p.empty(); p = parentOf(p))
-    if (systemLinks.count(p)) return true;
+    if (systemLinks.count(p) || goneLinks.count(p)) return true;
   return false;
 }
 
@@ -189,7 +189,8 @@ std::optional<std::vector<RemovePlatform::Entry>> FakePlatform::listFolder(
     std::string_view path) {
   const std::string p = normal(path);
   calls.push_back("listFolder " + p);
-  if (!directories.count(p) || systemLinks.count(p) || throughLink(p)) return std::nullopt;
+  if (!directories.count(p) || systemLinks.count(p) || goneLinks.count(p) || throughLink(p))
+    return std::nullopt;
   std::vector<Entry> entries;
   auto add = [&](const std::string& child, bool folder, bool link) {
     if (parentOf(child) == p) entries.push_back({child.substr(p.size() + 1), folder, link});
@@ -206,6 +207,7 @@ RemovePlatform::Outcome FakePlatform::removeFile(std::string_view path) {
   const std::string p = normal(path);
   calls.push_back("removeFile " + p);
   if (failRemove.count(p) || throughLink(p)) return Outcome::Failed;
+  if (goneLinks.count(p)) return Outcome::Missing;
   if (systemLinks.count(p) && !systemLinks[p]) {
     systemLinks.erase(p);
     return Outcome::Removed;
@@ -218,9 +220,11 @@ RemovePlatform::Outcome FakePlatform::removeFolder(std::string_view path) {
   const std::string p = normal(path);
   calls.push_back("removeFolder " + p);
   if (failRemove.count(p) || throughLink(p)) return Outcome::Failed;
+  if (goneLinks.count(p)) return Outcome::Missing;
   if (systemLinks.count(p)) {
     if (!systemLinks[p]) return Outcome::Failed;
     systemLinks.erase(p);
+    goneLinks.insert(p);
     return Outcome::Removed;
   }
   if (files.count(p)) return Outcome::Failed;

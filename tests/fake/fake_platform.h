@@ -52,7 +52,10 @@ class FakePlatform : public Platform, public RunView, public RemovePlatform {
   // For the uninstaller: links of the system (path -> it points to a folder), paths whose
   // removal fails (in use, read-only), and the protected folders.
   // A path that lies below one of them is reached through a link, and refused.
+  // What lies below a link stands for its target's contents: once the link is removed (then
+  // in goneLinks) that path reaches none of it.
   std::map<std::string, bool> systemLinks;
+  std::set<std::string> goneLinks;
   std::set<std::string> failRemove;
   // Names that a folder's listing gives besides its real children, as a hostile file system
   // might (separators, best-fit renderings with `exact` false): listed, never found.

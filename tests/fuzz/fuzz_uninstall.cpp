@@ -35,17 +35,21 @@ constexpr const char* kFolders[] = {"C:\\Apps\\Demo", "C:\\Apps\\Demo\\saves",
   std::abort();
 }
 
+std::string upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = char(c >= 'a' && c <= 'z' ? c - 32 : c);
+  return out;
+}
+
+// Below as the system compares: without regard to ASCII case.
 bool below(std::string_view path, std::string_view base) {
-  return path.size() > base.size() + 1 && path.starts_with(base) &&
+  return path.size() > base.size() + 1 && upper(path).starts_with(upper(base)) &&
          (path[base.size()] == '\\' || path[base.size()] == '/');
 }
 
-bool endsWithLnk(std::string_view path) {
-  if (path.size() < 4) return false;
-  std::string tail(path.substr(path.size() - 4));
-  for (char& c : tail) c = char(c >= 'a' && c <= 'z' ? c - 32 : c);
-  return tail == ".LNK";
-}
+bool same(std::string_view a, std::string_view b) { return upper(a) == upper(b); }
+
+bool endsWithLnk(std::string_view path) { return upper(path).ends_with(".LNK"); }
 
 // The path with "." and ".." resolved lexically, as the system would resolve it.
 std::string resolved(std::string_view path) {
@@ -73,7 +77,7 @@ std::string resolved(std::string_view path) {
 // Where the engine may act: "Work" and below, below the Programs folder, a link directly on
 // the Desktop. The platform, not the engine, refuses what lies through a link.
 bool mayActOn(std::string_view path) {
-  if (path == kWork || below(path, kWork) || below(path, "C:\\Menu\\Programs")) return true;
+  if (same(path, kWork) || below(path, kWork) || below(path, "C:\\Menu\\Programs")) return true;
   return below(path, "C:\\Desktop") && path.find('\\', 11) == std::string_view::npos &&
          endsWithLnk(path);
 }
