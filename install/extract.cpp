@@ -14,6 +14,7 @@ namespace {
 // The message of a file that cannot be written; it names the destination, while the file's
 // own name is still on the file-name line.
 void showFileError(InstallRun& run) {
+  run.failure = Text::FileError;
   run.platform.messageBox(
       std::string(text(Text::FileError, run.state.language)) + run.state.destinationDir,
       run.state.appName);
@@ -35,7 +36,12 @@ bool has(const std::vector<std::string>& sorted, std::string_view folder) {
 }
 
 void insertSorted(std::vector<std::string>& sorted, std::string_view folder) {
-  sorted.emplace(std::lower_bound(sorted.begin(), sorted.end(), folder), folder);
+  // Appended and rotated into place rather than emplaced: GCC 12's link-time optimiser for
+  // MinGW stops with an internal error on vector's positional insert in the setup.
+  const std::size_t at =
+      std::size_t(std::lower_bound(sorted.begin(), sorted.end(), folder) - sorted.begin());
+  sorted.emplace_back(folder);
+  std::rotate(sorted.begin() + std::ptrdiff_t(at), sorted.end() - 1, sorted.end());
 }
 
 void rememberFolder(InstallRun& run, std::string_view folder, bool made) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "install/records.h"
 #include "install/setup_state.h"
 #include "platform/platform.h"
+#include "texts/texts.h"
 
 namespace zorv {
 
@@ -43,13 +45,24 @@ struct InstallRun {
   // The known folders that this run made itself (sorted, forgotten with them): a file in one
   // of these cannot have an older copy to delete first, so that request is not made.
   std::vector<std::string> madeFolders{};
+  // The message of the box that ended the run, when the run showed one itself.
+  std::optional<Text> failure{};
+};
+
+// How a run ended: completed (the page shows so), with the installed program started (the
+// setup closed), or failed after a message box, whose text `message` names where the run
+// showed it itself (a folder that cannot be made shows its own).
+enum class RunEnding { Completed, ProgramStarted, Failed };
+struct RunOutcome {
+  RunEnding ending = RunEnding::Failed;
+  std::optional<Text> message{};
 };
 
 // The whole run, called once after createDirectoryPath succeeded on destinationDir. On return
 // the page either shows its completion state or has been closed with view.closeSetup().
 // `walkBudget` is the number of "Copy" and "CopD" records that the run may visit in the whole
 // package (tests lower it).
-void runInstall(SetupState& state, Platform& platform, RunView& view,
+RunOutcome runInstall(SetupState& state, Platform& platform, RunView& view,
                 std::uint32_t walkBudget = kMaxRecordsVisited);
 
 // Paths.

@@ -66,8 +66,11 @@ KeyHandle createPackageKey(InstallRun& run, std::int32_t rootIndex) {
       key = run.platform.createKey(*predefined, keyPath);
   }
   if (key == kNoKey)
+  {
+    run.failure = Text::KeyError;
     run.platform.messageBox(std::string(text(Text::KeyError, run.state.language)) + keyPath,
                             run.state.appName);
+  }
   return key;
 }
 

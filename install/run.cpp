@@ -74,19 +74,21 @@ void showCompletion(InstallRun& run) {
 
 }  // namespace
 
-void runInstall(SetupState& state, Platform& platform, RunView& view, std::uint32_t walkBudget) {
+RunOutcome runInstall(SetupState& state, Platform& platform, RunView& view,
+                      std::uint32_t walkBudget) {
   InstallRun run{state, platform, view};
   run.walk = PackageWalk(walkBudget);
   showProgressPage(run);
   if (!state.package) {
     view.closeSetup();
-    return;
+    return {};
   }
   if (!openUninstallLog(run)) {
+    run.failure = Text::LogNotCreated;
     platform.messageBox(run.logPath + std::string(text(Text::LogNotCreated, state.language)),
                         state.appName);
     view.closeSetup();
-    return;
+    return {RunEnding::Failed, run.failure};
   }
   // Each step shows its own message when it fails; the run then ends at once.
   bool ok = logLine(run, kTagLogName, "Remove " + state.appName) &&
@@ -107,14 +109,15 @@ void runInstall(SetupState& state, Platform& platform, RunView& view, std::uint3
   // No rollback: whatever was made stays.
   if (!ok) {
     view.closeSetup();
-    return;
+    return {RunEnding::Failed, run.failure};
   }
   // A started program ends the setup without the completion state.
   if (startInstalledProgram(run)) {
     view.closeSetup();
-    return;
+    return {RunEnding::ProgramStarted, {}};
   }
   showCompletion(run);
+  return {RunEnding::Completed, {}};
 }
 
 }  // namespace zorv

@@ -43,6 +43,7 @@ bool writePending(InstallRun& run) {
 
 bool flushUninstallLog(InstallRun& run) {
   if (writePending(run)) return true;
+  run.failure = Text::LogNotCreated;
   run.platform.messageBox(run.logPath + std::string(text(Text::LogNotCreated, run.state.language)),
                           run.state.appName);
   return false;

@@ -37,6 +37,12 @@ inline constexpr std::uint32_t kTagUninstaller = makeTag("UnIn");
 // into names of another system; the setup never looks it up, as it runs with the system's own.
 // Its body (CodePageRecord) is one LE32, 1252 or 1251; a package without it is read as 1252.
 inline constexpr std::uint32_t kTagCodePage = makeTag("CPag");
+// "Rels": the package is a release made by our builder, whose setup takes the command line of
+// package managers ("/S", "/D=") and ends with exit codes that tell how it went. Its body is
+// one LE32, the release features it asks for (kReleaseFeatures); the setup asks only whether
+// the entry is there.
+inline constexpr std::uint32_t kTagRelease = makeTag("Rels");
+inline constexpr std::uint32_t kReleaseFeatures = 1;  // switches and exit codes
 // Line codes that occur only in the uninstall log.
 inline constexpr std::uint32_t kTagLogName = makeTag("Name");
 inline constexpr std::uint32_t kTagLogWork = makeTag("Work");

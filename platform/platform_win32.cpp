@@ -226,6 +226,7 @@ void Win32Platform::endLinks() {
 }
 
 void Win32Platform::messageBox(std::string_view text, std::string_view caption) {
+  if (silent_) return;
   if (pageView_ != nullptr) pageView_->catchUp();
   MessageBoxA(nullptr, z(text).c_str(), z(caption).c_str(), MB_OK);
 }

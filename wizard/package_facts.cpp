@@ -33,7 +33,8 @@ std::optional<PackageFacts> readPackageFacts(Package& package) {
   std::int32_t sum = package.findByTag(kTagSum, 0, -1);
   if (sum < 0) return std::nullopt;
   if (name->size() > kMaxAppNameChars) name->resize(kMaxAppNameChars);
-  return PackageFacts{std::move(*name), package.entry(sum).unpacked};
+  return PackageFacts{std::move(*name), package.entry(sum).unpacked,
+                      package.findByTag(kTagRelease, 0, -1) >= 0};
 }
 
 std::optional<std::string> readDefaultFolder(Package& package) {

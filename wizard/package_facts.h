@@ -21,6 +21,7 @@ std::string recordText(std::span<const std::uint8_t> body);
 struct PackageFacts {
   std::string appName;          // at most kMaxAppNameChars
   std::uint32_t requiredBytes;  // the "SumC" entry's unpacked-size field
+  bool release = false;         // the package carries the release entry (kTagRelease)
 };
 
 // Both required entries, or none when either is missing (or the name cannot be unpacked):

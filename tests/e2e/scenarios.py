@@ -259,6 +259,20 @@ def file_blocked(s):
                        blocked)
 
 
+@scenario("plain-ignores-switches")
+def plain_ignores_switches(s):
+    """A package of plain entries takes no arguments: "/S" and "/D=" change nothing, the page
+    shows and Cancel ends with exit code 0."""
+    s.step("start", "/S", "/D=C:\\Elsewhere")
+    s.step("wait-page")
+    s.step("snapshot", "page")
+    s.step("click", 1007)
+    s.step("wait-exit")
+    s.run()
+    s.checks.equal("the proposed folder", s.report.text("page", 1000), default_destination(s))
+    checks.nothing_installed(s, default_destination(s))
+
+
 @scenario("cancel")
 def cancel(s):
     """Cancel closes the page at once; nothing is installed."""

@@ -293,6 +293,60 @@ def uninstall_temp_copy_replaced(s):
     check_removed(s, installed, work_stays=False)
 
 
+# The demo is a release of our builder: its setup takes "/S" and "/D=" and ends with exit codes.
+EXIT_CANCELLED = 1
+EXIT_FAILED = 2
+DEMO_FOLDER = b"C:\\Program Files\\Zorv Demo"
+QUICK_NOTES = b"C:\\Apps\\Quick Notes"
+
+
+def work_line(s, folder):
+    log = s.host_path(expect.join(folder, b"UnInstall.log"))
+    lines = log.read_bytes().splitlines() if log.is_file() else []
+    return next((line[5:] for line in lines if line.startswith(b"Work ")), None)
+
+
+@scenario("release-silent")
+def release_silent(s):
+    """/S installs with no page and no box into the folder the page proposes, and with
+    "/D=" (blanks and all, no quotes) into that one; exit code 0 both times."""
+    s.step("start", "/S")
+    s.step("wait-exit")
+    s.run()
+    s.checks.equal("boxes", len(s.report.boxes), 0)
+    s.checks.true("the program is installed", s.host_path(DEMO_FOLDER + b"\\hello.exe").is_file())
+    s.checks.equal("the log's folder", work_line(s, DEMO_FOLDER), DEMO_FOLDER)
+    s.step("start", "/S", "/D=" + QUICK_NOTES.decode())
+    s.step("wait-exit")
+    s.run()
+    s.checks.equal("boxes", len(s.report.boxes), 0)
+    s.checks.true("installed where /D= says", s.host_path(QUICK_NOTES + b"\\hello.exe").is_file())
+    s.checks.equal("the log's folder", work_line(s, QUICK_NOTES), QUICK_NOTES)
+
+
+@scenario("release-page-and-cancel")
+def release_page_and_cancel(s):
+    """Without /S, "/D=" is the folder the page proposes; Cancel ends with exit code 1."""
+    s.step("start", "/D=" + QUICK_NOTES.decode())
+    s.step("wait-page")
+    s.step("snapshot", "page")
+    s.step("click", 1007)
+    s.step("wait-exit")
+    s.run(exit_code=EXIT_CANCELLED)
+    s.checks.equal("the proposed folder", s.report.text("page", 1000), QUICK_NOTES)
+    s.checks.true("nothing installed", not s.host_path(QUICK_NOTES).exists())
+
+
+@scenario("release-failure")
+def release_failure(s):
+    """A folder stands where a file goes: /S ends with exit code 2 and shows no box."""
+    s.before_run = [lambda: s.host_path(DEMO_FOLDER + b"\\hello.exe").mkdir(parents=True)]
+    s.step("start", "/S")
+    s.step("wait-exit")
+    s.run(exit_code=EXIT_FAILED)
+    s.checks.equal("boxes", len(s.report.boxes), 0)
+
+
 def run(name, work, driver, screenshots, setup_exe, marker=None):
     package = SimpleNamespace(setup_exe=Path(setup_exe))
     s = Scenario(name, Path(work), Path(driver), Path(screenshots), package, "en")

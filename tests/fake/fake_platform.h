@@ -83,7 +83,8 @@ class FakePlatform : public Platform, public RunView, public RemovePlatform {
   FileHandle openOutputFile(std::string_view path) override;
   bool writeFile(FileHandle file, std::span<const std::uint8_t> bytes) override;
   void closeFile(FileHandle file) override;
-  std::optional<std::uint64_t> freeBytes(std::string_view) override { return 1u << 30; }
+  std::optional<std::uint64_t> freeBytes(std::string_view) override { return freeSpace; }
+  std::uint64_t freeSpace = 1u << 30;
   std::optional<std::string> readString(RegRoot root, std::string_view key,
                                         std::string_view value) override;
   KeyHandle createKey(RegRoot root, std::string_view key) override;

@@ -23,6 +23,7 @@ constexpr std::string_view kLabelRegistry = "Registry";
 constexpr std::string_view kLabelDelete = "Delete";
 constexpr std::string_view kLabelUninstaller = "Uninstaller";
 constexpr std::string_view kLabelCodePage = "CodePage";
+constexpr std::string_view kLabelRelease = "Release";
 constexpr std::string_view kValueType = "REG_SZ";
 
 // Offsets and sizes are 32-bit; the directory, a few bytes per entry, must fit after the data.
@@ -176,6 +177,7 @@ bool layOut(const Manifest& m, const Plan& plan, const BuildOptions& options, Pa
   }
   // Our own entry, after every entry the setup reads, so that the rest is laid out as before.
   w.addEntry(kTagCodePage, kLabelCodePage, codePageRecord(static_cast<std::uint32_t>(m.codePage)));
+  w.addEntry(kTagRelease, kLabelRelease, releaseRecord(kReleaseFeatures));
 
   if (w.dataSize() + std::uint64_t(w.entryCount()) * kEntrySize + 1024 > kMaxPackage) {
     if (why) *why = "the package would pass 4 GB, the most its 32-bit offsets can address";

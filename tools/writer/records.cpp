@@ -77,6 +77,8 @@ Bytes codePageRecord(std::uint32_t codePage) {
   return b;
 }
 
+Bytes releaseRecord(std::uint32_t features) { return codePageRecord(features); }
+
 Bytes rootRecord(std::string_view root, std::string_view keyPath) {
   Bytes b{lengthByte(root.size() + 1), 0, 0};
   putText(b, root);

@@ -36,6 +36,8 @@ Bytes uninstallerRecord(std::string_view program, std::string_view version,
 // "valr": two length bytes, an unread byte, value name, type string, data.
 // CodePageRecord (package/code_page.h): the code page's number.
 Bytes codePageRecord(std::uint32_t codePage);
+// "Rels": the release features, one LE32.
+Bytes releaseRecord(std::uint32_t features);
 Bytes valueRecord(std::string_view name, std::string_view type, std::string_view data);
 
 // Appends a file's data blocks (512,000 unpacked bytes each, the last holding the rest) and

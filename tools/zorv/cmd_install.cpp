@@ -25,28 +25,19 @@ namespace zorv {
 
 namespace {
 
-// Records what the run told the user and whether it started a program, so that the exit
-// status can tell a failure ending from the end after a started program. Unless allowed to
-// run it, it keeps the program's name and reports that it did not start, as the engine
-// expects of a program that cannot be started.
+// Unless allowed to run it, keeps the program's name and reports that it did not start, as
+// the engine expects of a program that cannot be started.
 class CliPlatform final : public ForwardingPlatform {
  public:
   using ForwardingPlatform::ForwardingPlatform;
-  void messageBox(std::string_view text, std::string_view caption) override {
-    ++messages;
-    ForwardingPlatform::messageBox(text, caption);
-  }
   bool startProcess(std::string_view application, std::string_view commandLine) override {
     if (!mayRun) {
       notStarted = application;
       return false;
     }
-    started = ForwardingPlatform::startProcess(application, commandLine);
-    return started;
+    return ForwardingPlatform::startProcess(application, commandLine);
   }
   bool mayRun = false;
-  int messages = 0;
-  bool started = false;
   std::string notStarted;  // the program the run would have started
 };
 
@@ -96,21 +87,21 @@ int cmdInstall(const InstallArgs& args) {
   host->confineBelow(hostDest);
   TerminalView view(true, converted);
   view.onEveryFewMegabytes([&] { lp->file.dropPages(); });
-  runInstall(state, platform, view);
+  const RunOutcome outcome = runInstall(state, platform, view);
   view.finish();
   if (!host->noteLogCodePage(pathIn(hostDest, kUninstallLogName)))
     return fail("cannot name the code page at the end of " +
                 terminalText(pathIn(hostDest, kUninstallLogName)));
   const std::string app = terminalText(host->hostText(state.appName));
   const std::string shownDest = terminalText(hostDest);
-  if (view.completed()) {
+  if (outcome.ending == RunEnding::Completed) {
     std::fprintf(stderr, "%s installed in %s\n", app.c_str(), shownDest.c_str());
     if (!platform.notStarted.empty())
       std::fprintf(stderr, "not started (--run starts it): %s\n",
                    terminalText(host->hostText(platform.notStarted)).c_str());
     return 0;
   }
-  if (platform.started && platform.messages == 0) {
+  if (outcome.ending == RunEnding::ProgramStarted) {
     std::fprintf(stderr, "%s installed in %s; its program was started\n", app.c_str(),
                  shownDest.c_str());
     return 0;

@@ -16,13 +16,8 @@ std::string TerminalView::shown(std::string_view text) const {
   return terminalText(codePage_ ? systemUtf8(text, codePage_) : std::string(text));
 }
 
-// The run hides the Cancel button first and shows it again, as Ok, only in its completion
-// state.
-void TerminalView::showControl(int id, bool visible) {
-  if (id != control::kCancel) return;
-  if (!visible) cancelHidden_ = true;
-  else if (cancelHidden_) completed_ = true;
-}
+// The run tells how it ended itself; no control shows here.
+void TerminalView::showControl(int, bool) {}
 
 // The file-name line shows package names, so both lines are kept only as terminalText.
 void TerminalView::setControlText(int id, std::string_view text) {

@@ -22,8 +22,6 @@ class TerminalView final : public RunView {
   void showStageBitmap(int) override {}
   void closeSetup() override { closed_ = true; }
 
-  // The run ended in its completion state: the file-name line says so and Ok is shown.
-  bool completed() const { return completed_; }
   bool closed() const { return closed_; }
   // The file-name line as last shown: the name of the file the run was at, made printable.
   const std::string& fileLine() const { return file_; }
@@ -43,7 +41,7 @@ class TerminalView final : public RunView {
   std::uint32_t high_ = 0, pos_ = 0, trimmedAt_ = 0;
   std::function<void()> trim_;
   std::string status_, file_;
-  bool cancelHidden_ = false, completed_ = false, closed_ = false, drawn_ = false;
+  bool closed_ = false, drawn_ = false;
 };
 
 }  // namespace zorv
