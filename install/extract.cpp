@@ -36,12 +36,7 @@ bool has(const std::vector<std::string>& sorted, std::string_view folder) {
 }
 
 void insertSorted(std::vector<std::string>& sorted, std::string_view folder) {
-  // Appended and rotated into place rather than emplaced: GCC 12's link-time optimiser for
-  // MinGW stops with an internal error on vector's positional insert in the setup.
-  const std::size_t at =
-      std::size_t(std::lower_bound(sorted.begin(), sorted.end(), folder) - sorted.begin());
-  sorted.emplace_back(folder);
-  std::rotate(sorted.begin() + std::ptrdiff_t(at), sorted.end() - 1, sorted.end());
+  sorted.emplace(std::lower_bound(sorted.begin(), sorted.end(), folder), folder);
 }
 
 void rememberFolder(InstallRun& run, std::string_view folder, bool made) {

@@ -63,7 +63,7 @@ struct RunOutcome {
 // `walkBudget` is the number of "Copy" and "CopD" records that the run may visit in the whole
 // package (tests lower it).
 RunOutcome runInstall(SetupState& state, Platform& platform, RunView& view,
-                std::uint32_t walkBudget = kMaxRecordsVisited);
+                      std::uint32_t walkBudget = kMaxRecordsVisited);
 
 // Paths.
 

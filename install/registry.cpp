@@ -65,8 +65,7 @@ KeyHandle createPackageKey(InstallRun& run, std::int32_t rootIndex) {
     if (const std::optional<RegRoot> predefined = rootFromText(root->root))
       key = run.platform.createKey(*predefined, keyPath);
   }
-  if (key == kNoKey)
-  {
+  if (key == kNoKey) {
     run.failure = Text::KeyError;
     run.platform.messageBox(std::string(text(Text::KeyError, run.state.language)) + keyPath,
                             run.state.appName);
