@@ -212,7 +212,7 @@ TEST_F(BuildRoundTrip, TheReaderGetsBackEveryEntryAndFile) {
   EXPECT_EQ(
       tags,
       "AppN SumC DirD BmpT BmpT Copy Copy Copy Copy Copy CopD Grup Grup Desk root valr valr valr "
-      "DelD DelF DelF RunS CPag ");
+      "DelD DelF DelF RunS CPag Rels ");
   EXPECT_EQ(entryBody(*p, p->findByTag(kTagCodePage, 0, -1)), codePageRecord(1252));
 
   EXPECT_EQ(bodyText(*p, kTagAppName), "Round Trip");
@@ -281,13 +281,13 @@ TEST_F(BuildRoundTrip, TheReaderGetsBackEveryEntryAndFile) {
 // must not change the package by a bit. (The figures were 1,234,715 bytes and 0x631F01FC while
 // bodies that deflate could not shrink were stored; every body a zlib stream costs 274 bytes.
 // The code page entry and its body, which the setup never reads, added 32 bytes to the
-// 1,234,989 of 0xD3F0AEC1.)
+// 1,234,989 of 0xD3F0AEC1; the release entry 27 more to the 1,235,021 of 0x79646099.)
 TEST_F(BuildRoundTrip, WithoutTheUninstallerThePackageIsAsBefore) {
   Diagnostics d;
   auto pkg = build(2, d);
   ASSERT_TRUE(pkg) << d.text();
-  EXPECT_EQ(pkg->size(), 1235021u);
-  EXPECT_EQ(crc32(0, pkg->data(), static_cast<uInt>(pkg->size())), 0x79646099u);
+  EXPECT_EQ(pkg->size(), 1235048u);
+  EXPECT_EQ(crc32(0, pkg->data(), static_cast<uInt>(pkg->size())), 0x23D1D64Fu);
 }
 
 TEST_F(BuildRoundTrip, CarriesTheUninstallerAndRegistersIt) {
@@ -297,7 +297,8 @@ TEST_F(BuildRoundTrip, CarriesTheUninstallerAndRegistersIt) {
   std::string why;
   auto p = openPackage(*pkg, &why);
   ASSERT_TRUE(p) << why;
-  // The uninstaller is the last top-level file, and its entry the last before the code page's.
+  // The uninstaller is the last top-level file, and its entry the last before the code page's
+  // and the release entry.
   std::int32_t last = -1;
   for (std::int32_t i = p->findByTag(kTagCopy, 0, -1); i >= 0; i = p->findByTag(kTagCopy, i + 1, -1))
     last = i;
@@ -308,8 +309,9 @@ TEST_F(BuildRoundTrip, CarriesTheUninstallerAndRegistersIt) {
   EXPECT_TRUE(carried.size() > 2 && carried[0] == 'M' && carried[1] == 'Z');
   EXPECT_EQ(p->entry(last + 1).tag, kTagCopyDir);
   const std::int32_t entry = p->findByTag(kTagUninstaller, 0, -1);
-  EXPECT_EQ(entry, std::int32_t(p->entryCount()) - 2);
+  EXPECT_EQ(entry, std::int32_t(p->entryCount()) - 3);
   EXPECT_EQ(p->entry(entry + 1).tag, kTagCodePage);
+  EXPECT_EQ(p->entry(entry + 2).tag, kTagRelease);
   const Bytes record = entryBody(*p, entry);
   EXPECT_EQ(record, uninstallerRecord("uninstall.exe", "4.5", "Zorv", ""));
   // The setup's own reader takes it.

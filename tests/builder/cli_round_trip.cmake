@@ -33,7 +33,7 @@ zorv(TRUE build ${demo}/zorv.toml -o ${WORK}/one/demo.pkg -j 1 --uninstaller ${U
 same(${WORK}/demo.pkg ${WORK}/one/demo.pkg)
 
 zorv(TRUE verify ${WORK}/demo.pkg)
-if(NOT out MATCHES "^OK: 31 entries")
+if(NOT out MATCHES "^OK: 32 entries")
   message(FATAL_ERROR "unexpected verify output: ${out}")
 endif()
 
