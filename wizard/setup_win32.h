@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,13 +20,19 @@ struct SetupApp {
   HWND mainWindow = nullptr;
   SetupState state;
   Win32Platform platform;
+  // For a package with the release entry: how the process ends (wizard/unattended.h), and
+  // the folder that "/D=" named, which the page proposes. Any other package ends with 0.
+  bool release = false;
+  int exitCode = 0;
+  std::string proposedDestination;  // empty: none
 };
 SetupApp& setupApp();
 
 inline constexpr int kDialogTemplate = 101;
 inline constexpr int kIconResource = 101;
 
-// Start-up and end (winmain_win32.cpp).
+// Start-up and end (winmain_win32.cpp). startSetup is false when the page is not shown: the
+// setup cannot start, or installed without it ("/S"), with app.exitCode set.
 bool startSetup();
 void quitSetup();
 void showSetupCorrupted();
@@ -36,6 +43,8 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 void showDialog(HWND owner);
 INT_PTR CALLBACK wizardDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void applyLanguageTexts(HWND dialog);
+// The folder below which the page proposes the application folder.
+std::string defaultDestinationParent();
 
 // The folder browser (browse_win32.cpp): true and the chosen folder's path in `path`, or false
 // when the user cancelled or chose something that has no file-system path.

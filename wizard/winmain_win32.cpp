@@ -9,7 +9,9 @@
 #include "texts/language.h"
 #include "wizard/package_facts.h"
 #include "wizard/paths.h"
+#include "wizard/setup_arguments.h"
 #include "wizard/setup_win32.h"
+#include "wizard/unattended.h"
 #include "texts/texts.h"
 
 namespace zorv {
@@ -88,6 +90,19 @@ bool startSetup() {
   }
   s.appName = std::move(facts->appName);
   s.requiredBytes = facts->requiredBytes;
+  if (facts->release) {
+    app.release = true;
+    app.exitCode = kExitCancelled;  // until a run ends otherwise
+    SetupArguments args = parseSetupArguments(GetCommandLineA());
+    if (args.silent) {
+      app.platform.silenceMessageBoxes();
+      SilentRunView view;
+      app.exitCode = runUnattendedInstall(s, app.platform, view, args.destination,
+                                          defaultDestinationParent());
+      return false;
+    }
+    app.proposedDestination = std::move(args.destination);
+  }
 
   registerProgressClass();
   if (!createMainWindow(app)) return false;
@@ -101,7 +116,7 @@ void quitSetup() {
     s.package->closePackage();
     s.package.reset();
   }
-  PostQuitMessage(0);
+  PostQuitMessage(setupApp().exitCode);
 }
 
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -119,7 +134,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   SetupApp& app = setupApp();
   app.instance = instance;
   app.state.setupDir = findSetupDir(app.platform);
-  if (!startSetup()) return 0;
+  if (!startSetup()) return app.exitCode;
   MSG message = {};
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);

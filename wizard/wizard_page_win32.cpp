@@ -12,6 +12,7 @@
 #include "wizard/package_facts.h"
 #include "wizard/page_texts.h"
 #include "wizard/setup_win32.h"
+#include "wizard/unattended.h"
 
 namespace zorv {
 
@@ -39,8 +40,8 @@ void setText(HWND dialog, int id, const std::string& text) {
 bool choosing() { return page.view && !page.view->closed() && !page.runStarted; }
 
 // Queries and shows the free and needed space, appends the application folder to the
-// destination, and shows either Next or the warning.
-void showDiskSpace(HWND dialog) {
+// destination unless it is one already, and shows either Next or the warning.
+void showDiskSpace(HWND dialog, bool appendFolder = true) {
   SetupApp& app = setupApp();
   SetupState& s = app.state;
   DiskSpaceView space =
@@ -49,11 +50,13 @@ void showDiskSpace(HWND dialog) {
   setText(dialog, control::kFreeFigure, space.freeText);
   show(dialog, control::kFreeFigure, true);
   setText(dialog, control::kNeedFigure, space.needText);
-  s.destinationDir = appendAppFolder(s.destinationDir, s.appName);
+  if (appendFolder) s.destinationDir = appendAppFolder(s.destinationDir, s.appName);
   setText(dialog, control::kDestination, s.destinationDir);
   show(dialog, control::kNext, space.showNext);
   show(dialog, control::kNoSpaceWarning, !space.showNext);
 }
+
+}  // namespace
 
 std::string defaultDestinationParent() {
   SetupApp& app = setupApp();
@@ -62,6 +65,8 @@ std::string defaultDestinationParent() {
   if (!packageFolder) appData = app.platform.specialFolder(SpecialFolder::AppData);
   return defaultParentFolder(packageFolder, appData);
 }
+
+namespace {
 
 void initWizardDialog(HWND dialog) {
   SetupApp& app = setupApp();
@@ -85,8 +90,9 @@ void initWizardDialog(HWND dialog) {
 
   // Typing stops at an ANSI path; a longer composed destination is refused by Next.
   SendDlgItemMessageA(dialog, control::kDestination, EM_LIMITTEXT, kMaxPathChars, 0);
-  s.destinationDir = defaultDestinationParent();
-  showDiskSpace(dialog);
+  const bool proposed = !app.proposedDestination.empty();
+  s.destinationDir = proposed ? app.proposedDestination : defaultDestinationParent();
+  showDiskSpace(dialog, !proposed);
   MoveWindow(dialog, x, y, w, h, TRUE);
   applyLanguageTexts(dialog);
 }
@@ -120,7 +126,8 @@ void onNext(HWND dialog) {
   if (!composeInstallDestination(s, app.platform)) return;
   if (!createDirectoryPath(s.destinationDir, s.language, app.platform)) return;
   page.runStarted = true;
-  runInstall(s, app.platform, *page.view);
+  const RunOutcome outcome = runInstall(s, app.platform, *page.view);
+  if (app.release) app.exitCode = exitCodeOf(outcome);
   // The completion state's texts may still wait in the paced view.
   page.view->catchUp();
 }

@@ -1,0 +1,81 @@
+// The command line of package managers and the install without the page, on the fake.
+#include "tests/install/install_fixture.h"
+#include "wizard/setup_arguments.h"
+#include "wizard/unattended.h"
+
+namespace zorv {
+namespace {
+
+TEST(SetupArguments, AsPackageManagersWriteThem) {
+  const struct {
+    const char* line;
+    bool silent;
+    const char* destination;  // null: none
+  } rows[] = {
+      {"setup.exe", false, nullptr},
+      {"\"C:\\My Setup\\setup.exe\" /S", true, nullptr},
+      {"\"C:\\My Setup\\setup.exe\"/S", true, nullptr},
+      {"setup.exe /s /D=C:\\Apps\\Quick Notes", true, "C:\\Apps\\Quick Notes"},
+      {"setup.exe /D=C:\\Apps\\QN  ", false, "C:\\Apps\\QN"},
+      {"setup.exe /D=C:\\A /S", false, "C:\\A /S"},  // "/D=" takes the rest of the line
+      {"setup.exe /D=", false, nullptr},
+      {"setup.exe /SS /X=1 S /Dx=C:\\A", false, nullptr},
+      {"\"C:\\S /S\\setup.exe\" x", false, nullptr},  // inside the program's own name
+      {"setup.exe\t/S\t/d=D:\\\"quoted\"", true, "D:\\\"quoted\""},
+  };
+  for (const auto& r : rows) {
+    const SetupArguments a = parseSetupArguments(r.line);
+    EXPECT_EQ(a.silent, r.silent) << r.line;
+    EXPECT_EQ(a.destination, r.destination ? r.destination : "")
+        << r.line;
+  }
+}
+
+class UnattendedTest : public InstallTest {
+ protected:
+  int installSilently(const std::string& destination) {
+    bytes = pkg.writer.finish();
+    state.package = openPackage(bytes);
+    EXPECT_TRUE(state.package);
+    state.requiredBytes = pkg.totalBytes;
+    state.runAfterInstall = true;  // the page's default, which "/S" does not follow
+    return runUnattendedInstall(state, fake, view, destination, "C:\\Apps");
+  }
+  SilentRunView view;
+};
+
+TEST_F(UnattendedTest, InstallsIntoTheDefaultOrTheNamedFolderAndStartsNothing) {
+  pkg.file("demo.exe", "exe");
+  pkg.text(kTagRunProgram, "demo.exe");
+  EXPECT_EQ(installSilently(""), kExitInstalled);
+  EXPECT_EQ(fake.file("C:\\Apps\\Demo\\demo.exe"), "exe");
+  EXPECT_TRUE(fake.processes.empty());
+  EXPECT_TRUE(fake.messages.empty());
+
+  pkg = TestPackage();
+  pkg.file("demo.exe", "exe");
+  EXPECT_EQ(installSilently("C:\\Other Place\\Quick Notes"), kExitInstalled);
+  EXPECT_EQ(fake.file("C:\\Other Place\\Quick Notes\\demo.exe"), "exe");
+}
+
+TEST_F(UnattendedTest, ExitCodesTellHowItEnded) {
+  pkg.file("demo.exe", std::string(5000, 'x'));
+  fake.freeSpace = 1000;  // less than the five kilobytes needed
+  EXPECT_EQ(installSilently(""), kExitNoSpace);
+  EXPECT_TRUE(callsOf("openOutput").empty()) << "nothing written before the check";
+  EXPECT_FALSE(fake.exists("C:\\Apps\\Demo\\UnInstall.log"));
+
+  fake.freeSpace = 1u << 30;
+  fake.failCreateDirectory.insert("C:\\Blocked");
+  EXPECT_EQ(installSilently("C:\\Blocked\\Demo"), kExitFailed);
+  EXPECT_EQ(installSilently(std::string(300, 'x')), kExitFailed);  // no ANSI path holds it
+}
+
+TEST(ExitCodes, OfEachEnding) {
+  EXPECT_EQ(exitCodeOf({RunEnding::Completed, {}}), kExitInstalled);
+  EXPECT_EQ(exitCodeOf({RunEnding::ProgramStarted, {}}), kExitInstalled);
+  EXPECT_EQ(exitCodeOf({RunEnding::Failed, Text::FileError}), kExitFailed);
+}
+
+}  // namespace
+}  // namespace zorv
