@@ -22,13 +22,21 @@ void showFileError(InstallRun& run) {
 
 // Extracts what a walk visits, showing each folder's name. Any member that cannot be read or
 // written ends the walk: a missing file must never look like a finished install.
+// A release package's run logs each member on its own line, before it is written (the
+// top-level folder's line comes from extractDirectories); names that climb are not logged.
 struct ExtractingVisitor {
   InstallRun& run;
-  bool folder(const DirectoryRecord& dir, int) {
+  bool folder(const DirectoryRecord& dir, int depth) {
     run.view.setControlText(control::kFileNameLine, dir.name);
-    return true;
+    return !(run.state.release && depth > 1 && !escapesDirectory(dir.name)) ||
+           logLine(run, kTagLogDeleteEmpty, joinPath(run.state.destinationDir, dir.name));
   }
-  bool file(const CopyRecord& file) { return extractFile(run, file); }
+  bool file(const CopyRecord& file) {
+    if (run.state.release && !escapesDirectory(file.name) &&
+        !logLine(run, kTagDeleteFile, joinPath(run.state.destinationDir, file.name)))
+      return false;
+    return extractFile(run, file);
+  }
 };
 
 bool has(const std::vector<std::string>& sorted, std::string_view folder) {
@@ -139,7 +147,8 @@ bool extractDirectories(InstallRun& run) {
     // The uninstaller removes what a "DelD" line names, so a name that climbs out of the
     // destination is not handed to it; its members are still checked one by one.
     if (!escapesDirectory(dir->name) &&
-        !logLine(run, kTagDeleteDir, joinPath(run.state.destinationDir, dir->name)))
+        !logLine(run, run.state.release ? kTagLogDeleteEmpty : kTagDeleteDir,
+                 joinPath(run.state.destinationDir, dir->name)))
       return false;
     ExtractingVisitor visitor{run};
     if (!walkMembers(package, *dir, 1, run.walk, visitor)) {

@@ -20,6 +20,10 @@ struct SetupState {
   std::string destinationDir;  // absolute once Next has been pressed
   bool placeIconsOnDesktop = true;
   bool runAfterInstall = true;
+  // The package carries the release entry (kTagRelease): the run logs every file and folder it
+  // makes inside a packed folder on its own line ("DelF", "DelE") instead of the whole folder
+  // ("DelD"), so that an uninstall keeps what the user put there.
+  bool release = false;
   std::string browseTitle;     // at most 79 characters
   FileHandle uninstallLog = kNoFile;  // open only during the run
 };

@@ -47,6 +47,9 @@ inline constexpr std::uint32_t kReleaseFeatures = 1;  // switches and exit codes
 inline constexpr std::uint32_t kTagLogName = makeTag("Name");
 inline constexpr std::uint32_t kTagLogWork = makeTag("Work");
 inline constexpr std::uint32_t kTagLogDeleteKey = makeTag("DelK");
+// Ours, in the logs of release packages only: a folder that the install made, removed once
+// empty; what else it holds stays.
+inline constexpr std::uint32_t kTagLogDeleteEmpty = makeTag("DelE");
 // The marker that packages put before each data block of a file; never examined.
 inline constexpr std::uint32_t kTagBlockMarker = 0x50696520;  // bytes 20 65 69 50
 

@@ -1,5 +1,7 @@
 #include "uninstall/uninstall.h"
 
+#include <algorithm>
+
 #include "install/install.h"
 #include "platform/codepage1251.h"
 #include "uninstall/uninstall_paths.h"
@@ -41,6 +43,7 @@ class Remover {
   UninstallReport run() {
     for (const std::string& file : log_.files) removeListedFile(file);
     for (const std::string& folder : log_.folders) removeListedFolder(folder);
+    removeEmptiedFolders();
     for (const std::string& key : log_.keys) removeListedKey(key);
     removeLanguageKey();
     // A log whose lines did not all go stays, so that the uninstall can be run again once the
@@ -161,6 +164,35 @@ class Remover {
       return;
     }
     removeTree(*expanded, *p, 0);
+  }
+
+  // "DelE": the folders an install made, deepest first, each only when nothing is left in it;
+  // one that still holds something is kept for the user, which is no failure.
+  void removeEmptiedFolders() {
+    std::vector<std::pair<std::string, PathParts>> folders;
+    for (const std::string& line : log_.emptyFolders) {
+      if (!spend(line)) continue;
+      const std::optional<std::string> expanded = judged(line);
+      if (!expanded) continue;
+      const std::optional<PathParts> p = splitFullPath(*expanded);
+      if (!p || p->names.empty() || hasWildcard(p->names.back()) ||
+          placeOf(*p, true) == Place::Refused) {
+        report_.refused.push_back(line);
+        continue;
+      }
+      folders.emplace_back(*expanded, *p);
+    }
+    std::stable_sort(folders.begin(), folders.end(), [](const auto& a, const auto& b) {
+      return a.second.names.size() > b.second.names.size();
+    });
+    for (const auto& [path, parts] : folders) {
+      const auto entries = rm_.listFolder(path);
+      if (entries && !entries->empty()) {
+        report_.kept.push_back(path);
+        continue;
+      }
+      record(path, rm_.removeFolder(path));
+    }
   }
 
   // A folder with everything in it, never entering a link. What cannot go is left behind.

@@ -3,9 +3,10 @@
 // its callers (uninstall.exe, `zorv uninstall`) ask first and report after.
 //
 // Order: every "DelF" (wildcards in the last name), every "DelD" with its contents, every
-// "DelK" with its values and sub-keys, then the application's own key of the stored language,
-// the log (only when everything else went), and the "Work" folder when nothing is left in it.
-// Nothing is rolled back.
+// "DelE" folder that is empty by then (deepest first; one that is not is kept, no failure),
+// every "DelK" with its values and sub-keys, then the application's own key of the stored
+// language, the log (only when everything else went), and the "Work" folder when nothing is
+// left in it. Nothing is rolled back.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +33,7 @@ struct UninstallReport {
   std::vector<std::string> notFound;    // listed, but already gone
   std::vector<std::string> leftBehind;  // could not be removed: in use, read-only, not empty
   std::vector<std::string> refused;     // outside where the uninstaller may act; untouched
+  std::vector<std::string> kept;        // folders an install made, still holding the user's files
   bool workKept = false;                // "Work" still holds something no line listed
   bool logKept = false;                 // kept for another run, since not everything went
   bool outOfBudget = false;             // kMaxRemoveEntries ran out; the rest is left behind

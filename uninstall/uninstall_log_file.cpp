@@ -49,6 +49,8 @@ std::optional<UninstallLog> parseUninstallLog(std::span<const std::uint8_t> byte
       log.files.push_back(std::move(value));
     } else if (tag == kTagDeleteDir) {
       log.folders.push_back(std::move(value));
+    } else if (tag == kTagLogDeleteEmpty) {
+      log.emptyFolders.push_back(std::move(value));
     } else if (tag == kTagLogDeleteKey) {
       log.keys.push_back(std::move(value));
     } else {

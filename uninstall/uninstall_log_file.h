@@ -20,6 +20,7 @@ struct UninstallLog {
   std::string work;     // the "Work" line: the folder the application was installed to
   std::vector<std::string> files;    // "DelF": files or patterns (wildcards in the last part)
   std::vector<std::string> folders;  // "DelD"
+  std::vector<std::string> emptyFolders;  // "DelE": removed only once nothing is left in them
   std::vector<std::string> keys;     // "DelK": a root abbreviation, a blank, a key path
   std::size_t unknownLines = 0;      // lines of any other kind, skipped
 };

@@ -280,7 +280,9 @@ int uninstall(HANDLE exitPipe, HANDLE originalProcess, const std::string& origin
     if (report.complete()) message = text(Text::UninstallComplete, language);
     appendItems(message, Text::UninstallLeftBehind, report.leftBehind, language);
     appendItems(message, Text::UninstallRefused, report.refused, language);
-    if (report.workKept) appendItems(message, Text::UninstallWorkKept, {log->work}, language);
+    std::vector<std::string> kept = report.kept;
+    if (report.workKept) kept.push_back(log->work);
+    appendItems(message, Text::UninstallWorkKept, kept, language);
     while (!message.empty() && message.front() == '\n') message.erase(0, 1);
     MessageBoxA(nullptr, message.c_str(), caption.c_str(),
                 MB_OK | (report.complete() ? MB_ICONINFORMATION : MB_ICONWARNING));

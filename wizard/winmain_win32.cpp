@@ -91,7 +91,7 @@ bool startSetup() {
   s.appName = std::move(facts->appName);
   s.requiredBytes = facts->requiredBytes;
   if (facts->release) {
-    app.release = true;
+    app.release = s.release = true;
     app.exitCode = kExitCancelled;  // until a run ends otherwise
     SetupArguments args = parseSetupArguments(GetCommandLineA());
     if (args.silent) {

@@ -85,7 +85,10 @@ class Demo(unittest.TestCase):
         self.assertTrue(all(l[4] == " " for l in lines))
         # file and directory records first, then the group, desktop links, key, clean-up lines
         self.assertIn("DelF " + d + "\\hello.exe", lines)
-        self.assertIn("DelD " + d + "\\data", lines)
+        # a release logs what it writes inside a packed folder one by one, the folder last to go
+        self.assertIn("DelE " + d + "\\data", lines)
+        self.assertIn("DelF " + d + "\\data\\levels\\level1.txt", lines)
+        self.assertNotIn("DelD " + d + "\\data", lines)
         self.assertIn("DelD " + self.programs + "\\Zorv Demo", lines)
         self.assertIn("DelF " + self.desktop + "\\Zorv Demo.lnk", lines)
         self.assertIn("DelK HCU " + self.key, lines)

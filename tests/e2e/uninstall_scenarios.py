@@ -293,6 +293,23 @@ def uninstall_temp_copy_replaced(s):
     check_removed(s, installed, work_stays=False)
 
 
+@scenario("uninstall-keeps-users-files")
+def uninstall_keeps_users_files(s):
+    """A file that the user made inside an installed folder survives /S, with the folders that
+    hold it; everything the install wrote goes, and the run is complete (exit code 0)."""
+    installed = Installed(s, install(s))
+    levels = installed.work_dir / "data" / "levels"
+    mine = levels / "mynotes.txt"
+    mine.write_text("the user's own")
+    s.step("start", "/S")
+    s.step("wait-exit")
+    s.run(installed.uninstaller, fresh=False)
+    s.checks.true("the user's file stays", mine.is_file())
+    for path in installed.files:
+        s.checks.true(f"{path.name} is gone", not path.exists())
+    s.checks.true("the log is gone", not (installed.work_dir / "UnInstall.log").exists())
+
+
 # The demo is a release of our builder: its setup takes "/S" and "/D=" and ends with exit codes.
 EXIT_CANCELLED = 1
 EXIT_FAILED = 2

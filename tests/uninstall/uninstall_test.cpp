@@ -300,6 +300,41 @@ TEST_F(UninstallTest, OneBudgetSpansAllLines) {
   EXPECT_LE(listed, kMaxRemoveEntries / 5000 + 2);
 }
 
+// A release package logs what it wrote inside a packed folder line by line: the user's files
+// there stay, with the folders that hold them, and that is no failure.
+TEST_F(UninstallTest, AReleaseKeepsTheUsersFilesInItsFolders) {
+  state.release = true;
+  pkg.dir("data", {pkg.nestedFile("data\\a.dat", "a"),
+                   pkg.nestedDir("data\\deep", {pkg.nestedFile("data\\deep\\b.dat", "b")}),
+                   pkg.nestedDir("data\\empty", {})});
+  pkg.text(kTagDeleteDir, "data\\cache");  // the author's explicit choice goes whole
+  install();
+  ASSERT_TRUE(completed());
+  EXPECT_EQ(log().find("DelD C:\\Apps\\Demo\\data\n"), std::string::npos) << log();
+  EXPECT_NE(log().find("DelE C:\\Apps\\Demo\\data\\deep\n"), std::string::npos) << log();
+  fake.files["C:\\Apps\\Demo\\data\\deep\\mynotes.txt"] = "mine";
+  fake.addDirectory("C:\\Apps\\Demo\\data\\cache");
+  fake.files["C:\\Apps\\Demo\\data\\cache\\c.tmp"] = "c";
+  const UninstallReport r = uninstall();
+  EXPECT_TRUE(r.complete());
+  EXPECT_EQ(fake.file("C:\\Apps\\Demo\\data\\deep\\mynotes.txt"), "mine");
+  EXPECT_EQ(fake.file("C:\\Apps\\Demo\\data\\a.dat"), "<missing>");
+  EXPECT_EQ(fake.file("C:\\Apps\\Demo\\data\\deep\\b.dat"), "<missing>");
+  EXPECT_FALSE(fake.directories.count("C:\\Apps\\Demo\\data\\cache"));
+  EXPECT_FALSE(fake.directories.count("C:\\Apps\\Demo\\data\\empty"));
+  EXPECT_EQ(r.kept, (std::vector<std::string>{"C:\\Apps\\Demo\\data\\deep", "C:\\Apps\\Demo\\data"}));
+  EXPECT_TRUE(r.workKept);
+}
+
+// The same package without the release entry logs the folder whole, as it always has.
+TEST_F(UninstallTest, APlainPackageLogsItsFoldersWhole) {
+  pkg.dir("data", {pkg.nestedFile("data\\a.dat", "a")});
+  install();
+  EXPECT_NE(log().find("DelD C:\\Apps\\Demo\\data\n"), std::string::npos) << log();
+  EXPECT_EQ(log().find("DelE"), std::string::npos);
+  EXPECT_EQ(log().find("DelF C:\\Apps\\Demo\\data\\a.dat"), std::string::npos);
+}
+
 TEST(UninstallPaths, Wildcards) {
   const struct {
     const char* pattern;

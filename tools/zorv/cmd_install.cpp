@@ -77,6 +77,7 @@ int cmdInstall(const InstallArgs& args) {
   state.language = language;
   state.appName = facts->appName;
   state.requiredBytes = facts->requiredBytes;
+  state.release = facts->release;
   state.destinationDir = *destination;
   state.placeIconsOnDesktop = desktop;
   state.runAfterInstall = true;  // the engine asks; CliPlatform starts it only with --run

@@ -103,8 +103,9 @@ int cmdUninstall(const UninstallArgs& args) {
   printItems(*host, text(Text::UninstallNotFound, kEnglish), report.notFound);
   printItems(*host, text(Text::UninstallLeftBehind, kEnglish), report.leftBehind);
   printItems(*host, text(Text::UninstallRefused, kEnglish), report.refused, true);
-  if (report.workKept)
-    printItems(*host, text(Text::UninstallWorkKept, kEnglish), {log->work});
+  std::vector<std::string> kept = report.kept;
+  if (report.workKept) kept.push_back(log->work);
+  printItems(*host, text(Text::UninstallWorkKept, kEnglish), kept);
   std::cout << std::flush;
   if (report.outOfBudget)
     std::cerr << "zorv: the uninstall stopped after " << kMaxRemoveEntries
