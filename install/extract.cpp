@@ -14,6 +14,7 @@ namespace {
 // The message of a file that cannot be written; it names the destination, while the file's
 // own name is still on the file-name line.
 void showFileError(InstallRun& run) {
+  if (run.failure == Text::FileInUsePrefix) return;  // asked already, and Cancel was the answer
   run.failure = Text::FileError;
   run.platform.messageBox(
       std::string(text(Text::FileError, run.state.language)) + run.state.destinationDir,
@@ -80,7 +81,21 @@ FileHandle createOutputFile(InstallRun& run, std::string_view name) {
   path.append(name);
   if (path.size() > kMaxPathChars) return kNoFile;
   if (!fresh) platform.deleteFile(path);
-  return platform.openOutputFile(path);
+  FileHandle out = platform.openOutputFile(path);
+  // A release asks about a file that stands there and cannot be replaced: one in use.
+  while (out == kNoFile && run.state.release && platform.pathExists(path) &&
+         !platform.isFolder(path)) {
+    const int language = run.state.language;
+    if (!platform.askRetry(std::string(text(Text::FileInUsePrefix, language)) + path +
+                               std::string(text(Text::FileInUseSuffix, language)),
+                           run.state.appName)) {
+      run.failure = Text::FileInUsePrefix;
+      return kNoFile;
+    }
+    platform.deleteFile(path);
+    out = platform.openOutputFile(path);
+  }
+  return out;
 }
 
 bool extractFile(InstallRun& run, const CopyRecord& file) {

@@ -51,7 +51,8 @@ struct InstallRun {
 
 // How a run ended: completed (the page shows so), with the installed program started (the
 // setup closed), or failed after a message box, whose text `message` names where the run
-// showed it itself (a folder that cannot be made shows its own).
+// showed it itself (a folder that cannot be made shows its own); Text::FileInUsePrefix when
+// the user answered Cancel to a file in use, or nobody could answer.
 enum class RunEnding { Completed, ProgramStarted, Failed };
 struct RunOutcome {
   RunEnding ending = RunEnding::Failed;

@@ -76,6 +76,14 @@ class Platform {
 
   // A message box with the button OK and no owner window.
   virtual void messageBox(std::string_view text, std::string_view caption) = 0;
+  // A question with Retry and Cancel; true for Retry. Where nobody can answer, the text is
+  // shown as a message and the answer is Cancel.
+  virtual bool askRetry(std::string_view text, std::string_view caption) {
+    messageBox(text, caption);
+    return false;
+  }
+  // True when `path` is a folder (not a file, nor missing).
+  virtual bool isFolder(std::string_view path) = 0;
 };
 
 // The run's view of the wizard page: the controls it hides and shows, the progress bar, the

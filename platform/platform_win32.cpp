@@ -231,6 +231,18 @@ void Win32Platform::messageBox(std::string_view text, std::string_view caption) 
   MessageBoxA(nullptr, z(text).c_str(), z(caption).c_str(), MB_OK);
 }
 
+bool Win32Platform::askRetry(std::string_view text, std::string_view caption) {
+  if (silent_) return false;
+  if (pageView_ != nullptr) pageView_->catchUp();
+  return MessageBoxA(nullptr, z(text).c_str(), z(caption).c_str(),
+                     MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY;
+}
+
+bool Win32Platform::isFolder(std::string_view path) {
+  const DWORD attributes = GetFileAttributesA(z(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 // The run's view.
 
 void placePicture(HWND dialog, int control, HBITMAP bitmap) {

@@ -50,6 +50,8 @@ class Win32Platform final : public Platform {
   // Brings the page up to date before each box, so that the box shows over the page as it
   // would be had every update been shown.
   void messageBox(std::string_view text, std::string_view caption) override;
+  bool askRetry(std::string_view text, std::string_view caption) override;
+  bool isFolder(std::string_view path) override;
   // From now on message boxes show nothing: an install without the page ("/S").
   void silenceMessageBoxes() { silent_ = true; }
   void setPageView(Win32RunView* view) { pageView_ = view; }

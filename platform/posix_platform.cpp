@@ -212,6 +212,16 @@ bool PosixPlatform::pathExists(std::string_view path) {
   return b.dir >= 0 && fstatat(b.dir, b.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
+bool PosixPlatform::isFolder(std::string_view path) {
+  const std::string p = hostPath(path);
+  struct stat st;
+  BelowRoot b;
+  walkBelow(confiningRoot_, p, b, &refusedLink_);
+  if (!b.below) return lstat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return b.dir >= 0 && fstatat(b.dir, b.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+         S_ISDIR(st.st_mode);
+}
+
 bool PosixPlatform::createDirectory(std::string_view path) {
   const std::string p = hostPath(path);
   BelowRoot b;

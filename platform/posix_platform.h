@@ -122,6 +122,7 @@ class PosixPlatform : public Platform, public RemovePlatform {
   void endLinks() override;
 
   void messageBox(std::string_view text, std::string_view caption) override;
+  bool isFolder(std::string_view path) override;
 
   // A link is listed as a link, never as a folder (its target is not even looked at), and is
   // removed as itself by removeFile and removeFolder. removeFile fails on a folder; removeKey

@@ -42,6 +42,9 @@ enum class Text {
   UninstallNotFound,  // before the items that were already gone
   UninstallWorkKept,  // before the folder kept for the user's files
   UninstallCannot,  // before the reason why nothing was removed
+  // Release packages only.
+  FileInUsePrefix,  // the Retry/Cancel question, before the file's path
+  FileInUseSuffix,  // after it
 };
 
 inline constexpr int kEnglish = 0;

@@ -16,7 +16,8 @@ int exitCodeOf(const RunOutcome& outcome) {
   switch (outcome.ending) {
     case RunEnding::Completed:
     case RunEnding::ProgramStarted: return kExitInstalled;
-    case RunEnding::Failed: return kExitFailed;
+    case RunEnding::Failed:
+      return outcome.message == Text::FileInUsePrefix ? kExitFileInUse : kExitFailed;
   }
   return kExitFailed;
 }

@@ -313,6 +313,7 @@ def uninstall_keeps_users_files(s):
 # The demo is a release of our builder: its setup takes "/S" and "/D=" and ends with exit codes.
 EXIT_CANCELLED = 1
 EXIT_FAILED = 2
+EXIT_FILE_IN_USE = 3
 DEMO_FOLDER = b"C:\\Program Files\\Zorv Demo"
 QUICK_NOTES = b"C:\\Apps\\Quick Notes"
 
@@ -362,6 +363,34 @@ def release_failure(s):
     s.step("wait-exit")
     s.run(exit_code=EXIT_FAILED)
     s.checks.equal("boxes", len(s.report.boxes), 0)
+
+
+@scenario("release-file-in-use")
+def release_file_in_use(s):
+    """A file of the installed version held open by another program: /S ends with exit code 3
+    and no box; on the page the question comes with Retry and Cancel, and Cancel ends with 3."""
+    s.step("start", "/S")
+    s.step("wait-exit")
+    s.run()
+    program = (DEMO_FOLDER + b"\\hello.exe").decode()
+    s.step("hold", program)
+    s.step("start", "/S")
+    s.step("wait-exit")
+    s.run(fresh=False, exit_code=EXIT_FILE_IN_USE)
+    s.checks.equal("boxes", len(s.report.boxes), 0)
+    s.step("hold", program)
+    s.step("start")
+    s.step("wait-page")
+    s.step("click", 1006)
+    s.step("wait-box")
+    s.step("answer-box", 2)  # IDCANCEL
+    s.step("wait-exit")
+    s.run(fresh=False, exit_code=EXIT_FILE_IN_USE)
+    boxes = s.report.boxes
+    s.checks.equal("the question", boxes[0][0] if boxes else None,
+                   b"The file is in use by another program:\n" + program.encode() +
+                   b"\n\nClose that program and press Retry, or press Cancel to stop the install.")
+    s.checks.equal("one box", len(boxes), 1)
 
 
 def run(name, work, driver, screenshots, setup_exe, marker=None):

@@ -84,12 +84,15 @@ bool FakePlatform::createDirectory(std::string_view path) {
   return true;
 }
 
-void FakePlatform::deleteFile(std::string_view path) { files.erase(normal(path)); }
+void FakePlatform::deleteFile(std::string_view path) {
+  if (!inUse.count(normal(path))) files.erase(normal(path));
+}
 
 FileHandle FakePlatform::openOutputFile(std::string_view path) {
   calls.push_back("openOutputFile " + std::string(path));
   const std::string p = normal(path);
-  if (failOpen.count(p) || directories.count(p) || !directories.count(parentOf(p)))
+  if (failOpen.count(p) || inUse.count(p) || directories.count(p) ||
+      !directories.count(parentOf(p)))
     return kNoFile;
   files[p].clear();
   handles_[nextFile_] = p;
@@ -164,6 +167,16 @@ void FakePlatform::endLinks() {
   calls.push_back("endLinks");
   inLinks_ = false;
 }
+
+bool FakePlatform::askRetry(std::string_view text, std::string_view caption) {
+  calls.push_back("askRetry " + std::string(caption));
+  messages.push_back({std::string(text), std::string(caption)});
+  if (retries == 0) return false;
+  --retries;
+  return true;
+}
+
+bool FakePlatform::isFolder(std::string_view path) { return directories.count(normal(path)) > 0; }
 
 void FakePlatform::messageBox(std::string_view text, std::string_view caption) {
   calls.push_back("messageBox " + std::string(caption));

@@ -38,6 +38,7 @@ class FakePlatform : public Platform, public RunView, public RemovePlatform {
   std::map<std::string, std::map<std::string, std::string>> registry;  // "HKLM\key" -> values
   std::map<SpecialFolder, std::string> folders;
   std::set<std::string> failCreateDirectory, failOpen, failWrite, failKey;
+  std::set<std::string> inUse;  // files held open by another program: neither deleted nor opened
   bool linksAvailable = true;
   SystemTime now{2002, 3, 5, 9, 7, 0};
   std::string cwd = "C:\\Setup";
@@ -98,6 +99,10 @@ class FakePlatform : public Platform, public RunView, public RemovePlatform {
                 std::string_view description) override;
   void endLinks() override;
   void messageBox(std::string_view text, std::string_view caption) override;
+  // Records the question as a message; answers Retry while retries lasts.
+  bool askRetry(std::string_view text, std::string_view caption) override;
+  bool isFolder(std::string_view path) override;
+  int retries = 0;
 
   // RemovePlatform.
   void confineRemovalTo(std::vector<std::string> roots) override { removalRoots = roots; }

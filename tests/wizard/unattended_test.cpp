@@ -71,10 +71,36 @@ TEST_F(UnattendedTest, ExitCodesTellHowItEnded) {
   EXPECT_EQ(installSilently(std::string(300, 'x')), kExitFailed);  // no ANSI path holds it
 }
 
+// A file that stands there and cannot be replaced is in use: the question comes, in the
+// package's language, as often as Retry is answered; Cancel ends the run with exit code 3 and
+// no file error after it. A folder in its place is no file in use.
+TEST_F(UnattendedTest, AFileInUseIsAskedAboutThenEndsWithItsOwnCode) {
+  state.release = true;
+  pkg.file("demo.exe", "exe");
+  fake.addDirectory("C:\\Apps\\Demo");
+  fake.files["C:\\Apps\\Demo\\demo.exe"] = "old";
+  fake.inUse.insert("C:\\Apps\\Demo\\demo.exe");
+  fake.retries = 2;
+  EXPECT_EQ(installSilently(""), kExitFileInUse);
+  ASSERT_EQ(fake.messages.size(), 3u);
+  for (const auto& m : fake.messages)
+    EXPECT_EQ(m.text, "The file is in use by another program:\nC:\\Apps\\Demo\\demo.exe\n\n"
+                      "Close that program and press Retry, or press Cancel to stop the install.");
+  EXPECT_EQ(fake.file("C:\\Apps\\Demo\\demo.exe"), "old");
+
+  fake = FakePlatform();
+  pkg = TestPackage();
+  pkg.file("demo.exe", "exe");
+  fake.addDirectory("C:\\Apps\\Demo\\demo.exe");  // a folder where the file goes
+  EXPECT_EQ(installSilently(""), kExitFailed);
+  EXPECT_EQ(callsOf("askRetry").size(), 0u);
+}
+
 TEST(ExitCodes, OfEachEnding) {
   EXPECT_EQ(exitCodeOf({RunEnding::Completed, {}}), kExitInstalled);
   EXPECT_EQ(exitCodeOf({RunEnding::ProgramStarted, {}}), kExitInstalled);
   EXPECT_EQ(exitCodeOf({RunEnding::Failed, Text::FileError}), kExitFailed);
+  EXPECT_EQ(exitCodeOf({RunEnding::Failed, Text::FileInUsePrefix}), kExitFileInUse);
 }
 
 }  // namespace

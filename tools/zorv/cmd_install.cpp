@@ -107,6 +107,8 @@ int cmdInstall(const InstallArgs& args) {
                  shownDest.c_str());
     return 0;
   }
+  if (outcome.message == Text::FileInUsePrefix)
+    return fail("the install did not complete: a file is in use: " + view.fileLine());
   if (!host->refusedLink().empty())
     return fail("the install did not complete: not following the symbolic link " +
                 terminalText(host->refusedLink()));

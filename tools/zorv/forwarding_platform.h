@@ -61,6 +61,10 @@ class ForwardingPlatform : public Platform {
   }
   void endLinks() override { inner_.endLinks(); }
 
+  bool askRetry(std::string_view text, std::string_view caption) override {
+    return inner_.askRetry(text, caption);
+  }
+  bool isFolder(std::string_view path) override { return inner_.isFolder(path); }
   void messageBox(std::string_view text, std::string_view caption) override {
     inner_.messageBox(text, caption);
   }

@@ -59,6 +59,11 @@ class ConsolePlatform final : public ForwardingPlatform {
     return ForwardingPlatform::specialFolder(folder);
   }
 
+  // Nobody answers on a console: the question is printed and the answer is Cancel.
+  bool askRetry(std::string_view text, std::string_view caption) override {
+    messageBox(text, caption);
+    return false;
+  }
   // As the POSIX platform prints it: "caption: text", each line through terminalText.
   void messageBox(std::string_view text, std::string_view caption) override {
     const std::string out = terminalMessage(caption, text);

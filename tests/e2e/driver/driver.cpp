@@ -107,6 +107,7 @@ bool Driver::runStep(const ScriptStep& step, std::string& why) {
     return false;
   };
   if (name != "start" && name != "timeout" && name != "reg-set" && name != "sleep" &&
+      name != "hold" &&
       name != "screenshot-mark" && name != "boxes-of-any-process" && !started_) {
     why = "setup not started";
     return false;
@@ -124,6 +125,7 @@ bool Driver::runStep(const ScriptStep& step, std::string& why) {
   if (name == "start") return doStart({w.begin() + 1, w.end()}, why);
   if (name == "boxes-of-any-process") return argCount(0) && (anyProcessBoxes_ = true);
   if (name == "reg-set") return argCount(4) && doRegSet(w, why);
+  if (name == "hold") return argCount(1) && doHold(w[1], why);
   if (name == "wait-page") return argCount(0) && doWaitPage(why);
   if (name == "snapshot") return argCount(1) && doSnapshot(w[1], why);
   if (name == "settext") return argCount(2) && intArg(1, a) && doSetText(a, w[2], why);
@@ -468,6 +470,18 @@ bool Driver::doScreenshot(const std::string& name, std::string& why) {
   }
   why = "nobody took the screenshot";
   return false;
+}
+
+// A file held open with no sharing at all, as a running program holds its own files.
+bool Driver::doHold(const std::string& path, std::string& why) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    why = "cannot hold " + path + ", error " + std::to_string(GetLastError());
+    return false;
+  }
+  held_.push_back(h);
+  return true;
 }
 
 bool Driver::doRegSet(const std::vector<std::string>& w, std::string& why) {

@@ -53,6 +53,7 @@ class Driver {
   bool doWaitExit(std::string& why);
   bool doScreenshot(const std::string& name, std::string& why);
   bool doRegSet(const std::vector<std::string>& args, std::string& why);
+  bool doHold(const std::string& path, std::string& why);
 
   HWND control(int id, std::string& why);
   // Fails with the box's text when a message box that no step waits for has appeared; the box
@@ -66,6 +67,7 @@ class Driver {
 
   DriverOptions options_;
   PROCESS_INFORMATION process_{};
+  std::vector<HANDLE> held_;  // files "hold" keeps open without sharing, until the driver ends
   bool started_ = false;
   bool exited_ = false;
   DWORD exitCode_ = 0;
