@@ -130,9 +130,10 @@ class Scenario:
 
     # --- running ------------------------------------------------------------------------
 
-    def run(self, program=SETUP_EXE, fresh=True, exit_code=0):
+    def run(self, program=SETUP_EXE, fresh=True, exit_code=0, cwd=None):
         """Plays the script against `program` (a C: path) and checks its exit code. A fresh run
-        starts from a copy of the base prefix; a later one goes on in the same prefix."""
+        starts from a copy of the base prefix; a later one goes on in the same prefix. `cwd`
+        (a C: path) is the program's current directory, else the driver's."""
         if fresh:
             if self.dir.exists():
                 shutil.rmtree(self.dir)
@@ -157,7 +158,8 @@ class Scenario:
             code = wine_env.run_driver(
                 self.driver, env, program.decode(self.code_page), script, self.dir / "report.json",
                 self.dir / "shots", self.dir / "driver.log",
-                lambda shot, geometry: xserver.screenshot(self.shot_path(shot), geometry))
+                lambda shot, geometry: xserver.screenshot(self.shot_path(shot), geometry),
+                cwd=cwd.decode(self.code_page) if cwd else None)
             wine_env.wait_for_server(env)
         finally:
             xserver.stop()

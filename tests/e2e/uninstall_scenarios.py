@@ -310,6 +310,18 @@ def uninstall_keeps_users_files(s):
     s.checks.true("the log is gone", not (installed.work_dir / "UnInstall.log").exists())
 
 
+@scenario("uninstall-from-its-own-folder")
+def uninstall_from_its_own_folder(s):
+    """Started in its own folder, as a double-click in Explorer starts it: /S still removes
+    the emptied folder, since no process of the uninstall keeps it as its current directory."""
+    installed = Installed(s, install(s))
+    s.step("start", "/S")
+    s.step("wait-exit")
+    s.run(installed.uninstaller, fresh=False, cwd=installed.work)
+    time.sleep(1)  # the copy removes the original and the folder once the original has ended
+    check_removed(s, installed, work_stays=False)
+
+
 # The demo is a release of our builder: its setup takes "/S" and "/D=" and ends with exit codes.
 EXIT_CANCELLED = 1
 EXIT_FAILED = 2

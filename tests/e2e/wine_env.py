@@ -147,12 +147,14 @@ def windows_path(path):
 
 
 def run_driver(driver, env, setup_win, script, report, shots_dir, out_log, take_shot,
-               timeout=240):
+               timeout=240, cwd=None):
     """Runs the driver under Wine until it ends, answering its screenshot requests with
     take_shot(name, geometry). Returns the driver's exit code (None when it had to be killed)."""
     shots_dir.mkdir(parents=True, exist_ok=True)
     command = ["wine", str(driver), "--setup", setup_win, "--script", windows_path(script),
                "--out", windows_path(report), "--shots", windows_path(shots_dir)]
+    if cwd:
+        command += ["--cwd", cwd]
     with open(out_log, "wb") as out:
         process = subprocess.Popen(command, env=env, stdout=out, stderr=subprocess.STDOUT)
         deadline = time.monotonic() + timeout
