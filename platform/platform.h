@@ -51,6 +51,8 @@ class Platform {
   virtual bool createDirectory(std::string_view path) = 0;
   virtual void deleteFile(std::string_view path) = 0;
   virtual FileHandle openOutputFile(std::string_view path) = 0;
+  // At most the first `limit` bytes of a regular file; none when it cannot be read.
+  virtual std::optional<std::string> readFileStart(std::string_view path, std::size_t limit) = 0;
   virtual bool writeFile(FileHandle file, std::span<const std::uint8_t> bytes) = 0;
   virtual void closeFile(FileHandle file) = 0;
   // Bytes available to the caller on the volume that holds `path`.

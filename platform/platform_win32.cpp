@@ -238,6 +238,20 @@ bool Win32Platform::askRetry(std::string_view text, std::string_view caption) {
                      MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY;
 }
 
+std::optional<std::string> Win32Platform::readFileStart(std::string_view path,
+                                                       std::size_t limit) {
+  HANDLE file = CreateFileA(z(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string bytes(limit, '\0');
+  DWORD read = 0;
+  const bool ok = ReadFile(file, bytes.data(), DWORD(limit), &read, nullptr);
+  CloseHandle(file);
+  if (!ok) return std::nullopt;
+  bytes.resize(read);
+  return bytes;
+}
+
 bool Win32Platform::isFolder(std::string_view path) {
   const DWORD attributes = GetFileAttributesA(z(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);

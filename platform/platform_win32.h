@@ -52,6 +52,7 @@ class Win32Platform final : public Platform {
   void messageBox(std::string_view text, std::string_view caption) override;
   bool askRetry(std::string_view text, std::string_view caption) override;
   bool isFolder(std::string_view path) override;
+  std::optional<std::string> readFileStart(std::string_view path, std::size_t limit) override;
   // From now on message boxes show nothing: an install without the page ("/S").
   void silenceMessageBoxes() { silent_ = true; }
   void setPageView(Win32RunView* view) { pageView_ = view; }

@@ -123,6 +123,7 @@ class PosixPlatform : public Platform, public RemovePlatform {
 
   void messageBox(std::string_view text, std::string_view caption) override;
   bool isFolder(std::string_view path) override;
+  std::optional<std::string> readFileStart(std::string_view path, std::size_t limit) override;
 
   // A link is listed as a link, never as a folder (its target is not even looked at), and is
   // removed as itself by removeFile and removeFolder. removeFile fails on a folder; removeKey

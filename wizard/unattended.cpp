@@ -22,11 +22,26 @@ int exitCodeOf(const RunOutcome& outcome) {
   return kExitFailed;
 }
 
+std::optional<std::string> previousInstallFolder(Platform& platform, std::string_view appName) {
+  const std::string key = std::string(kUninstallKeyParent) + "\\" + std::string(appName);
+  const std::string nameLine = logLineText(kTagLogName, "Remove " + std::string(appName));
+  for (RegRoot root : {RegRoot::LocalMachine, RegRoot::CurrentUser}) {
+    std::optional<std::string> folder = platform.readString(root, key, "InstallLocation");
+    if (!folder || folder->empty() || folder->size() > kMaxPathChars) continue;
+    const std::optional<std::string> log =
+        platform.readFileStart(*folder + "\\" + std::string(kUninstallLogName), nameLine.size());
+    if (log == nameLine) return folder;
+  }
+  return std::nullopt;
+}
+
 int runUnattendedInstall(SetupState& state, Platform& platform, RunView& view,
                          const std::string& destination,
                          const std::string& defaultParent) {
-  state.destinationDir =
-      destination.empty() ? appendAppFolder(defaultParent, state.appName) : destination;
+  state.destinationDir = destination;
+  if (state.destinationDir.empty())
+    state.destinationDir = previousInstallFolder(platform, state.appName)
+                               .value_or(appendAppFolder(defaultParent, state.appName));
   state.placeIconsOnDesktop = true;
   state.runAfterInstall = false;
   if (!composeInstallDestination(state, platform)) return kExitFailed;

@@ -22,13 +22,19 @@ inline constexpr int kExitNoSpace = 4;    // the volume has less free space than
 // The exit code of a run that ended so.
 int exitCodeOf(const RunOutcome& outcome);
 
-// The whole install without the page: into `destination` ("/D=", when not empty) or the
-// application folder below `defaultParent`, with the page's options but for the program to
+// The whole install without the page: into `destination` ("/D=", when not empty), the folder
+// of an earlier install (previousInstallFolder) or the application folder below
+// `defaultParent`, with the page's options but for the program to
 // run after it, which is not started. The free space is checked before anything is written.
 // `view` shows nothing, and neither may the platform's message boxes. The exit code.
 int runUnattendedInstall(SetupState& state, Platform& platform, RunView& view,
                          const std::string& destination,
                          const std::string& defaultParent);
+
+// The folder of this application's earlier install, which an upgrade proposes: the
+// "InstallLocation" of its entry in the list of installed programs (the machine's, else the
+// user's), when the UnInstall.log there begins with this application's "Name" line.
+std::optional<std::string> previousInstallFolder(Platform& platform, std::string_view appName);
 
 // A view for a run without a page: it shows nothing.
 class SilentRunView final : public RunView {

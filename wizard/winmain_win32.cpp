@@ -101,7 +101,9 @@ bool startSetup() {
                                           defaultDestinationParent());
       return false;
     }
-    app.proposedDestination = std::move(args.destination);
+    app.proposedDestination = args.destination.empty()
+                                  ? previousInstallFolder(app.platform, s.appName).value_or("")
+                                  : std::move(args.destination);
   }
 
   registerProgressClass();

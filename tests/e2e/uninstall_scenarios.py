@@ -405,6 +405,28 @@ def release_file_in_use(s):
     s.checks.equal("one box", len(boxes), 1)
 
 
+@scenario("release-upgrade-finds-folder")
+def release_upgrade_finds_folder(s):
+    """Installed once with /D=, the setup proposes that folder the next time, on the page and
+    with /S: its entry in the list of installed programs and its log there say so."""
+    s.step("start", "/S", "/D=" + QUICK_NOTES.decode())
+    s.step("wait-exit")
+    s.run()
+    s.step("start")
+    s.step("wait-page")
+    s.step("snapshot", "page")
+    s.step("click", 1007)
+    s.step("wait-exit")
+    s.run(fresh=False, exit_code=EXIT_CANCELLED)
+    s.checks.equal("the proposed folder", s.report.text("page", 1000), QUICK_NOTES)
+    (s.host_path(QUICK_NOTES) / "hello.exe").unlink()
+    s.step("start", "/S")
+    s.step("wait-exit")
+    s.run(fresh=False)
+    s.checks.true("/S installs there again", s.host_path(QUICK_NOTES + b"\\hello.exe").is_file())
+    s.checks.true("and nowhere else", not s.host_path(DEMO_FOLDER).exists())
+
+
 def run(name, work, driver, screenshots, setup_exe, marker=None):
     package = SimpleNamespace(setup_exe=Path(setup_exe))
     s = Scenario(name, Path(work), Path(driver), Path(screenshots), package, "en")

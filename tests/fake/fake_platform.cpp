@@ -176,6 +176,13 @@ bool FakePlatform::askRetry(std::string_view text, std::string_view caption) {
   return true;
 }
 
+std::optional<std::string> FakePlatform::readFileStart(std::string_view path,
+                                                       std::size_t limit) {
+  auto it = files.find(normal(path));
+  if (it == files.end()) return std::nullopt;
+  return it->second.substr(0, limit);
+}
+
 bool FakePlatform::isFolder(std::string_view path) { return directories.count(normal(path)) > 0; }
 
 void FakePlatform::messageBox(std::string_view text, std::string_view caption) {

@@ -102,6 +102,7 @@ class FakePlatform : public Platform, public RunView, public RemovePlatform {
   // Records the question as a message; answers Retry while retries lasts.
   bool askRetry(std::string_view text, std::string_view caption) override;
   bool isFolder(std::string_view path) override;
+  std::optional<std::string> readFileStart(std::string_view path, std::size_t limit) override;
   int retries = 0;
 
   // RemovePlatform.

@@ -96,6 +96,37 @@ TEST_F(UnattendedTest, AFileInUseIsAskedAboutThenEndsWithItsOwnCode) {
   EXPECT_EQ(callsOf("askRetry").size(), 0u);
 }
 
+// An upgrade goes where the earlier version lives, when its entry in the list of installed
+// programs and the log in that folder both name this application; "/D=" still decides.
+TEST_F(UnattendedTest, AnUpgradeProposesTheEarlierFolder) {
+  const std::string arp = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo";
+  const struct {
+    const char* what;
+    const char* log;  // in C:\\Old\\Demo; null: none
+    const char* expected;
+  } rows[] = {
+      {"its own log", "Name Remove Demo\nWork C:\\Old\\Demo\n", "C:\\Old\\Demo"},
+      {"another application's log", "Name Remove Other\nWork C:\\Old\\Demo\n", "C:\\Apps\\Demo"},
+      {"a longer name", "Name Remove Demo 2\n", "C:\\Apps\\Demo"},
+      {"no log", nullptr, "C:\\Apps\\Demo"},
+  };
+  for (const auto& r : rows) {
+    fake = FakePlatform();
+    fake.registry[arp]["InstallLocation"] = "C:\\Old\\Demo";
+    fake.addDirectory("C:\\Old\\Demo");
+    if (r.log) fake.files["C:\\Old\\Demo\\UnInstall.log"] = r.log;
+    EXPECT_EQ(previousInstallFolder(fake, "Demo").value_or("C:\\Apps\\Demo"), r.expected) << r.what;
+  }
+  fake.files["C:\\Old\\Demo\\UnInstall.log"] = rows[0].log;
+  pkg.file("demo.exe", "exe");
+  EXPECT_EQ(installSilently(""), kExitInstalled);
+  EXPECT_EQ(state.destinationDir, "C:\\Old\\Demo");
+  pkg = TestPackage();
+  pkg.file("demo.exe", "exe");
+  EXPECT_EQ(installSilently("C:\\New"), kExitInstalled);
+  EXPECT_EQ(state.destinationDir, "C:\\New");
+}
+
 TEST(ExitCodes, OfEachEnding) {
   EXPECT_EQ(exitCodeOf({RunEnding::Completed, {}}), kExitInstalled);
   EXPECT_EQ(exitCodeOf({RunEnding::ProgramStarted, {}}), kExitInstalled);

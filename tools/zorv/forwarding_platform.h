@@ -65,6 +65,9 @@ class ForwardingPlatform : public Platform {
     return inner_.askRetry(text, caption);
   }
   bool isFolder(std::string_view path) override { return inner_.isFolder(path); }
+  std::optional<std::string> readFileStart(std::string_view path, std::size_t limit) override {
+    return inner_.readFileStart(path, limit);
+  }
   void messageBox(std::string_view text, std::string_view caption) override {
     inner_.messageBox(text, caption);
   }
