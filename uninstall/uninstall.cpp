@@ -153,35 +153,31 @@ class Remover {
     }
   }
 
-  void removeListedFolder(const std::string& line) {
-    if (!spend(line)) return;
+  // A "DelD" or "DelE" line's folder, judged: none, with the line spent and refused or left
+  // behind, when it may not be acted on.
+  std::optional<std::pair<std::string, PathParts>> listedFolder(const std::string& line) {
+    if (!spend(line)) return std::nullopt;
     const std::optional<std::string> expanded = judged(line);
-    if (!expanded) return;
-    const std::optional<PathParts> p = splitFullPath(*expanded);
+    if (!expanded) return std::nullopt;
+    std::optional<PathParts> p = splitFullPath(*expanded);
     if (!p || p->names.empty() || hasWildcard(p->names.back()) ||
         placeOf(*p, true) == Place::Refused) {
       report_.refused.push_back(line);
-      return;
+      return std::nullopt;
     }
-    removeTree(*expanded, *p, 0);
+    return std::pair{*expanded, std::move(*p)};
+  }
+
+  void removeListedFolder(const std::string& line) {
+    if (const auto folder = listedFolder(line)) removeTree(folder->first, folder->second, 0);
   }
 
   // "DelE": the folders an install made, deepest first, each only when nothing is left in it;
   // one that still holds something is kept for the user, which is no failure.
   void removeEmptiedFolders() {
     std::vector<std::pair<std::string, PathParts>> folders;
-    for (const std::string& line : log_.emptyFolders) {
-      if (!spend(line)) continue;
-      const std::optional<std::string> expanded = judged(line);
-      if (!expanded) continue;
-      const std::optional<PathParts> p = splitFullPath(*expanded);
-      if (!p || p->names.empty() || hasWildcard(p->names.back()) ||
-          placeOf(*p, true) == Place::Refused) {
-        report_.refused.push_back(line);
-        continue;
-      }
-      folders.emplace_back(*expanded, *p);
-    }
+    for (const std::string& line : log_.emptyFolders)
+      if (auto folder = listedFolder(line)) folders.push_back(std::move(*folder));
     std::stable_sort(folders.begin(), folders.end(), [](const auto& a, const auto& b) {
       return a.second.names.size() > b.second.names.size();
     });
