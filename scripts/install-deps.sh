@@ -32,4 +32,14 @@ for attempt in 1 2 3; do
   echo "install-deps: apt-get update failed (attempt $attempt of 3)" >&2
   sleep $((attempt * 5))
 done
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# A mirror in the middle of a sync can also hold an index that does not match its packages
+# (wine32's i386 libraries then cannot be resolved); it settles within minutes.
+for attempt in 1 2 3; do
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" && exit 0
+  [ "$attempt" -eq 3 ] && break
+  echo "install-deps: apt-get install failed (attempt $attempt of 3); updating again" >&2
+  sleep $((attempt * 60))
+  $SUDO apt-get update -qq || true
+done
+exit 1
