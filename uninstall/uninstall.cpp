@@ -38,6 +38,7 @@ class Remover {
     work_ = splitFullPath(log.work).value_or(PathParts{});
     if (auto d = splitFullPath(scope.deferredFile)) deferred_ = std::move(*d);
     if (auto l = splitFullPath(scope.logPath)) logFile_ = std::move(*l);
+    ownsName_ = ownsName();
   }
 
   UninstallReport run() {
@@ -112,17 +113,18 @@ class Remover {
   // A child that a listing of `folder` gave, joined to it: none, with the child refused, for a
   // name that is no single name of this system or that lands anywhere but directly in
   // `folder`.
-  std::optional<std::string> childOf(const std::string& folder, const PathParts& folderParts,
-                                     const RemovePlatform::Entry& e) {
+  std::optional<std::pair<std::string, PathParts>> childOf(const std::string& folder,
+                                                           const PathParts& folderParts,
+                                                           const RemovePlatform::Entry& e) {
     std::string child = joinPath(folder, e.name);
-    const std::optional<PathParts> cp = splitFullPath(child);
+    std::optional<PathParts> cp = splitFullPath(child);
     if (!e.exact || !usableListedName(e.name) || !cp || !isBelow(*cp, folderParts) ||
         cp->names.size() != folderParts.names.size() + 1) {
       report_.refused.push_back(std::move(child));
       return std::nullopt;
     }
     if (skipped(*cp)) return std::nullopt;
-    return child;
+    return std::pair{std::move(child), std::move(*cp)};
   }
 
   void removeListedFile(const std::string& line) {
@@ -148,8 +150,8 @@ class Remover {
     if (!spend(folder, entries->size())) return;
     for (const RemovePlatform::Entry& e : *entries) {
       if ((e.folder && !e.link) || !matchesWildcard(pattern, e.name)) continue;
-      const std::optional<std::string> file = childOf(folder, *folderParts, e);
-      if (file) record(*file, e.folder ? rm_.removeFolder(*file) : rm_.removeFile(*file));
+      if (const auto file = childOf(folder, *folderParts, e))
+        record(file->first, e.folder ? rm_.removeFolder(file->first) : rm_.removeFile(file->first));
     }
   }
 
@@ -204,12 +206,13 @@ class Remover {
     }
     if (!spend(path, entries->size())) return;
     for (const RemovePlatform::Entry& e : *entries) {
-      const std::optional<std::string> child = childOf(path, parts, e);
+      const auto child = childOf(path, parts, e);
       if (!child) continue;
+      const std::string& at = child->first;
       if (e.folder && !e.link)
-        removeTree(*child, *splitFullPath(*child), depth + 1);
+        removeTree(at, child->second, depth + 1);
       else
-        record(*child, e.folder ? rm_.removeFolder(*child) : rm_.removeFile(*child));
+        record(at, e.folder ? rm_.removeFolder(at) : rm_.removeFile(at));
     }
     record(path, rm_.removeFolder(path));
   }
@@ -234,7 +237,7 @@ class Remover {
     // only while the list of installed programs does not say they are another folder's.
     const bool shared = inSharedKeyTree(path);
     if (!root || emptyName || names < 3 || !underSoftware || hasControlCharacter(path) ||
-        (shared && !(ownsName() && applicationsOwnKey(path, log_.appName)))) {
+        (shared && !(ownsName_ && applicationsOwnKey(path, log_.appName)))) {
       report_.refused.push_back(line);
       return;
     }
@@ -243,6 +246,7 @@ class Remover {
 
   // True when the log's "Name" may be this installation's: the installed programs' entries
   // named after it, if any, lie in "Work". The installer's own key is never an application's.
+  // Decided once, in the constructor.
   bool ownsName() const {
     const std::string& name = log_.appName;
     if (name.empty() || hasControlCharacter(name) || name.find('\\') != std::string::npos ||
@@ -257,7 +261,7 @@ class Remover {
 
   // The stored language of this application, which the setup writes but does not log.
   void removeLanguageKey() {
-    if (!ownsName()) return;
+    if (!ownsName_) return;
     const std::string key = "SoftWare\\Zantrel\\" + log_.appName;
     const RemovePlatform::Outcome outcome = rm_.removeKey(RegRoot::LocalMachine, key);
     if (outcome != RemovePlatform::Outcome::Missing) record("HLM " + key, outcome);
@@ -283,6 +287,7 @@ class Remover {
   PathParts work_;
   std::optional<PathParts> deferred_, logFile_;
   std::uint32_t budget_ = kMaxRemoveEntries;
+  bool ownsName_ = false;
   UninstallReport report_;
 };
 

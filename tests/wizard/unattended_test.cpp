@@ -127,12 +127,5 @@ TEST_F(UnattendedTest, AnUpgradeProposesTheEarlierFolder) {
   EXPECT_EQ(state.destinationDir, "C:\\New");
 }
 
-TEST(ExitCodes, OfEachEnding) {
-  EXPECT_EQ(exitCodeOf({RunEnding::Completed, {}}), kExitInstalled);
-  EXPECT_EQ(exitCodeOf({RunEnding::ProgramStarted, {}}), kExitInstalled);
-  EXPECT_EQ(exitCodeOf({RunEnding::Failed, Text::FileError}), kExitFailed);
-  EXPECT_EQ(exitCodeOf({RunEnding::Failed, Text::FileInUsePrefix}), kExitFileInUse);
-}
-
 }  // namespace
 }  // namespace zorv
