@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "install/package_walk.h"
 #include "install/records.h"
 #include "install/setup_state.h"
+#include "log/uninstall_log_file.h"
 #include "platform/platform.h"
 #include "texts/texts.h"
 
@@ -26,13 +28,17 @@ inline constexpr std::size_t kLogBufferBytes = 4096;
 // How many folders a run remembers having made or found (see InstallRun::knownFolders).
 inline constexpr std::size_t kMaxKnownFolders = 1024;
 
+// Sorts lines (bytes compared as unsigned) and drops repeated ones; and the search in them.
+void sortLines(std::vector<std::string_view>& lines);
+bool hasLine(const std::vector<std::string_view>& lines, std::string_view line);
+
 // What every phase of one run works with.
 struct InstallRun {
   SetupState& state;
   Platform& platform;
   RunView& view;
   std::uint32_t progressBytes = 0;  // unpacked bytes written so far: the bar's position
-  std::string logPath{};            // set by openUninstallLog
+  std::string logPath{};            // set by beginUninstallLog
   std::string logPending{};         // lines that logLine has not written yet
   bool logWritten = false;          // whether any line has reached the log
   // The walk of the package's files and folders, top-level entries included: one budget and
@@ -45,6 +51,11 @@ struct InstallRun {
   // The known folders that this run made itself (sorted, forgotten with them): a file in one
   // of these cannot have an older copy to delete first, so that request is not made.
   std::vector<std::string> madeFolders{};
+  // An earlier log of this application, and the lines of it that the new log carried over
+  // (carriedLogLines, each without its line feed): written first, and not again when the run
+  // comes to them.
+  std::string earlierLog{};
+  std::vector<std::string_view> carriedLines{};
   // The message of the box that ended the run, when the run showed one itself.
   std::optional<Text> failure{};
 };
@@ -106,12 +117,29 @@ bool extractDirectories(InstallRun& run);
 
 // The uninstall log.
 
-// Creates destinationDir\UnInstall.log anew and keeps it in state.uninstallLog.
-bool openUninstallLog(InstallRun& run);
+// Creates destinationDir\UnInstall.log, keeps it in state.uninstallLog and writes its "Name"
+// and "Work" lines; false, after the log's message, when that fails. A log of an earlier
+// install is deleted first; for a release, one that holds this application's "Name" is
+// carried over instead: the new log, its first lines and the carried lines, is written beside
+// it as UnInstall.new, put in its place in one step and then extended, so that whenever the
+// run stops the log names what every version installed, and the old log is never truncated.
+bool beginUninstallLog(InstallRun& run);
+// The lines of an earlier log (its bytes) that a new log in `work` carries over, each
+// without its line end, sorted and each once: its "DelF", "DelD", "DelE" and "DelK" lines that
+// the uninstaller would act on there (log/uninstall_paths.h: below `work` or the Programs
+// folder, a ".lnk" in the Desktop folder, a key that is the application's own where other
+// programs share the tree). None when the earlier log is damaged (log/uninstall_log_file.h),
+// lacks its "Name" or "Work" line or has either twice, or names another application than
+// `appName`.
+std::optional<std::vector<std::string_view>> carriedLogLines(std::string_view earlier,
+                                                             std::string_view appName,
+                                                             std::string_view work,
+                                                             std::string_view groupFolder,
+                                                             std::string_view desktopFolder);
 // One line: the four tag bytes, a blank, the value, a line feed; CR and LF in the value become
 // blanks so that a package text cannot add lines of its own.
 std::string logLineText(std::uint32_t tag, std::string_view value);
-// A line for the run's log. The first line is written at once, so that a log that cannot be
+// A line for the run's log, unless the log carried it over. The first line is written at once, so that a log that cannot be
 // written stops the run before anything is made; later lines are kept and written
 // kLogBufferBytes at a time (one write per file cost as much as the file under Wine). False,
 // after the log's message, when a write fails: the run must end.
@@ -139,8 +167,6 @@ void writeApplicationLanguage(InstallRun& run);
 inline constexpr std::string_view kUninstallKeyParent =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 bool registerUninstaller(InstallRun& run);
-// "HLM", "HCR", "HCC", "HCU", "HU" in any case; none for any other text.
-std::optional<RegRoot> rootFromText(std::string_view abbreviation);
 // " 5. 3.2002  9: 7: 0": blank-padded day, month, year, hour, minute, second.
 std::string formatInstallTimestamp(const SystemTime& t);
 

@@ -3,6 +3,7 @@
 
 #include "install/held_entry.h"
 #include "install/install.h"
+#include "log/uninstall_paths.h"
 #include "texts/texts.h"
 
 namespace zorv {
@@ -83,24 +84,6 @@ void writeValue(InstallRun& run, std::int32_t i, KeyHandle key, const MarkerText
   if (!equalsIgnoreCase(value->type, "REG_SZ")) return;
   run.platform.setString(key, value->name, composeValue(value->data, markers));
 }
-
-}  // namespace
-
-std::optional<RegRoot> rootFromText(std::string_view abbreviation) {
-  static constexpr struct {
-    std::string_view text;
-    RegRoot root;
-  } kRoots[] = {{"HLM", RegRoot::LocalMachine},
-                {"HCR", RegRoot::ClassesRoot},
-                {"HCC", RegRoot::CurrentConfig},
-                {"HCU", RegRoot::CurrentUser},
-                {"HU", RegRoot::Users}};
-  for (const auto& r : kRoots)
-    if (equalsIgnoreCase(abbreviation, r.text)) return r.root;
-  return std::nullopt;
-}
-
-namespace {
 
 // A number right-aligned in `width` characters with blanks, as "%*u" would print it; by hand,
 // because the runtime's printf costs the setup about 30 KiB.

@@ -83,16 +83,8 @@ RunOutcome runInstall(SetupState& state, Platform& platform, RunView& view,
     view.closeSetup();
     return {};
   }
-  if (!openUninstallLog(run)) {
-    run.failure = Text::LogNotCreated;
-    platform.messageBox(run.logPath + std::string(text(Text::LogNotCreated, state.language)),
-                        state.appName);
-    view.closeSetup();
-    return {RunEnding::Failed, run.failure};
-  }
   // Each step shows its own message when it fails; the run then ends at once.
-  bool ok = logLine(run, kTagLogName, "Remove " + state.appName) &&
-            logLine(run, kTagLogWork, state.destinationDir);
+  bool ok = beginUninstallLog(run);
   if (ok) {
     view.setProgressRange(state.requiredBytes);
     ok = extractFiles(run) && extractDirectories(run);

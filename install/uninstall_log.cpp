@@ -1,21 +1,13 @@
+#include <algorithm>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "install/install.h"
 #include "package/byte_cursor.h"
 #include "texts/texts.h"
 
 namespace zorv {
-
-bool openUninstallLog(InstallRun& run) {
-  // Appended as it stands: a destination that ends in "\" gives two backslashes in a row.
-  run.logPath = run.state.destinationDir + "\\UnInstall.log";
-  run.state.uninstallLog = kNoFile;
-  if (run.logPath.size() > kMaxPathChars) return false;
-  // A log of an earlier install is replaced, never extended.
-  run.platform.deleteFile(run.logPath);
-  run.state.uninstallLog = run.platform.openOutputFile(run.logPath);
-  return run.state.uninstallLog != kNoFile;
-}
 
 std::string logLineText(std::uint32_t tag, std::string_view value) {
   // The uninstaller reads the log line by line: one line per call, whatever the package holds.
@@ -39,18 +31,78 @@ bool writePending(InstallRun& run) {
   return ok;
 }
 
-}  // namespace
-
-bool flushUninstallLog(InstallRun& run) {
-  if (writePending(run)) return true;
+bool logNotCreated(InstallRun& run) {
   run.failure = Text::LogNotCreated;
   run.platform.messageBox(run.logPath + std::string(text(Text::LogNotCreated, run.state.language)),
                           run.state.appName);
   return false;
 }
 
+// Reads the destination's earlier log into run.earlierLog and picks the lines to carry over;
+// false when there is no log of this application there (missing, unreadable, damaged or
+// another application's).
+bool carryEarlierLog(InstallRun& run) {
+  if (!run.state.release) return false;
+  std::optional<std::string> bytes = run.platform.readFileStart(run.logPath, kMaxLogBytes + 1);
+  if (!bytes) return false;
+  run.earlierLog = std::move(*bytes);
+  Platform& p = run.platform;
+  std::optional<std::vector<std::string_view>> lines = carriedLogLines(
+      run.earlierLog, run.state.appName, run.state.destinationDir,
+      p.specialFolder(SpecialFolder::Programs).value_or(""),
+      p.specialFolder(SpecialFolder::DesktopDirectory).value_or(""));
+  if (!lines) return false;
+  run.carriedLines = std::move(*lines);
+  return true;
+}
+
+// The new log written whole beside the earlier one, then put in its place and opened for the
+// run's own lines.
+bool replaceEarlierLog(InstallRun& run) {
+  std::string newPath = run.logPath;
+  newPath.replace(newPath.size() - 3, 3, "new");
+  Platform& p = run.platform;
+  p.deleteFile(newPath);
+  run.state.uninstallLog = p.openOutputFile(newPath);
+  if (run.state.uninstallLog == kNoFile) return logNotCreated(run);
+  run.logPending = logLineText(kTagLogName, "Remove " + run.state.appName) +
+                   logLineText(kTagLogWork, run.state.destinationDir);
+  for (std::string_view line : run.carriedLines) (run.logPending += line) += '\n';
+  const bool written = writePending(run);
+  p.closeFile(run.state.uninstallLog);
+  run.state.uninstallLog = kNoFile;
+  if (!written || !p.replaceFile(newPath, run.logPath)) {
+    p.deleteFile(newPath);
+    return logNotCreated(run);
+  }
+  run.state.uninstallLog = p.openAppendFile(run.logPath);
+  return run.state.uninstallLog != kNoFile || logNotCreated(run);
+}
+
+}  // namespace
+
+bool beginUninstallLog(InstallRun& run) {
+  // Appended as it stands: a destination that ends in "\" gives two backslashes in a row.
+  run.logPath = run.state.destinationDir + "\\UnInstall.log";
+  run.state.uninstallLog = kNoFile;
+  if (run.logPath.size() > kMaxPathChars) return logNotCreated(run);
+  if (carryEarlierLog(run)) return replaceEarlierLog(run);
+  // A log of an earlier install is replaced, never extended.
+  run.platform.deleteFile(run.logPath);
+  run.state.uninstallLog = run.platform.openOutputFile(run.logPath);
+  if (run.state.uninstallLog == kNoFile) return logNotCreated(run);
+  return logLine(run, kTagLogName, "Remove " + run.state.appName) &&
+         logLine(run, kTagLogWork, run.state.destinationDir);
+}
+
+bool flushUninstallLog(InstallRun& run) {
+  return writePending(run) || logNotCreated(run);
+}
+
 bool logLine(InstallRun& run, std::uint32_t tag, std::string_view value) {
-  run.logPending += logLineText(tag, value);
+  std::string line = logLineText(tag, value);
+  if (hasLine(run.carriedLines, std::string_view(line).substr(0, line.size() - 1))) return true;
+  run.logPending += line;
   if (run.logWritten && run.logPending.size() < kLogBufferBytes) return true;
   return flushUninstallLog(run);
 }

@@ -51,6 +51,11 @@ class Platform {
   virtual bool createDirectory(std::string_view path) = 0;
   virtual void deleteFile(std::string_view path) = 0;
   virtual FileHandle openOutputFile(std::string_view path) = 0;
+  // Opens an existing file for writing at its end, as openOutputFile shares it.
+  virtual FileHandle openAppendFile(std::string_view path) = 0;
+  // Puts the file `from` in the place of `to` in one step, replacing what was there; false,
+  // with nothing changed, when that fails. Both lie in one folder.
+  virtual bool replaceFile(std::string_view from, std::string_view to) = 0;
   // At most the first `limit` bytes of a regular file; none when it cannot be read.
   virtual std::optional<std::string> readFileStart(std::string_view path, std::size_t limit) = 0;
   virtual bool writeFile(FileHandle file, std::span<const std::uint8_t> bytes) = 0;

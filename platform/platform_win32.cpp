@@ -80,6 +80,16 @@ FileHandle Win32Platform::openOutputFile(std::string_view path) {
   return fd < 0 ? kNoFile : fd;
 }
 
+FileHandle Win32Platform::openAppendFile(std::string_view path) {
+  int fd = _sopen(z(path).c_str(), _O_BINARY | _O_WRONLY | _O_APPEND, _SH_DENYNO);
+  return fd < 0 ? kNoFile : fd;
+}
+
+bool Win32Platform::replaceFile(std::string_view from, std::string_view to) {
+  return MoveFileExA(z(from).c_str(), z(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
 bool Win32Platform::writeFile(FileHandle file, std::span<const std::uint8_t> bytes) {
   while (!bytes.empty()) {
     unsigned chunk = unsigned(std::min<std::size_t>(bytes.size(), 1u << 30));

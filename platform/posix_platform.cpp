@@ -267,19 +267,37 @@ void PosixPlatform::deleteFile(std::string_view path) {
   else if (b.dir >= 0) (void)unlinkat(b.dir, b.leaf.c_str(), 0);
 }
 
-FileHandle PosixPlatform::openOutputFile(std::string_view path) {
-  constexpr int kFlags = O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC;
+FileHandle PosixPlatform::openBelow(std::string_view path, int flags) {
   const std::string p = hostPath(path);
   BelowRoot b;
   walkBelow(confiningRoot_, p, b, &refusedLink_);
   int fd = -1;
   if (!b.below) {
-    fd = open(p.c_str(), kFlags, 0666);
+    fd = open(p.c_str(), flags, 0666);
   } else if (b.dir >= 0) {
-    fd = openat(b.dir, b.leaf.c_str(), kFlags | O_NOFOLLOW, 0666);
+    fd = openat(b.dir, b.leaf.c_str(), flags | O_NOFOLLOW, 0666);
     if (fd < 0 && isLink(b.dir, b.leaf)) refusedLink_ = p;
   }
   return fd < 0 ? kNoFile : fd;
+}
+
+FileHandle PosixPlatform::openOutputFile(std::string_view path) {
+  return openBelow(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC);
+}
+
+FileHandle PosixPlatform::openAppendFile(std::string_view path) {
+  return openBelow(path, O_WRONLY | O_APPEND | O_CLOEXEC);
+}
+
+// rename replaces a link at `to` itself, never its target.
+bool PosixPlatform::replaceFile(std::string_view from, std::string_view to) {
+  const std::string f = hostPath(from), t = hostPath(to);
+  BelowRoot bf, bt;
+  walkBelow(confiningRoot_, f, bf, &refusedLink_);
+  walkBelow(confiningRoot_, t, bt, &refusedLink_);
+  if (!bf.below && !bt.below) return rename(f.c_str(), t.c_str()) == 0;
+  return bf.below && bt.below && bf.dir >= 0 && bt.dir >= 0 &&
+         renameat(bf.dir, bf.leaf.c_str(), bt.dir, bt.leaf.c_str()) == 0;
 }
 
 bool PosixPlatform::writeFile(FileHandle file, std::span<const std::uint8_t> bytes) {

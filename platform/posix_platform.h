@@ -104,6 +104,8 @@ class PosixPlatform : public Platform, public RemovePlatform {
   bool createDirectory(std::string_view path) override;
   void deleteFile(std::string_view path) override;
   FileHandle openOutputFile(std::string_view path) override;
+  FileHandle openAppendFile(std::string_view path) override;
+  bool replaceFile(std::string_view from, std::string_view to) override;
   bool writeFile(FileHandle file, std::span<const std::uint8_t> bytes) override;
   void closeFile(FileHandle file) override;
   std::optional<std::uint64_t> freeBytes(std::string_view path) override;
@@ -142,6 +144,8 @@ class PosixPlatform : public Platform, public RemovePlatform {
  private:
   struct RemovalPlace;
   void locateForRemoval(std::string_view path, RemovalPlace& place);
+  // open(2) of `path` with `flags`, never through a link below the confining root.
+  FileHandle openBelow(std::string_view path, int flags);
   std::string hostPath(std::string_view path) const { return posixPath(hostText(path)); }
   void loadRegistry();
   bool saveRegistry();

@@ -28,16 +28,15 @@ fuzz fuzz_package $((seconds / 2)) "$out/package-corpus"
 # The whole install run on the recording fake, from the same writer-made seeds.
 mkdir -p "$out/install-corpus"
 cp "$out"/package-corpus/* "$out/install-corpus/"
-clang++ "${flags[@]}" tests/fuzz/fuzz_install.cpp install/*.cpp package/package.cpp \
+clang++ "${flags[@]}" tests/fuzz/fuzz_install.cpp install/*.cpp log/*.cpp package/package.cpp \
   package/resource_stream.cpp package/unpack.cpp wizard/package_facts.cpp texts/texts.cpp \
-  tests/fake/fake_platform.cpp -lz -o "$out/fuzz_install"
+  platform/codepage1251.cpp tests/fake/fake_platform.cpp -lz -o "$out/fuzz_install"
 fuzz fuzz_install "$seconds" "$out/install-corpus"
 
 # The uninstall engine over hostile logs and listed names, from the seeds beside it.
 mkdir -p "$out/uninstall-corpus"
 cp tests/fuzz/uninstall-seeds/* "$out/uninstall-corpus/"
-clang++ "${flags[@]}" tests/fuzz/fuzz_uninstall.cpp uninstall/uninstall.cpp uninstall/uninstall_log_file.cpp \
-  uninstall/uninstall_paths.cpp install/*.cpp \
+clang++ "${flags[@]}" tests/fuzz/fuzz_uninstall.cpp uninstall/uninstall.cpp log/*.cpp install/*.cpp \
   package/package.cpp package/resource_stream.cpp package/unpack.cpp texts/texts.cpp \
   platform/codepage1251.cpp tests/fake/fake_platform.cpp -lz -o "$out/fuzz_uninstall"
 fuzz fuzz_uninstall "${ZORV_UNINSTALL_FUZZ_SECONDS:-30}" "$out/uninstall-corpus"

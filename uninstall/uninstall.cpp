@@ -4,7 +4,7 @@
 
 #include "install/install.h"
 #include "platform/codepage1251.h"
-#include "uninstall/uninstall_paths.h"
+#include "log/uninstall_paths.h"
 
 namespace zorv {
 
@@ -58,24 +58,11 @@ class Remover {
   }
 
  private:
-  enum class Place { Work, Group, Desktop, Refused };
-
   // Where a "DelF" or "DelD" path lies, and so whether it may be acted on.
-  Place placeOf(const PathParts& p, bool folder) const {
+  ListedPlace placeOf(const PathParts& p, bool folder) const {
     for (const PathParts& q : protected_)
-      if (samePath(p, q) || isBelow(q, p)) return Place::Refused;
-    if (isBelow(p, work_)) return Place::Work;
-    for (const PathParts& g : groups_)
-      if (isBelow(p, g)) return Place::Group;
-    if (!folder) {
-      for (const PathParts& d : desktops_) {
-        const std::string& name = p.names.back();
-        if (isBelow(p, d) && p.names.size() == d.names.size() + 1 && name.size() > 4 &&
-            name.ends_with(".LNK") && !hasWildcard(name))
-          return Place::Desktop;
-      }
-    }
-    return Place::Refused;
+      if (samePath(p, q) || isBelow(q, p)) return ListedPlace::Refused;
+    return placeOfListed(p, folder, work_, groups_, desktops_);
   }
 
   bool skipped(const PathParts& p) const {
@@ -133,7 +120,7 @@ class Remover {
     if (!expanded) return;
     const std::string& path = *expanded;
     const std::optional<PathParts> p = splitFullPath(path);
-    if (!p || p->names.empty() || placeOf(*p, false) == Place::Refused) {
+    if (!p || p->names.empty() || placeOf(*p, false) == ListedPlace::Refused) {
       report_.refused.push_back(line);
       return;
     }
@@ -163,7 +150,7 @@ class Remover {
     if (!expanded) return std::nullopt;
     std::optional<PathParts> p = splitFullPath(*expanded);
     if (!p || p->names.empty() || hasWildcard(p->names.back()) ||
-        placeOf(*p, true) == Place::Refused) {
+        placeOf(*p, true) == ListedPlace::Refused) {
       report_.refused.push_back(line);
       return std::nullopt;
     }
@@ -217,31 +204,16 @@ class Remover {
     record(path, rm_.removeFolder(path));
   }
 
-  // "ROOT path": only keys at least two levels below a root's Software.
+  // "ROOT path": only keys at least two levels below a root's Software. In the trees that
+  // other programs share, only this application's own keys, and those only while the list of
+  // installed programs does not say they are another folder's.
   void removeListedKey(const std::string& line) {
-    const std::size_t blank = line.find(' ');
-    const std::optional<RegRoot> root =
-        blank == std::string::npos ? std::nullopt : rootFromText(line.substr(0, blank));
-    std::string path = blank == std::string::npos ? std::string() : line.substr(blank + 1);
-    if (!path.empty() && path.back() == '\\') path.pop_back();
-    std::size_t names = 1;
-    bool emptyName = path.empty() || path.front() == '\\';
-    for (std::size_t i = 0; i < path.size(); ++i) {
-      if (path[i] != '\\') continue;
-      ++names;
-      emptyName = emptyName || i + 1 == path.size() || path[i + 1] == '\\';
-    }
-    const bool underSoftware =
-        path.size() > 9 && equalsIgnoreCaseCp1251(path.substr(0, 9), "Software\\");
-    // In the trees that other programs share, only this application's own keys, and those
-    // only while the list of installed programs does not say they are another folder's.
-    const bool shared = inSharedKeyTree(path);
-    if (!root || emptyName || names < 3 || !underSoftware || hasControlCharacter(path) ||
-        (shared && !(ownsName_ && applicationsOwnKey(path, log_.appName)))) {
+    const std::optional<ListedKey> key = parseListedKey(line);
+    if (!key || (key->shared && !(ownsName_ && applicationsOwnKey(key->path, log_.appName)))) {
       report_.refused.push_back(line);
       return;
     }
-    if (spend(line)) record(line, rm_.removeKey(*root, path));
+    if (spend(line)) record(line, rm_.removeKey(key->root, key->path));
   }
 
   // True when the log's "Name" may be this installation's: the installed programs' entries

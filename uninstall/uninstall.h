@@ -17,7 +17,7 @@
 
 #include "platform/platform.h"
 #include "platform/remove_platform.h"
-#include "uninstall/uninstall_log_file.h"
+#include "log/uninstall_log_file.h"
 
 namespace zorv {
 

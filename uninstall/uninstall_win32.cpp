@@ -30,7 +30,7 @@
 #include "texts/language.h"
 #include "texts/texts.h"
 #include "uninstall/uninstall.h"
-#include "uninstall/uninstall_paths.h"
+#include "log/uninstall_paths.h"
 
 namespace zorv {
 

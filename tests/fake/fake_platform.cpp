@@ -99,6 +99,25 @@ FileHandle FakePlatform::openOutputFile(std::string_view path) {
   return nextFile_++;
 }
 
+FileHandle FakePlatform::openAppendFile(std::string_view path) {
+  calls.push_back("openAppendFile " + std::string(path));
+  const std::string p = normal(path);
+  if (failOpen.count(p) || inUse.count(p) || !files.count(p)) return kNoFile;
+  handles_[nextFile_] = p;
+  return nextFile_++;
+}
+
+bool FakePlatform::replaceFile(std::string_view from, std::string_view to) {
+  calls.push_back("replaceFile " + std::string(from) + " " + std::string(to));
+  const std::string f = normal(from), t = normal(to);
+  if (failRemove.count(t) || inUse.count(t) || inUse.count(f) || !files.count(f) ||
+      directories.count(t))
+    return false;
+  files[t] = std::move(files[f]);
+  files.erase(f);
+  return true;
+}
+
 bool FakePlatform::writeFile(FileHandle file, std::span<const std::uint8_t> bytes) {
   auto h = handles_.find(file);
   if (h == handles_.end() || failWrite.count(h->second)) return false;

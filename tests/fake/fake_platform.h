@@ -82,6 +82,8 @@ class FakePlatform : public Platform, public RunView, public RemovePlatform {
   bool createDirectory(std::string_view path) override;
   void deleteFile(std::string_view path) override;
   FileHandle openOutputFile(std::string_view path) override;
+  FileHandle openAppendFile(std::string_view path) override;
+  bool replaceFile(std::string_view from, std::string_view to) override;
   bool writeFile(FileHandle file, std::span<const std::uint8_t> bytes) override;
   void closeFile(FileHandle file) override;
   std::optional<std::uint64_t> freeBytes(std::string_view) override { return freeSpace; }

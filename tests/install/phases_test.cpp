@@ -2,6 +2,7 @@
 // destination, nesting, log values and long paths.
 #include <functional>
 
+#include "log/uninstall_paths.h"
 #include "tests/install/install_fixture.h"
 
 namespace zorv {

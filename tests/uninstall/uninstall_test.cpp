@@ -4,7 +4,7 @@
 
 #include "tests/install/install_fixture.h"
 #include "uninstall/uninstall.h"
-#include "uninstall/uninstall_paths.h"
+#include "log/uninstall_paths.h"
 
 namespace zorv {
 namespace {

@@ -17,7 +17,7 @@
 #include "platform/codepage.h"
 #include "tools/builder/limits.h"
 #include "tools/builder/registry_text.h"
-#include "uninstall/uninstall_paths.h"
+#include "log/uninstall_paths.h"
 
 namespace zorv {
 

@@ -23,7 +23,7 @@
 #include "tools/zorv/package_file.h"
 #include "tools/zorv/text_code_page.h"
 #include "uninstall/uninstall.h"
-#include "uninstall/uninstall_log_file.h"
+#include "log/uninstall_log_file.h"
 
 namespace zorv {
 

@@ -26,6 +26,12 @@ class ForwardingPlatform : public Platform {
   FileHandle openOutputFile(std::string_view path) override {
     return inner_.openOutputFile(path);
   }
+  FileHandle openAppendFile(std::string_view path) override {
+    return inner_.openAppendFile(path);
+  }
+  bool replaceFile(std::string_view from, std::string_view to) override {
+    return inner_.replaceFile(from, to);
+  }
   bool writeFile(FileHandle file, std::span<const std::uint8_t> bytes) override {
     return inner_.writeFile(file, bytes);
   }

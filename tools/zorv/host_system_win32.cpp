@@ -52,6 +52,14 @@ class ConsolePlatform final : public ForwardingPlatform {
     if (throughLink(path) || isLinkBelowRoot(path)) return kNoFile;
     return ForwardingPlatform::openOutputFile(path);
   }
+  FileHandle openAppendFile(std::string_view path) override {
+    if (throughLink(path) || isLinkBelowRoot(path)) return kNoFile;
+    return ForwardingPlatform::openAppendFile(path);
+  }
+  bool replaceFile(std::string_view from, std::string_view to) override {
+    if (throughLink(from) || throughLink(to) || isLinkBelowRoot(to)) return false;
+    return ForwardingPlatform::replaceFile(from, to);
+  }
 
   std::optional<std::string> specialFolder(SpecialFolder folder) override {
     if (folder == SpecialFolder::Programs && !programs_.empty()) return programs_;

@@ -1,4 +1,4 @@
-#include "uninstall/uninstall_paths.h"
+#include "log/uninstall_paths.h"
 
 #include "platform/codepage1251.h"
 
@@ -85,6 +85,22 @@ bool workFolderAllowed(const PathParts& work, const std::vector<PathParts>& prot
   return true;
 }
 
+ListedPlace placeOfListed(const PathParts& path, bool folder, const PathParts& work,
+                          std::span<const PathParts> groups, std::span<const PathParts> desktops) {
+  if (isBelow(path, work)) return ListedPlace::Work;
+  for (const PathParts& g : groups)
+    if (isBelow(path, g)) return ListedPlace::Group;
+  if (!folder) {
+    for (const PathParts& d : desktops) {
+      const std::string& name = path.names.back();
+      if (isBelow(path, d) && path.names.size() == d.names.size() + 1 && name.size() > 4 &&
+          name.ends_with(".LNK") && !hasWildcard(name))
+        return ListedPlace::Desktop;
+    }
+  }
+  return ListedPlace::Refused;
+}
+
 bool usableListedName(std::string_view name) {
   if (name.find_first_not_of(". ") == std::string_view::npos) return false;
   for (unsigned char c : name)
@@ -130,6 +146,41 @@ bool applicationsOwnKey(std::string_view path, std::string_view appName) {
   const std::vector<std::string> names = keyNames(path);
   return startsWith(names, {"SOFTWARE", "MICROSOFT", "WINDOWS", "CURRENTVERSION", "UNINSTALL", app}) ||
          startsWith(names, {"SOFTWARE", "ZANTREL", app});
+}
+
+std::optional<RegRoot> rootFromText(std::string_view abbreviation) {
+  static constexpr struct {
+    std::string_view text;
+    RegRoot root;
+  } kRoots[] = {{"HLM", RegRoot::LocalMachine},
+                {"HCR", RegRoot::ClassesRoot},
+                {"HCC", RegRoot::CurrentConfig},
+                {"HCU", RegRoot::CurrentUser},
+                {"HU", RegRoot::Users}};
+  for (const auto& r : kRoots)
+    if (equalsIgnoreCaseCp1251(abbreviation, r.text)) return r.root;
+  return std::nullopt;
+}
+
+std::optional<ListedKey> parseListedKey(std::string_view line) {
+  const std::size_t blank = line.find(' ');
+  if (blank == std::string_view::npos) return std::nullopt;
+  const std::optional<RegRoot> root = rootFromText(line.substr(0, blank));
+  std::string_view path = line.substr(blank + 1);
+  if (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+  std::size_t names = 1;
+  bool unusable = path.empty() || path.front() == '\\';
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const unsigned char c = std::uint8_t(path[i]);
+    unusable = unusable || c < 0x20 || c == 0x7F;
+    if (c != '\\') continue;
+    ++names;
+    unusable = unusable || i + 1 == path.size() || path[i + 1] == '\\';
+  }
+  const bool underSoftware =
+      path.size() > 9 && equalsIgnoreCaseCp1251(path.substr(0, 9), "Software\\");
+  if (!root || unusable || names < 3 || !underSoftware) return std::nullopt;
+  return ListedKey{*root, std::string(path), inSharedKeyTree(path)};
 }
 
 bool matchesWildcard(std::string_view pattern, std::string_view name) {

@@ -5,9 +5,12 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/platform.h"
 
 namespace zorv {
 
@@ -31,6 +34,13 @@ bool samePath(const PathParts& a, const PathParts& b);
 // the protected folders and holds none of them.
 bool workFolderAllowed(const PathParts& work, const std::vector<PathParts>& protectedFolders);
 
+// Where a listed path lies, and so whether a line may name it: below "Work" or a Programs
+// folder (the group), or, for a file only, a ".lnk" directly in a Desktop folder (no wildcard
+// there). The protected folders are the caller's to check first.
+enum class ListedPlace { Work, Group, Desktop, Refused };
+ListedPlace placeOfListed(const PathParts& path, bool folder, const PathParts& work,
+                          std::span<const PathParts> groups, std::span<const PathParts> desktops);
+
 // A name that a folder listing gave, fit to be joined to its folder: one name, neither empty
 // nor only dots and blanks, without a separator, a colon, a wildcard or a control character.
 bool usableListedName(std::string_view name);
@@ -41,6 +51,19 @@ bool inSharedKeyTree(std::string_view path);
 // The keys there that belong to the application named `appName`: its entry in the system's
 // list of installed programs and its stored language, each with what lies below.
 bool applicationsOwnKey(std::string_view path, std::string_view appName);
+
+// "HLM", "HCR", "HCC", "HCU", "HU" in any case; none for any other text.
+std::optional<RegRoot> rootFromText(std::string_view abbreviation);
+
+// A "DelK" line, "ROOT path": a known root and a path of at least three names, the first
+// "Software", none empty, without control characters (a trailing "\" dropped). `shared` says
+// that the key lies in a tree that other programs share (inSharedKeyTree).
+struct ListedKey {
+  RegRoot root;
+  std::string path;
+  bool shared;
+};
+std::optional<ListedKey> parseListedKey(std::string_view line);
 
 // `*` and `?` against one name, without regard to case. A name of only dots never matches.
 bool matchesWildcard(std::string_view pattern, std::string_view name);
