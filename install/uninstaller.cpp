@@ -40,8 +40,10 @@ bool registerUninstaller(InstallRun& run) {
   if (k == kNoKey) return true;
   Platform& p = run.platform;
   p.setString(k, "DisplayName", run.state.appName);
-  if (!record->version.empty()) p.setString(k, "DisplayVersion", record->version);
-  if (!record->publisher.empty()) p.setString(k, "Publisher", record->publisher);
+  // Written even when empty, so that a later version without them leaves none of an earlier
+  // version's behind in the same entry.
+  p.setString(k, "DisplayVersion", record->version);
+  p.setString(k, "Publisher", record->publisher);
   p.setString(k, "DisplayIcon", icon);
   p.setString(k, "InstallLocation", dest);
   p.setString(k, "UninstallString", "\"" + program + "\"");

@@ -615,6 +615,30 @@ class Uninstall(unittest.TestCase):
         self.assertIn(d["dest"] + "/hello.exe", sections["Removed:"])
         self.assertEqual(sections[KEPT], [d["dest"]])
 
+    def test_upgrades_leave_one_log_and_nothing_behind(self):
+        """Version 2 over version 1, whole or stopped midway by a folder where its new file
+        goes: the log names what both installed, once each, and the uninstall removes it all."""
+        v2 = os.path.join(self.tmp, "demo-v2.pkg")
+        if not os.path.exists(v2):
+            run(ARGS.zorv, "build", os.path.join(ARGS.source, "tests/e2e/demo-v2.toml"), "-o", v2)
+        for midway in (False, True):
+            d = self.install()
+            blocker = os.path.join(d["dest"], "docs", "whatsnew.txt")
+            if midway:
+                os.makedirs(blocker)
+            p = run(ARGS.zorv, "install", v2, "--dest", d["dest"], "--registry-file", d["reg"],
+                    "--programs-dir", d["programs"], "--desktop-dir", d["desktop"], ok=False)
+            self.assertEqual(p.returncode, 1 if midway else 0, p.stderr)
+            lines = read_bytes(os.path.join(d["dest"], "UnInstall.log")).splitlines()
+            self.assertIn(b"DelF " + d["dest"].encode() + b"\\docs\\changes.txt", lines)
+            self.assertEqual(len(lines), len(set(lines)), midway)
+            if midway:
+                os.rmdir(blocker)
+            p = self.uninstall(d, "--yes")
+            self.assertEqual(p.returncode, 0, p.stderr)
+            self.assertFalse(os.path.exists(d["dest"]), midway)
+            self.assertEqual(os.listdir(d["programs"]) + os.listdir(d["desktop"]), [], midway)
+
     def test_it_asks_first(self):
         cases = [(None, 1), (b"n\n", 1), (b"", 1), (b"y\n", 0)]  # None: no terminal at all
         for answer, status in cases:

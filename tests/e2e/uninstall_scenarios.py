@@ -427,8 +427,74 @@ def release_upgrade_finds_folder(s):
     s.checks.true("and nowhere else", not s.host_path(DEMO_FOLDER).exists())
 
 
+V2_SETUP = b"C:\\e2e\\setup-v2.exe"
+
+
+def install_both_versions(s, hold=None):
+    """Version 1 with /S into QUICK_NOTES, then version 2 with /S, which finds that folder
+    (holding `hold`, a path below it, open without sharing, when given); the log of each."""
+    s.step("start", "/S", "/D=" + QUICK_NOTES.decode())
+    s.step("wait-exit")
+    s.run()
+    first = Installed(s, [(line[:4], line[5:]) for line in
+                          s.host_path(QUICK_NOTES + b"\\UnInstall.log").read_bytes().splitlines()])
+    shutil.copyfile(s.package.upgrade_exe, s.host_path(V2_SETUP))
+    if hold:
+        s.step("hold", (QUICK_NOTES + b"\\" + hold).decode())
+    s.step("start", "/S")
+    s.step("wait-exit")
+    s.run(V2_SETUP, fresh=False, exit_code=EXIT_FILE_IN_USE if hold else 0)
+    log = s.host_path(QUICK_NOTES + b"\\UnInstall.log").read_bytes()
+    return first, [(line[:4], line[5:]) for line in log.splitlines()]
+
+
+def check_nothing_left(s, first, second_lines):
+    """uninstall.exe /S ends with 0 and leaves nothing that either version made."""
+    s.step("start", "/S")
+    s.step("wait-exit")
+    s.run(first.uninstaller, fresh=False)
+    time.sleep(1)  # the copy removes the original and the folder once the original has ended
+    s.checks.true("the install folder is gone", not first.work_dir.exists())
+    links = [s.host_path(v) for t, v in first.lines + second_lines if t == b"DelF"
+             and v.lower().endswith(b".lnk")]
+    for link in links:
+        s.checks.true(f"{link.name} is gone", not link.exists())
+    for root, key in first.keys + Installed(s, second_lines).keys:
+        s.checks.true(f"{root.decode()}\\{key} is gone", not key_exists(s, root, key))
+
+
+@scenario("release-upgrade-then-uninstall")
+def release_upgrade_then_uninstall(s):
+    """Version 2 over version 1: one log names what both installed, once each, and
+    uninstall.exe /S then removes all of it; the entry in the list of installed programs says
+    version 2."""
+    first, lines = install_both_versions(s)
+    old_only = expect.join(QUICK_NOTES, b"docs\\changes.txt")
+    s.checks.true("version 1's file is in the log", (b"DelF", old_only) in lines)
+    s.checks.equal("lines written twice", len(lines) - len(set(lines)), 0)
+    s.checks.true("version 2's file is installed",
+                  s.host_path(QUICK_NOTES + b"\\docs\\whatsnew.txt").is_file())
+    entry = expect.read_registry(s.prefix / "system.reg").get(
+        (UNINSTALL_KEY + "Zorv Demo").lower(), {})
+    s.checks.equal("DisplayVersion", entry.get("displayversion", (None, None))[1], "2.0")
+    check_nothing_left(s, first, lines)
+
+
+@scenario("release-upgrade-fails-midway")
+def release_upgrade_fails_midway(s):
+    """Version 2 stops at a file of version 1 held open (exit code 3): its log still names all
+    that version 1 installed and what version 2 wrote before, and uninstall.exe /S removes it."""
+    first, lines = install_both_versions(s, hold=b"data\\settings.ini")
+    s.checks.true("version 1's file is still in the log",
+                  (b"DelF", expect.join(QUICK_NOTES, b"docs\\changes.txt")) in lines)
+    s.checks.true("and version 2's first files",
+                  (b"DelF", expect.join(QUICK_NOTES, b"docs\\whatsnew.txt")) in lines)
+    check_nothing_left(s, first, lines)
+
+
 def run(name, work, driver, screenshots, setup_exe, marker=None):
-    package = SimpleNamespace(setup_exe=Path(setup_exe))
+    package = SimpleNamespace(setup_exe=Path(setup_exe),
+                              upgrade_exe=Path(setup_exe).with_name("demo-v2-with-uninstaller.exe"))
     s = Scenario(name, Path(work), Path(driver), Path(screenshots), package, "en")
     s.marker = marker
     SCENARIOS[name](s)

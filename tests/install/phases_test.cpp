@@ -287,6 +287,14 @@ TEST_F(InstallTest, CarriedUninstallerIsRegisteredAndLogged) {
   EXPECT_EQ(log(), "Name Remove Demo\nWork C:\\Apps\\Demo\nDelF C:\\Apps\\Demo\\uninstall.exe\n"
                    "DelK HLM Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo\n");
   EXPECT_TRUE(completed());
+
+  // A later version without a version or publisher rewrites the same entry, leaving neither.
+  pkg = TestPackage{};
+  pkg.add(kTagUninstaller, uninstallerRecord("uninstall.exe", "", "", ""));
+  install();
+  EXPECT_EQ(fake.value(key, "DisplayVersion"), "");
+  EXPECT_EQ(fake.value(key, "Publisher"), "");
+  EXPECT_EQ(fake.registry.size(), 2u);  // the entry and the stored language
 }
 
 TEST_F(InstallTest, UnusableUninstallerRecordsRegisterNothing) {
