@@ -8,6 +8,7 @@ everything else must be as it was."""
 
 import os
 import shutil
+import subprocess
 import threading
 import time
 from pathlib import Path
@@ -326,6 +327,7 @@ def uninstall_from_its_own_folder(s):
 EXIT_CANCELLED = 1
 EXIT_FAILED = 2
 EXIT_FILE_IN_USE = 3
+EXIT_NO_SPACE = 4
 DEMO_FOLDER = b"C:\\Program Files\\Zorv Demo"
 QUICK_NOTES = b"C:\\Apps\\Quick Notes"
 
@@ -375,6 +377,30 @@ def release_failure(s):
     s.step("wait-exit")
     s.run(exit_code=EXIT_FAILED)
     s.checks.equal("boxes", len(s.report.boxes), 0)
+
+
+@scenario("release-no-space")
+def release_no_space(s):
+    """/S onto a volume with less free space than the package needs (a 32 KiB tmpfs as drive
+    D:) ends with exit code 4 before anything is written there, and shows no box."""
+    volume = s.work / "small-volume"
+    volume.mkdir(exist_ok=True)
+    if os.geteuid() != 0:
+        raise RuntimeError("mounting the small volume needs root")
+
+    def mount():
+        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=32k", "tmpfs", str(volume)], check=True)
+        (s.prefix / "dosdevices" / "d:").symlink_to(volume)
+
+    s.before_run = [mount]
+    try:
+        s.step("start", "/S", "/D=D:\\Zorv Demo")
+        s.step("wait-exit")
+        s.run(exit_code=EXIT_NO_SPACE)
+        s.checks.equal("boxes", len(s.report.boxes), 0)
+        s.checks.equal("written to the volume", sorted(os.listdir(volume)), [])
+    finally:
+        subprocess.run(["umount", str(volume)], check=False)
 
 
 @scenario("release-file-in-use")
