@@ -1,7 +1,8 @@
 // Runs the uninstall engine on an arbitrary log over a small hostile file system on the
 // recording fake, and stops at the first thing acted on where it must not be: a file, folder or
 // key outside "Work", the Programs folder and the Desktop's links; a path through a link; a
-// listed name that climbs out of its folder; a run whose work outgrows its input.
+// listed name that climbs out of its folder; a run whose work outgrows its input. The lines that
+// a later version's setup would carry over from the same log are held to the same places.
 //
 // Input: the log's bytes, then optionally a line "--names--" and lines of names that folders
 // list besides their real children, each "<folder digit><flags digit><name>": the flags' bit 1
@@ -16,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "install/install.h"
 #include "tests/fake/fake_platform.h"
 #include "uninstall/uninstall.h"
 
@@ -147,6 +149,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::set<std::string> dirsBefore = fake.directories;
   const std::map<std::string, std::string> filesBefore = fake.files;
   const std::map<std::string, bool> linksBefore = fake.systemLinks;
+
+  // What the next version's setup would carry over from this log: lines of the log only, and
+  // paths only where the uninstaller may act.
+  if (const auto carried =
+          carriedLogLines(logText, "Demo", kWork, "C:\\Menu\\Programs", "C:\\Desktop")) {
+    for (std::string_view line : *carried) {
+      if (logText.find(line) == std::string_view::npos) fail("carried a line it lacks", line);
+      if (!line.starts_with("DelK") && !mayActOn(resolved(line.substr(5))))
+        fail("carried a path outside", line);
+    }
+  }
 
   const std::optional<UninstallLog> log =
       loadUninstallLog(fake, kLog, fake.protectedList, nullptr);
