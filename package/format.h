@@ -39,10 +39,11 @@ inline constexpr std::uint32_t kTagUninstaller = makeTag("UnIn");
 inline constexpr std::uint32_t kTagCodePage = makeTag("CPag");
 // "Rels": the package is a release made by our builder, whose setup takes the command line of
 // package managers ("/S", "/D=") and ends with exit codes that tell how it went. Its body is
-// one LE32, the release features it asks for (kReleaseFeatures); the setup asks only whether
-// the entry is there.
+// one LE32, the release features it asks for: kReleaseFeatures, and kReleaseUserScope for an
+// application installed for the user alone (no elevation, the user's folders and keys).
 inline constexpr std::uint32_t kTagRelease = makeTag("Rels");
-inline constexpr std::uint32_t kReleaseFeatures = 1;  // switches and exit codes
+inline constexpr std::uint32_t kReleaseFeatures = 1;   // switches and exit codes: every release
+inline constexpr std::uint32_t kReleaseUserScope = 2;  // scope = "user" in the manifest
 // Line codes that occur only in the uninstall log.
 inline constexpr std::uint32_t kTagLogName = makeTag("Name");
 inline constexpr std::uint32_t kTagLogWork = makeTag("Work");
