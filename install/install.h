@@ -126,16 +126,16 @@ bool extractDirectories(InstallRun& run);
 bool beginUninstallLog(InstallRun& run);
 // The lines of an earlier log (its bytes) that a new log in `work` carries over, each
 // without its line end, sorted and each once: its "DelF", "DelD", "DelE" and "DelK" lines that
-// the uninstaller would act on there (log/uninstall_paths.h: below `work` or the Programs
-// folder, a ".lnk" in the Desktop folder, a key that is the application's own where other
+// the uninstaller would act on there (log/uninstall_paths.h: below `work` or a Programs
+// folder, a ".lnk" in a Desktop folder, a key that is the application's own where other
 // programs share the tree). None when the earlier log is damaged (log/uninstall_log_file.h),
 // lacks its "Name" or "Work" line or has either twice, or names another application than
 // `appName`.
 std::optional<std::vector<std::string_view>> carriedLogLines(std::string_view earlier,
                                                              std::string_view appName,
                                                              std::string_view work,
-                                                             std::string_view groupFolder,
-                                                             std::string_view desktopFolder);
+                                                             std::span<const std::string> groupFolders,
+                                                             std::span<const std::string> desktopFolders);
 // One line: the four tag bytes, a blank, the value, a line feed; CR and LF in the value become
 // blanks so that a package text cannot add lines of its own.
 std::string logLineText(std::uint32_t tag, std::string_view value);

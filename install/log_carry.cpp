@@ -15,8 +15,11 @@ int compareLines(const void* a, const void* b) {
   return static_cast<const std::string_view*>(a)->compare(*static_cast<const std::string_view*>(b));
 }
 
-std::span<const PathParts> asSpan(const std::optional<PathParts>& p) {
-  return p ? std::span<const PathParts>(&*p, 1) : std::span<const PathParts>();
+std::vector<PathParts> splitAll(std::span<const std::string> paths) {
+  std::vector<PathParts> out;
+  for (const std::string& p : paths)
+    if (auto parts = splitFullPath(p)) out.push_back(std::move(*parts));
+  return out;
 }
 
 }  // namespace
@@ -37,11 +40,10 @@ bool hasLine(const std::vector<std::string_view>& lines, std::string_view line) 
 std::optional<std::vector<std::string_view>> carriedLogLines(std::string_view earlier,
                                                              std::string_view appName,
                                                              std::string_view work,
-                                                             std::string_view groupFolder,
-                                                             std::string_view desktopFolder) {
+                                                             std::span<const std::string> groupFolders,
+                                                             std::span<const std::string> desktopFolders) {
   const std::optional<PathParts> workParts = splitFullPath(work);
-  const std::optional<PathParts> group = splitFullPath(groupFolder);
-  const std::optional<PathParts> desktop = splitFullPath(desktopFolder);
+  const std::vector<PathParts> groups = splitAll(groupFolders), desktops = splitAll(desktopFolders);
   std::vector<std::string_view> lines;
   int names = 0, works = 0;
   bool ours = false;
@@ -62,7 +64,7 @@ std::optional<std::vector<std::string_view>> carriedLogLines(std::string_view ea
           const std::optional<PathParts> p = splitFullPath(value);
           carry = workParts && p && !p->names.empty() &&
                   !(folder && hasWildcard(p->names.back())) &&
-                  placeOfListed(*p, folder, *workParts, asSpan(group), asSpan(desktop)) !=
+                  placeOfListed(*p, folder, *workParts, groups, desktops) !=
                       ListedPlace::Refused;
         }
         // The whole line, its code and blank included: they stand just before the value.

@@ -149,6 +149,7 @@ bool writeRegistryValues(InstallRun& run) {
 }
 
 void writeApplicationLanguage(InstallRun& run) {
+  if (run.state.userScope) return;  // under HKEY_LOCAL_MACHINE: not the user's to write
   const KeyHandle key = run.platform.createKey(RegRoot::LocalMachine,
                                                "SoftWare\\Zantrel\\" + run.state.appName);
   if (key == kNoKey) return;

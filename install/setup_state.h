@@ -24,9 +24,23 @@ struct SetupState {
   // makes inside a packed folder on its own line ("DelF", "DelE") instead of the whole folder
   // ("DelD"), so that an uninstall keeps what the user put there.
   bool release = false;
+  // A release installed for the user alone (kReleaseUserScope): the user's folders and keys,
+  // nothing that needs an administrator. A release without it is installed for the machine.
+  bool userScope = false;
   std::string browseTitle;     // at most 79 characters
   FileHandle uninstallLog = kNoFile;  // open only during the run
 };
+
+// The folders where the run puts the program group and the desktop links: the user's for a
+// plain package and for a release installed for the user, all users' for one installed for
+// the machine.
+inline SpecialFolder programsFolderOf(const SetupState& s) {
+  return s.release && !s.userScope ? SpecialFolder::CommonPrograms : SpecialFolder::Programs;
+}
+inline SpecialFolder desktopFolderOf(const SetupState& s) {
+  return s.release && !s.userScope ? SpecialFolder::CommonDesktopDirectory
+                                   : SpecialFolder::DesktopDirectory;
+}
 
 // Ids of the wizard page's controls.
 namespace control {

@@ -57,7 +57,8 @@ bool makeLinks(InstallRun& run, const LinkHalf& half, std::uint32_t count) {
 bool makeGroupLinks(InstallRun& run) {
   const std::uint32_t count = countEntries(*run.state.package, kTagGroupLink, 0, -1);
   if (count == 0) return true;
-  const std::optional<std::string> programs = run.platform.specialFolder(SpecialFolder::Programs);
+  const std::optional<std::string> programs =
+      run.platform.specialFolder(programsFolderOf(run.state));
   if (!programs) return true;  // never a folder at the drive root instead
   // The group is a folder of its own below Programs, or there is none: a name that climbs out
   // or names Programs itself would put links, and a "DelD" line, where they do not belong.
@@ -73,8 +74,7 @@ bool makeGroupLinks(InstallRun& run) {
 bool makeDesktopLinks(InstallRun& run) {
   const std::uint32_t count = countEntries(*run.state.package, kTagDesktopLink, 0, -1);
   if (count == 0 || !run.state.placeIconsOnDesktop) return true;
-  const std::optional<std::string> desktop =
-      run.platform.specialFolder(SpecialFolder::DesktopDirectory);
+  const std::optional<std::string> desktop = run.platform.specialFolder(desktopFolderOf(run.state));
   if (!desktop) return true;
   return makeLinks(run, {kTagDesktopLink, *desktop, Text::PlaceToDesktop, false}, count);
 }

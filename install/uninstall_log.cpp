@@ -46,11 +46,19 @@ bool carryEarlierLog(InstallRun& run) {
   std::optional<std::string> bytes = run.platform.readFileStart(run.logPath, kMaxLogBytes + 1);
   if (!bytes) return false;
   run.earlierLog = std::move(*bytes);
+  // The user's folders and all users', as the uninstaller has them: an earlier version may
+  // have been installed for either.
   Platform& p = run.platform;
+  std::string groups[2], desktops[2];
+  for (int i = 0; i < 2; ++i) {
+    groups[i] = p.specialFolder(i ? SpecialFolder::CommonPrograms : SpecialFolder::Programs)
+                    .value_or("");
+    desktops[i] = p.specialFolder(i ? SpecialFolder::CommonDesktopDirectory
+                                    : SpecialFolder::DesktopDirectory)
+                      .value_or("");
+  }
   std::optional<std::vector<std::string_view>> lines = carriedLogLines(
-      run.earlierLog, run.state.appName, run.state.destinationDir,
-      p.specialFolder(SpecialFolder::Programs).value_or(""),
-      p.specialFolder(SpecialFolder::DesktopDirectory).value_or(""));
+      run.earlierLog, run.state.appName, run.state.destinationDir, groups, desktops);
   if (!lines) return false;
   run.carriedLines = std::move(*lines);
   return true;

@@ -34,9 +34,11 @@ bool registerUninstaller(InstallRun& run) {
   const std::string icon = record->icon.empty() ? program : joinPath(dest, record->icon);
   const std::string key = std::string(kUninstallKeyParent) + "\\" + run.state.appName;
   if (program.size() > kMaxPathChars || icon.size() > kMaxPathChars) return true;
-  // Logged before the creation, as the package's own key is.
-  if (!logLine(run, kTagLogDeleteKey, "HLM " + key)) return false;
-  const KeyHandle k = run.platform.createKey(RegRoot::LocalMachine, key);
+  // Logged before the creation, as the package's own key is. The user's own list for an
+  // application installed for the user alone.
+  const bool user = run.state.userScope;
+  if (!logLine(run, kTagLogDeleteKey, (user ? "HCU " : "HLM ") + key)) return false;
+  const KeyHandle k = run.platform.createKey(user ? RegRoot::CurrentUser : RegRoot::LocalMachine, key);
   if (k == kNoKey) return true;
   Platform& p = run.platform;
   p.setString(k, "DisplayName", run.state.appName);

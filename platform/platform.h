@@ -22,8 +22,16 @@ inline constexpr std::size_t kMaxPathChars = 259;
 
 enum class RegRoot { LocalMachine, ClassesRoot, CurrentConfig, CurrentUser, Users };
 
-// The values are the shell's CSIDL numbers.
-enum class SpecialFolder { Programs = 2, DesktopDirectory = 16, AppData = 0x1A };
+// The values are the shell's CSIDL numbers. The common ones are those of all users.
+enum class SpecialFolder {
+  Programs = 2,
+  DesktopDirectory = 16,
+  CommonPrograms = 0x17,
+  CommonDesktopDirectory = 0x19,
+  AppData = 0x1A,
+  LocalAppData = 0x1C,
+  ProgramFiles = 0x26,
+};
 
 struct SystemTime {
   unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;

@@ -42,13 +42,19 @@ bool writeNewFile(const std::string& path, const std::vector<std::uint8_t>& byte
 
 }  // namespace
 
-// The system's special folders always exist; these are made on first use.
+// The system's special folders always exist; these are made on first use. This host has one
+// Programs and one Desktop folder, the user's and all users' alike; the folders that only the
+// setup's page proposes from are not here.
 std::optional<std::string> PosixPlatform::specialFolder(SpecialFolder folder) {
   const std::string* path = nullptr;
   switch (folder) {
-    case SpecialFolder::Programs: path = &options_.programsFolder; break;
-    case SpecialFolder::DesktopDirectory: path = &options_.desktopFolder; break;
+    case SpecialFolder::Programs:
+    case SpecialFolder::CommonPrograms: path = &options_.programsFolder; break;
+    case SpecialFolder::DesktopDirectory:
+    case SpecialFolder::CommonDesktopDirectory: path = &options_.desktopFolder; break;
     case SpecialFolder::AppData: path = &options_.appDataFolder; break;
+    case SpecialFolder::LocalAppData:
+    case SpecialFolder::ProgramFiles: break;
   }
   if (!path || path->empty() || !createDirectories(*path)) return std::nullopt;
   return engineText(*path);

@@ -311,10 +311,11 @@ UninstallScope defaultUninstallScope(Platform& platform, RemovePlatform& remover
   UninstallScope scope;
   scope.registeredLocations = registeredLocations(platform, log.appName);
   scope.logPath = std::string(logPath);
-  if (auto programs = platform.specialFolder(SpecialFolder::Programs))
-    scope.groupFolders.push_back(*programs);
-  if (auto desktop = platform.specialFolder(SpecialFolder::DesktopDirectory))
-    scope.desktopFolders.push_back(*desktop);
+  // The user's and all users': the log does not say for whom the application was installed.
+  for (SpecialFolder f : {SpecialFolder::Programs, SpecialFolder::CommonPrograms})
+    if (auto programs = platform.specialFolder(f)) scope.groupFolders.push_back(*programs);
+  for (SpecialFolder f : {SpecialFolder::DesktopDirectory, SpecialFolder::CommonDesktopDirectory})
+    if (auto desktop = platform.specialFolder(f)) scope.desktopFolders.push_back(*desktop);
   scope.protectedFolders = remover.protectedFolders();
   return scope;
 }

@@ -5,10 +5,18 @@
 namespace zorv {
 
 std::string defaultParentFolder(const std::optional<std::string>& packageFolder,
-                                const std::optional<std::string>& appDataFolder) {
+                                const std::optional<std::string>& systemFolder) {
   if (packageFolder) return *packageFolder;
-  if (appDataFolder) return *appDataFolder;
+  if (systemFolder) return *systemFolder;
   return std::string(kLastResortFolder);
+}
+
+std::optional<std::string> systemParentFolder(const SetupState& state, Platform& platform) {
+  if (!state.release) return platform.specialFolder(SpecialFolder::AppData);
+  if (!state.userScope) return platform.specialFolder(SpecialFolder::ProgramFiles);
+  std::optional<std::string> local = platform.specialFolder(SpecialFolder::LocalAppData);
+  if (local) *local = appendAppFolder(*local, "Programs");
+  return local;
 }
 
 std::string appendAppFolder(std::string_view parent, std::string_view appName) {

@@ -14,9 +14,15 @@ namespace zorv {
 inline constexpr std::string_view kLastResortFolder = "c:\\Program Files";
 
 // The folder below which the application folder is proposed: the package's "DirD" text, else
-// the user's application-data folder, else "c:\Program Files".
+// the system's folder (systemParentFolder), else "c:\Program Files".
 std::string defaultParentFolder(const std::optional<std::string>& packageFolder,
-                                const std::optional<std::string>& appDataFolder);
+                                const std::optional<std::string>& systemFolder);
+
+// The system's folder below which a package without "DirD" proposes the application folder:
+// the application-data folder for a plain package, the Program Files folder for a release
+// installed for the machine, the user's local application-data folder followed by "Programs"
+// for one installed for the user. None when the system has no such folder.
+std::optional<std::string> systemParentFolder(const SetupState& state, Platform& platform);
 
 // `parent`, one backslash unless it already ends in one, and `appName`. An empty parent also
 // gets the backslash.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "package/code_page.h"
 #include "package/format.h"
 
 namespace zorv {
@@ -33,8 +34,17 @@ std::optional<PackageFacts> readPackageFacts(Package& package) {
   std::int32_t sum = package.findByTag(kTagSum, 0, -1);
   if (sum < 0) return std::nullopt;
   if (name->size() > kMaxAppNameChars) name->resize(kMaxAppNameChars);
-  return PackageFacts{std::move(*name), package.entry(sum).unpacked,
-                      package.findByTag(kTagRelease, 0, -1) >= 0};
+  PackageFacts facts{std::move(*name), package.entry(sum).unpacked};
+  const std::int32_t release = package.findByTag(kTagRelease, 0, -1);
+  if (release >= 0) {
+    facts.release = true;
+    // Features that cannot be read are none beyond the release itself.
+    if (auto body = package.acquireEntry(release)) {
+      facts.userScope = (parseCodePageRecord(*body).value_or(0) & kReleaseUserScope) != 0;
+      package.releaseEntry(release);
+    }
+  }
+  return facts;
 }
 
 std::optional<std::string> readDefaultFolder(Package& package) {

@@ -22,6 +22,7 @@ struct PackageFacts {
   std::string appName;          // at most kMaxAppNameChars
   std::uint32_t requiredBytes;  // the "SumC" entry's unpacked-size field
   bool release = false;         // the package carries the release entry (kTagRelease)
+  bool userScope = false;       // a release installed for the user alone (kReleaseUserScope)
 };
 
 // Both required entries, or none when either is missing (or the name cannot be unpacked):

@@ -92,6 +92,7 @@ bool startSetup() {
   s.requiredBytes = facts->requiredBytes;
   if (facts->release) {
     app.release = s.release = true;
+    s.userScope = facts->userScope;
     app.exitCode = kExitCancelled;  // until a run ends otherwise
     SetupArguments args = parseSetupArguments(GetCommandLineA());
     if (args.silent) {

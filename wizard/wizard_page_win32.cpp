@@ -61,9 +61,9 @@ void showDiskSpace(HWND dialog, bool appendFolder = true) {
 std::string defaultDestinationParent() {
   SetupApp& app = setupApp();
   auto packageFolder = readDefaultFolder(*app.state.package);
-  std::optional<std::string> appData;
-  if (!packageFolder) appData = app.platform.specialFolder(SpecialFolder::AppData);
-  return defaultParentFolder(packageFolder, appData);
+  std::optional<std::string> systemFolder;
+  if (!packageFolder) systemFolder = systemParentFolder(app.state, app.platform);
+  return defaultParentFolder(packageFolder, systemFolder);
 }
 
 namespace {

@@ -213,7 +213,8 @@ TEST(Uninstaller, TheCarriedOneIsTheLastTopLevelFile) {
   Built b = planWith(tree, "version = \"2.0\"\n");
   tree.write("bin/uninstall.exe", makeStub());
   std::string path = tree.path("bin/uninstall.exe").string(), why;
-  ASSERT_TRUE(carryUninstaller(b.manifest, b.plan, path, &why)) << why;
+  Diagnostics diag;
+  ASSERT_TRUE(carryUninstaller(b.manifest, b.plan, path, true, diag, &why)) << why;
   ASSERT_TRUE(b.plan.carriesUninstaller);
   const PlannedFile& f = b.plan.files.back();
   EXPECT_EQ(f.name, "uninstall.exe");
@@ -235,7 +236,8 @@ TEST(Uninstaller, RefusesWhatIsNoProgramWithOneLine) {
   };
   for (const auto& [given, part] : rows) {
     std::string path = given, why;
-    EXPECT_FALSE(carryUninstaller(b.manifest, b.plan, path, &why));
+    Diagnostics diag;
+    EXPECT_FALSE(carryUninstaller(b.manifest, b.plan, path, true, diag, &why));
     EXPECT_EQ(why.find("cannot use the uninstaller " + given + ": "), 0u) << why;
     EXPECT_NE(why.find(part), std::string::npos) << why;
     EXPECT_FALSE(b.plan.carriesUninstaller);

@@ -518,9 +518,80 @@ def release_upgrade_fails_midway(s):
     check_nothing_left(s, first, lines)
 
 
+def execution_level(exe):
+    """The level that an executable's manifest asks for, read with wrestool."""
+    xml = subprocess.run(["wrestool", "-x", "--raw", "-t", "24", str(exe)],
+                         capture_output=True, check=True).stdout
+    start = xml.find(b'level="') + 7
+    return xml[start:xml.find(b'"', start)].decode()
+
+
+def registry_keys(s, name):
+    return set(expect.read_registry(s.prefix / name))
+
+
+@scenario("release-machine-scope")
+def release_machine_scope(s):
+    """A release for the machine asks for administrator rights, puts its links in all users'
+    Programs folder and its entry in the list of installed programs under HKEY_LOCAL_MACHINE."""
+    s.step("start", "/S")
+    s.step("wait-exit")
+    s.run()
+    installed = Installed(s, [(line[:4], line[5:]) for line in s.host_path(
+        DEMO_FOLDER + b"\\UnInstall.log").read_bytes().splitlines()])
+    s.checks.equal("setup.exe asks for", execution_level(s.package.setup_exe),
+                   "requireAdministrator")
+    s.checks.equal("uninstall.exe asks for", execution_level(installed.work_dir / "uninstall.exe"),
+                   "requireAdministrator")
+    group = next(v for t, v in installed.lines if t == b"DelD" and v.endswith(b"\\Zorv Demo"))
+    s.checks.true("the group is all users'", group.lower().startswith(b"c:\\programdata\\"))
+    key = (UNINSTALL_KEY + "Zorv Demo").lower()
+    s.checks.true("the entry is the machine's", key in registry_keys(s, "system.reg"))
+    s.checks.true("and not the user's", key not in registry_keys(s, "user.reg"))
+
+
+@scenario("release-user-scope")
+def release_user_scope(s):
+    """A release for the user alone asks for no elevation, installs below the user's local
+    application data, links in the user's own Start menu, enters itself under
+    HKEY_CURRENT_USER and writes nothing under HKEY_LOCAL_MACHINE; its uninstall.exe /S then
+    removes all of it."""
+    s.package = SimpleNamespace(setup_exe=s.package.user_exe)
+    machine_before = set(expect.read_registry(s.work / "base-prefix" / "system.reg"))
+    s.step("start", "/S")
+    s.step("wait-exit")
+    s.run()
+    logs = list((s.prefix / "drive_c" / "users").glob(
+        "*/AppData/Local/Programs/Zorv Demo/UnInstall.log"))
+    s.checks.equal("one install below the user's local application data", len(logs), 1)
+    if not logs:
+        return
+    lines = [(line[:4], line[5:]) for line in logs[0].read_bytes().splitlines()]
+    installed = Installed(s, lines)
+    s.checks.equal("setup.exe asks for", execution_level(s.package.setup_exe), "asInvoker")
+    s.checks.equal("uninstall.exe asks for", execution_level(installed.work_dir / "uninstall.exe"),
+                   "asInvoker")
+    group = next(v for t, v in lines if t == b"DelD" and v.endswith(b"\\Zorv Demo"))
+    s.checks.true("the group is the user's", b"\\appdata\\roaming\\" in group.lower())
+    key = (UNINSTALL_KEY + "Zorv Demo").lower()
+    s.checks.true("the entry is the user's", key in registry_keys(s, "user.reg"))
+    # The setup's own stored language is tried there at start, before the package is read,
+    # and fails without a word where the user may not write (Wine lets anybody).
+    new_machine_keys = [k for k in registry_keys(s, "system.reg") - machine_before
+                        if ("zorv" in k or "zantrel" in k) and k != "software\\zantrel\\installer"]
+    s.checks.equal("keys written under HKEY_LOCAL_MACHINE", new_machine_keys, [])
+    s.step("start", "/S")
+    s.step("wait-exit")
+    s.run(installed.uninstaller, fresh=False)
+    time.sleep(1)  # the copy removes the original and the folder once the original has ended
+    check_removed(s, installed, work_stays=False)
+    s.checks.true("the entry is gone", key not in registry_keys(s, "user.reg"))
+
+
 def run(name, work, driver, screenshots, setup_exe, marker=None):
     package = SimpleNamespace(setup_exe=Path(setup_exe),
-                              upgrade_exe=Path(setup_exe).with_name("demo-v2-with-uninstaller.exe"))
+                              upgrade_exe=Path(setup_exe).with_name("demo-v2-with-uninstaller.exe"),
+                              user_exe=Path(setup_exe).with_name("demo-user-with-uninstaller.exe"))
     s = Scenario(name, Path(work), Path(driver), Path(screenshots), package, "en")
     s.marker = marker
     SCENARIOS[name](s)

@@ -35,6 +35,10 @@ FakePlatform::FakePlatform() {
   folders[SpecialFolder::Programs] = "C:\\Menu\\Programs";
   folders[SpecialFolder::DesktopDirectory] = "C:\\Desktop";
   folders[SpecialFolder::AppData] = "C:\\AppData";
+  folders[SpecialFolder::CommonPrograms] = "C:\\All\\Programs";
+  folders[SpecialFolder::CommonDesktopDirectory] = "C:\\All\\Desktop";
+  folders[SpecialFolder::LocalAppData] = "C:\\Local";
+  folders[SpecialFolder::ProgramFiles] = "C:\\Program Files";
   for (const auto& [id, path] : folders) addDirectory(path);
   addDirectory(cwd);
 }

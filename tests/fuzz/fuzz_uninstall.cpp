@@ -152,8 +152,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // What the next version's setup would carry over from this log: lines of the log only, and
   // paths only where the uninstaller may act.
-  if (const auto carried =
-          carriedLogLines(logText, "Demo", kWork, "C:\\Menu\\Programs", "C:\\Desktop")) {
+  const std::string groups[] = {"C:\\Menu\\Programs"}, desktops[] = {"C:\\Desktop"};
+  if (const auto carried = carriedLogLines(logText, "Demo", kWork, groups, desktops)) {
     for (std::string_view line : *carried) {
       if (logText.find(line) == std::string_view::npos) fail("carried a line it lacks", line);
       if (!line.starts_with("DelK") && !mayActOn(resolved(line.substr(5))))

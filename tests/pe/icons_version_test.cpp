@@ -279,15 +279,36 @@ TEST(VersionResource, RefusesLengthsOutsideTheirParents) {
 }
 
 TEST(VersionResource, NumbersFromVersionTexts) {
-  const std::pair<const char*, VersionNumbers> rows[] = {
-      {"1.2.3", {1, 2, 3, 0}},        {"1.0", {1, 0, 0, 0}},
-      {"10", {10, 0, 0, 0}},          {"", {0, 0, 0, 0}},
-      {"2.5beta.7", {2, 0, 7, 0}},    {"1.2.3.4.5", {1, 2, 3, 4}},
-      {"65535.65536", {65535, 0}},    {"-1.2", {0, 2}},
-      {" 1.2", {0, 2}},               {"1..2", {1, 0, 2, 0}},
-      {"99999999999999999999.3", {0, 3}},
+  const struct {
+    const char* text;
+    VersionNumbers numbers;
+    const char* suffix;
+    const char* problem;  // a part of it, or "" for a version
+  } rows[] = {
+      {"1.2.3", {1, 2, 3, 0}, "", ""},
+      {"10", {10, 0, 0, 0}, "", ""},
+      {"2026.12.9.65535", {2026, 12, 9, 65535}, "", ""},
+      {"2.5beta.7", {2, 5, 0, 0}, "beta.7", ""},
+      {"2.0-beta", {2, 0, 0, 0}, "-beta", ""},
+      {"1..2", {1, 0, 0, 0}, "..2", ""},
+      {"1.2.", {1, 2, 0, 0}, ".", ""},
+      {"", {}, "", "start with a number"},
+      {"v2.0-beta", {}, "", "start with a number"},
+      {" 1.2", {}, "", "start with a number"},
+      {"2026.12.9.70000", {}, "", "70000, over 65535"},
+      {"99999999999999999999.3", {}, "", "over 65535"},
+      {"1.2.3.4.5", {}, "", "more than four"},
   };
-  for (const auto& [text, numbers] : rows) EXPECT_EQ(versionNumbers(text), numbers) << text;
+  for (const auto& row : rows) {
+    const ParsedVersion v = parseVersionText(row.text);
+    if (*row.problem) {
+      EXPECT_NE(v.problem.find(row.problem), std::string::npos) << row.text << ": " << v.problem;
+      continue;
+    }
+    EXPECT_EQ(v.problem, "") << row.text;
+    EXPECT_EQ(v.numbers, row.numbers) << row.text;
+    EXPECT_EQ(v.suffix, row.suffix) << row.text;
+  }
 }
 
 }  // namespace

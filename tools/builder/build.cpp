@@ -177,7 +177,8 @@ bool layOut(const Manifest& m, const Plan& plan, const BuildOptions& options, Pa
   }
   // Our own entry, after every entry the setup reads, so that the rest is laid out as before.
   w.addEntry(kTagCodePage, kLabelCodePage, codePageRecord(static_cast<std::uint32_t>(m.codePage)));
-  w.addEntry(kTagRelease, kLabelRelease, releaseRecord(kReleaseFeatures));
+  w.addEntry(kTagRelease, kLabelRelease,
+             releaseRecord(kReleaseFeatures | (m.userScope ? kReleaseUserScope : 0)));
 
   if (w.dataSize() + std::uint64_t(w.entryCount()) * kEntrySize + 1024 > kMaxPackage) {
     if (why) *why = "the package would pass 4 GB, the most its 32-bit offsets can address";
@@ -233,7 +234,7 @@ std::optional<std::vector<std::uint8_t>> buildFromManifest(const std::string& ma
   auto plan = makePlan(*manifest, diag);
   if (!plan) return std::nullopt;
   std::string why, uninstaller = options.uninstaller;
-  if (!carryUninstaller(*manifest, *plan, uninstaller, &why)) {
+  if (!carryUninstaller(*manifest, *plan, uninstaller, true, diag, &why)) {
     diag.error(manifestPath, 0, why);
     return std::nullopt;
   }

@@ -6,6 +6,7 @@
 
 #include "platform/codepage.h"
 #include "tools/builder/file_identity.h"
+#include "tools/builder/signing.h"
 #include "tools/builder/stub_path.h"
 #include "tools/pe/icons.h"
 #include "tools/pe/pe_resources.h"
@@ -18,6 +19,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::uint16_t kIconGroupId = 101;
+constexpr std::uint16_t kResourceTypeManifest = 24;  // RT_MANIFEST
 constexpr std::uint16_t kLanguageEnglishUs = 0x0409;
 constexpr std::uint16_t kLanguageRussian = 0x0419;
 
@@ -47,7 +49,7 @@ Bytes versionResource(const Manifest& m, Role role, std::string_view fileName) {
   const std::string name = ansiToUtf8(m.appName.text, m.codePage);
   const bool setup = role == Role::Setup;
   VersionInfo info;
-  if (m.version) info.fileVersion = info.productVersion = versionNumbers(m.version->text);
+  if (m.version) info.fileVersion = info.productVersion = parseVersionText(m.version->text).numbers;
   info.codePage = static_cast<std::uint16_t>(m.codePage);
   info.language = m.codePage == kCodePageCyrillic ? kLanguageRussian : kLanguageEnglishUs;
   auto& s = info.strings;
@@ -105,9 +107,33 @@ bool iconEdits(std::span<const std::uint8_t> program, std::span<const IconImage>
   return true;
 }
 
-// The edits that give a program the product's identity; none without identity keys.
+// For an application installed for the user alone: the program's manifest (RT_MANIFEST 1)
+// asking for no elevation, as the program itself asks for it otherwise.
+bool scopeEdits(std::span<const std::uint8_t> program, const Manifest& m, Edits& edits,
+                std::string* why) {
+  if (!m.userScope) return true;
+  constexpr std::string_view kAdministrator = "level=\"requireAdministrator\"";
+  const std::string type = typeText(kResourceTypeManifest);
+  std::string reason;
+  const auto manifest = findPeResource(program, type, 1, &reason);
+  std::string text = manifest ? std::string(manifest->begin(), manifest->end()) : "";
+  const std::size_t at = text.find(kAdministrator);
+  if (at == std::string::npos) {
+    *why = "its manifest (RT_MANIFEST 1) does not ask for administrator rights, so it cannot be "
+           "made to ask for none" + (reason.empty() ? "" : ": " + reason);
+    return false;
+  }
+  text.replace(at, kAdministrator.size(), "level=\"asInvoker\"");
+  // The edit keeps the language that the program's manifest has.
+  edits.add(kResourceTypeManifest, 1, Bytes(text.begin(), text.end()), 0);
+  return true;
+}
+
+// The edits that give a program the product's identity and scope; none without identity keys
+// or a scope of the user's.
 bool identityEdits(std::span<const std::uint8_t> program, const Manifest& m, const Plan& plan,
                    Role role, std::string_view fileName, Edits& edits, std::string* why) {
+  if (!scopeEdits(program, m, edits, why)) return false;
   if (m.version || m.publisher || m.copyright) {
     const std::uint16_t language =
         m.codePage == kCodePageCyrillic ? kLanguageRussian : kLanguageEnglishUs;
@@ -176,7 +202,8 @@ std::optional<std::vector<std::uint8_t>> makeUninstaller(std::span<const std::ui
   return editPeResources(program, edits.list, why);
 }
 
-bool carryUninstaller(const Manifest& manifest, Plan& plan, std::string& path, std::string* why) {
+bool carryUninstaller(const Manifest& manifest, Plan& plan, std::string& path, bool sign,
+                      Diagnostics& diag, std::string* why) {
   if (!manifest.uninstaller) return true;
   if (path.empty()) {
     auto found = findDefaultUninstaller();
@@ -191,7 +218,22 @@ bool carryUninstaller(const Manifest& manifest, Plan& plan, std::string& path, s
   }
   std::string reason = "it cannot be read (is it a file?)";
   std::optional<Bytes> program;
-  if (const auto bytes = readInputFile(path)) program = makeUninstaller(*bytes, manifest, plan, &reason);
+  const auto bytes = readInputFile(path);
+  if (bytes) program = makeUninstaller(*bytes, manifest, plan, &reason);
+  if (program && *program != *bytes && hasSignature(*bytes) && !manifest.signing)
+    diag.warning(manifest.path, 0,
+                 "the uninstaller " + path + " is signed, but writing the product's version, "
+                 "icon or scope into it removes the signature; sign it in the build with "
+                 "[signing] command = [...]");
+  if (program && manifest.signing && sign) {
+    SignedBytes signedProgram =
+        signBytes(*manifest.signing, *program, kUninstallerName, "the uninstaller");
+    if (!signedProgram.why.empty()) {
+      *why = signedProgram.why;
+      return false;
+    }
+    program = std::move(signedProgram.bytes);
+  }
   if (!program || !addUninstaller(plan, path, std::move(*program), &reason)) {
     *why = "cannot use the uninstaller " + path + ": " + reason;
     return false;

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/builder/diagnostics.h"
 #include "tools/builder/manifest.h"
 #include "tools/builder/plan.h"
 #include "tools/pe/pe_resources.h"
@@ -45,10 +46,13 @@ std::optional<std::vector<std::uint8_t>> makeUninstaller(std::span<const std::ui
                                                          const Plan& plan, std::string* why);
 
 // When the manifest asks for the uninstaller: reads `path` (or, when it is empty, the first
-// of uninstallerCandidates() that exists), makes it with makeUninstaller and adds it to the
-// plan. `path` is set to the file used. False, with one line that says what to do, when no
-// program is found or it cannot be used.
-bool carryUninstaller(const Manifest& manifest, Plan& plan, std::string& path, std::string* why);
+// of uninstallerCandidates() that exists), makes it with makeUninstaller, signs it with the
+// manifest's [signing] command unless `sign` is false (a dry run), and adds it to the plan.
+// `path` is set to the file used. A signed program whose signature the product's resources
+// remove, with nothing to sign it again, is a warning in `diag`. False, with one line that says
+// what to do, when no program is found, it cannot be used or signing it fails.
+bool carryUninstaller(const Manifest& manifest, Plan& plan, std::string& path, bool sign,
+                      Diagnostics& diag, std::string* why);
 
 // Problems of a setup.exe's own resources: the version resource (RT_VERSION 1) must parse,
 // icon group 101 must exist and parse, and every image it names must exist with the size it

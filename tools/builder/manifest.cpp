@@ -17,6 +17,7 @@
 #include "platform/codepage.h"
 #include "tools/builder/limits.h"
 #include "tools/builder/registry_text.h"
+#include "tools/pe/version_info.h"
 #include "log/uninstall_paths.h"
 
 namespace zorv {
@@ -83,6 +84,9 @@ class ManifestReader {
   // A text of the product's identity: a record text, also without DEL, and not empty.
   void checkProductText(const ManifestText& t, std::string_view what);
   void checkRemovableKey();
+  void checkVersion(const ManifestText& version);
+  void checkScope();
+  void readSigning(const toml::table& root);
   void addExclude(FileMapping& f, std::string pattern, int line);
   void checkBelowDestination(const std::string& name, int line, std::string_view what,
                              bool wildcards);
@@ -211,6 +215,66 @@ void ManifestReader::checkProductText(const ManifestText& t, std::string_view wh
 
 // The uninstaller removes a key only two or more levels below a root's Software, so that a
 // forged log cannot take Software or a whole vendor's key with it.
+// The binary file version holds four numbers; a suffix stays in the texts only.
+void ManifestReader::checkVersion(const ManifestText& version) {
+  const ParsedVersion v = parseVersionText(version.text);
+  const std::string shown = ansiToUtf8(version.text, m_.codePage);
+  if (!v.problem.empty())
+    error(version.line, "the version \"" + shown + "\" " + v.problem +
+                            "; give one to four numbers of at most 65535 separated by dots, "
+                            "optionally followed by a suffix, such as 2.1 or 2.1.0-beta");
+  else if (!v.suffix.empty())
+    warning(version.line, "the version \"" + shown + "\" has the file version " +
+                              std::to_string(v.numbers[0]) + "." + std::to_string(v.numbers[1]) +
+                              "." + std::to_string(v.numbers[2]) + "." +
+                              std::to_string(v.numbers[3]) + ": its suffix \"" +
+                              ansiToUtf8(v.suffix, m_.codePage) +
+                              "\" is kept in the product version only");
+}
+
+// For the user alone, the setup writes nothing that needs an administrator.
+void ManifestReader::checkScope() {
+  if (m_.userScope && m_.registry && m_.registry->root == "HLM")
+    error(m_.registry->line, "the registry key lies under HLM, which only an administrator may "
+                             "write, but scope = \"user\" installs without those rights; use "
+                             "HCU or scope = \"machine\"");
+}
+
+void ManifestReader::readSigning(const toml::table& root) {
+  const toml::table* s = table(root, "signing");
+  if (!s) return;
+  onlyKeys(*s, "[signing]", {"command"});
+  const toml::node* n = s->get("command");
+  const int line = n ? lineOf(*n) : lineOf(*s);
+  const toml::array* a = n ? n->as_array() : nullptr;
+  SigningSpec spec{{}, line};
+  if (a)
+    for (const toml::node& item : *a) {
+      if (!item.is_string()) {
+        error(lineOf(item), std::string("the signing command must be strings, not ") + typeName(item.type()));
+        return;
+      }
+      spec.command.push_back(item.as_string()->get());
+    }
+  if (spec.command.empty()) {
+    error(line, "[signing] needs command = [\"program\", \"argument\", ...], for example "
+                "[\"osslsigncode\", \"sign\", ..., \"-in\", \"{in}\", \"-out\", \"{out}\"]");
+    return;
+  }
+  bool file = false, in = false, out = false;
+  for (const std::string& arg : spec.command) {
+    file = file || arg.find("{file}") != std::string::npos;
+    in = in || arg.find("{in}") != std::string::npos;
+    out = out || arg.find("{out}") != std::string::npos;
+  }
+  if (file == (in || out) || in != out) {
+    error(line, "the signing command must name the file to sign as {file} (signed in place) or "
+                "as {in} and {out} (a signed copy written to a new file), not both");
+    return;
+  }
+  m_.signing = std::move(spec);
+}
+
 void ManifestReader::checkRemovableKey() {
   if (!m_.uninstaller || !m_.registry) return;
   const std::string& path = m_.registry->path;
@@ -258,7 +322,15 @@ void ManifestReader::readApplication(const toml::table& root) {
   }
   onlyKeys(*app, "[application]",
            {"name", "default-parent", "run", "codepage", "version", "publisher", "copyright",
-            "icon"});
+            "icon", "scope"});
+  if (const toml::node* scope = app->get("scope")) {
+    const std::optional<std::string_view> s = scope->value<std::string_view>();
+    if (s == "user")
+      m_.userScope = true;
+    else if (s != "machine")
+      error(lineOf(*scope), "scope must be \"machine\" (the default: for every user, with "
+                            "administrator rights) or \"user\" (for the user alone)");
+  }
   if (const toml::node* cp = app->get("codepage")) {
     if (!cp->is_integer() || !isSupportedCodePage(static_cast<int>(cp->as_integer()->get())))
       error(lineOf(*cp), "codepage must be 1252 (Western European) or 1251 (Cyrillic)");
@@ -295,6 +367,7 @@ void ManifestReader::readApplication(const toml::table& root) {
     *field = text(*app, key, what, false);
     if (*field) checkProductText(**field, what);
   }
+  if (m_.version) checkVersion(*m_.version);
   int line = 0;
   if (auto icon = utf8(*app, "icon", "the icon", false, &line))
     m_.icon = IconSpec{m_.baseFolder / std::filesystem::path(*icon), *icon, line};
@@ -520,13 +593,15 @@ void ManifestReader::readBitmaps(const toml::table& root) {
 
 void ManifestReader::read(const toml::table& root) {
   onlyKeys(root, "the manifest",
-           {"application", "files", "shortcut", "registry", "uninstall", "bitmaps"});
+           {"application", "files", "shortcut", "registry", "uninstall", "bitmaps", "signing"});
   readApplication(root);
   readFiles(root);
   readShortcuts(root);
   readRegistry(root);
   readUninstall(root);
   checkRemovableKey();
+  checkScope();
+  readSigning(root);
   readBitmaps(root);
 }
 

@@ -77,6 +77,15 @@ struct IconSpec {
   int line = 0;
 };
 
+// [signing]: the program that signs the branded uninstaller before it is packed and the
+// finished setup.exe, with its arguments, run without a shell. "{file}" in an argument stands
+// for a file that the program signs in place; "{in}" and "{out}" for one that writes the signed
+// copy to a new file. UTF-8, as the manifest has it.
+struct SigningSpec {
+  std::vector<std::string> command;
+  int line = 0;
+};
+
 // The uninstaller that `[uninstall] program` puts at the top of the destination.
 inline constexpr std::string_view kUninstallerName = "uninstall.exe";
 
@@ -99,6 +108,8 @@ struct Manifest {
   std::vector<ManifestText> deleteFolders;  // "DelD"
   std::vector<ManifestText> deleteFiles;    // "DelF"
   bool uninstaller = true;                  // carry kUninstallerName and its "UnIn" entry
+  bool userScope = false;                   // [application] scope = "user"
+  std::optional<SigningSpec> signing;
   std::array<std::optional<BitmapSpec>, kBitmapNames.size()> bitmaps;
 };
 

@@ -15,6 +15,10 @@ namespace zorv {
 // file header, an optional header and a section table that all lie inside the bytes.
 bool looksLikePe(std::span<const std::uint8_t> image);
 
+// True when the image carries a certificate table (an Authenticode signature): its security
+// directory is not empty and lies in the file, after the headers.
+bool hasSignature(std::span<const std::uint8_t> image);
+
 // The bytes of the resource (type, id) in its first language, as a view into `image`.
 // `type` is a name compared without regard to ASCII case, as FindResource does, or "#n" for
 // the integer type n. The image is untrusted: every offset is checked, and a damaged or

@@ -275,18 +275,35 @@ std::optional<VersionInfo> parseVersionResource(std::span<const std::uint8_t> by
   return info;
 }
 
-VersionNumbers versionNumbers(std::string_view text) {
-  VersionNumbers v{};
-  for (std::size_t i = 0; i < v.size(); ++i) {
-    const std::size_t dot = text.find('.');
-    const std::string_view part = text.substr(0, dot);
+ParsedVersion parseVersionText(std::string_view text) {
+  ParsedVersion v;
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  std::size_t at = 0;
+  for (std::size_t i = 0;; ++i) {
+    if (at >= text.size() || !digit(text[at])) {
+      v.problem = "does not start with a number";
+      return v;
+    }
+    std::size_t end = at;
+    while (end < text.size() && digit(text[end])) ++end;
+    const std::string_view number = text.substr(at, end - at);
     unsigned n = 0;
-    auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), n);
-    if (ec == std::errc() && end == part.data() + part.size() && !part.empty() && n <= 0xFFFF)
-      v[i] = static_cast<std::uint16_t>(n);
-    if (dot == std::string_view::npos) break;
-    text.remove_prefix(dot + 1);
+    auto [stop, ec] = std::from_chars(number.data(), number.data() + number.size(), n);
+    if (ec != std::errc() || n > 0xFFFF) {
+      v.problem = "has the number " + std::string(number) + ", over 65535";
+      return v;
+    }
+    v.numbers[i] = static_cast<std::uint16_t>(n);
+    at = end;
+    const bool more = at + 1 < text.size() && text[at] == '.' && digit(text[at + 1]);
+    if (!more) break;
+    if (i + 1 == v.numbers.size()) {
+      v.problem = "has more than four numbers";
+      return v;
+    }
+    ++at;
   }
+  v.suffix = text.substr(at);
   return v;
 }
 

@@ -40,8 +40,15 @@ std::vector<std::uint8_t> versionResourceBytes(const VersionInfo& info);
 std::optional<VersionInfo> parseVersionResource(std::span<const std::uint8_t> bytes,
                                                 std::string* why);
 
-// "1.2.3" gives 1, 2, 3, 0: up to four parts separated by dots; a part that is not a decimal
-// number up to 65535 counts as 0, and parts after the fourth are ignored.
-VersionNumbers versionNumbers(std::string_view text);
+// A product's version text: one to four decimal numbers of at most 65535 separated by dots
+// ("1.2.3" gives 1, 2, 3, 0), then optionally a suffix that is not a dot and a digit
+// ("2.0-beta": 2, 0, 0, 0 and "-beta"). `problem` says why a text is none: it does not start
+// with a number, a number is over 65535, or a fifth number follows.
+struct ParsedVersion {
+  VersionNumbers numbers{};
+  std::string_view suffix;
+  std::string problem;  // empty when the text is a version
+};
+ParsedVersion parseVersionText(std::string_view text);
 
 }  // namespace zorv

@@ -19,6 +19,7 @@
 #include "tools/builder/limits.h"
 #include "tools/builder/progress_bar.h"
 #include "tools/builder/setup_file.h"
+#include "tools/builder/signing.h"
 #include "tools/builder/stub_path.h"
 #include "tools/zorv/commands.h"
 #include "tools/zorv/output_file.h"
@@ -107,17 +108,25 @@ bool copyInto(std::FILE* from, const std::string& path, std::string* why) {
   return ok;
 }
 
-// Writes OUT with `write`, which fills an empty, seekable file open for reading and writing.
-// A regular file is written to a new neighbour first (output_file.h) and renamed, so a failed
-// build leaves no half file behind, and nothing already in the folder is written through. A
-// device, a pipe or the like is written in place, from a temporary file: /dev/null stays a
-// device and the build is a dry run, where renaming a regular file over it would replace the
-// node itself.
-template <class Write>
-bool writeOutput(const std::string& path, Write write, std::string* why) {
+// True when OUT is a device, a pipe or the like (/dev/null): the build is then a dry run, which
+// writes it in place and signs nothing.
+bool dryRun(const std::string& path) {
   std::error_code ec;
   const std::filesystem::file_status st = std::filesystem::status(path, ec);
-  const bool inPlace = std::filesystem::exists(st) && !std::filesystem::is_regular_file(st);
+  return std::filesystem::exists(st) && !std::filesystem::is_regular_file(st);
+}
+
+// Writes OUT with `write`, which fills an empty, seekable file open for reading and writing,
+// then, unless it is none, signs it with `signing`. A regular file is written (and signed) as a
+// new neighbour first (output_file.h) and renamed, so a failed build leaves no half file behind,
+// and nothing already in the folder is written through. A device, a pipe or the like is
+// written in place, from a temporary file: /dev/null stays a device and the build is a dry
+// run, where renaming a regular file over it would replace the node itself.
+template <class Write>
+bool writeOutput(const std::string& path, Write write, const SigningSpec* signing,
+                 std::string* why) {
+  const bool inPlace = dryRun(path);
+  std::error_code ec;
   std::optional<TemporaryFile> temporary;
   if (inPlace) {
     temporary = TemporaryFile{std::tmpfile(), ""};
@@ -137,6 +146,12 @@ bool writeOutput(const std::string& path, Write write, std::string* why) {
     ok = false;
   }
   if (!inPlace) {
+    if (ok && signing) {
+      if (auto failed = signFile(*signing, temporary->path, "the setup")) {
+        *why = std::move(*failed);
+        ok = false;
+      }
+    }
     ok = ok && replaceFile(temporary->path, path, why);
     if (!ok) removeFile(temporary->path);
   }
@@ -181,7 +196,8 @@ int cmdBuild(const BuildArgs& args) {
   auto manifest = loadManifest(a->manifest, diag);
   auto plan = manifest ? makePlan(*manifest, diag) : std::nullopt;
   if (!plan) return failed();
-  if (!carryUninstaller(*manifest, *plan, a->uninstaller, &why)) {
+  const bool dry = dryRun(a->out);
+  if (!carryUninstaller(*manifest, *plan, a->uninstaller, !dry, diag, &why)) {
     std::cerr << diag.text();
     return fail(why);
   }
@@ -214,7 +230,7 @@ int cmdBuild(const BuildArgs& args) {
                                originalFileName(a->out), &sizes, &why, &summary);
         return built;
       },
-      &why);
+      exe && manifest->signing ? &*manifest->signing : nullptr, &why);
   bar.finish();
   if (attempted && !built) {
     diag.error(a->manifest, 0, why);

@@ -62,8 +62,12 @@ class ConsolePlatform final : public ForwardingPlatform {
   }
 
   std::optional<std::string> specialFolder(SpecialFolder folder) override {
-    if (folder == SpecialFolder::Programs && !programs_.empty()) return programs_;
-    if (folder == SpecialFolder::DesktopDirectory && !desktop_.empty()) return desktop_;
+    // Given folders stand for the user's and all users' alike.
+    const bool programs = folder == SpecialFolder::Programs || folder == SpecialFolder::CommonPrograms;
+    const bool desktop = folder == SpecialFolder::DesktopDirectory ||
+                         folder == SpecialFolder::CommonDesktopDirectory;
+    if (programs && !programs_.empty()) return programs_;
+    if (desktop && !desktop_.empty()) return desktop_;
     return ForwardingPlatform::specialFolder(folder);
   }
 
