@@ -138,6 +138,18 @@ TEST(Manifest, WarnsOfAKeyTheUninstallerLeaves) {
   }
 }
 
+TEST(Manifest, KeepsAVersionSuffixInTheTextsWithAWarning) {
+  Diagnostics d;
+  auto m = parse(kApp + "version = \"2.1-beta\"\nscope = \"user\"\n[signing]\n"
+                        "command = [\"signer\", \"--in-place\", \"{file}\"]\n", d);
+  ASSERT_TRUE(m) << d.text();
+  EXPECT_EQ(m->version->text, "2.1-beta");
+  EXPECT_TRUE(m->userScope);
+  EXPECT_EQ(m->signing->command, (std::vector<std::string>{"signer", "--in-place", "{file}"}));
+  EXPECT_NE(d.text().find("file version 2.1.0.0: its suffix \"-beta\""), std::string::npos)
+      << d.text();
+}
+
 TEST(Manifest, ConvertsTextsToTheCodePage) {
   Diagnostics d;
   auto m =
@@ -191,6 +203,21 @@ INSTANTIATE_TEST_SUITE_P(
         LimitCase{"a name that is no folder name", "[application]\nname = \"A/B\"\n", 2,
                   "folder name"},
         LimitCase{"an unknown key", kApp + "author = 2\n", 3, "unknown key \"author\""},
+        LimitCase{"an unknown scope", kApp + "scope = \"all\"\n", 3, "\"machine\""},
+        LimitCase{"a machine key for the user alone",
+                  kApp + "scope = \"user\"\n[registry]\nkey = 'HLM\\Software\\Z\\Demo'\n", 5,
+                  "only an administrator"},
+        LimitCase{"a version without numbers", kApp + "version = \"v2.0-beta\"\n", 3,
+                  "does not start with a number"},
+        LimitCase{"a version number over 65535", kApp + "version = \"2026.12.9.70000\"\n", 3,
+                  "70000, over 65535"},
+        LimitCase{"a signing table without a command", kApp + "[signing]\n", 3,
+                  "needs command"},
+        LimitCase{"a signing command with both forms",
+                  kApp + "[signing]\ncommand = [\"t\", \"{file}\", \"{in}\", \"{out}\"]\n", 4,
+                  "not both"},
+        LimitCase{"a signing command without {out}",
+                  kApp + "[signing]\ncommand = [\"t\", \"{in}\"]\n", 4, "{in} and {out}"},
         LimitCase{"an unknown table", kApp + "[extras]\n", 3, "unknown key \"extras\""},
         LimitCase{"a wrong code page", kApp + "codepage = 437\n", 3, "1252"},
         LimitCase{"a character the code page lacks", kApp + "run = \"\xD0\x96.exe\"\n", 3,

@@ -304,6 +304,64 @@ class Demo(unittest.TestCase):
         self.assertEqual(run(ARGS.zorv, "list", "--json", signed).stdout,
                          run(ARGS.zorv, "list", "--json", self.pkg).stdout)
 
+    def test_signing_in_the_build(self):
+        """[signing] signs the branded uninstaller before it is packed and the finished
+        setup.exe; a failing tool names the step and leaves no output; a dry run signs nothing;
+        a signed --uninstaller that branding would strip is warned about."""
+        uninstaller = os.path.join(os.path.dirname(ARGS.stub), "uninstall.exe")
+        if not os.path.exists(uninstaller):
+            self.skipTest("no win32 build of setup.exe and uninstall.exe")
+        if not (shutil.which("osslsigncode") and shutil.which("openssl")):
+            self.skipTest("osslsigncode or openssl missing")
+        d = tempfile.mkdtemp(dir=self.tmp)
+        key, cert = os.path.join(d, "key.pem"), os.path.join(d, "cert.pem")
+        run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out",
+            cert, "-days", "2", "-subj", "/CN=Zorv throw-away test certificate")
+        sign = ["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", "{in}", "-out", "{out}"]
+        demo = os.path.join(d, "demo")
+        shutil.copytree(os.path.join(ARGS.source, "examples/demo"), demo)
+
+        def build(command, out, *more):
+            manifest = os.path.join(demo, "zorv.toml")
+            with open(os.path.join(ARGS.source, "examples/demo/zorv.toml")) as f:
+                text = f.read()
+            if command:
+                text += "\n[signing]\ncommand = [" + ", ".join(json.dumps(c) for c in command) + "]\n"
+            with open(manifest, "w") as f:
+                f.write(text)
+            return run(ARGS.zorv, "build", manifest, "-o", out, "--stub", ARGS.stub,
+                       "--uninstaller", *more, ok=False)
+
+        exe = os.path.join(d, "signed-setup.exe")
+        p = build(sign, exe, uninstaller)
+        self.assertEqual(p.returncode, 0, p.stderr)
+        self.assertIn(b"setup.exe: signed\nuninstall.exe (carried): signed\n",
+                      run(ARGS.zorv, "verify", exe).stdout)
+        out = os.path.join(d, "out")
+        run(ARGS.zorv, "extract", exe, "-C", out)
+        for signed in (exe, os.path.join(out, "uninstall.exe")):
+            check = run("osslsigncode", "verify", "-CAfile", cert, "-in", signed).stdout
+            self.assertIn(b"Signature verification: ok", check, signed)
+
+        failing = os.path.join(d, "failing.exe")
+        p = build(["osslsigncode", "sign", "-certs", "missing.pem", "-in", "{in}", "-out", "{out}"],
+                  failing, uninstaller)
+        self.assertEqual(p.returncode, 1)
+        self.assertIn(b"signing the uninstaller with osslsigncode failed", p.stderr)
+        self.assertFalse(os.path.exists(failing))
+        self.assertEqual([n for n in os.listdir(d) if n.startswith(".failing")], [])
+        p = build(["false", "{file}"], "/dev/null", uninstaller)  # never run on a dry run
+        self.assertEqual(p.returncode, 0, p.stderr)
+
+        signed_uninstaller = os.path.join(d, "uninstall-signed.exe")
+        run("osslsigncode", "sign", "-certs", cert, "-key", key, "-in", uninstaller,
+            "-out", signed_uninstaller)
+        p = build(None, os.path.join(d, "branded.exe"), signed_uninstaller)
+        self.assertEqual(p.returncode, 0, p.stderr)
+        self.assertIn(b"is signed, but writing the product's version", p.stderr)
+        self.assertIn(b"setup.exe: not signed\nuninstall.exe (carried): not signed\n",
+                      run(ARGS.zorv, "verify", os.path.join(d, "branded.exe")).stdout)
+
     def test_damaged_package_is_reported_not_crashed(self):
         data = bytearray(read_bytes(self.pkg))
         bad = os.path.join(self.tmp, "cut.pkg")

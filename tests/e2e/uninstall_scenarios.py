@@ -530,6 +530,26 @@ def registry_keys(s, name):
     return set(expect.read_registry(s.prefix / name))
 
 
+@scenario("release-signed")
+def release_signed(s):
+    """A setup.exe signed after the build (as [signing] does) still finds its package and
+    installs with /S."""
+    keys = s.work / "signing"
+    keys.mkdir(exist_ok=True)
+    key, cert, signed = keys / "key.pem", keys / "cert.pem", keys / "signed-setup.exe"
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout",
+                    str(key), "-out", str(cert), "-days", "2", "-subj", "/CN=Zorv e2e"],
+                   check=True, capture_output=True)
+    signed.unlink(missing_ok=True)
+    subprocess.run(["osslsigncode", "sign", "-certs", str(cert), "-key", str(key), "-in",
+                    str(s.package.setup_exe), "-out", str(signed)], check=True, capture_output=True)
+    s.package = SimpleNamespace(setup_exe=signed)
+    s.step("start", "/S")
+    s.step("wait-exit")
+    s.run()
+    s.checks.true("the program is installed", s.host_path(DEMO_FOLDER + b"\\hello.exe").is_file())
+
+
 @scenario("release-machine-scope")
 def release_machine_scope(s):
     """A release for the machine asks for administrator rights, puts its links in all users'

@@ -297,6 +297,36 @@ TEST_F(InstallTest, CarriedUninstallerIsRegisteredAndLogged) {
   EXPECT_EQ(fake.registry.size(), 2u);  // the entry and the stored language
 }
 
+// A release for the machine links for all users; one for the user alone links in the user's
+// own folders, enters the user's list of installed programs and stores no language for the
+// machine.
+TEST_F(InstallTest, AReleasesScopeDecidesWhereItsLinksAndEntryGo) {
+  const std::string entry = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo";
+  const struct {
+    bool user;
+    const char *group, *desktop, *root;
+  } rows[] = {{false, "C:\\All\\Programs\\Demo\\Demo.lnk", "C:\\All\\Desktop\\Demo.lnk", "HLM"},
+              {true, "C:\\Menu\\Programs\\Demo\\Demo.lnk", "C:\\Desktop\\Demo.lnk", "HCU"}};
+  for (const auto& row : rows) {
+    fake = FakePlatform{};
+    fake.addDirectory(kDest);
+    pkg = TestPackage{};
+    pkg.file("demo.exe", "x");
+    pkg.link(kTagGroupLink, "Demo", "demo.exe");
+    pkg.link(kTagDesktopLink, "Demo", "demo.exe");
+    pkg.add(kTagUninstaller, uninstallerRecord("uninstall.exe", "1.0", "Z", ""));
+    state.release = true;
+    state.userScope = row.user;
+    install();
+    ASSERT_EQ(fake.links.size(), 2u);
+    EXPECT_EQ(fake.links[0].path, row.group);
+    EXPECT_EQ(fake.links[1].path, row.desktop);
+    EXPECT_NE(log().find("DelK " + std::string(row.root) + " " + entry), std::string::npos);
+    EXPECT_EQ(fake.registry.count((row.user ? "HKCU\\" : "HKLM\\") + entry), 1u);
+    EXPECT_EQ(fake.registry.count("HKLM\\SoftWare\\Zantrel\\Demo"), row.user ? 0u : 1u);
+  }
+}
+
 TEST_F(InstallTest, UnusableUninstallerRecordsRegisterNothing) {
   const std::pair<const char*, std::function<void(TestPackage&, SetupState&)>> rows[] = {
       {"escaping program", [](TestPackage& p, SetupState&) {

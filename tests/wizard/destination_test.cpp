@@ -136,3 +136,28 @@ TEST_F(ComposeInstallDestination, RefusesALongerPathWithTheDirectoryMessage) {
 
 }  // namespace
 }  // namespace zorv
+
+namespace zorv {
+namespace {
+
+// Without "DirD": a plain package proposes from the application-data folder, a release from the
+// Program Files folder, or, installed for the user alone, from the user's own Programs folder.
+TEST(SystemParentFolder, FollowsThePackagesScope) {
+  const struct {
+    bool release, user;
+    const char* parent;
+  } rows[] = {{false, false, "C:\\AppData"},
+              {false, true, "C:\\AppData"},  // a plain package has no scope
+              {true, false, "C:\\Program Files"},
+              {true, true, "C:\\Local\\Programs"}};
+  for (const auto& row : rows) {
+    FakePlatform fake;
+    SetupState state;
+    state.release = row.release;
+    state.userScope = row.user;
+    EXPECT_EQ(systemParentFolder(state, fake), row.parent) << row.release << row.user;
+  }
+}
+
+}  // namespace
+}  // namespace zorv
