@@ -5,9 +5,7 @@
 // says [uninstall] program = false.
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -83,64 +81,6 @@ std::string outputProblem(const std::string& out, const std::vector<Input>& inpu
     if (fileIdentity(in.path) == id)
       return "refusing to write " + out + ": it is " + in.role + " " + in.path.string();
   return "";
-}
-
-// Copies the whole of `from` into the device or pipe at `path`.
-bool copyInto(std::FILE* from, const std::string& path, std::string* why) {
-  std::FILE* to = std::fopen(path.c_str(), "wb");
-  if (!to || std::fseek(from, 0, SEEK_SET) != 0) {
-    *why = "cannot write " + path + ": " + std::strerror(errno);
-    if (to) std::fclose(to);
-    return false;
-  }
-  std::vector<char> piece(std::size_t(1) << 20);
-  bool ok = true;
-  while (ok) {
-    const std::size_t n = std::fread(piece.data(), 1, piece.size(), from);
-    if (n == 0) break;
-    ok = std::fwrite(piece.data(), 1, n, to) == n;
-  }
-  ok = ok && !std::ferror(from) && std::fflush(to) == 0;
-  const int error = errno;
-  if (std::fclose(to) != 0) ok = false;
-  if (!ok) *why = "cannot write " + path + ": " + std::strerror(error);
-  return ok;
-}
-
-// Writes OUT with `write`, which fills an empty, seekable file open for reading and writing.
-// A regular file is written to a new neighbour first (output_file.h) and renamed, so a failed
-// build leaves no half file behind, and nothing already in the folder is written through. A
-// device, a pipe or the like is written in place, from a temporary file: /dev/null stays a
-// device and the build is a dry run, where renaming a regular file over it would replace the
-// node itself.
-template <class Write>
-bool writeOutput(const std::string& path, Write write, std::string* why) {
-  std::error_code ec;
-  const std::filesystem::file_status st = std::filesystem::status(path, ec);
-  const bool inPlace = std::filesystem::exists(st) && !std::filesystem::is_regular_file(st);
-  std::optional<TemporaryFile> temporary;
-  if (inPlace) {
-    temporary = TemporaryFile{std::tmpfile(), ""};
-    if (!temporary->file) {
-      *why = std::string("cannot write a temporary file: ") + std::strerror(errno);
-      return false;
-    }
-  } else {
-    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-    if (!parent.empty()) std::filesystem::create_directories(parent, ec);
-    if (!(temporary = createTemporaryBeside(path, why))) return false;
-  }
-  bool ok = write(temporary->file);
-  if (ok && inPlace) ok = copyInto(temporary->file, path, why);
-  if (std::fclose(temporary->file) != 0 && ok) {
-    *why = "cannot write " + path + ": " + std::strerror(errno);
-    ok = false;
-  }
-  if (!inPlace) {
-    ok = ok && replaceFile(temporary->path, path, why);
-    if (!ok) removeFile(temporary->path);
-  }
-  return ok;
 }
 
 // The stub's bytes; `path` is the file given, or else the one found.
