@@ -4,12 +4,12 @@ files that PyYAML reads back, whose fields are the setup's own (the hash of the 
 the Add/Remove Programs entry that `zorv install` writes) and pass schema 1.10.0's required
 fields, patterns, lengths and enumerations; a setup for the user alone in code page 1251; and
 the setups and arguments it refuses, each with its exit status and message."""
-import argparse, hashlib, os, re, shutil, subprocess, sys, tempfile, unittest
+import argparse, hashlib, os, re, shutil, sys, tempfile, unittest
 
 import yaml
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from cli_test import parse_reg  # noqa: E402
+from cli_test import parse_reg, read_bytes, run  # noqa: E402
 
 ARGS = None
 
@@ -108,18 +108,6 @@ def schema_problems(kind, doc):
         if not set(modes) <= INSTALL_MODES or len(set(modes)) != len(modes):
             out.append(f"InstallModes {modes!r}")
     return out
-
-
-def run(*cmd, ok=True, **kw):
-    p = subprocess.run([str(c) for c in cmd], capture_output=True, **kw)
-    if ok and p.returncode != 0:
-        raise AssertionError(f"{cmd} failed {p.returncode}: {p.stderr.decode(errors='replace')}")
-    return p
-
-
-def read_bytes(path):
-    with open(path, "rb") as f:
-        return f.read()
 
 
 def manifests(folder, ident, locale="en-US"):
