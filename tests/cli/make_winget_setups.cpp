@@ -29,9 +29,9 @@ Bytes package(const std::string& app, std::uint32_t codePage,
   zorv::PackageWriter w;
   w.addEntry(zorv::kTagAppName, "AppN", zorv::nameRecord(app));
   w.addInline(zorv::kTagSum, "Copy", 0, 0);
-  w.addEntry(zorv::kTagUninstaller, "UnIn",
-             zorv::uninstallerRecord("uninstall.exe", "2.1 \xE1\xE5\xF2\xE0", "\xC7\xEE\xF0\xE2",
-                                     ""));
+  w.addEntry(
+      zorv::kTagUninstaller, "UnIn",
+      zorv::uninstallerRecord("uninstall.exe", "2.1 \xE1\xE5\xF2\xE0", "\xC7\xEE\xF0\xE2", ""));
   w.addEntry(zorv::kTagCodePage, "CodePage", zorv::codePageRecord(codePage));
   more(w);
   return w.finish();
@@ -65,8 +65,9 @@ int main(int argc, char** argv) {
       w.addEntry(zorv::kTagRelease, "Release", zorv::releaseRecord(features));
     };
   };
-  return saveSetup(stub, dir + "/user.exe",
-                   package(notes, 1251, release(zorv::kReleaseFeatures | zorv::kReleaseUserScope))) &&
+  return saveSetup(
+             stub, dir + "/user.exe",
+             package(notes, 1251, release(zorv::kReleaseFeatures | zorv::kReleaseUserScope))) &&
                  saveSetup(stub, dir + "/plain.exe", package(notes, 1251, [](auto&) {})) &&
                  saveSetup(stub, dir + "/short-rels.exe",
                            package(notes, 1251,

@@ -41,7 +41,9 @@ TEST(WingetFields, PackageIdentifier) {
       {"Publisher..App", "empty part 2"},
       {".App", "empty part 1"},
       {"Zorv.Demo\t", "white space"},
-      {"Zorv.\xC2\xA0" "Demo", "white space"},  // U+00A0 and U+3000: white space to ECMAScript
+      {"Zorv.\xC2\xA0"
+       "Demo",
+       "white space"},  // U+00A0 and U+3000: white space to ECMAScript
       {"Zorv.\xE3\x80\x80", "white space"},
       {"Zorv.De\x1Fmo", "control character"},
       {"Zorv.Caf\xE9", "not UTF-8"},
@@ -135,9 +137,9 @@ TEST(WingetManifests, TheSwitchesAreWhatTheSetupTakes) {
 
 TEST(WingetManifests, ReturnCodesAreTheSetupsExitCodes) {
   const std::string installer = wingetManifests(demo())[2].text;
-  for (const auto& [code, response] : {std::pair{kExitCancelled, "cancelledByUser"},
-                                       std::pair{kExitFileInUse, "fileInUse"},
-                                       std::pair{kExitNoSpace, "diskFull"}})
+  for (const auto& [code, response] :
+       {std::pair{kExitCancelled, "cancelledByUser"}, std::pair{kExitFileInUse, "fileInUse"},
+        std::pair{kExitNoSpace, "diskFull"}})
     EXPECT_NE(installer.find("- InstallerReturnCode: " + std::to_string(code) +
                              "\n  ReturnResponse: " + response + "\n"),
               std::string::npos)

@@ -58,14 +58,14 @@ TEST(YamlScalar, PlainOnlyWhereItReadsBackTheSame) {
       {"ends:", "'ends:'"},
       {"a #b", "'a #b'"},
       {"C#", "'C#'"},
-      {"it's", "it's"},              // a quote inside a plain scalar is just a character
+      {"it's", "it's"},  // a quote inside a plain scalar is just a character
       // Characters that may not stand unescaped on a line: double quotes and escapes.
       {"tab\there", "\"tab\\there\""},
       {"two\nlines", "\"two\\nlines\""},
       {std::string("nul\0x", 5), "\"nul\\x00x\""},
       {"del\x7F", "\"del\\x7F\""},
-      {"next\xC2\x85line", "\"next\\x85line\""},           // U+0085, a line break in 1.1
-      {"ls\xE2\x80\xA8", "\"ls\\u2028\""},                 // U+2028
+      {"next\xC2\x85line", "\"next\\x85line\""},  // U+0085, a line break in 1.1
+      {"ls\xE2\x80\xA8", "\"ls\\u2028\""},        // U+2028
       {"bom\xEF\xBB\xBF", "\"bom\\uFEFF\""},
       {"\"q\" \\ \x01", "\"\\\"q\\\" \\\\ \\x01\""},
       {"caf\xE9", "\"caf\\xE9\""},                          // not UTF-8: the byte's character

@@ -42,7 +42,8 @@ void Sha256::compress(const std::uint8_t* block) {
   for (int t = 0; t < 64; ++t) {
     const std::uint32_t t1 =
         h + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRound[t] + w[t];
-    const std::uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+    const std::uint32_t t2 =
+        (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
     h = g;
     g = f;
     f = e;
@@ -87,7 +88,8 @@ Sha256Digest Sha256::finish() {
     used_ = 0;
   }
   std::fill(block_.begin() + std::ptrdiff_t(used_), block_.end() - 8, std::uint8_t(0));
-  for (int i = 0; i < 8; ++i) block_[block_.size() - 1 - std::size_t(i)] = std::uint8_t(bits >> (8 * i));
+  for (int i = 0; i < 8; ++i)
+    block_[block_.size() - 1 - std::size_t(i)] = std::uint8_t(bits >> (8 * i));
   compress(block_.data());
   Sha256Digest digest;
   for (std::size_t i = 0; i < digest.size(); ++i)

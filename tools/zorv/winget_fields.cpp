@@ -28,8 +28,8 @@ std::size_t utf16Length(std::u32string_view text) {
 // ECMAScript's \s: white space and line terminators.
 bool isWhiteSpace(char32_t c) {
   return c == ' ' || (c >= 0x09 && c <= 0x0D) || c == 0xA0 || c == 0x1680 ||
-         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
-         c == 0x205F || c == 0x3000 || c == 0xFEFF;
+         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
+         c == 0x3000 || c == 0xFEFF;
 }
 
 bool isControl(char32_t c) { return c < 0x20; }
@@ -64,7 +64,8 @@ std::vector<std::u32string_view> split(std::u32string_view text, char32_t separa
 }
 
 bool lettersOnly(std::u32string_view part, std::size_t min, std::size_t max) {
-  return part.size() >= min && part.size() <= max && std::all_of(part.begin(), part.end(), isLetter);
+  return part.size() >= min && part.size() <= max &&
+         std::all_of(part.begin(), part.end(), isLetter);
 }
 
 // Whether `text` starts with `prefix` (lower-case ASCII) without regard to ASCII case.
@@ -127,9 +128,9 @@ std::string localeProblem(std::string_view locale) {
     language = lettersOnly(parts[1], 1, 8);
     subtags = 2;
   }
-  const bool rest = std::all_of(parts.begin() + std::ptrdiff_t(std::min(subtags, parts.size())),
-                                parts.end(),
-                                [](std::u32string_view p) { return lettersOnly(p, 1, 8); });
+  const bool rest =
+      std::all_of(parts.begin() + std::ptrdiff_t(std::min(subtags, parts.size())), parts.end(),
+                  [](std::u32string_view p) { return lettersOnly(p, 1, 8); });
   if (!language || !rest)
     return "is not a locale as winget writes one: a language of 2 or 3 letters and parts of 1 "
            "to 8 letters, joined by '-', such as en-US";

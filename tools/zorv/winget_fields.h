@@ -29,11 +29,11 @@ std::string installerUrlProblem(std::string_view url);
 struct TextLimits {
   std::size_t min, max;
 };
-inline constexpr TextLimits kPublisherLimits{2, 256};      // Publisher (default locale)
-inline constexpr TextLimits kPackageNameLimits{2, 256};    // PackageName
-inline constexpr TextLimits kLicenseLimits{3, 512};        // License
+inline constexpr TextLimits kPublisherLimits{2, 256};         // Publisher (default locale)
+inline constexpr TextLimits kPackageNameLimits{2, 256};       // PackageName
+inline constexpr TextLimits kLicenseLimits{3, 512};           // License
 inline constexpr TextLimits kShortDescriptionLimits{3, 256};  // ShortDescription
-inline constexpr TextLimits kProductCodeLimits{1, 255};    // ProductCode
+inline constexpr TextLimits kProductCodeLimits{1, 255};       // ProductCode
 std::string lengthProblem(std::string_view text, TextLimits limits);
 
 }  // namespace zorv

@@ -14,9 +14,9 @@ namespace zorv {
 
 // Texts in UTF-8, read in the package's code page as the system would widen them.
 struct SetupFacts {
-  std::string appName;    // "AppN": the key of the setup's Add/Remove Programs entry
-  std::string version;    // "UnIn": DisplayVersion; never empty
-  std::string publisher;  // "UnIn": Publisher; never empty
+  std::string appName;     // "AppN": the key of the setup's Add/Remove Programs entry
+  std::string version;     // "UnIn": DisplayVersion; never empty
+  std::string publisher;   // "UnIn": Publisher; never empty
   bool userScope = false;  // the "Rels" entry asks for kReleaseUserScope
   // The setup's FileDescription, when its version resource is the product's own (its
   // ProductName is the application's name) and not one the stub brought along.

@@ -68,11 +68,10 @@ bool needsEscape(char32_t c) {
 }
 
 void appendEscape(std::string& out, char32_t c) {
-  switch (c) {
-    case '\t': out += "\\t"; return;
-    case '\n': out += "\\n"; return;
-    case '\r': out += "\\r"; return;
-    default: break;
+  const char* named = c == '\t' ? "\\t" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : nullptr;
+  if (named) {
+    out += named;
+    return;
   }
   char buf[12];
   std::snprintf(buf, sizeof buf, c < 0x100 ? "\\x%02X" : "\\u%04X", unsigned(c));
@@ -118,8 +117,8 @@ std::string singleQuoted(std::string_view value) {
 bool plainIsReadOtherwise(std::string_view s) {
   static constexpr std::string_view kIndicators = "-?:,[]{}#&*!|>'\"%@`";
   return s.empty() || s.front() == ' ' || s.back() == ' ' ||
-         kIndicators.find(s.front()) != s.npos || s.find(": ") != s.npos ||
-         s.find('#') != s.npos || s.back() == ':' || isReservedWord(s) || looksLikeNumber(s);
+         kIndicators.find(s.front()) != s.npos || s.find(": ") != s.npos || s.find('#') != s.npos ||
+         s.back() == ':' || isReservedWord(s) || looksLikeNumber(s);
 }
 
 }  // namespace
