@@ -167,6 +167,10 @@ void writeApplicationLanguage(InstallRun& run);
 inline constexpr std::string_view kUninstallKeyParent =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 bool registerUninstaller(InstallRun& run);
+// Whether an application name can name that key: not empty, without a backslash (it would
+// name a key further down) or a control character. A package whose name cannot is installed
+// without an entry in the list.
+bool usableUninstallKeyName(std::string_view appName);
 // " 5. 3.2002  9: 7: 0": blank-padded day, month, year, hour, minute, second.
 std::string formatInstallTimestamp(const SystemTime& t);
 

@@ -6,16 +6,12 @@
 
 namespace zorv {
 
-namespace {
-
-bool usableKeyName(std::string_view name) {
+bool usableUninstallKeyName(std::string_view name) {
   if (name.empty() || name.find('\\') != std::string_view::npos) return false;
   for (unsigned char c : name)
     if (c < 0x20 || c == 0x7F) return false;
   return true;
 }
-
-}  // namespace
 
 bool registerUninstaller(InstallRun& run) {
   Package& package = *run.state.package;
@@ -26,7 +22,7 @@ bool registerUninstaller(InstallRun& run) {
   if (held.body()) record = parseUninstallerRecord(*held.body());
   // The entry is ours and optional: one that cannot be used registers nothing.
   if (!record || refusedFileName(record->program) || refusedFileName(record->icon) ||
-      !usableKeyName(run.state.appName))
+      !usableUninstallKeyName(run.state.appName))
     return true;
 
   const std::string& dest = run.state.destinationDir;

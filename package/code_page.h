@@ -2,8 +2,8 @@
 // for the tools that turn those texts into names of a system that uses UTF-8. The setup never
 // reads it.
 //
-// CodePageRecord, the entry's body:
-//   0  LE32  the code page's number (1252 Western European, 1251 Cyrillic); nothing follows
+// CodePageRecord, the entry's body: a NumberRecord (number_entry.h), the code page's number
+// (1252 Western European, 1251 Cyrillic).
 #pragma once
 
 #include <cstdint>
@@ -11,13 +11,14 @@
 #include <span>
 #include <string>
 
+#include "package/number_entry.h"
 #include "package/package.h"
 
 namespace zorv {
 
 // What a package without the entry is read as.
 inline constexpr std::uint32_t kDefaultPackageCodePage = 1252;
-inline constexpr std::size_t kCodePageRecordSize = 4;
+inline constexpr std::size_t kCodePageRecordSize = kNumberRecordSize;
 
 // The number of a CodePageRecord; none when the body is not exactly one LE32.
 std::optional<std::uint32_t> parseCodePageRecord(std::span<const std::uint8_t> body);

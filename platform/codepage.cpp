@@ -184,6 +184,16 @@ std::size_t utf8SequenceLength(std::string_view text) {
   return text.empty() || nextCodePoint(text, i) < 0 ? 0 : i;
 }
 
+std::optional<std::u32string> utf8Characters(std::string_view text) {
+  std::u32string out;
+  for (std::size_t i = 0; i < text.size();) {
+    const long c = nextCodePoint(text, i);
+    if (c < 0) return std::nullopt;
+    out += static_cast<char32_t>(c);
+  }
+  return out;
+}
+
 bool equalsIgnoreCaseText(std::string_view a, std::string_view b) {
   std::size_t i = 0, j = 0;
   while (i < a.size() && j < b.size())

@@ -37,6 +37,9 @@ std::optional<std::string> systemAnsi(std::string_view utf8, int codePage);
 
 // The length of the well-formed UTF-8 sequence at the start of `text`; 0 when there is none.
 std::size_t utf8SequenceLength(std::string_view text);
+// The characters of a UTF-8 text; none when it is not well-formed UTF-8 (an overlong form, a
+// surrogate or a cut sequence).
+std::optional<std::u32string> utf8Characters(std::string_view text);
 
 // Whether two texts name the same registry key or value, compared as the system's registry
 // compares: without regard to the case of the letters of both code pages. A valid UTF-8

@@ -72,6 +72,26 @@ TEST(CommandLine, ValuesOfTheOtherCommands) {
   EXPECT_TRUE(argsOf<UninstallArgs>(parse({"uninstall", "d", "-y"})).yes);
 }
 
+TEST(CommandLine, WingetTakesItsDefaultsAndAnEmptyDescriptionAsGiven) {
+  const std::vector<std::string> required = {"winget", "s.exe", "--id", "A.B",
+                                             "--url=https://x/s.exe", "--license", "MIT"};
+  const WingetArgs w = argsOf<WingetArgs>(parse(required));
+  EXPECT_EQ(w.file, "s.exe");
+  EXPECT_EQ(w.id, "A.B");
+  EXPECT_EQ(w.url, "https://x/s.exe");
+  EXPECT_EQ(w.license, "MIT");
+  EXPECT_EQ(w.dir, ".");
+  EXPECT_EQ(w.locale, "en-US");
+  EXPECT_FALSE(w.description.has_value());
+
+  std::vector<std::string> more = required;
+  more.insert(more.end(), {"-oout", "--locale", "ru-RU", "--description", ""});
+  const WingetArgs m = argsOf<WingetArgs>(parse(more));
+  EXPECT_EQ(m.dir, "out");
+  EXPECT_EQ(m.locale, "ru-RU");
+  EXPECT_EQ(m.description, "");  // given, so refused for its length rather than replaced
+}
+
 TEST(CommandLine, HelpAndVersionAreAnswersOnStandardOutput) {
   const struct {
     std::vector<std::string> args;
@@ -84,6 +104,7 @@ TEST(CommandLine, HelpAndVersionAreAnswersOnStandardOutput) {
       {{"help", "extract"}, "Usage: zorv extract FILE [-C DIR]"},
       {{"extract", "--help"}, "Usage: zorv extract FILE [-C DIR]"},
       {{"build", "m.toml", "-h"}, "Usage: zorv build MANIFEST"},
+      {{"help", "winget"}, "Usage: zorv winget SETUP.exe --id ID --url URL --license TEXT"},
   };
   for (const auto& row : rows) {
     const CommandLine line = parse(row.args);
@@ -121,6 +142,13 @@ TEST(CommandLine, UsageErrorsNameWhatIsWrong) {
       {{"install", "f", "--dest", "d", "--lang", "fr"}, "fr"},
       {{"uninstall"}, "DEST is required"},
       {{"help", "build", "list"}, "list"},
+      {{"winget", "s.exe", "--url", "https://x", "--license", "MIT"}, "--id is required"},
+      {{"winget", "s.exe", "--id", "A.B", "--license", "MIT"}, "--url is required"},
+      {{"winget", "s.exe", "--id", "A.B", "--url", "https://x"}, "--license is required"},
+      {{"winget", "--id", "A.B", "--url", "https://x", "--license", "MIT"},
+       "SETUP.exe is required"},
+      {{"winget", "s.exe", "--id", "A.B", "--url", "https://x", "--license", "MIT", "--frob"},
+       "--frob"},
   };
   for (const auto& row : rows) {
     const CommandLine line = parse(row.args);

@@ -1,5 +1,6 @@
-"""zorv.exe under Wine: it builds the demo byte for byte as the host's zorv does, and lists,
-verifies, extracts, installs and uninstalls it through the Win32 platform.
+"""zorv.exe under Wine: it builds the demo byte for byte as the host's zorv does, lists,
+verifies and extracts it, writes the same winget manifest, and installs and uninstalls it
+through the Win32 platform.
 
 The Wine prefix is the test's own, below --work, made on the first run and kept after, so that
 later runs start in a second or two. Paths reach zorv.exe as Z: paths, which Wine maps to /.
@@ -38,7 +39,8 @@ def main():
     a = ap.parse_args()
     work = Path(a.work)
     prefix = work / "wineprefix"
-    for folder in ("linux", "windows", "extract", "extract-linux", "home"):
+    for folder in ("linux", "windows", "extract", "extract-linux", "winget", "winget-linux",
+                   "home"):
         shutil.rmtree(work / folder, ignore_errors=True)
         (work / folder).mkdir(parents=True)
     env = dict(os.environ, WINEPREFIX=str(prefix), WINEARCH="win32", WINEDEBUG="-all",
@@ -73,6 +75,17 @@ def main():
     if differ or errors:
         sys.exit(f"FAIL: extracted files differ: {differ + errors}")
 
+    # The texts from the command line reach the manifest in UTF-8 through the ANSI code page.
+    winget = ["--id", "Zorv.Demo", "--url", "https://example.com/demo-setup.exe", "--license",
+              "MIT", "--description", "Démo für alle"]
+    run(wine + ["winget", windows(windows_setup), "-o", windows(work / "winget")] + winget, env)
+    run([a.zorv, "winget", linux_setup, "-o", work / "winget-linux"] + winget)
+    names = files_below(work / "winget-linux")
+    _, differ, errors = filecmp.cmpfiles(work / "winget", work / "winget-linux", names,
+                                         shallow=False)
+    if len(names) != 3 or files_below(work / "winget") != names or differ or errors:
+        sys.exit(f"FAIL: zorv.exe wrote another winget manifest: {files_below(work / 'winget')}")
+
     # The Win32 platform: real files, links and registry keys in the prefix, and back out.
     dest, programs, desktop = r"C:\Zorv Demo", r"C:\zorv-test\Programs", r"C:\zorv-test\Desktop"
     folders = ["--programs-dir", programs, "--desktop-dir", desktop]
@@ -86,8 +99,8 @@ def main():
     run(wine + ["uninstall", dest, "--yes"] + folders, env)
     if (drive_c / "Zorv Demo").exists() or list((drive_c / "zorv-test").rglob("*.lnk")):
         sys.exit("FAIL: the uninstall left the demo behind")
-    print("OK: zorv.exe builds the demo as zorv does, and lists, verifies, extracts, installs "
-          "and uninstalls it")
+    print("OK: zorv.exe builds the demo as zorv does, and lists, verifies, extracts, writes its "
+          "winget manifest, installs and uninstalls it")
 
 
 if __name__ == "__main__":

@@ -405,9 +405,7 @@ void Verifier::checkUninstaller(std::int32_t i, std::span<const std::uint8_t> bo
     if (std::any_of(text->begin(), text->end(),
                     [](unsigned char ch) { return ch < 0x20 || ch == 0x7F; }))
       warning(where + ": the " + what + " " + quoted(*text) + " holds control characters");
-  if (appName_ && (appName_->find('\\') != std::string::npos ||
-                   std::any_of(appName_->begin(), appName_->end(),
-                               [](unsigned char ch) { return ch < 0x20 || ch == 0x7F; })))
+  if (appName_ && !appName_->empty() && !usableUninstallKeyName(*appName_))
     warning(where + ": the setup registers no uninstaller for the application name " +
             quoted(*appName_) + ", which holds a backslash or control characters");
   uninstaller_ = program;

@@ -5,9 +5,7 @@
 // says [uninstall] program = false.
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -86,76 +84,12 @@ std::string outputProblem(const std::string& out, const std::vector<Input>& inpu
   return "";
 }
 
-// Copies the whole of `from` into the device or pipe at `path`.
-bool copyInto(std::FILE* from, const std::string& path, std::string* why) {
-  std::FILE* to = std::fopen(path.c_str(), "wb");
-  if (!to || std::fseek(from, 0, SEEK_SET) != 0) {
-    *why = "cannot write " + path + ": " + std::strerror(errno);
-    if (to) std::fclose(to);
-    return false;
-  }
-  std::vector<char> piece(std::size_t(1) << 20);
-  bool ok = true;
-  while (ok) {
-    const std::size_t n = std::fread(piece.data(), 1, piece.size(), from);
-    if (n == 0) break;
-    ok = std::fwrite(piece.data(), 1, n, to) == n;
-  }
-  ok = ok && !std::ferror(from) && std::fflush(to) == 0;
-  const int error = errno;
-  if (std::fclose(to) != 0) ok = false;
-  if (!ok) *why = "cannot write " + path + ": " + std::strerror(error);
-  return ok;
-}
-
 // True when OUT is a device, a pipe or the like (/dev/null): the build is then a dry run, which
 // writes it in place and signs nothing.
 bool dryRun(const std::string& path) {
   std::error_code ec;
   const std::filesystem::file_status st = std::filesystem::status(path, ec);
   return std::filesystem::exists(st) && !std::filesystem::is_regular_file(st);
-}
-
-// Writes OUT with `write`, which fills an empty, seekable file open for reading and writing,
-// then, unless it is none, signs it with `signing`. A regular file is written (and signed) as a
-// new neighbour first (output_file.h) and renamed, so a failed build leaves no half file behind,
-// and nothing already in the folder is written through. A device, a pipe or the like is
-// written in place, from a temporary file: /dev/null stays a device and the build is a dry
-// run, where renaming a regular file over it would replace the node itself.
-template <class Write>
-bool writeOutput(const std::string& path, Write write, const SigningSpec* signing,
-                 std::string* why) {
-  const bool inPlace = dryRun(path);
-  std::error_code ec;
-  std::optional<TemporaryFile> temporary;
-  if (inPlace) {
-    temporary = TemporaryFile{std::tmpfile(), ""};
-    if (!temporary->file) {
-      *why = std::string("cannot write a temporary file: ") + std::strerror(errno);
-      return false;
-    }
-  } else {
-    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-    if (!parent.empty()) std::filesystem::create_directories(parent, ec);
-    if (!(temporary = createTemporaryBeside(path, why))) return false;
-  }
-  bool ok = write(temporary->file);
-  if (ok && inPlace) ok = copyInto(temporary->file, path, why);
-  if (std::fclose(temporary->file) != 0 && ok) {
-    *why = "cannot write " + path + ": " + std::strerror(errno);
-    ok = false;
-  }
-  if (!inPlace) {
-    if (ok && signing) {
-      if (auto failed = signFile(*signing, temporary->path, "the setup")) {
-        *why = std::move(*failed);
-        ok = false;
-      }
-    }
-    ok = ok && replaceFile(temporary->path, path, why);
-    if (!ok) removeFile(temporary->path);
-  }
-  return ok;
 }
 
 // The stub's bytes; `path` is the file given, or else the one found.
@@ -230,7 +164,13 @@ int cmdBuild(const BuildArgs& args) {
                                originalFileName(a->out), &sizes, &why, &summary);
         return built;
       },
-      exe && manifest->signing ? &*manifest->signing : nullptr, &why);
+      &why,
+      [&](const std::string& finished, std::string* failure) {
+        if (!exe || !manifest->signing) return true;
+        auto failed = signFile(*manifest->signing, finished, "the setup");
+        if (failed) *failure = std::move(*failed);
+        return !failed;
+      });
   bar.finish();
   if (attempted && !built) {
     diag.error(a->manifest, 0, why);

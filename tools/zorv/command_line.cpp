@@ -91,6 +91,8 @@ struct Values {
   std::string language = "en";
   UninstallArgs uninstall;
   VerifyArgs verify;
+  WingetArgs winget;
+  std::string description;
   std::string helpFor;  // bound for the help text only; see helpFor()
 };
 
@@ -101,6 +103,7 @@ struct Parser {
   Values v;
   CLI::Option* entry = nullptr;
   CLI::Option* range = nullptr;
+  CLI::Option* description = nullptr;
   // Checked after the parse rather than by CLI11, which would report a missing one before an
   // unknown argument, the likelier mistake.
   std::map<const CLI::App*, std::vector<const CLI::Option*>> required;
@@ -120,6 +123,7 @@ struct Parser {
   void addBuild();
   void addInspectors();
   void addInstallers();
+  void addPublishers();
 };
 
 Parser::Parser(std::string_view number) : version("zorv " + std::string(number) + "\n") {
@@ -134,6 +138,7 @@ Parser::Parser(std::string_view number) : version("zorv " + std::string(number) 
   addBuild();
   addInspectors();
   addInstallers();
+  addPublishers();
   command("version", "print the version", "");
   // Parsed by helpFor(): CLI11 would read the name of a command as that command.
   command("help", "print the help of the tool or of one command", "[COMMAND]")
@@ -215,6 +220,27 @@ void Parser::addInstallers() {
   addPlatformPaths(*c, v.uninstall.paths);
 }
 
+void Parser::addPublishers() {
+  CLI::App* c = command("winget", "write a winget manifest (schema 1.10.0) for a setup.exe",
+                        "SETUP.exe --id ID --url URL --license TEXT [-o DIR] [--locale L] "
+                        "[--description TEXT]");
+  WingetArgs& w = v.winget;
+  require(c, c->add_option("SETUP.exe", w.file, "a setup.exe made by zorv build")->type_name(""));
+  require(c, c->add_option("--id", w.id, "the package's identifier, Publisher.App (required)"))
+      ->type_name("ID");
+  require(c, c->add_option("--url", w.url, "where winget downloads this very file (required)"))
+      ->type_name("URL");
+  require(c, c->add_option("--license", w.license,
+                           "the license, such as MIT or Proprietary (required)"))
+      ->type_name("TEXT");
+  c->add_option("-o,--output", w.dir, "write the three files into DIR (default: the current folder)")
+      ->type_name("DIR");
+  c->add_option("--locale", w.locale, "the locale of the texts (default: en-US)")->type_name("L");
+  description = c->add_option("--description", v.description,
+                              "the short description (default: the setup's FileDescription)")
+                    ->type_name("TEXT");
+}
+
 // The command called `name`, or null.
 const CLI::App* findCommand(const CLI::App& app, std::string_view name) {
   for (const CLI::App* c : app.get_subcommands([](const CLI::App*) { return true; }))
@@ -249,6 +275,10 @@ CommandLine commandOf(Parser& p, const CLI::App& sub) {
     line.command = v.verify;
   else if (name == "uninstall")
     line.command = v.uninstall;
+  else if (name == "winget") {
+    if (p.description->count() != 0) v.winget.description = v.description;
+    line.command = v.winget;
+  }
   else if (name == "install") {
     v.install.language = v.language == "ru" ? 1 : 0;
     line.command = v.install;

@@ -16,8 +16,8 @@ namespace zorv {
 
 inline constexpr int kUsageError = 2;
 
-using Command =
-    std::variant<BuildArgs, ListArgs, CatArgs, ExtractArgs, InstallArgs, UninstallArgs, VerifyArgs>;
+using Command = std::variant<BuildArgs, ListArgs, CatArgs, ExtractArgs, InstallArgs, UninstallArgs,
+                             VerifyArgs, WingetArgs>;
 
 struct CommandLine {
   std::optional<Command> command;  // none: print the texts below and exit with `status`

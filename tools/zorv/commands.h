@@ -66,6 +66,14 @@ struct VerifyArgs {
   std::string file;
 };
 
+// The texts as the command line gives them: on Windows in the ANSI code page.
+struct WingetArgs {
+  std::string file, id, url, license;
+  std::string dir = ".";
+  std::string locale = "en-US";
+  std::optional<std::string> description;  // none: the setup's FileDescription
+};
+
 int cmdBuild(const BuildArgs& args);
 int cmdList(const ListArgs& args);
 int cmdCat(const CatArgs& args);
@@ -73,5 +81,6 @@ int cmdExtract(const ExtractArgs& args);
 int cmdInstall(const InstallArgs& args);
 int cmdUninstall(const UninstallArgs& args);
 int cmdVerify(const VerifyArgs& args);
+int cmdWinget(const WingetArgs& args);
 
 }  // namespace zorv

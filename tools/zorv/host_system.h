@@ -86,6 +86,9 @@ std::string hostPath(std::string_view path);
 // A report item made safe to print: a path in the system's form (on POSIX systems those that
 // start with '/'), or a key or log value as it is.
 std::string shownPath(std::string_view item);
+// A text from the command line that is no path, in UTF-8: Windows hands the arguments over in
+// its ANSI code page, POSIX systems as the terminal wrote them (UTF-8), which stay as they are.
+std::string commandLineText(const std::string& text);
 // Creates a folder and every missing parent; true when it exists after.
 bool createFolders(const std::string& folder);
 // True when the standard input or error is a terminal or console.

@@ -107,6 +107,8 @@ bool sameFolder(std::string_view a, std::string_view b) {
 
 std::string hostPath(std::string_view path) { return posixPath(path); }
 
+std::string commandLineText(const std::string& text) { return text; }
+
 std::string shownPath(std::string_view item) {
   return terminalText(item.starts_with('/') ? posixPath(item) : item);
 }

@@ -204,6 +204,22 @@ bool sameFolder(std::string_view a, std::string_view b) {
 
 std::string hostPath(std::string_view path) { return std::string(path); }
 
+// Through UTF-16; a text the conversion refuses stays as it is, and the checks of its field
+// then find that it is not UTF-8.
+std::string commandLineText(const std::string& text) {
+  if (text.empty()) return text;
+  const int units = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
+  if (units <= 0) return text;
+  std::wstring wide(std::size_t(units), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), wide.data(), units);
+  const int bytes =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return text;
+  std::string out(std::size_t(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, out.data(), bytes, nullptr, nullptr);
+  return out;
+}
+
 std::string shownPath(std::string_view item) { return terminalText(item); }
 
 bool createFolders(const std::string& folder) {

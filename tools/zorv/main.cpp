@@ -17,6 +17,7 @@ struct Runner {
   int operator()(const zorv::InstallArgs& a) const { return zorv::cmdInstall(a); }
   int operator()(const zorv::UninstallArgs& a) const { return zorv::cmdUninstall(a); }
   int operator()(const zorv::VerifyArgs& a) const { return zorv::cmdVerify(a); }
+  int operator()(const zorv::WingetArgs& a) const { return zorv::cmdWinget(a); }
 };
 
 }  // namespace

@@ -1,6 +1,10 @@
-// The temporary neighbour of an output: its name and the retries.
+// The temporary neighbour of an output: its name and the retries; the output written through it.
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <random>
 #include <string_view>
+#include <vector>
 
 #include "tools/zorv/output_file.h"
 
@@ -39,6 +43,64 @@ std::optional<TemporaryFile> createTemporaryBeside(const std::string& out, std::
   }
   *why = "cannot create a temporary file " + stem + "XXXXXX: every name tried was taken";
   return std::nullopt;
+}
+
+namespace {
+
+// Copies the whole of `from` into the device or pipe at `path`.
+bool copyInto(std::FILE* from, const std::string& path, std::string* why) {
+  std::FILE* to = std::fopen(path.c_str(), "wb");
+  if (!to || std::fseek(from, 0, SEEK_SET) != 0) {
+    *why = "cannot write " + path + ": " + std::strerror(errno);
+    if (to) std::fclose(to);
+    return false;
+  }
+  std::vector<char> piece(std::size_t(1) << 20);
+  bool ok = true;
+  while (ok) {
+    const std::size_t n = std::fread(piece.data(), 1, piece.size(), from);
+    if (n == 0) break;
+    ok = std::fwrite(piece.data(), 1, n, to) == n;
+  }
+  ok = ok && !std::ferror(from) && std::fflush(to) == 0;
+  const int error = errno;
+  if (std::fclose(to) != 0) ok = false;
+  if (!ok) *why = "cannot write " + path + ": " + std::strerror(error);
+  return ok;
+}
+
+}  // namespace
+
+bool writeOutput(
+    const std::string& path, const std::function<bool(std::FILE*)>& write, std::string* why,
+    const std::function<bool(const std::string& finished, std::string* why)>& finish) {
+  std::error_code ec;
+  const std::filesystem::file_status st = std::filesystem::status(path, ec);
+  const bool inPlace = std::filesystem::exists(st) && !std::filesystem::is_regular_file(st);
+  std::optional<TemporaryFile> temporary;
+  if (inPlace) {
+    temporary = TemporaryFile{std::tmpfile(), ""};
+    if (!temporary->file) {
+      *why = std::string("cannot write a temporary file: ") + std::strerror(errno);
+      return false;
+    }
+  } else {
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    if (!parent.empty()) std::filesystem::create_directories(parent, ec);
+    if (!(temporary = createTemporaryBeside(path, why))) return false;
+  }
+  bool ok = write(temporary->file);
+  if (ok && inPlace) ok = copyInto(temporary->file, path, why);
+  if (std::fclose(temporary->file) != 0 && ok) {
+    *why = "cannot write " + path + ": " + std::strerror(errno);
+    ok = false;
+  }
+  if (!inPlace) {
+    ok = ok && (!finish || finish(temporary->path, why));
+    ok = ok && replaceFile(temporary->path, path, why);
+    if (!ok) removeFile(temporary->path);
+  }
+  return ok;
 }
 
 }  // namespace zorv

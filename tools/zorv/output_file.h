@@ -1,12 +1,13 @@
-// The files through which `zorv build` writes its output. A new file is made beside the
-// output under a name nobody can guess and only by this process, so that a link planted in a
-// shared folder cannot turn the build into a write to the link's target; it is then renamed
-// over the output.
+// The files through which `zorv build` and `zorv winget` write their outputs. A new file is
+// made beside the output under a name nobody can guess and only by this process, so that a
+// link planted in a shared folder cannot turn the write into one to the link's target; it is
+// then renamed over the output.
 // The system calls are in one file per system chosen by CMake: output_file_posix.cpp and
 // output_file_win32.cpp. Paths are the system's own (on Windows in the ANSI code page).
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -34,5 +35,17 @@ struct TemporaryFile {
 // random letters or digits, made with createNewFile: a name already taken is passed over for
 // another. None, with the reason, when no file could be made.
 std::optional<TemporaryFile> createTemporaryBeside(const std::string& out, std::string* why);
+
+// Writes `path` with `write`, which fills an empty, seekable file open for reading and
+// writing. A regular file is written to a new neighbour first (createTemporaryBeside) and
+// renamed, so a failed write leaves no half file behind, and nothing already in the folder is
+// written through. A device, a pipe or the like is written in place, from a temporary file:
+// /dev/null stays a device and a build to it is a dry run, where renaming a regular file over
+// it would replace the node itself. Missing folders of `path` are made. `finish`, when given,
+// runs on the finished file of a regular output (by its path, closed) before it takes the
+// output's name, and may fail the write with its own reason; a dry run skips it.
+bool writeOutput(
+    const std::string& path, const std::function<bool(std::FILE*)>& write, std::string* why,
+    const std::function<bool(const std::string& finished, std::string* why)>& finish = {});
 
 }  // namespace zorv
