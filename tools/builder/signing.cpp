@@ -29,6 +29,12 @@ std::string toolSaid(const std::string& output) {
   return said.empty() ? "" : ": " + said;
 }
 
+// A path as the command's arguments carry it: UTF-8 on every system.
+std::string utf8Path(const std::filesystem::path& p) {
+  const std::u8string text = p.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 // Removes the private folder and what is in it when the scope ends.
 struct FolderGone {
   std::filesystem::path folder;
@@ -63,17 +69,17 @@ std::optional<std::string> signFile(const SigningSpec& signing, const std::files
     if (scratch.folder.empty()) return step + ": " + why;
     out = scratch.folder / path.filename();
   }
-  const ProgramRun run =
-      runProgram(signingCommand(signing, path.string(), path.string(), out.string()));
+  const std::string file = utf8Path(path);
+  const ProgramRun run = runProgram(signingCommand(signing, file, file, utf8Path(out)));
   if (!run.started) return step + ": it cannot be started" + toolSaid(run.output);
   if (run.exitCode != 0)
     return step + " (exit status " + std::to_string(run.exitCode) + ")" + toolSaid(run.output);
   if (out.empty()) return std::nullopt;
   std::error_code ec;
   if (!std::filesystem::is_regular_file(out, ec))
-    return step + ": it wrote no " + out.string() + toolSaid(run.output);
+    return step + ": it wrote no " + utf8Path(out) + toolSaid(run.output);
   std::filesystem::copy_file(out, path, std::filesystem::copy_options::overwrite_existing, ec);
-  if (ec) return step + ": cannot copy its output over " + path.string() + ": " + ec.message();
+  if (ec) return step + ": cannot copy its output over " + file + ": " + ec.message();
   return std::nullopt;
 }
 
@@ -91,7 +97,7 @@ SignedBytes signBytes(const SigningSpec& signing, std::span<const std::uint8_t> 
     std::ofstream f(file, std::ios::binary);
     f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     if (!f.flush()) {
-      result.why = "signing " + std::string(what) + " failed: cannot write " + file.string();
+      result.why = "signing " + std::string(what) + " failed: cannot write " + utf8Path(file);
       return result;
     }
   }
