@@ -29,8 +29,9 @@ fuzz fuzz_package $((seconds / 2)) "$out/package-corpus"
 mkdir -p "$out/install-corpus"
 cp "$out"/package-corpus/* "$out/install-corpus/"
 clang++ "${flags[@]}" tests/fuzz/fuzz_install.cpp install/*.cpp log/*.cpp package/package.cpp \
-  package/resource_stream.cpp package/unpack.cpp package/code_page.cpp wizard/package_facts.cpp \
-  texts/texts.cpp platform/codepage1251.cpp tests/fake/fake_platform.cpp -lz -o "$out/fuzz_install"
+  package/resource_stream.cpp package/unpack.cpp package/code_page.cpp package/number_entry.cpp \
+  wizard/package_facts.cpp texts/texts.cpp platform/codepage1251.cpp tests/fake/fake_platform.cpp \
+  -lz -o "$out/fuzz_install"
 fuzz fuzz_install "$seconds" "$out/install-corpus"
 
 # The uninstall engine over hostile logs and listed names, from the seeds beside it.
