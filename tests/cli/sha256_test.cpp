@@ -55,29 +55,5 @@ TEST(Sha256, KnownDigests) {
   for (const auto& r : rows) EXPECT_EQ(hexOf(r.input), r.digest) << r.what;
 }
 
-// Bytes 0 to 199: every split into two update() calls, and one call a byte at a time.
-TEST(Sha256, AnySplitOfTheInputGivesTheSameDigest) {
-  std::vector<std::uint8_t> data(200);
-  for (std::size_t i = 0; i < data.size(); ++i) data[i] = std::uint8_t(i);
-  const std::string expected = "1901DA1C9F699B48F6B2636E65CBF73ABF99D0441EF67F5C540A42F7051DEC6F";
-  const std::span<const std::uint8_t> all(data);
-  ASSERT_EQ(upperHex(sha256(all)), expected);
-  for (std::size_t cut = 0; cut <= data.size(); ++cut) {
-    Sha256 hash;
-    hash.update(all.first(cut));
-    hash.update(all.subspan(cut));
-    EXPECT_EQ(upperHex(hash.finish()), expected) << "cut at " << cut;
-  }
-  Sha256 bytewise;
-  for (std::size_t i = 0; i < data.size(); ++i) bytewise.update(all.subspan(i, 1));
-  EXPECT_EQ(upperHex(bytewise.finish()), expected);
-}
-
-TEST(Sha256, UpperHexWritesEveryByte) {
-  const std::uint8_t bytes[] = {0x00, 0x0F, 0xA0, 0xFF};
-  EXPECT_EQ(upperHex(bytes), "000FA0FF");
-  EXPECT_EQ(upperHex({}), "");
-}
-
 }  // namespace
 }  // namespace zorv

@@ -55,39 +55,6 @@ TEST(WingetFields, PackageIdentifier) {
   }
 }
 
-TEST(WingetFields, Locale) {
-  const Row rows[] = {
-      {"en", ""},
-      {"zh-Hant-TW", ""},
-      {"fil-PH", ""},
-      {"i-klingon", ""},
-      {"x-private-ab", ""},
-      {"en-aaaaaaaa-bbbbbbbb", ""},  // 20 characters, the most
-      {"en-aaaaaaaa-bbbbbbbbb", "is 21 characters long"},
-      {"e", "not a locale"},
-      {"engl-US", "not a locale"},
-      {"en_US", "not a locale"},
-      {"en-", "not a locale"},
-      {"en-abcdefghi", "not a locale"},
-      {"x-abcdefghi", "not a locale"},
-      {"en-U5", "not a locale"},
-  };
-  expectProblems(localeProblem, std::begin(rows), std::end(rows));
-}
-
-TEST(WingetFields, InstallerUrl) {
-  const std::string host = "https://example.com/";
-  const Row rows[] = {
-      {"HtTp://x", ""},
-      {host + std::string(2048 - host.size(), 'a'), ""},
-      {"https:/example.com", "does not start with"},
-      {"https://", "names nothing after"},
-      {"https://example.com/\nsetup.exe", "line break"},
-      {"https://example.com/\xE2\x80\xA8", "line break"},  // U+2028
-  };
-  expectProblems(installerUrlProblem, std::begin(rows), std::end(rows));
-}
-
 // Past U+FFFF a character is two UTF-16 units, as winget counts them; the least is in characters.
 TEST(WingetFields, LengthsInUtf16Units) {
   EXPECT_EQ(lengthProblem("\xC3\xA9\xC3\xA9\xC3\xA9", kLicenseLimits), "");  // three characters

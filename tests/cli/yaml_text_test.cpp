@@ -74,46 +74,5 @@ TEST(YamlScalar, PlainOnlyWhereItReadsBackTheSame) {
   for (const auto& r : rows) EXPECT_EQ(yamlScalar(r.value), r.scalar) << "value: " << r.value;
 }
 
-TEST(YamlWriter, MappingsAndSequencesAsWingetWritesThem) {
-  YamlWriter y;
-  y.comment("a comment");
-  y.blankLine();
-  y.field("Version", "1.0");
-  y.sequence("Modes");
-  y.item("silent");
-  y.item("yes");
-  y.open("Switches");
-  y.field("Silent", "/S");
-  y.open("Deeper");
-  y.field("Key", "a: b");
-  y.close();
-  y.close();
-  y.sequence("Codes");
-  for (int code : {1, 3}) {
-    y.openItem();
-    y.integer("Code", code);
-    y.field("Response", "x");
-    y.close();
-  }
-  y.field("Last", "z");
-  EXPECT_EQ(y.text(),
-            "# a comment\n"
-            "\n"
-            "Version: '1.0'\n"
-            "Modes:\n"
-            "- silent\n"
-            "- 'yes'\n"
-            "Switches:\n"
-            "  Silent: /S\n"
-            "  Deeper:\n"
-            "    Key: 'a: b'\n"
-            "Codes:\n"
-            "- Code: 1\n"
-            "  Response: x\n"
-            "- Code: 3\n"
-            "  Response: x\n"
-            "Last: z\n");
-}
-
 }  // namespace
 }  // namespace zorv

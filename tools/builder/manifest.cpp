@@ -247,22 +247,22 @@ void ManifestReader::readSigning(const toml::table& root) {
   const toml::node* n = s->get("command");
   const int line = n ? lineOf(*n) : lineOf(*s);
   const toml::array* a = n ? n->as_array() : nullptr;
-  SigningSpec spec{{}, line};
+  SigningSpec signing{{}, line};
   if (a)
     for (const toml::node& item : *a) {
       if (!item.is_string()) {
         error(lineOf(item), std::string("the signing command must be strings, not ") + typeName(item.type()));
         return;
       }
-      spec.command.push_back(item.as_string()->get());
+      signing.command.push_back(item.as_string()->get());
     }
-  if (spec.command.empty()) {
+  if (signing.command.empty()) {
     error(line, "[signing] needs command = [\"program\", \"argument\", ...], for example "
                 "[\"osslsigncode\", \"sign\", ..., \"-in\", \"{in}\", \"-out\", \"{out}\"]");
     return;
   }
   bool file = false, in = false, out = false;
-  for (const std::string& arg : spec.command) {
+  for (const std::string& arg : signing.command) {
     file = file || arg.find("{file}") != std::string::npos;
     in = in || arg.find("{in}") != std::string::npos;
     out = out || arg.find("{out}") != std::string::npos;
@@ -272,7 +272,7 @@ void ManifestReader::readSigning(const toml::table& root) {
                 "as {in} and {out} (a signed copy written to a new file), not both");
     return;
   }
-  m_.signing = std::move(spec);
+  m_.signing = std::move(signing);
 }
 
 void ManifestReader::checkRemovableKey() {
