@@ -1,7 +1,7 @@
 // SHA-256 against known digests: FIPS 180-2's examples, the lengths around a block's end where
 // the padding takes one block or two (digests from Python's hashlib), and any split of the
 // input into update() calls.
-#include "tools/zorv/sha256.h"
+#include "tools/winget/sha256.h"
 
 #include <gtest/gtest.h>
 

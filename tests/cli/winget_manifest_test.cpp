@@ -1,12 +1,12 @@
 // The fields of a winget manifest against schema 1.10.0's patterns and lengths, and the
 // installer manifest against what the setup takes on its command line.
-#include "tools/zorv/winget_manifest.h"
+#include "tools/winget/winget_manifest.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "tools/zorv/winget_fields.h"
+#include "tools/winget/winget_fields.h"
 #include "wizard/setup_arguments.h"
 #include "wizard/unattended.h"
 

@@ -1,6 +1,6 @@
 // YAML scalars and documents as the winget manifests need them. What a YAML reader makes of
 // them is checked end to end (tests/cli/winget_test.py reads every manifest with PyYAML).
-#include "tools/zorv/yaml_text.h"
+#include "tools/winget/yaml_text.h"
 
 #include <gtest/gtest.h>
 

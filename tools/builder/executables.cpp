@@ -5,9 +5,9 @@
 #include <set>
 
 #include "platform/codepage.h"
-#include "tools/builder/file_identity.h"
+#include "tools/host/file_identity.h"
 #include "tools/builder/signing.h"
-#include "tools/builder/stub_path.h"
+#include "tools/host/stub_path.h"
 #include "tools/pe/icons.h"
 #include "tools/pe/pe_resources.h"
 #include "tools/pe/version_info.h"

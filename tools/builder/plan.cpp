@@ -9,7 +9,7 @@
 #include "package/format.h"
 #include "tools/builder/bmp.h"
 #include "platform/codepage.h"
-#include "tools/builder/file_identity.h"
+#include "tools/host/file_identity.h"
 #include "tools/builder/limits.h"
 
 namespace zorv {

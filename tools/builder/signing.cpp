@@ -3,7 +3,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "tools/builder/run_program.h"
+#include "tools/host/run_program.h"
 
 namespace zorv {
 

@@ -13,15 +13,15 @@
 
 #include "tools/builder/build.h"
 #include "tools/builder/executables.h"
-#include "tools/builder/file_identity.h"
+#include "tools/host/file_identity.h"
 #include "tools/builder/limits.h"
-#include "tools/builder/progress_bar.h"
+#include "tools/host/progress_bar.h"
 #include "tools/builder/setup_file.h"
 #include "tools/builder/signing.h"
-#include "tools/builder/stub_path.h"
+#include "tools/host/stub_path.h"
 #include "tools/zorv/commands.h"
-#include "tools/zorv/output_file.h"
-#include "tools/zorv/package_file.h"
+#include "tools/host/output_file.h"
+#include "tools/inspect/package_file.h"
 
 namespace zorv {
 

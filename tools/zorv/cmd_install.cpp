@@ -14,11 +14,11 @@
 #include "install/install.h"
 #include "platform/terminal_text.h"
 #include "tools/zorv/commands.h"
-#include "tools/zorv/forwarding_platform.h"
-#include "tools/zorv/host_system.h"
-#include "tools/zorv/package_file.h"
-#include "tools/zorv/terminal_view.h"
-#include "tools/zorv/text_code_page.h"
+#include "tools/host/forwarding_platform.h"
+#include "tools/host/host_system.h"
+#include "tools/inspect/package_file.h"
+#include "tools/host/terminal_view.h"
+#include "tools/host/text_code_page.h"
 #include "wizard/package_facts.h"
 
 namespace zorv {

@@ -12,9 +12,9 @@
 #include "platform/terminal_text.h"
 #include "tools/zorv/commands.h"
 #include "tools/zorv/json_text.h"
-#include "tools/zorv/package_file.h"
-#include "tools/zorv/setup_listing.h"
-#include "tools/zorv/text_code_page.h"
+#include "tools/inspect/package_file.h"
+#include "tools/inspect/setup_listing.h"
+#include "tools/host/text_code_page.h"
 
 namespace zorv {
 

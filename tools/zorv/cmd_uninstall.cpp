@@ -19,9 +19,9 @@
 #include "platform/terminal_text.h"
 #include "texts/texts.h"
 #include "tools/zorv/commands.h"
-#include "tools/zorv/host_system.h"
-#include "tools/zorv/package_file.h"
-#include "tools/zorv/text_code_page.h"
+#include "tools/host/host_system.h"
+#include "tools/inspect/package_file.h"
+#include "tools/host/text_code_page.h"
 #include "uninstall/uninstall.h"
 #include "log/uninstall_log_file.h"
 

@@ -8,12 +8,12 @@
 
 #include "platform/terminal_text.h"
 #include "tools/zorv/commands.h"
-#include "tools/zorv/host_system.h"
-#include "tools/zorv/output_file.h"
-#include "tools/zorv/package_file.h"
-#include "tools/zorv/sha256.h"
-#include "tools/zorv/winget_manifest.h"
-#include "tools/zorv/winget_setup.h"
+#include "tools/host/host_system.h"
+#include "tools/host/output_file.h"
+#include "tools/inspect/package_file.h"
+#include "tools/winget/sha256.h"
+#include "tools/winget/winget_manifest.h"
+#include "tools/winget/winget_setup.h"
 
 namespace zorv {
 

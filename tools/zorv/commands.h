@@ -8,18 +8,10 @@
 #include <string>
 
 #include "package/format.h"
+#include "tools/host/host_system.h"
+#include "tools/host/text_code_page.h"
 
 namespace zorv {
-
-// Where `zorv install` and `zorv uninstall` keep the registry file, the Programs and the Desktop
-// folders; empty for the system's defaults (host_system.h).
-struct PlatformPaths {
-  std::string registryFile, programsDir, desktopDir;
-};
-
-// --codepage N: the code page to read a package's texts in, 1252 or 1251; 0 for the package's own
-// (its "CPag" entry, else 1252).
-using CodePageChoice = int;
 
 struct BuildArgs {
   std::string manifest, out, stub, uninstaller;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "tools/zorv/command_line.h"
-#include "tools/zorv/host_system.h"
+#include "tools/host/host_system.h"
 
 namespace {
 

@@ -1,0 +1,32 @@
+// A file mapped read-only, one implementation per system (mapped_file_posix.cpp,
+// mapped_file_win32.cpp).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <utility>
+
+namespace zorv {
+
+// A file mapped read-only. The package reads straight from the mapping; dropPages() hands
+// the pages read so far back to the kernel, so that a run over a large package keeps its
+// resident memory flat (they are read again from the file if needed).
+class MappedFile {
+ public:
+  MappedFile() = default;
+  MappedFile(MappedFile&& o) noexcept { *this = std::move(o); }
+  MappedFile& operator=(MappedFile&& o) noexcept;
+  ~MappedFile();
+  bool open(const std::string& path, std::string* why);
+  std::span<const std::uint8_t> bytes() const { return {data_, size_}; }
+  void dropPages() const;
+
+ private:
+  const std::uint8_t* data_ = nullptr;
+  std::size_t size_ = 0;
+  bool mapped_ = false;
+};
+
+}  // namespace zorv

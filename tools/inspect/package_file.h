@@ -1,0 +1,30 @@
+// Loads a package for the tools: from a raw package file, or from a setup.exe that carries it
+// as resource "SETUP" 101.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "package/package.h"
+#include "tools/host/mapped_file.h"
+
+namespace zorv {
+
+struct LoadedPackage {
+  MappedFile file;  // the package points into it
+  std::unique_ptr<Package> package;
+};
+
+// Reads FILE and opens its package; on failure returns none and a reason such as
+// "setup.exe: no SETUP resource 101".
+std::optional<LoadedPackage> loadPackageFile(const std::string& path, std::string* why);
+
+bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std::string* why);
+
+// Prints "zorv: <message>" on standard error and returns 1.
+int fail(std::string_view message);
+
+}  // namespace zorv
