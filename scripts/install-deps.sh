@@ -7,7 +7,7 @@ packages=(
   cmake g++ make zlib1g-dev libgtest-dev libtomlplusplus-dev libcli11-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686 libz-mingw-w64-dev
   wine wine32:i386 xvfb x11-apps xdotool imagemagick
-  clang libclang-rt-14-dev
+  clang-16 libclang-rt-16-dev
   liblnk-utils icoutils osslsigncode openssl zip python3 python3-yaml locales
 )
 # Further packages a caller names (the Wine benchmark: nsis python3-matplotlib time), so that

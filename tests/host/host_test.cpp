@@ -38,17 +38,17 @@ TEST(OutputFile, AFailedWriteOrFinishLeavesNothingInTheFolder) {
   const std::filesystem::path dir = std::filesystem::temp_directory_path() / "zorv-output-test";
   std::filesystem::remove_all(dir);
   const std::string out = (dir / "sub" / "setup.exe").string();
-  auto writes = [](std::FILE* f) { return std::fputs("MZ", f) >= 0; };
-  auto fails = [](const std::string&, std::string* why) {
-    *why = "signing failed";
-    return false;
+  using Done = std::expected<void, std::string>;
+  auto writes = [](std::FILE* f) -> Done {
+    if (std::fputs("MZ", f) >= 0) return {};
+    return std::unexpected("fputs");
   };
-  std::string why;
-  EXPECT_FALSE(writeOutput(out, [](std::FILE*) { return false; }, &why));
-  EXPECT_FALSE(writeOutput(out, writes, &why, fails));
-  EXPECT_EQ(why, "signing failed");
+  auto fails = [](auto&&) -> Done { return std::unexpected("signing failed"); };
+  EXPECT_EQ(writeOutput(out, fails).error(), "signing failed");
+  EXPECT_EQ(writeOutput(out, writes, fails).error(), "signing failed");
   EXPECT_TRUE(std::filesystem::is_empty(dir / "sub"));
-  ASSERT_TRUE(writeOutput(out, writes, &why)) << why;
+  const Done written = writeOutput(out, writes);
+  ASSERT_TRUE(written) << written.error();
   EXPECT_EQ(std::filesystem::file_size(out), 2u);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "sub"), {}), 1);
   std::filesystem::remove_all(dir);

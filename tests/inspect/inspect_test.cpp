@@ -29,9 +29,8 @@ TEST(SetupListing, FilesInTheRunsOrderWithLinksAndTheKey) {
   const std::vector<std::uint8_t> bytes = pkg.writer.finish();
   auto package = opened(bytes);
   ASSERT_TRUE(package);
-  std::string why;
-  const std::optional<SetupListing> listing = listSetup(*package, &why);
-  ASSERT_TRUE(listing) << why;
+  const auto listing = listSetup(*package);
+  ASSERT_TRUE(listing) << listing.error();
   ASSERT_EQ(listing->files.size(), 2u);
   EXPECT_EQ(listing->files[0].name, "a.txt");
   EXPECT_EQ(listing->files[1].name, "data\\b.dat");
@@ -50,9 +49,9 @@ TEST(SetupListing, ARecordTheRunCannotReadFailsTheListingByItsEntry) {
   const std::vector<std::uint8_t> bytes = pkg.writer.finish();
   auto package = opened(bytes);
   ASSERT_TRUE(package);
-  std::string why;
-  EXPECT_FALSE(listSetup(*package, &why));
-  EXPECT_NE(why.find("entry 1"), std::string::npos) << why;
+  const auto listing = listSetup(*package);
+  ASSERT_FALSE(listing);
+  EXPECT_NE(listing.error().find("entry 1"), std::string::npos) << listing.error();
 }
 
 TEST(PackageFile, ARawPackageLoadsAndOtherFilesAreNamedInTheReason) {
@@ -69,14 +68,13 @@ TEST(PackageFile, ARawPackageLoadsAndOtherFilesAreNamedInTheReason) {
     std::fwrite(body.data(), 1, body.size(), f);
     std::fclose(f);
   }
-  std::string why;
-  const auto loaded = loadPackageFile(raw, &why);
-  ASSERT_TRUE(loaded) << why;
+  const auto loaded = loadPackageFile(raw);
+  ASSERT_TRUE(loaded) << loaded.error();
   EXPECT_EQ(loaded->package->entryCount(), 1u);
   for (const std::string& path : {junk, (dir / "missing").string()}) {
-    why.clear();
-    EXPECT_FALSE(loadPackageFile(path, &why));
-    EXPECT_TRUE(why.starts_with(path)) << why;
+    const auto refused = loadPackageFile(path);
+    ASSERT_FALSE(refused);
+    EXPECT_TRUE(refused.error().starts_with(path)) << refused.error();
   }
   std::filesystem::remove_all(dir);
 }

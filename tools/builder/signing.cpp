@@ -64,9 +64,9 @@ std::optional<std::string> signFile(const SigningSpec& signing, const std::files
   FolderGone scratch;
   std::filesystem::path out;
   if (!usesInPlace(signing)) {
-    std::string why;
-    scratch.folder = makePrivateFolder(&why);
-    if (scratch.folder.empty()) return step + ": " + why;
+    auto folder = makePrivateFolder();
+    if (!folder) return step + ": " + folder.error();
+    scratch.folder = std::move(*folder);
     out = scratch.folder / path.filename();
   }
   const std::string file = utf8Path(path);
@@ -87,11 +87,12 @@ SignedBytes signBytes(const SigningSpec& signing, std::span<const std::uint8_t> 
                       std::string_view fileName, std::string_view what) {
   SignedBytes result;
   FolderGone scratch;
-  scratch.folder = makePrivateFolder(&result.why);
-  if (scratch.folder.empty()) {
-    result.why = "signing " + std::string(what) + " failed: " + result.why;
+  auto folder = makePrivateFolder();
+  if (!folder) {
+    result.why = "signing " + std::string(what) + " failed: " + folder.error();
     return result;
   }
+  scratch.folder = std::move(*folder);
   const std::filesystem::path file = scratch.folder / std::string(fileName);
   {
     std::ofstream f(file, std::ios::binary);

@@ -10,6 +10,7 @@
 // Paths made here and handed to the engine are absolute and in the system's own form.
 #pragma once
 
+#include <expected>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,8 +40,8 @@ class HostSystem {
   virtual std::string programsFolder() = 0;
   virtual std::string desktopFolder() = 0;
   // Makes the folders an install writes to where missing: the two above and the registry
-  // file's. False, with the folder, when one cannot be made.
-  virtual bool prepareInstall(std::string* why) = 0;
+  // file's. The reason, naming the folder, when one cannot be made.
+  virtual std::expected<void, std::string> prepareInstall() = 0;
   // From now on no link (symbolic link, junction) strictly below `root` is followed by the
   // platform's file calls; refusedLink() names the link that stopped the last one, or is empty.
   virtual void confineBelow(std::string_view root) = 0;

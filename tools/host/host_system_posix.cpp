@@ -23,17 +23,14 @@ class PosixHost final : public HostSystem {
   const std::string& error() const override { return platform_.registryError(); }
   std::string programsFolder() override { return platform_.options().programsFolder; }
   std::string desktopFolder() override { return platform_.options().desktopFolder; }
-  bool prepareInstall(std::string* why) override {
+  std::expected<void, std::string> prepareInstall() override {
     const PosixPlatformOptions& o = platform_.options();
-    for (const std::string& dir : {o.programsFolder, o.desktopFolder}) {
-      if (createDirectories(dir)) continue;
-      *why = "cannot create " + dir;
-      return false;
-    }
+    for (const std::string& dir : {o.programsFolder, o.desktopFolder})
+      if (!createDirectories(dir)) return std::unexpected("cannot create " + dir);
     // A registry file that cannot be written is reported by the run's first key.
     if (auto parent = std::filesystem::path(o.registryFile).parent_path(); !parent.empty())
       createDirectories(parent.string());
-    return true;
+    return {};
   }
   void confineBelow(std::string_view root) override { platform_.confineBelow(root); }
   const std::string& refusedLink() const override { return platform_.refusedLink(); }

@@ -135,13 +135,12 @@ class Win32Host final : public HostSystem {
   std::string desktopFolder() override {
     return console_.specialFolder(SpecialFolder::DesktopDirectory).value_or("");
   }
-  bool prepareInstall(std::string* why) override {
+  std::expected<void, std::string> prepareInstall() override {
     for (const std::string& dir : {programsFolder(), desktopFolder()}) {
-      if (!dir.empty() && createFolders(dir)) continue;
-      *why = dir.empty() ? "the system names no Programs or Desktop folder" : "cannot create " + dir;
-      return false;
+      if (dir.empty()) return std::unexpected("the system names no Programs or Desktop folder");
+      if (!createFolders(dir)) return std::unexpected("cannot create " + dir);
     }
-    return true;
+    return {};
   }
   void confineBelow(std::string_view root) override { console_.confineBelow(root); }
   const std::string& refusedLink() const override { return console_.refusedLink(); }

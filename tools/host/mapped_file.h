@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <expected>
 #include <span>
 #include <string>
 #include <utility>
@@ -19,7 +20,8 @@ class MappedFile {
   MappedFile(MappedFile&& o) noexcept { *this = std::move(o); }
   MappedFile& operator=(MappedFile&& o) noexcept;
   ~MappedFile();
-  bool open(const std::string& path, std::string* why);
+  // Maps a regular file; the reason, naming the path, when it cannot.
+  std::expected<void, std::string> open(const std::string& path);
   std::span<const std::uint8_t> bytes() const { return {data_, size_}; }
   void dropPages() const;
 

@@ -23,18 +23,17 @@ MappedFile::~MappedFile() {
   if (mapped_) munmap(const_cast<std::uint8_t*>(data_), size_);
 }
 
-bool MappedFile::open(const std::string& path, std::string* why) {
+std::expected<void, std::string> MappedFile::open(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   struct stat st {};
   if (fd < 0 || fstat(fd, &st) != 0) {
-    if (why) *why = path + ": " + std::strerror(errno);
+    const std::string failure = path + ": " + std::strerror(errno);
     if (fd >= 0) ::close(fd);
-    return false;
+    return std::unexpected(failure);
   }
   if (!S_ISREG(st.st_mode)) {
     ::close(fd);
-    if (why) *why = path + ": not a regular file";
-    return false;
+    return std::unexpected(path + ": not a regular file");
   }
   size_ = std::size_t(st.st_size);
   static const std::uint8_t kEmpty = 0;
@@ -42,15 +41,15 @@ bool MappedFile::open(const std::string& path, std::string* why) {
   if (size_ > 0) {
     void* p = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
     if (p == MAP_FAILED) {
-      if (why) *why = path + ": " + std::strerror(errno);
+      const std::string failure = path + ": " + std::strerror(errno);
       ::close(fd);
-      return false;
+      return std::unexpected(failure);
     }
     data_ = static_cast<const std::uint8_t*>(p);
     mapped_ = true;
   }
   ::close(fd);
-  return true;
+  return {};
 }
 
 void MappedFile::dropPages() const {

@@ -28,23 +28,18 @@ MappedFile::~MappedFile() {
   if (mapped_) UnmapViewOfFile(data_);
 }
 
-bool MappedFile::open(const std::string& path, std::string* why) {
+std::expected<void, std::string> MappedFile::open(const std::string& path) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    if (why) *why = lastError(path);
-    return false;
-  }
+  if (file == INVALID_HANDLE_VALUE) return std::unexpected(lastError(path));
   LARGE_INTEGER size{};
   if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size)) {
     CloseHandle(file);
-    if (why) *why = path + ": not a regular file";
-    return false;
+    return std::unexpected(path + ": not a regular file");
   }
   if (std::uint64_t(size.QuadPart) > SIZE_MAX) {
     CloseHandle(file);
-    if (why) *why = path + ": too large to map";
-    return false;
+    return std::unexpected(path + ": too large to map");
   }
   size_ = std::size_t(size.QuadPart);
   static const std::uint8_t kEmpty = 0;
@@ -52,17 +47,17 @@ bool MappedFile::open(const std::string& path, std::string* why) {
   if (size_ > 0) {
     HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
     void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
-    if (view == nullptr && why) *why = lastError(path);
+    const std::string failure = view ? "" : lastError(path);
     if (mapping) CloseHandle(mapping);
     if (view == nullptr) {
       CloseHandle(file);
-      return false;
+      return std::unexpected(failure);
     }
     data_ = static_cast<const std::uint8_t*>(view);
     mapped_ = true;
   }
   CloseHandle(file);
-  return true;
+  return {};
 }
 
 // Unlocking pages that are not locked takes them out of the working set; they are read from

@@ -20,7 +20,7 @@ constexpr std::string_view kLetters =
 
 }  // namespace
 
-std::optional<TemporaryFile> createTemporaryBeside(const std::string& out, std::string* why) {
+std::expected<TemporaryFile, std::string> createTemporaryBeside(const std::string& out) {
   // The name starts after the last separator of either system, or a drive's colon. Where one
   // of these is an ordinary character (a '\' on POSIX systems), cutting there changes only
   // where the dot goes inside the name: the file stays in the output's folder.
@@ -32,28 +32,25 @@ std::optional<TemporaryFile> createTemporaryBeside(const std::string& out, std::
     TemporaryFile t;
     t.path = stem;
     for (int i = 0; i < 6; ++i) t.path += kLetters[pick(random)];
-    switch (createNewFile(t.path, &t.file, why)) {
-      case NewFile::Created:
-        return t;
-      case NewFile::NameTaken:
-        continue;
-      case NewFile::Failed:
-        return std::nullopt;
-    }
+    auto file = createNewFile(t.path);
+    if (!file) return std::unexpected(std::move(file.error()));
+    if (!*file) continue;  // the name is taken
+    t.file = *file;
+    return t;
   }
-  *why = "cannot create a temporary file " + stem + "XXXXXX: every name tried was taken";
-  return std::nullopt;
+  return std::unexpected("cannot create a temporary file " + stem +
+                         "XXXXXX: every name tried was taken");
 }
 
 namespace {
 
 // Copies the whole of `from` into the device or pipe at `path`.
-bool copyInto(std::FILE* from, const std::string& path, std::string* why) {
+std::expected<void, std::string> copyInto(std::FILE* from, const std::string& path) {
   std::FILE* to = std::fopen(path.c_str(), "wb");
   if (!to || std::fseek(from, 0, SEEK_SET) != 0) {
-    *why = "cannot write " + path + ": " + std::strerror(errno);
+    std::string why = "cannot write " + path + ": " + std::strerror(errno);
     if (to) std::fclose(to);
-    return false;
+    return std::unexpected(std::move(why));
   }
   std::vector<char> piece(std::size_t(1) << 20);
   bool ok = true;
@@ -65,42 +62,38 @@ bool copyInto(std::FILE* from, const std::string& path, std::string* why) {
   ok = ok && !std::ferror(from) && std::fflush(to) == 0;
   const int error = errno;
   if (std::fclose(to) != 0) ok = false;
-  if (!ok) *why = "cannot write " + path + ": " + std::strerror(error);
-  return ok;
+  if (!ok) return std::unexpected("cannot write " + path + ": " + std::strerror(error));
+  return {};
 }
 
 }  // namespace
 
-bool writeOutput(
-    const std::string& path, const std::function<bool(std::FILE*)>& write, std::string* why,
-    const std::function<bool(const std::string& finished, std::string* why)>& finish) {
+std::expected<void, std::string> writeOutput(const std::string& path, const WriteStep& write,
+                                             const FinishStep& finish) {
   std::error_code ec;
   const std::filesystem::file_status st = std::filesystem::status(path, ec);
   const bool inPlace = std::filesystem::exists(st) && !std::filesystem::is_regular_file(st);
-  std::optional<TemporaryFile> temporary;
+  std::expected<TemporaryFile, std::string> temporary;
   if (inPlace) {
     temporary = TemporaryFile{std::tmpfile(), ""};
-    if (!temporary->file) {
-      *why = std::string("cannot write a temporary file: ") + std::strerror(errno);
-      return false;
-    }
+    if (!temporary->file)
+      return std::unexpected(std::string("cannot write a temporary file: ") + std::strerror(errno));
   } else {
     const std::filesystem::path parent = std::filesystem::path(path).parent_path();
     if (!parent.empty()) std::filesystem::create_directories(parent, ec);
-    if (!(temporary = createTemporaryBeside(path, why))) return false;
+    temporary = createTemporaryBeside(path);
+    if (!temporary) return std::unexpected(std::move(temporary.error()));
   }
-  bool ok = write(temporary->file);
-  if (ok && inPlace) ok = copyInto(temporary->file, path, why);
-  if (std::fclose(temporary->file) != 0 && ok) {
-    *why = "cannot write " + path + ": " + std::strerror(errno);
-    ok = false;
-  }
+  std::expected<void, std::string> done = write(temporary->file);
+  if (done && inPlace) done = copyInto(temporary->file, path);
+  if (std::fclose(temporary->file) != 0 && done)
+    done = std::unexpected("cannot write " + path + ": " + std::strerror(errno));
   if (!inPlace) {
-    ok = ok && (!finish || finish(temporary->path, why));
-    ok = ok && replaceFile(temporary->path, path, why);
-    if (!ok) removeFile(temporary->path);
+    if (done && finish) done = finish(temporary->path);
+    if (done) done = replaceFile(temporary->path, path);
+    if (!done) removeFile(temporary->path);
   }
-  return ok;
+  return done;
 }
 
 }  // namespace zorv

@@ -7,22 +7,20 @@
 #pragma once
 
 #include <cstdio>
+#include <expected>
 #include <functional>
 #include <optional>
 #include <string>
 
 namespace zorv {
 
-// What createNewFile made of a name.
-enum class NewFile { Created, NameTaken, Failed };
-
 // Creates `path` as a new, empty regular file open for reading and writing, with the
 // permissions the process gives new files. Anything already at the name, a link (dangling or
-// not) included, is left as it is and gives NameTaken; the link is never followed.
-NewFile createNewFile(const std::string& path, std::FILE** file, std::string* why);
+// not) included, is left as it is and gives a null file; the link is never followed.
+std::expected<std::FILE*, std::string> createNewFile(const std::string& path);
 // Puts the file `from` in the place of `to` in one step, replacing what `to` names (a link
 // itself, never its target).
-bool replaceFile(const std::string& from, const std::string& to, std::string* why);
+std::expected<void, std::string> replaceFile(const std::string& from, const std::string& to);
 // Removes the file `path` itself; nothing when it is not there.
 void removeFile(const std::string& path);
 
@@ -33,8 +31,8 @@ struct TemporaryFile {
 
 // A new file in the folder of `out`, named ".NAME.XXXXXX" after the output's NAME with six
 // random letters or digits, made with createNewFile: a name already taken is passed over for
-// another. None, with the reason, when no file could be made.
-std::optional<TemporaryFile> createTemporaryBeside(const std::string& out, std::string* why);
+// another. The reason when no file could be made.
+std::expected<TemporaryFile, std::string> createTemporaryBeside(const std::string& out);
 
 // Writes `path` with `write`, which fills an empty, seekable file open for reading and
 // writing. A regular file is written to a new neighbour first (createTemporaryBeside) and
@@ -44,8 +42,9 @@ std::optional<TemporaryFile> createTemporaryBeside(const std::string& out, std::
 // it would replace the node itself. Missing folders of `path` are made. `finish`, when given,
 // runs on the finished file of a regular output (by its path, closed) before it takes the
 // output's name, and may fail the write with its own reason; a dry run skips it.
-bool writeOutput(
-    const std::string& path, const std::function<bool(std::FILE*)>& write, std::string* why,
-    const std::function<bool(const std::string& finished, std::string* why)>& finish = {});
+using WriteStep = std::function<std::expected<void, std::string>(std::FILE*)>;
+using FinishStep = std::function<std::expected<void, std::string>(const std::string& finished)>;
+std::expected<void, std::string> writeOutput(const std::string& path, const WriteStep& write,
+                                             const FinishStep& finish = {});
 
 }  // namespace zorv

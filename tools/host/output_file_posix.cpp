@@ -10,29 +10,27 @@
 
 namespace zorv {
 
-NewFile createNewFile(const std::string& path, std::FILE** file, std::string* why) {
+std::expected<std::FILE*, std::string> createNewFile(const std::string& path) {
   // O_EXCL refuses any name already there, a symbolic link too; O_NOFOLLOW says so again. The
   // mode is narrowed by the umask, as fopen's would be.
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) {
-    if (errno == EEXIST) return NewFile::NameTaken;
-    *why = "cannot create " + path + ": " + std::strerror(errno);
-    return NewFile::Failed;
+    if (errno == EEXIST) return nullptr;
+    return std::unexpected("cannot create " + path + ": " + std::strerror(errno));
   }
-  *file = ::fdopen(fd, "w+b");
-  if (!*file) {
-    *why = "cannot create " + path + ": " + std::strerror(errno);
+  std::FILE* file = ::fdopen(fd, "w+b");
+  if (!file) {
+    std::string why = "cannot create " + path + ": " + std::strerror(errno);
     ::close(fd);
     ::unlink(path.c_str());
-    return NewFile::Failed;
+    return std::unexpected(std::move(why));
   }
-  return NewFile::Created;
+  return file;
 }
 
-bool replaceFile(const std::string& from, const std::string& to, std::string* why) {
-  if (::rename(from.c_str(), to.c_str()) == 0) return true;
-  *why = "cannot write " + to + ": " + std::strerror(errno);
-  return false;
+std::expected<void, std::string> replaceFile(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) == 0) return {};
+  return std::unexpected("cannot write " + to + ": " + std::strerror(errno));
 }
 
 void removeFile(const std::string& path) { ::unlink(path.c_str()); }

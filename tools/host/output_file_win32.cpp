@@ -18,34 +18,31 @@ std::string lastError() { return std::system_category().message(int(GetLastError
 
 }  // namespace
 
-NewFile createNewFile(const std::string& path, std::FILE** file, std::string* why) {
+std::expected<std::FILE*, std::string> createNewFile(const std::string& path) {
   // CREATE_NEW refuses any name already there; FILE_FLAG_OPEN_REPARSE_POINT keeps a symbolic
   // link or junction at the name from being followed to a target that does not exist yet.
   HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
-    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) return NewFile::NameTaken;
-    *why = "cannot create " + path + ": " + lastError();
-    return NewFile::Failed;
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) return nullptr;
+    return std::unexpected("cannot create " + path + ": " + lastError());
   }
   // From here the descriptor owns the handle, and then the stream owns the descriptor.
   const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle), _O_RDWR | _O_BINARY);
   if (fd < 0) CloseHandle(handle);
-  *file = fd < 0 ? nullptr : _fdopen(fd, "w+b");
-  if (!*file) {
+  std::FILE* file = fd < 0 ? nullptr : _fdopen(fd, "w+b");
+  if (!file) {
     if (fd >= 0) _close(fd);
     DeleteFileA(path.c_str());
-    *why = "cannot create " + path + ": no stream for its handle";
-    return NewFile::Failed;
+    return std::unexpected("cannot create " + path + ": no stream for its handle");
   }
-  return NewFile::Created;
+  return file;
 }
 
-bool replaceFile(const std::string& from, const std::string& to, std::string* why) {
-  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
-  *why = "cannot write " + to + ": " + lastError();
-  return false;
+std::expected<void, std::string> replaceFile(const std::string& from, const std::string& to) {
+  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return {};
+  return std::unexpected("cannot write " + to + ": " + lastError());
 }
 
 void removeFile(const std::string& path) { DeleteFileA(path.c_str()); }

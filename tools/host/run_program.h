@@ -4,6 +4,7 @@
 // run_program_win32.cpp. Arguments are UTF-8.
 #pragma once
 
+#include <expected>
 #include <filesystem>
 #include <span>
 #include <string>
@@ -20,7 +21,7 @@ struct ProgramRun {
 ProgramRun runProgram(std::span<const std::string> command);
 
 // A new folder in the system's temporary folder that only this user may enter, for files that
-// a program run is handed; empty, with the reason in `why`, when none can be made.
-std::filesystem::path makePrivateFolder(std::string* why);
+// a program run is handed, or the reason none can be made.
+std::expected<std::filesystem::path, std::string> makePrivateFolder();
 
 }  // namespace zorv

@@ -52,12 +52,12 @@ ProgramRun runProgram(std::span<const std::string> command) {
   return run;
 }
 
-std::filesystem::path makePrivateFolder(std::string* why) {
+std::expected<std::filesystem::path, std::string> makePrivateFolder() {
   std::error_code ec;
   std::string pattern = (std::filesystem::temp_directory_path(ec) / "zorv-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) {  // mode 0700
-    *why = "cannot make a folder in the temporary folder: " + std::string(std::strerror(errno));
-    return {};
+    return std::unexpected("cannot make a folder in the temporary folder: " +
+                           std::string(std::strerror(errno)));
   }
   return pattern;
 }

@@ -81,7 +81,7 @@ ProgramRun runProgram(std::span<const std::string> command) {
   return run;
 }
 
-std::filesystem::path makePrivateFolder(std::string* why) {
+std::expected<std::filesystem::path, std::string> makePrivateFolder() {
   // The user's own temporary folder; a name that is taken is passed over for another.
   std::error_code ec;
   const std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
@@ -94,9 +94,8 @@ std::filesystem::path makePrivateFolder(std::string* why) {
     if (CreateDirectoryW(folder.c_str(), nullptr)) return folder;
     if (GetLastError() != ERROR_ALREADY_EXISTS) break;
   }
-  *why = "cannot make a folder in the temporary folder (error " +
-         std::to_string(GetLastError()) + ")";
-  return {};
+  return std::unexpected("cannot make a folder in the temporary folder (error " +
+                         std::to_string(GetLastError()) + ")");
 }
 
 }  // namespace zorv

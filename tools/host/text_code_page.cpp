@@ -11,24 +11,21 @@
 
 namespace zorv {
 
-std::optional<int> textCodePage(Package& package, CodePageChoice choice, std::string* why) {
+std::expected<int, std::string> textCodePage(Package& package, CodePageChoice choice) {
   if (choice) return choice;
   std::string reason;
   const std::optional<std::uint32_t> own = packageCodePage(package, &reason);
   if (own && *own <= 0xFFFF && isSupportedCodePage(static_cast<int>(*own)))
     return static_cast<int>(*own);
   if (own) reason = "its \"CPag\" entry names code page " + std::to_string(*own);
-  if (why) *why = reason + " (--codepage 1252 or 1251 reads it all the same)";
-  return std::nullopt;
+  return std::unexpected(reason + " (--codepage 1252 or 1251 reads it all the same)");
 }
 
-std::optional<std::string> engineFolder(const HostSystem& host, const std::string& folder,
-                                        int codePage, std::string* why) {
-  std::optional<std::string> engine = host.engineText(folder);
-  if (!engine && why)
-    *why = "the folder " + terminalText(folder) + " has a character that code page " +
-           std::to_string(codePage) + " lacks";
-  return engine;
+std::expected<std::string, std::string> engineFolder(const HostSystem& host,
+                                                     const std::string& folder, int codePage) {
+  if (std::optional<std::string> engine = host.engineText(folder)) return std::move(*engine);
+  return std::unexpected("the folder " + terminalText(folder) + " has a character that code page " +
+                         std::to_string(codePage) + " lacks");
 }
 
 std::string codePageLogLine(int codePage) {

@@ -8,6 +8,7 @@
 // line was written by an earlier zorv, which named the files with the log's bytes as they are.
 #pragma once
 
+#include <expected>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,15 +22,14 @@ namespace zorv {
 // (its "CPag" entry, else 1252).
 using CodePageChoice = int;
 
-// `choice` when given, else the package's own code page. None, with a reason for the user,
-// when the package's entry cannot be read or names a code page the tools do not know.
-std::optional<int> textCodePage(Package& package, CodePageChoice choice, std::string* why);
+// `choice` when given, else the package's own code page. A reason for the user when the package's entry cannot be read or names a code page the tools do not know.
+std::expected<int, std::string> textCodePage(Package& package, CodePageChoice choice);
 
 // A folder of this system as the engine names it, in the code page the host converts from; the
 // setup could not name a folder with a character its code page lacks either. None, with a
-// reason for the user, in that case.
-std::optional<std::string> engineFolder(const HostSystem& host, const std::string& folder,
-                                        int codePage, std::string* why);
+// reason for the user in that case.
+std::expected<std::string, std::string> engineFolder(const HostSystem& host,
+                                                     const std::string& folder, int codePage);
 
 // The log line that names the code page, with its line feed.
 std::string codePageLogLine(int codePage);

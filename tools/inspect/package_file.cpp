@@ -10,39 +10,27 @@
 
 namespace zorv {
 
-bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std::string* why) {
+std::expected<std::vector<std::uint8_t>, std::string> readWholeFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    if (why) *why = path + ": " + std::strerror(errno);
-    return false;
-  }
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    if (why) *why = path + ": read error";
-    return false;
-  }
-  return true;
+  if (!in) return std::unexpected(path + ": " + std::strerror(errno));
+  std::vector<std::uint8_t> out(std::istreambuf_iterator<char>(in), {});
+  if (in.bad()) return std::unexpected(path + ": read error");
+  return out;
 }
 
-std::optional<LoadedPackage> loadPackageFile(const std::string& path, std::string* why) {
+std::expected<LoadedPackage, std::string> loadPackageFile(const std::string& path) {
   LoadedPackage lp;
-  if (!lp.file.open(path, why)) return std::nullopt;
+  if (auto opened = lp.file.open(path); !opened) return std::unexpected(opened.error());
   std::span<const std::uint8_t> bytes = lp.file.bytes();
   if (looksLikePe(bytes)) {
     std::string reason;
     auto res = findPeResource(bytes, "SETUP", 101, &reason);
-    if (!res) {
-      if (why) *why = path + ": no SETUP resource 101 (" + reason + ")";
-      return std::nullopt;
-    }
+    if (!res) return std::unexpected(path + ": no SETUP resource 101 (" + reason + ")");
     bytes = *res;
   }
   std::string reason;
   lp.package = openPackage(bytes, &reason);
-  if (!lp.package) {
-    if (why) *why = path + ": not a package: " + reason;
-    return std::nullopt;
-  }
+  if (!lp.package) return std::unexpected(path + ": not a package: " + reason);
   return lp;
 }
 

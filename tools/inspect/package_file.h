@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <expected>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -18,11 +19,12 @@ struct LoadedPackage {
   std::unique_ptr<Package> package;
 };
 
-// Reads FILE and opens its package; on failure returns none and a reason such as
+// Reads FILE and opens its package; on failure a reason such as
 // "setup.exe: no SETUP resource 101".
-std::optional<LoadedPackage> loadPackageFile(const std::string& path, std::string* why);
+std::expected<LoadedPackage, std::string> loadPackageFile(const std::string& path);
 
-bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std::string* why);
+// The whole file, or the reason, naming the path, that it cannot be read.
+std::expected<std::vector<std::uint8_t>, std::string> readWholeFile(const std::string& path);
 
 // Prints "zorv: <message>" on standard error and returns 1.
 int fail(std::string_view message);

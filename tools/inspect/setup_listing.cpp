@@ -28,22 +28,29 @@ struct ListingVisitor {
   }
 };
 
-// Calls read(body, i) for every entry i of `tag` in [from, to); false at the first entry whose
+// Nothing, or why the run would stop.
+using Listed = std::expected<void, std::string>;
+
+// Calls read(body, i) for every entry i of `tag` in [from, to); stops at the first entry whose
 // body cannot be read or whose record `read` refuses, with the reason
 // "entry N ("Tag") <problem>".
 template <typename Read>
-bool readEntries(Package& package, std::uint32_t tag, std::int32_t from, std::int32_t to,
-                 std::string* why, Read&& read, std::string_view problem = "cannot be read") {
-  return forEachEntry(package, tag, from, to, [&](std::int32_t i) {
+Listed readEntries(Package& package, std::uint32_t tag, std::int32_t from, std::int32_t to,
+                   Read&& read, std::string_view problem = "cannot be read") {
+  std::int32_t refused = -1;
+  forEachEntry(package, tag, from, to, [&](std::int32_t i) {
     const HeldEntry held(package, i);
     if (held.body() && read(*held.body(), i)) return true;
-    *why = "entry " + std::to_string(i) + " (\"" + tagText(tag) + "\") " + std::string(problem);
+    refused = i;
     return false;
   });
+  if (refused < 0) return {};
+  return std::unexpected("entry " + std::to_string(refused) + " (\"" + tagText(tag) + "\") " +
+                         std::string(problem));
 }
 
 // The files in the order the run writes them, within one walk of the package as the run's.
-bool listFiles(Package& package, SetupListing& listing, std::string* why) {
+Listed listFiles(Package& package, SetupListing& listing) {
   PackageWalk walk;
   const auto readFile = [&](std::span<const std::uint8_t> body, std::int32_t i) {
     std::optional<CopyRecord> file;
@@ -51,7 +58,7 @@ bool listFiles(Package& package, SetupListing& listing, std::string* why) {
     if (file) listing.files.push_back(listedFile(*file));
     return file.has_value();
   };
-  if (!readEntries(package, kTagCopy, 0, -1, why, readFile)) return false;
+  if (Listed files = readEntries(package, kTagCopy, 0, -1, readFile); !files) return files;
   ListingVisitor visitor{listing};
   const auto walkFolder = [&](std::span<const std::uint8_t> body, std::int32_t i) {
     if (!enterEntry(package, i, walk)) return false;
@@ -62,10 +69,10 @@ bool listFiles(Package& package, SetupListing& listing, std::string* why) {
       "cannot be walked: a record cannot be read or is reached a second time, the folder nests "
       "more than " + std::to_string(kMaxDirectoryDepth) + " levels deep, or the package holds "
       "more than " + std::to_string(kMaxRecordsVisited) + " records, as the setup would find too";
-  return readEntries(package, kTagCopyDir, 0, -1, why, walkFolder, kWalkProblem);
+  return readEntries(package, kTagCopyDir, 0, -1, walkFolder, kWalkProblem);
 }
 
-bool listLinks(Package& package, SetupListing& listing, std::string* why) {
+Listed listLinks(Package& package, SetupListing& listing) {
   for (const std::uint32_t tag : {kTagGroupLink, kTagDesktopLink}) {
     const auto readLink = [&](std::span<const std::uint8_t> b, std::int32_t) {
       const std::optional<LinkRecord> link = parseLinkRecord(b);
@@ -74,15 +81,15 @@ bool listLinks(Package& package, SetupListing& listing, std::string* why) {
             {tag == kTagDesktopLink, std::string(link->link), std::string(link->target)});
       return link.has_value();
     };
-    if (!readEntries(package, tag, 0, -1, why, readLink)) return false;
+    if (Listed links = readEntries(package, tag, 0, -1, readLink); !links) return links;
   }
-  return true;
+  return {};
 }
 
 // Only the first "root" record counts; the second one only ends its list of values.
-bool listRegistry(Package& package, SetupListing& listing, std::string* why) {
+Listed listRegistry(Package& package, SetupListing& listing) {
   const std::int32_t root = package.findByTag(kTagRoot, 0, -1);
-  if (root < 0) return true;
+  if (root < 0) return {};
   const std::int32_t next = package.findByTag(kTagRoot, root + 1, -1);
   const auto readRoot = [&](std::span<const std::uint8_t> b, std::int32_t) {
     const std::optional<RootRecord> r = parseRootRecord(b);
@@ -92,7 +99,7 @@ bool listRegistry(Package& package, SetupListing& listing, std::string* why) {
     }
     return r.has_value();
   };
-  if (!readEntries(package, kTagRoot, root, root + 1, why, readRoot)) return false;
+  if (Listed key = readEntries(package, kTagRoot, root, root + 1, readRoot); !key) return key;
   // The run passes over a value it cannot read, and so does the listing.
   forEachEntry(package, kTagValue, root, next, [&](std::int32_t i) {
     const HeldEntry held(package, i);
@@ -102,7 +109,7 @@ bool listRegistry(Package& package, SetupListing& listing, std::string* why) {
       listing.values.push_back({std::string(v->name), std::string(v->type), std::string(v->data)});
     return true;
   });
-  return true;
+  return {};
 }
 
 // The first record of `tag` through `parse`; none when there is none or it cannot be read, as
@@ -133,12 +140,11 @@ void listCleanup(Package& package, SetupListing& listing) {
 
 }  // namespace
 
-std::optional<SetupListing> listSetup(Package& package, std::string* why) {
+std::expected<SetupListing, std::string> listSetup(Package& package) {
   SetupListing listing;
   if (const auto facts = readPackageFacts(package)) listing.appName = facts->appName;
-  if (!listFiles(package, listing, why) || !listLinks(package, listing, why) ||
-      !listRegistry(package, listing, why))
-    return std::nullopt;
+  for (auto list : {listFiles, listLinks, listRegistry})
+    if (Listed listed = list(package, listing); !listed) return std::unexpected(listed.error());
   listing.program = firstText(package, kTagRunProgram, parseNameRecord);
   listing.uninstaller = firstText(package, kTagUninstaller, [](std::span<const std::uint8_t> b) {
     const auto r = parseUninstallerRecord(b);

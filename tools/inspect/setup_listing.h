@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <expected>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,8 +43,8 @@ struct SetupListing {
   std::uint64_t bytes = 0, packed = 0;  // over all files
 };
 
-// None, with a reason naming the entry, when a record the run would read cannot be read: the
+// A reason naming the entry when a record the run would read cannot be read: the
 // install would stop there too.
-std::optional<SetupListing> listSetup(Package& package, std::string* why);
+std::expected<SetupListing, std::string> listSetup(Package& package);
 
 }  // namespace zorv

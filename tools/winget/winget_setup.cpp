@@ -58,9 +58,8 @@ SetupFactsResult readSetupFacts(std::span<const std::uint8_t> exe, Package& pack
   if (!facts) return failed("setup corrupted: the package lacks \"AppN\" or \"SumC\"");
   const NumberEntry features = releaseFeatures(package);
   if (!features.number) return failed(features.why);
-  std::string why;
-  const std::optional<int> codePage = textCodePage(package, 0, &why);
-  if (!codePage) return failed(why);
+  const std::expected<int, std::string> codePage = textCodePage(package, 0);
+  if (!codePage) return failed(codePage.error());
 
   const std::int32_t i = package.findByTag(kTagUninstaller, 0, -1);
   if (i < 0)

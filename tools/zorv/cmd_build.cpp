@@ -93,23 +93,17 @@ bool dryRun(const std::string& path) {
 }
 
 // The stub's bytes; `path` is the file given, or else the one found.
-std::optional<std::vector<std::uint8_t>> loadStub(std::string& path, std::string* why) {
+std::expected<std::vector<std::uint8_t>, std::string> loadStub(std::string& path) {
   if (path.empty()) {
     auto found = findDefaultStub();
     if (!found) {
-      *why = "no setup stub found; build the win32 preset or pass --stub STUB (looked for";
-      for (const auto& p : stubCandidates()) {
-        *why += ' ';
-        *why += p.string();
-      }
-      *why += ")";
-      return std::nullopt;
+      std::string why = "no setup stub found; build the win32 preset or pass --stub STUB (looked for";
+      for (const auto& p : stubCandidates()) why += ' ' + p.string();
+      return std::unexpected(why + ")");
     }
     path = found->string();
   }
-  std::vector<std::uint8_t> stub;
-  if (!readWholeFile(path, stub, why)) return std::nullopt;
-  return stub;
+  return readWholeFile(path);
 }
 
 }  // namespace
@@ -119,7 +113,11 @@ int cmdBuild(const BuildArgs& args) {
   std::string why;
   std::optional<std::vector<std::uint8_t>> stub;
   const bool exe = endsWithExe(a->out);
-  if (exe && !(stub = loadStub(a->stub, &why))) return fail(why);
+  if (exe) {
+    auto loaded = loadStub(a->stub);
+    if (!loaded) return fail(loaded.error());
+    stub = std::move(*loaded);
+  }
 
   Diagnostics diag;
   auto failed = [&diag] {
@@ -156,27 +154,27 @@ int cmdBuild(const BuildArgs& args) {
   BuildSummary summary;
   SetupFileSizes sizes;
   bool attempted = false, built = false;
-  const bool written = writeOutput(
+  const auto written = writeOutput(
       a->out,
-      [&](std::FILE* f) {
+      [&](std::FILE* f) -> std::expected<void, std::string> {
         attempted = true;
         built = writeSetupFile(f, stub ? &*stub : nullptr, *manifest, *plan, options,
                                originalFileName(a->out), &sizes, &why, &summary);
-        return built;
+        if (!built) return std::unexpected(why);
+        return {};
       },
-      &why,
-      [&](const std::string& finished, std::string* failure) {
-        if (!exe || !manifest->signing) return true;
-        auto failed = signFile(*manifest->signing, finished, "the setup");
-        if (failed) *failure = std::move(*failed);
-        return !failed;
+      [&](const std::string& finished) -> std::expected<void, std::string> {
+        if (!exe || !manifest->signing) return {};
+        if (auto failed = signFile(*manifest->signing, finished, "the setup"))
+          return std::unexpected(std::move(*failed));
+        return {};
       });
   bar.finish();
   if (attempted && !built) {
     diag.error(a->manifest, 0, why);
     return failed();
   }
-  if (!written) return fail(why);
+  if (!written) return fail(written.error());
   std::cerr << diag.text();
   std::cout << a->out << ": " << summary.files << " files, " << summary.folders << " folders, "
             << summary.bytes << " bytes in " << summary.blocks << " blocks; package " << sizes.package

@@ -18,9 +18,8 @@ int writeOut(std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 int cmdCat(const CatArgs& args) {
-  std::string why;
-  auto lp = loadPackageFile(args.file, &why);
-  if (!lp) return fail(why);
+  auto lp = loadPackageFile(args.file);
+  if (!lp) return fail(lp.error());
   Package& p = *lp->package;
   if (args.entry) {
     const std::uint32_t n = *args.entry;

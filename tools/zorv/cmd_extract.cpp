@@ -54,11 +54,10 @@ int cmdExtract(const ExtractArgs& args) {
   const std::string& file = args.file;
   const std::string& dir = args.dir;
 
-  std::string why;
-  auto lp = loadPackageFile(file, &why);
-  if (!lp) return fail(why);
-  const std::optional<int> codePage = textCodePage(*lp->package, args.codePage, &why);
-  if (!codePage) return fail(file + ": " + why);
+  auto lp = loadPackageFile(file);
+  if (!lp) return fail(lp.error());
+  const std::expected<int, std::string> codePage = textCodePage(*lp->package, args.codePage);
+  if (!codePage) return fail(file + ": " + codePage.error());
   if (!createFolders(dir)) return fail("cannot create " + dir);
 
   const std::unique_ptr<HostSystem> host = openFilesOnlySystem();
@@ -66,8 +65,8 @@ int cmdExtract(const ExtractArgs& args) {
   CountingPlatform platform(host->platform());
   SetupState state;
   const std::string hostDir = absolutePath(dir);
-  const std::optional<std::string> destination = engineFolder(*host, hostDir, *codePage, &why);
-  if (!destination) return fail(why);
+  const auto destination = engineFolder(*host, hostDir, *codePage);
+  if (!destination) return fail(destination.error());
   state.destinationDir = *destination;
   // The folder may itself be a link; nothing below it is followed.
   host->confineBelow(hostDir);

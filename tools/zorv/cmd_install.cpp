@@ -49,28 +49,26 @@ int cmdInstall(const InstallArgs& args) {
   const int language = args.language;
   const bool desktop = args.desktop, run = args.run;
 
-  std::string why;
-  auto lp = loadPackageFile(file, &why);
-  if (!lp) return fail(why);
+  auto lp = loadPackageFile(file);
+  if (!lp) return fail(lp.error());
   auto facts = readPackageFacts(*lp->package);
   if (!facts) return fail(file + ": setup corrupted: the package lacks \"AppN\" or \"SumC\"");
-  const std::optional<int> codePage = textCodePage(*lp->package, args.codePage, &why);
-  if (!codePage) return fail(file + ": " + why);
+  const std::expected<int, std::string> codePage = textCodePage(*lp->package, args.codePage);
+  if (!codePage) return fail(file + ": " + codePage.error());
 
   const std::unique_ptr<HostSystem> host = openHostSystem(args.paths);
   if (!host->error().empty()) return fail(host->error());
-  if (!host->prepareInstall(&why)) return fail(why);
+  if (auto prepared = host->prepareInstall(); !prepared) return fail(prepared.error());
   CliPlatform platform(host->platform());
   platform.mayRun = run;
   const int converted = host->useCodePage(*codePage);
 
   // The engine names both folders in the code page, as the setup would.
   const std::string hostDest = absolutePath(dest);
-  const std::optional<std::string> destination = engineFolder(*host, hostDest, *codePage, &why);
-  if (!destination) return fail(why);
-  const std::optional<std::string> setupDir =
-      engineFolder(*host, parentFolder(absolutePath(file)), *codePage, &why);
-  if (!setupDir) return fail(why);
+  const auto destination = engineFolder(*host, hostDest, *codePage);
+  if (!destination) return fail(destination.error());
+  const auto setupDir = engineFolder(*host, parentFolder(absolutePath(file)), *codePage);
+  if (!setupDir) return fail(setupDir.error());
 
   SetupState state;
   state.setupDir = *setupDir + "\\";

@@ -177,20 +177,19 @@ void printListingJson(const SetupListing& l) {
 }  // namespace
 
 int cmdList(const ListArgs& args) {
-  std::string why;
-  auto lp = loadPackageFile(args.file, &why);
-  if (!lp) return fail(why);
+  auto lp = loadPackageFile(args.file);
+  if (!lp) return fail(lp.error());
   Package& p = *lp->package;
-  const std::optional<int> codePage = textCodePage(p, args.codePage, &why);
+  const std::expected<int, std::string> codePage = textCodePage(p, args.codePage);
   if (args.entries) {
     // The raw directory is for looking into damaged packages too: a bad "CPag" entry among them.
     const int entriesCodePage = codePage.value_or(kCodePageWestern);
     args.json ? printEntriesJson(p, entriesCodePage) : printEntries(p, entriesCodePage);
     return 0;
   }
-  if (!codePage) return fail(args.file + ": " + why);
-  std::optional<SetupListing> listing = listSetup(p, &why);
-  if (!listing) return fail(args.file + ": " + why);
+  if (!codePage) return fail(args.file + ": " + codePage.error());
+  std::expected<SetupListing, std::string> listing = listSetup(p);
+  if (!listing) return fail(args.file + ": " + listing.error());
   convertTexts(*listing, *codePage);
   args.json ? printListingJson(*listing) : printListing(*listing);
   return std::fflush(stdout) == 0 && std::cout.flush() ? 0 : fail("cannot write the listing");

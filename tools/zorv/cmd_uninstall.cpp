@@ -79,10 +79,10 @@ int cmdUninstall(const UninstallArgs& args) {
   if (const auto bytes = remover.readFile(pathIn(dest, kUninstallLogName), kMaxLogBytes))
     codePage = host->useCodePage(logCodePage(*bytes).value_or(0));
   // The engine names the folders, like every path of the log, in that code page.
-  std::string why;
-  const std::optional<std::string> engineDest = engineFolder(*host, dest, codePage, &why);
-  if (!engineDest) return fail("cannot uninstall: " + why);
+  const auto engineDest = engineFolder(*host, dest, codePage);
+  if (!engineDest) return fail("cannot uninstall: " + engineDest.error());
   const std::string logPath = pathIn(*engineDest, kUninstallLogName);
+  std::string why;
   const std::optional<UninstallLog> log =
       loadUninstallLog(remover, logPath, remover.protectedFolders(), &why);
   if (!log) return fail("cannot uninstall: " + terminalText(host->hostText(why)));

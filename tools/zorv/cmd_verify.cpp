@@ -60,8 +60,8 @@ int cmdVerify(const VerifyArgs& args) {
   const std::string& path = args.file;
   std::string why;
   // Opening it the way the other commands do gives the same message for an unreadable file.
-  auto loaded = loadPackageFile(path, &why);
-  if (!loaded) return fail(why);
+  auto loaded = loadPackageFile(path);
+  if (!loaded) return fail(loaded.error());
   std::span<const std::uint8_t> bytes = loaded->file.bytes(), setup;
   std::vector<std::string> setupProblems;
   if (looksLikePe(bytes)) {

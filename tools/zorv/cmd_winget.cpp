@@ -19,11 +19,11 @@ namespace zorv {
 
 namespace {
 
-bool writeText(const std::string& path, const std::string& text, std::string* why) {
-  return writeOutput(
-      path,
-      [&text](std::FILE* f) { return std::fwrite(text.data(), 1, text.size(), f) == text.size(); },
-      why);
+std::expected<void, std::string> writeText(const std::string& path, const std::string& text) {
+  return writeOutput(path, [&](std::FILE* f) -> std::expected<void, std::string> {
+    if (std::fwrite(text.data(), 1, text.size(), f) == text.size()) return {};
+    return std::unexpected("cannot write " + path);
+  });
 }
 
 }  // namespace
@@ -32,9 +32,8 @@ int cmdWinget(const WingetArgs& args) {
   std::error_code ec;
   if (!std::filesystem::is_directory(args.dir, ec))
     return fail(terminalText(args.dir) + ": no such folder (-o names the folder to write into)");
-  std::string why;
-  auto loaded = loadPackageFile(args.file, &why);
-  if (!loaded) return fail(why);
+  auto loaded = loadPackageFile(args.file);
+  if (!loaded) return fail(loaded.error());
   const std::span<const std::uint8_t> bytes = loaded->file.bytes();
   SetupFactsResult read = readSetupFacts(bytes, *loaded->package);
   if (!read.facts) return fail(terminalText(args.file) + ": " + terminalText(read.why));
@@ -68,7 +67,7 @@ int cmdWinget(const WingetArgs& args) {
   // form; their texts hold it in UTF-8.
   for (const ManifestFile& m : wingetManifests(p)) {
     const std::string path = pathIn(args.dir, args.id + m.suffix);
-    if (!writeText(path, m.text, &why)) return fail(terminalText(why));
+    if (auto written = writeText(path, m.text); !written) return fail(terminalText(written.error()));
     std::printf("%s\n", terminalText(path).c_str());
   }
   return 0;
