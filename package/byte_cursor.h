@@ -62,16 +62,11 @@ class ByteCursor {
   bool ok_ = true;
 };
 
-// Little-endian field access for bytes already known to be in bounds (a directory entry).
+// A little-endian field of bytes already known to be in bounds (a directory entry); the stores
+// are in byte_writer.h.
 inline std::uint32_t loadLE32(const std::uint8_t* p) {
   return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
          std::uint32_t(p[3]) << 24;
-}
-inline void storeLE32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = std::uint8_t(v);
-  p[1] = std::uint8_t(v >> 8);
-  p[2] = std::uint8_t(v >> 16);
-  p[3] = std::uint8_t(v >> 24);
 }
 
 }  // namespace zorv

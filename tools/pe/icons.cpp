@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "package/byte_cursor.h"
+#include "package/byte_writer.h"
 #include "tools/pe/pe_image.h"
 
 namespace zorv {
@@ -151,22 +152,17 @@ std::optional<std::vector<IconImage>> parseIconFile(std::span<const std::uint8_t
 std::vector<std::uint8_t> iconGroupBytes(std::span<const IconImage> images,
                                          std::span<const std::uint16_t> ids) {
   std::vector<std::uint8_t> b;
-  auto put16 = [&b](std::uint16_t v) {
-    b.push_back(std::uint8_t(v));
-    b.push_back(std::uint8_t(v >> 8));
-  };
-  put16(0);
-  put16(kIconDirTypeIcon);
-  put16(static_cast<std::uint16_t>(images.size()));
+  ByteWriter w(b);
+  w.u16(0);
+  w.u16(kIconDirTypeIcon);
+  w.u16(static_cast<std::uint16_t>(images.size()));
   for (std::size_t i = 0; i < images.size(); ++i) {
     const IconImage& image = images[i];
-    b.insert(b.end(), {image.width, image.height, image.colorCount, image.reserved});
-    put16(image.planes);
-    put16(image.bitCount);
-    const auto size = static_cast<std::uint32_t>(image.bytes.size());
-    put16(std::uint16_t(size));
-    put16(std::uint16_t(size >> 16));
-    put16(ids[i]);
+    for (std::uint8_t v : {image.width, image.height, image.colorCount, image.reserved}) w.u8(v);
+    w.u16(image.planes);
+    w.u16(image.bitCount);
+    w.u32(static_cast<std::uint32_t>(image.bytes.size()));
+    w.u16(ids[i]);
   }
   return b;
 }

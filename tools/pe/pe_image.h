@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "package/byte_cursor.h"
+#include "package/byte_writer.h"
 
 namespace zorv::pe {
 
@@ -136,10 +137,6 @@ inline std::uint16_t readU16(ByteCursor& c) {
   std::uint16_t lo = c.u8();
   std::uint16_t hi = c.u8();
   return static_cast<std::uint16_t>(lo | hi << 8);
-}
-inline void storeLE16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = std::uint8_t(v);
-  p[1] = std::uint8_t(v >> 8);
 }
 
 inline bool fail(std::string* why, std::string_view reason) {

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "package/byte_cursor.h"
+#include "package/byte_writer.h"
 #include "tools/pe/pe_image.h"
 
 namespace zorv {
@@ -78,16 +79,6 @@ std::string utf8(std::u16string_view units) {
   return out;
 }
 
-void put16(Bytes& b, std::uint16_t v) {
-  b.push_back(std::uint8_t(v));
-  b.push_back(std::uint8_t(v >> 8));
-}
-void put32(Bytes& b, std::uint32_t v) {
-  put16(b, std::uint16_t(v));
-  put16(b, std::uint16_t(v >> 16));
-}
-void pad4(Bytes& b) { b.resize(align4(b.size()), 0); }
-
 // A node to write; its children are written after its value, each at a 4-byte boundary.
 struct OutNode {
   std::u16string key;
@@ -97,29 +88,28 @@ struct OutNode {
   std::vector<OutNode> children;
 };
 
-void write(const OutNode& n, Bytes& out) {
+void write(const OutNode& n, ByteWriter& out) {
   const std::size_t start = out.size();
-  put16(out, 0);  // wLength, set below
-  put16(out, n.valueLength);
-  put16(out, n.type);
-  for (char16_t u : n.key) put16(out, u);
-  put16(out, 0);
-  pad4(out);
-  out.insert(out.end(), n.value.begin(), n.value.end());
+  out.u16(0);  // wLength, set below
+  out.u16(n.valueLength);
+  out.u16(n.type);
+  out.utf16(n.key);
+  out.u16(0);
+  out.padTo(4);
+  out.bytes(n.value);
   for (const OutNode& child : n.children) {
-    pad4(out);
+    out.padTo(4);
     write(child, out);
   }
-  const std::size_t length = out.size() - start;
-  out[start] = std::uint8_t(length);
-  out[start + 1] = std::uint8_t(length >> 8);
+  out.patch16(start, std::uint16_t(out.size() - start));
 }
 
 OutNode textNode(std::string_view name, std::string_view text) {
   OutNode n{utf16(name), kTypeText, {}, 0, {}};
   const std::u16string units = utf16(text);
-  for (char16_t u : units) put16(n.value, u);
-  put16(n.value, 0);
+  ByteWriter value(n.value);
+  value.utf16(units);
+  value.u16(0);
   n.valueLength = static_cast<std::uint16_t>(units.size() + 1);
   return n;
 }
@@ -220,27 +210,30 @@ bool readTableKey(const std::u16string& key, VersionInfo& info) {
 
 std::vector<std::uint8_t> versionResourceBytes(const VersionInfo& info) {
   OutNode root{u"VS_VERSION_INFO", kTypeBinary, {}, std::uint16_t(kFixedInfoSize), {}};
-  put32(root.value, kFixedSignature);
-  put32(root.value, kFixedStructVersion);
+  ByteWriter fixed(root.value);
+  fixed.u32(kFixedSignature);
+  fixed.u32(kFixedStructVersion);
   for (const VersionNumbers& v : {info.fileVersion, info.productVersion}) {
-    put32(root.value, std::uint32_t(v[0]) << 16 | v[1]);
-    put32(root.value, std::uint32_t(v[2]) << 16 | v[3]);
+    fixed.u32(std::uint32_t(v[0]) << 16 | v[1]);
+    fixed.u32(std::uint32_t(v[2]) << 16 | v[3]);
   }
   for (std::uint32_t field : {kFileFlagsMask, 0u, kFileOsNtWindows32, kFileTypeApp, 0u, 0u, 0u})
-    put32(root.value, field);
+    fixed.u32(field);
 
   OutNode table{utf16(hex4(info.language) + hex4(info.codePage)), kTypeText, {}, 0, {}};
   for (const auto& [name, text] : info.strings) table.children.push_back(textNode(name, text));
   OutNode strings{u"StringFileInfo", kTypeText, {}, 0, {std::move(table)}};
   OutNode translation{u"Translation", kTypeBinary, {}, 4, {}};
-  put16(translation.value, info.language);
-  put16(translation.value, info.codePage);
+  ByteWriter languageAndCodePage(translation.value);
+  languageAndCodePage.u16(info.language);
+  languageAndCodePage.u16(info.codePage);
   OutNode vars{u"VarFileInfo", kTypeText, {}, 0, {std::move(translation)}};
   root.children.push_back(std::move(strings));
   root.children.push_back(std::move(vars));
 
   Bytes out;
-  write(root, out);
+  ByteWriter w(out);
+  write(root, w);
   return out;
 }
 
