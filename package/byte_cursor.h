@@ -22,6 +22,12 @@ class ByteCursor {
     if (!need(1)) return 0;
     return bytes_[pos_++];
   }
+  std::uint16_t u16() {
+    if (!need(2)) return 0;
+    const auto v = std::uint16_t(bytes_[pos_] | bytes_[pos_ + 1] << 8);
+    pos_ += 2;
+    return v;
+  }
   std::uint32_t u32() {
     if (!need(4)) return 0;
     std::uint32_t v = std::uint32_t(bytes_[pos_]) | std::uint32_t(bytes_[pos_ + 1]) << 8 |
@@ -47,6 +53,15 @@ class ByteCursor {
     return {};
   }
   void fail() { ok_ = false; }
+  // A cursor over the bytes from `offset`, counted from the start of these bytes, to their end;
+  // failed already when `offset` lies past the end or this cursor has failed. This one does not
+  // move.
+  ByteCursor at(std::size_t offset) const {
+    const bool inside = ok_ && offset <= bytes_.size();
+    ByteCursor c(inside ? bytes_.subspan(offset) : std::span<const std::uint8_t>());
+    c.ok_ = inside;
+    return c;
+  }
 
  private:
   bool need(std::size_t n) {

@@ -36,18 +36,13 @@ struct InfoHeader {
   std::uint32_t clrImportant = 0;
 };
 
-std::uint16_t u16(ByteCursor& c) {
-  const std::uint16_t lo = c.u8();
-  return static_cast<std::uint16_t>(lo | c.u8() << 8);
-}
-
 InfoHeader readInfoHeader(ByteCursor& c) {
   InfoHeader h;
   h.size = c.u32();
   h.width = c.i32();
   h.height = c.i32();
-  h.planes = u16(c);
-  h.bitCount = u16(c);
+  h.planes = c.u16();
+  h.bitCount = c.u16();
   h.compression = c.u32();
   h.sizeImage = c.u32();
   h.xPelsPerMeter = c.i32();

@@ -31,9 +31,9 @@ bool looksLikeImage(std::span<const std::uint8_t> image) {
 
 // ICONDIR: reserved, type, count; false unless it is an icon's with at least one image.
 bool readIconDir(ByteCursor& c, std::uint16_t* count, std::string* why) {
-  const std::uint16_t reserved = pe::readU16(c);
-  const std::uint16_t type = pe::readU16(c);
-  *count = pe::readU16(c);
+  const std::uint16_t reserved = c.u16();
+  const std::uint16_t type = c.u16();
+  *count = c.u16();
   if (!c.ok()) return fail(why, "it is shorter than an icon directory (6 bytes)");
   if (reserved != 0 || type != kIconDirTypeIcon)
     return fail(why, type == 2 ? "it is a cursor, not an icon"
@@ -102,8 +102,8 @@ std::optional<std::vector<IconImage>> parseIconFile(std::span<const std::uint8_t
     image.height = c.u8();
     image.colorCount = c.u8();
     image.reserved = c.u8();
-    image.planes = pe::readU16(c);
-    image.bitCount = pe::readU16(c);
+    image.planes = c.u16();
+    image.bitCount = c.u16();
     const std::uint64_t size = c.u32();
     const std::uint64_t offset = c.u32();
     ranges[i] = {offset, size, i};
@@ -185,7 +185,7 @@ std::optional<std::vector<IconGroupEntry>> parseIconGroup(std::span<const std::u
     e.height = c.u8();
     c.skip(6);  // colour count, reserved, planes, bit count
     e.bytes = c.u32();
-    e.id = pe::readU16(c);
+    e.id = c.u16();
   }
   if (!c.ok()) return std::nullopt;  // cannot happen: the size was checked above
   return entries;

@@ -139,17 +139,17 @@ bool fail(std::string* why, std::string reason) {
 // a 4-byte boundary.
 bool readNode(std::span<const std::uint8_t> res, std::size_t offset, std::size_t end, int depth,
               InNode* node, std::string* why) {
-  ByteCursor c = pe::cursorAt(res.first(end), offset);
-  const std::size_t length = pe::readU16(c);
-  const std::size_t valueLength = pe::readU16(c);
-  node->type = pe::readU16(c);
+  ByteCursor c = ByteCursor(res.first(end)).at(offset);
+  const std::size_t length = c.u16();
+  const std::size_t valueLength = c.u16();
+  node->type = c.u16();
   if (!c.ok()) return fail(why, "a node's header runs past the end of its parent");
   if (length < kNodeHeaderSize || length > end - offset)
     return fail(why, "a node's length (" + std::to_string(length) +
                          ") does not lie inside its parent");
   const std::size_t nodeEnd = offset + length;
-  c = pe::cursorAt(res.first(nodeEnd), offset + kNodeHeaderSize);
-  for (char16_t u = pe::readU16(c); c.ok() && u != 0; u = pe::readU16(c)) node->key += u;
+  c = ByteCursor(res.first(nodeEnd)).at(offset + kNodeHeaderSize);
+  for (char16_t u = c.u16(); c.ok() && u != 0; u = c.u16()) node->key += u;
   if (!c.ok()) return fail(why, "a node's key does not end inside the node");
   if (node->type != kTypeBinary && node->type != kTypeText)
     return fail(why, "the node \"" + utf8(node->key) + "\" has type " +
@@ -165,20 +165,18 @@ bool readNode(std::span<const std::uint8_t> res, std::size_t offset, std::size_t
       return fail(why, "the node \"" + utf8(node->key) + "\" has children nested too deep");
     InNode child;
     if (!readNode(res, at, nodeEnd, depth + 1, &child, why)) return false;
-    const std::size_t childLength = res[at] | std::size_t(res[at + 1]) << 8;
+    const std::size_t childLength = ByteCursor(res).at(at).u16();
     node->children.push_back(std::move(child));
     at = align4(at + childLength);
   }
   return true;
 }
 
+// The units up to the first NUL or the end of the value; an odd last byte is no unit.
 std::u16string textValue(std::span<const std::uint8_t> value) {
   std::u16string out;
-  for (std::size_t i = 0; i + 1 < value.size(); i += 2) {
-    const auto u = char16_t(value[i] | value[i + 1] << 8);
-    if (u == 0) break;
-    out += u;
-  }
+  ByteCursor c(value);
+  for (char16_t u = c.u16(); c.ok() && u != 0; u = c.u16()) out += u;
   return out;
 }
 
