@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "install/install.h"
-#include "package/byte_cursor.h"
+#include "package/byte_writer.h"
 #include "texts/texts.h"
 
 namespace zorv {

@@ -39,10 +39,10 @@ LogWalk forEachLogLine(std::span<const std::uint8_t> bytes, Each&& each) {
   while (c.remaining() > 0) {
     if (++number > kMaxLogLines) return {LogDamage::TooManyLines, number};
     // One line: up to its line feed, or to the end of the file.
+    ByteCursor start = c;
     std::size_t length = 0;
-    while (length < c.remaining() && bytes[c.position() + length] != '\n') ++length;
-    const auto raw = c.bytes(length);
-    c.skip(c.remaining() > 0 ? 1 : 0);
+    while (c.remaining() > 0 && c.u8() != '\n') ++length;
+    const auto raw = start.bytes(length);
     std::string_view line(reinterpret_cast<const char*>(raw.data()), raw.size());
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.find('\0') != std::string_view::npos) return {LogDamage::Nul, number};

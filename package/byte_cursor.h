@@ -22,6 +22,12 @@ class ByteCursor {
     if (!need(1)) return 0;
     return bytes_[pos_++];
   }
+  std::uint16_t u16() {
+    if (!need(2)) return 0;
+    const auto v = std::uint16_t(bytes_[pos_] | bytes_[pos_ + 1] << 8);
+    pos_ += 2;
+    return v;
+  }
   std::uint32_t u32() {
     if (!need(4)) return 0;
     std::uint32_t v = std::uint32_t(bytes_[pos_]) | std::uint32_t(bytes_[pos_ + 1]) << 8 |
@@ -47,6 +53,15 @@ class ByteCursor {
     return {};
   }
   void fail() { ok_ = false; }
+  // A cursor over the bytes from `offset`, counted from the start of these bytes, to their end;
+  // failed already when `offset` lies past the end or this cursor has failed. This one does not
+  // move.
+  ByteCursor at(std::size_t offset) const {
+    const bool inside = ok_ && offset <= bytes_.size();
+    ByteCursor c(inside ? bytes_.subspan(offset) : std::span<const std::uint8_t>());
+    c.ok_ = inside;
+    return c;
+  }
 
  private:
   bool need(std::size_t n) {
@@ -62,16 +77,11 @@ class ByteCursor {
   bool ok_ = true;
 };
 
-// Little-endian field access for bytes already known to be in bounds (a directory entry).
+// A little-endian field of bytes already known to be in bounds (a directory entry); the stores
+// are in byte_writer.h.
 inline std::uint32_t loadLE32(const std::uint8_t* p) {
   return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
          std::uint32_t(p[3]) << 24;
-}
-inline void storeLE32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = std::uint8_t(v);
-  p[1] = std::uint8_t(v >> 8);
-  p[2] = std::uint8_t(v >> 16);
-  p[3] = std::uint8_t(v >> 24);
 }
 
 }  // namespace zorv

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "package/byte_writer.h"
 #include "platform/codepage.h"
 
 namespace zorv {
@@ -39,41 +40,6 @@ constexpr std::uint32_t kDriveFixed = 3;
 
 constexpr std::size_t kMaxCount = 0xFFFF;
 
-class Writer {
- public:
-  std::vector<std::uint8_t> bytes;
-
-  std::size_t size() const { return bytes.size(); }
-  void u8(std::uint8_t v) { bytes.push_back(v); }
-  void u16(std::uint16_t v) {
-    u8(std::uint8_t(v));
-    u8(std::uint8_t(v >> 8));
-  }
-  void u32(std::uint32_t v) {
-    u16(std::uint16_t(v));
-    u16(std::uint16_t(v >> 16));
-  }
-  void u64(std::uint64_t v) {
-    u32(std::uint32_t(v));
-    u32(std::uint32_t(v >> 32));
-  }
-  void raw(const std::uint8_t* p, std::size_t n) { bytes.insert(bytes.end(), p, p + n); }
-  void ansi(std::string_view s) {
-    for (char c : s) u8(static_cast<std::uint8_t>(c));
-  }
-  void utf16(std::u16string_view s) {
-    for (char16_t c : s) u16(c);
-  }
-  void patch16(std::size_t at, std::uint16_t v) {
-    bytes[at] = std::uint8_t(v);
-    bytes[at + 1] = std::uint8_t(v >> 8);
-  }
-  void patch32(std::size_t at, std::uint32_t v) {
-    patch16(at, std::uint16_t(v));
-    patch16(at + 2, std::uint16_t(v >> 16));
-  }
-};
-
 bool hasDriveLetter(std::string_view path) {
   return path.size() >= 2 && path[1] == ':' &&
          ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
@@ -91,21 +57,21 @@ std::vector<std::string_view> pathElements(std::string_view path) {
 }
 
 // My Computer, the drive, then one item per element; the last is the target itself.
-bool writeIdList(Writer& w, const ShellLinkFields& f) {
+bool writeIdList(ByteWriter& w, const ShellLinkFields& f) {
   std::size_t start = w.size();
   w.u16(0);  // IDListSize, patched below
 
   w.u16(20);
   w.u8(kItemRootFolder);
   w.u8(kSortIndexMyComputer);
-  w.raw(kMyComputerClsid, sizeof kMyComputerClsid);
+  w.bytes(kMyComputerClsid);
 
   w.u16(std::uint16_t(3 + kVolumeNameField));
   w.u8(kItemVolume);
   char drive = f.target[0];
   if (drive >= 'a' && drive <= 'z') drive = char(drive - 'a' + 'A');
   w.u8(std::uint8_t(drive));
-  w.ansi(":\\");
+  w.text(":\\");
   for (std::size_t i = 3; i < kVolumeNameField; ++i) w.u8(0);
 
   std::vector<std::string_view> elements = pathElements(std::string_view(f.target).substr(2));
@@ -121,7 +87,7 @@ bool writeIdList(Writer& w, const ShellLinkFields& f) {
     w.u32(last ? f.fileSize : 0);
     w.u32(0);  // FAT date and time: not known for a simple item
     w.u16(std::uint16_t(last ? f.fileAttributes : kFileAttributeDirectory));
-    w.ansi(elements[i]);
+    w.text(elements[i]);
     w.u8(0);
     if (nameSize & 1) w.u8(0);
   }
@@ -133,7 +99,7 @@ bool writeIdList(Writer& w, const ShellLinkFields& f) {
   return true;
 }
 
-void writeLinkInfo(Writer& w, std::string_view path, int codePage) {
+void writeLinkInfo(ByteWriter& w, std::string_view path, int codePage) {
   std::size_t start = w.size();
   w.u32(0);  // LinkInfoSize
   w.u32(kLinkInfoHeaderSize);
@@ -151,7 +117,7 @@ void writeLinkInfo(Writer& w, std::string_view path, int codePage) {
   w.u8(0);  // empty volume label
 
   offsetHere(16);  // LocalBasePathOffset
-  w.ansi(path);
+  w.text(path);
   w.u8(0);
   offsetHere(24);  // CommonPathSuffixOffset
   w.u8(0);
@@ -164,7 +130,7 @@ void writeLinkInfo(Writer& w, std::string_view path, int codePage) {
   w.patch32(start, std::uint32_t(w.size() - start));
 }
 
-void writeCountedString(Writer& w, std::string_view text, int codePage) {
+void writeCountedString(ByteWriter& w, std::string_view text, int codePage) {
   std::u16string wide = systemUtf16(text, codePage);
   w.u16(std::uint16_t(wide.size()));
   w.utf16(wide);
@@ -180,9 +146,10 @@ std::vector<std::uint8_t> makeShellLink(const ShellLinkFields& f) {
   if (!f.description.empty()) flags |= kHasName;
   if (!f.workingDirectory.empty()) flags |= kHasWorkingDir;
 
-  Writer w;
+  std::vector<std::uint8_t> bytes;
+  ByteWriter w(bytes);
   w.u32(kHeaderSize);
-  w.raw(kShellLinkClsid, sizeof kShellLinkClsid);
+  w.bytes(kShellLinkClsid);
   w.u32(flags);
   w.u32(f.fileAttributes);
   w.u64(f.creationTime);
@@ -202,7 +169,7 @@ std::vector<std::uint8_t> makeShellLink(const ShellLinkFields& f) {
   if (!f.description.empty()) writeCountedString(w, f.description, f.codePage);
   if (!f.workingDirectory.empty()) writeCountedString(w, f.workingDirectory, f.codePage);
   w.u32(0);  // TerminalBlock of the ExtraData
-  return std::move(w.bytes);
+  return bytes;
 }
 
 std::string windowsPathForLink(std::string_view path) {

@@ -48,8 +48,8 @@ TEST_P(BmpAccepted, BodyIsTopDownWithItsPalette) {
   EXPECT_EQ(h.u32(), 40u);
   EXPECT_EQ(h.i32(), a.desc.width);
   EXPECT_EQ(h.i32(), -a.desc.height);
-  EXPECT_EQ(h.u8() | h.u8() << 8, 1);
-  EXPECT_EQ(h.u8() | h.u8() << 8, a.desc.bitCount);
+  EXPECT_EQ(h.u16(), 1);
+  EXPECT_EQ(h.u16(), a.desc.bitCount);
   EXPECT_EQ(h.u32(), 0u);  // BI_RGB, bit fields included
   EXPECT_EQ(h.u32(), stride * std::uint32_t(a.desc.height));
   h.skip(8);

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <random>
 
-#include "package/byte_cursor.h"
+#include "package/byte_writer.h"
 
 namespace zorv::test {
 
@@ -70,20 +70,6 @@ std::uint8_t bmpPixelByte(std::int32_t x, std::int32_t y, int channel, std::uint
   return static_cast<std::uint8_t>(colours ? v % colours : v);
 }
 
-namespace {
-
-void put16(Bytes& b, std::uint16_t v) {
-  b.push_back(std::uint8_t(v));
-  b.push_back(std::uint8_t(v >> 8));
-}
-void put32(Bytes& b, std::uint32_t v) {
-  std::uint8_t le[4];
-  storeLE32(le, v);
-  b.insert(b.end(), le, le + 4);
-}
-
-}  // namespace
-
 Bytes makeBmp(const BmpSpec& s) {
   const std::uint32_t colours = s.bitCount == 8 ? (s.clrUsed ? s.clrUsed : 256) : 0;
   const std::uint32_t stride = (std::uint32_t(s.width) * s.bitCount + 31) / 32 * 4;
@@ -91,24 +77,25 @@ Bytes makeBmp(const BmpSpec& s) {
   const std::uint32_t tableAt = 14 + s.headerSize + (bitfields && s.headerSize == 40 ? 12 : 0);
   const std::uint32_t pixelsAt = tableAt + colours * 4;
   Bytes b{'B', 'M'};
-  put32(b, pixelsAt + stride * std::uint32_t(s.height));
-  put32(b, 0);
-  put32(b, pixelsAt);
-  put32(b, s.headerSize);
-  put32(b, std::uint32_t(s.width));
-  put32(b, std::uint32_t(s.topDown ? -s.height : s.height));
-  put16(b, 1);
-  put16(b, s.bitCount);
-  put32(b, s.compression);
-  put32(b, stride * std::uint32_t(s.height));
-  put32(b, 2835);
-  put32(b, 2835);
-  put32(b, s.clrUsed);
-  put32(b, 0);
+  ByteWriter w(b);
+  w.u32(pixelsAt + stride * std::uint32_t(s.height));
+  w.u32(0);
+  w.u32(pixelsAt);
+  w.u32(s.headerSize);
+  w.u32(std::uint32_t(s.width));
+  w.u32(std::uint32_t(s.topDown ? -s.height : s.height));
+  w.u16(1);
+  w.u16(s.bitCount);
+  w.u32(s.compression);
+  w.u32(stride * std::uint32_t(s.height));
+  w.u32(2835);
+  w.u32(2835);
+  w.u32(s.clrUsed);
+  w.u32(0);
   if (bitfields) {
-    put32(b, 0x00FF0000);
-    put32(b, 0x0000FF00);
-    put32(b, 0x000000FF);
+    w.u32(0x00FF0000);
+    w.u32(0x0000FF00);
+    w.u32(0x000000FF);
   }
   b.resize(tableAt, 0);  // the rest of a longer header
   for (std::uint32_t i = 0; i < colours; ++i)

@@ -9,6 +9,7 @@
 
 #include "install/package_limits.h"
 #include "package/byte_cursor.h"
+#include "package/byte_writer.h"
 #include "tests/builder/test_support.h"
 #include "tools/writer/records.h"
 

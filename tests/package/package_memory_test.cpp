@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "package/byte_cursor.h"
+#include "package/byte_writer.h"
 #include "package/package.h"
 
 namespace zorv {

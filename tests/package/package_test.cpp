@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "package/byte_cursor.h"
+#include "package/byte_writer.h"
 #include "package/package.h"
 #include "tools/writer/package_writer.h"
 #include "tools/writer/records.h"

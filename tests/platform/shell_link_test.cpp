@@ -46,9 +46,9 @@ std::u16string utf16z(std::span<const std::uint8_t> bytes, std::size_t at) {
 }
 
 std::u16string counted(ByteCursor& c) {
-  std::uint16_t n = std::uint16_t(c.u8() | c.u8() << 8);
+  std::uint16_t n = c.u16();
   std::u16string s;
-  for (std::uint16_t i = 0; i < n; ++i) s.push_back(char16_t(c.u8() | c.u8() << 8));
+  for (std::uint16_t i = 0; i < n; ++i) s.push_back(char16_t(c.u16()));
   return s;
 }
 
@@ -70,10 +70,10 @@ std::optional<ReadLink> readLink(std::span<const std::uint8_t> bytes) {
   c.skip(12);  // hot key and reserved fields
 
   if (link.flags & 0x01) {
-    std::uint16_t listSize = std::uint16_t(c.u8() | c.u8() << 8);
+    std::uint16_t listSize = c.u16();
     ByteCursor list(c.bytes(listSize));
     for (;;) {
-      std::uint16_t itemSize = std::uint16_t(list.u8() | list.u8() << 8);
+      std::uint16_t itemSize = list.u16();
       if (!list.ok() || itemSize == 0) break;
       if (itemSize < 3) return std::nullopt;
       auto item = list.bytes(itemSize - 2);

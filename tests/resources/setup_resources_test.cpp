@@ -22,15 +22,10 @@ std::vector<std::uint8_t> readSetupExe() {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// A dialog template's reading helpers: 16-bit fields, UTF-16 texts, texts-or-ordinals.
-std::uint16_t u16(ByteCursor& c) {
-  auto b = c.bytes(2);
-  return b.empty() ? 0 : std::uint16_t(b[0] | b[1] << 8);
-}
-
+// A dialog template's reading helpers: UTF-16 texts, texts-or-ordinals.
 std::string text(ByteCursor& c) {
   std::string s;
-  for (std::uint16_t ch = u16(c); c.ok() && ch != 0; ch = u16(c))
+  for (std::uint16_t ch = c.u16(); c.ok() && ch != 0; ch = c.u16())
     s += ch < 0x80 ? char(ch) : '?';
   return s;
 }
@@ -38,9 +33,9 @@ std::string text(ByteCursor& c) {
 // "#n" for an ordinal; the predefined control classes by their names. Class names are compared
 // in lower case, as the system compares them without regard to case.
 std::string textOrOrdinal(ByteCursor& c, bool lowerCase = false) {
-  std::uint16_t first = u16(c);
+  std::uint16_t first = c.u16();
   if (first == 0xFFFF) {
-    switch (std::uint16_t ordinal = u16(c)) {
+    switch (std::uint16_t ordinal = c.u16()) {
       case 0x80: return "button";
       case 0x81: return "edit";
       case 0x82: return "static";
@@ -49,7 +44,7 @@ std::string textOrOrdinal(ByteCursor& c, bool lowerCase = false) {
     }
   }
   std::string s;
-  for (std::uint16_t ch = first; c.ok() && ch != 0; ch = u16(c))
+  for (std::uint16_t ch = first; c.ok() && ch != 0; ch = c.u16())
     s += char(ch >= 0x80 ? '?' : lowerCase ? std::tolower(ch) : ch);
   return s;
 }
@@ -83,19 +78,19 @@ struct Dialog {
 Dialog readDialog(std::span<const std::uint8_t> t) {
   ByteCursor c(t);
   Dialog d;
-  EXPECT_EQ(u16(c), 1);       // dlgVer
-  EXPECT_EQ(u16(c), 0xFFFF);  // signature: an extended template
+  EXPECT_EQ(c.u16(), 1);       // dlgVer
+  EXPECT_EQ(c.u16(), 0xFFFF);  // signature: an extended template
   c.u32();                    // helpID
   d.exStyle = c.u32();
   d.style = c.u32();
-  std::uint16_t count = u16(c);
-  d.x = short(u16(c)), d.y = short(u16(c)), d.cx = short(u16(c)), d.cy = short(u16(c));
+  std::uint16_t count = c.u16();
+  d.x = short(c.u16()), d.y = short(c.u16()), d.cx = short(c.u16()), d.cy = short(c.u16());
   d.menu = textOrOrdinal(c);
   d.windowClass = textOrOrdinal(c, true);
   d.caption = text(c);
   if (d.style & DS_SETFONT) {
-    d.pointSize = u16(c);
-    d.weight = u16(c);
+    d.pointSize = c.u16();
+    d.weight = c.u16();
     d.italic = c.u8();
     d.charset = c.u8();
     d.font = text(c);
@@ -106,11 +101,11 @@ Dialog readDialog(std::span<const std::uint8_t> t) {
     c.u32();  // helpID
     k.exStyle = c.u32();
     k.style = c.u32();
-    k.x = short(u16(c)), k.y = short(u16(c)), k.cx = short(u16(c)), k.cy = short(u16(c));
+    k.x = short(c.u16()), k.y = short(c.u16()), k.cx = short(c.u16()), k.cy = short(c.u16());
     k.id = int(c.u32());
     k.className = textOrOrdinal(c, true);
     k.text = textOrOrdinal(c);
-    c.skip(u16(c));  // creation data
+    c.skip(c.u16());  // creation data
     d.controls.push_back(k);
   }
   EXPECT_TRUE(c.ok()) << "template cut short";
@@ -185,17 +180,17 @@ TEST_F(SetupResources, TheWizardPageIsTemplate101) {
 // GRPICONDIR with one GRPICONDIRENTRY: 32 x 32 pixels, 16 colours, 4 bits.
 TEST_F(SetupResources, TheIconGroupHasOneImageOf32By32In16Colours) {
   ByteCursor c(resource("#14", 101));
-  EXPECT_EQ(u16(c), 0);  // reserved
-  EXPECT_EQ(u16(c), 1);  // type: icon
-  ASSERT_EQ(u16(c), 1);  // one image
+  EXPECT_EQ(c.u16(), 0);  // reserved
+  EXPECT_EQ(c.u16(), 1);  // type: icon
+  ASSERT_EQ(c.u16(), 1);  // one image
   EXPECT_EQ(c.u8(), 32);
   EXPECT_EQ(c.u8(), 32);
   EXPECT_EQ(c.u8(), 16);
   c.u8();
-  EXPECT_EQ(u16(c), 1);  // planes
-  EXPECT_EQ(u16(c), 4);  // bits per pixel
+  EXPECT_EQ(c.u16(), 1);  // planes
+  EXPECT_EQ(c.u16(), 4);  // bits per pixel
   std::uint32_t bytes = c.u32();
-  std::uint16_t imageId = u16(c);
+  std::uint16_t imageId = c.u16();
   ASSERT_TRUE(c.ok());
   EXPECT_EQ(resource("#3", imageId).size(), bytes);
 }

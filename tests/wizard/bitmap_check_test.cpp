@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "package/byte_cursor.h"
+#include "package/byte_writer.h"
 #include "wizard/bitmap_check.h"
 
 namespace zorv {

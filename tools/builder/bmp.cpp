@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "package/byte_cursor.h"
+#include "package/byte_writer.h"
 
 namespace zorv {
 
@@ -35,18 +36,13 @@ struct InfoHeader {
   std::uint32_t clrImportant = 0;
 };
 
-std::uint16_t u16(ByteCursor& c) {
-  const std::uint16_t lo = c.u8();
-  return static_cast<std::uint16_t>(lo | c.u8() << 8);
-}
-
 InfoHeader readInfoHeader(ByteCursor& c) {
   InfoHeader h;
   h.size = c.u32();
   h.width = c.i32();
   h.height = c.i32();
-  h.planes = u16(c);
-  h.bitCount = u16(c);
+  h.planes = c.u16();
+  h.bitCount = c.u16();
   h.compression = c.u32();
   h.sizeImage = c.u32();
   h.xPelsPerMeter = c.i32();
@@ -54,17 +50,6 @@ InfoHeader readInfoHeader(ByteCursor& c) {
   h.clrUsed = c.u32();
   h.clrImportant = c.u32();
   return h;
-}
-
-void put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-  out.push_back(static_cast<std::uint8_t>(v));
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  std::uint8_t b[4];
-  storeLE32(b, v);
-  out.insert(out.end(), b, b + 4);
 }
 
 // The shared checks of the size fields; "" when they describe an image this code can carry.
@@ -137,20 +122,21 @@ std::optional<std::vector<std::uint8_t>> bmpToBitmapBody(std::span<const std::ui
 
   std::vector<std::uint8_t> body;
   body.reserve(kInfoHeaderSize + colours * 4 + pixelBytes);
-  put32(body, kInfoHeaderSize);
-  put32(body, static_cast<std::uint32_t>(h.width));
-  put32(body, static_cast<std::uint32_t>(-static_cast<std::int32_t>(rows)));  // top-down
-  put16(body, 1);
-  put16(body, h.bitCount);
-  put32(body, kBiRgb);
-  put32(body, static_cast<std::uint32_t>(pixelBytes));
-  put32(body, 0);  // resolution: the page ignores it, and zeros keep builds reproducible
-  put32(body, 0);
-  put32(body, h.bitCount == 8 ? h.clrUsed : 0);
-  put32(body, 0);
+  ByteWriter w(body);
+  w.u32(kInfoHeaderSize);
+  w.u32(static_cast<std::uint32_t>(h.width));
+  w.u32(static_cast<std::uint32_t>(-static_cast<std::int32_t>(rows)));  // top-down
+  w.u16(1);
+  w.u16(h.bitCount);
+  w.u32(kBiRgb);
+  w.u32(static_cast<std::uint32_t>(pixelBytes));
+  w.u32(0);  // resolution: the page ignores it, and zeros keep builds reproducible
+  w.u32(0);
+  w.u32(h.bitCount == 8 ? h.clrUsed : 0);
+  w.u32(0);
   for (std::uint32_t i = 0; i < colours; ++i) {
-    const std::uint8_t* q = &file[paletteAt + 4 * i];
-    body.insert(body.end(), {q[0], q[1], q[2], 0});  // blue, green, red, reserved 0
+    w.bytes(file.subspan(paletteAt + 4 * i, 3));  // blue, green, red
+    w.u8(0);                                       // reserved
   }
   const std::uint8_t* pixels = &file[pixelOffset];
   for (std::uint32_t r = 0; r < rows; ++r) {
@@ -165,7 +151,7 @@ std::optional<std::vector<std::uint8_t>> bmpToBitmapBody(std::span<const std::ui
                         " uses colour " + std::to_string(*beyond) + " of a " +
                         std::to_string(colours) + "-colour table");
     }
-    body.insert(body.end(), row, row + stride);
+    w.bytes({row, stride});
   }
   if (shape) *shape = {h.width, static_cast<std::int32_t>(rows), h.bitCount, colours};
   return body;

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "package/byte_cursor.h"
+#include "package/byte_writer.h"
 #include "tools/builder/executables.h"
 #include "tools/pe/pe_checksum.h"
 #include "tools/writer/file_seek.h"

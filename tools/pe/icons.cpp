@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "package/byte_cursor.h"
+#include "package/byte_writer.h"
 #include "tools/pe/pe_image.h"
 
 namespace zorv {
@@ -30,9 +31,9 @@ bool looksLikeImage(std::span<const std::uint8_t> image) {
 
 // ICONDIR: reserved, type, count; false unless it is an icon's with at least one image.
 bool readIconDir(ByteCursor& c, std::uint16_t* count, std::string* why) {
-  const std::uint16_t reserved = pe::readU16(c);
-  const std::uint16_t type = pe::readU16(c);
-  *count = pe::readU16(c);
+  const std::uint16_t reserved = c.u16();
+  const std::uint16_t type = c.u16();
+  *count = c.u16();
   if (!c.ok()) return fail(why, "it is shorter than an icon directory (6 bytes)");
   if (reserved != 0 || type != kIconDirTypeIcon)
     return fail(why, type == 2 ? "it is a cursor, not an icon"
@@ -101,8 +102,8 @@ std::optional<std::vector<IconImage>> parseIconFile(std::span<const std::uint8_t
     image.height = c.u8();
     image.colorCount = c.u8();
     image.reserved = c.u8();
-    image.planes = pe::readU16(c);
-    image.bitCount = pe::readU16(c);
+    image.planes = c.u16();
+    image.bitCount = c.u16();
     const std::uint64_t size = c.u32();
     const std::uint64_t offset = c.u32();
     ranges[i] = {offset, size, i};
@@ -151,22 +152,17 @@ std::optional<std::vector<IconImage>> parseIconFile(std::span<const std::uint8_t
 std::vector<std::uint8_t> iconGroupBytes(std::span<const IconImage> images,
                                          std::span<const std::uint16_t> ids) {
   std::vector<std::uint8_t> b;
-  auto put16 = [&b](std::uint16_t v) {
-    b.push_back(std::uint8_t(v));
-    b.push_back(std::uint8_t(v >> 8));
-  };
-  put16(0);
-  put16(kIconDirTypeIcon);
-  put16(static_cast<std::uint16_t>(images.size()));
+  ByteWriter w(b);
+  w.u16(0);
+  w.u16(kIconDirTypeIcon);
+  w.u16(static_cast<std::uint16_t>(images.size()));
   for (std::size_t i = 0; i < images.size(); ++i) {
     const IconImage& image = images[i];
-    b.insert(b.end(), {image.width, image.height, image.colorCount, image.reserved});
-    put16(image.planes);
-    put16(image.bitCount);
-    const auto size = static_cast<std::uint32_t>(image.bytes.size());
-    put16(std::uint16_t(size));
-    put16(std::uint16_t(size >> 16));
-    put16(ids[i]);
+    for (std::uint8_t v : {image.width, image.height, image.colorCount, image.reserved}) w.u8(v);
+    w.u16(image.planes);
+    w.u16(image.bitCount);
+    w.u32(static_cast<std::uint32_t>(image.bytes.size()));
+    w.u16(ids[i]);
   }
   return b;
 }
@@ -189,7 +185,7 @@ std::optional<std::vector<IconGroupEntry>> parseIconGroup(std::span<const std::u
     e.height = c.u8();
     c.skip(6);  // colour count, reserved, planes, bit count
     e.bytes = c.u32();
-    e.id = pe::readU16(c);
+    e.id = c.u16();
   }
   if (!c.ok()) return std::nullopt;  // cannot happen: the size was checked above
   return entries;

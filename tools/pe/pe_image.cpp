@@ -8,40 +8,41 @@ namespace zorv::pe {
 // follows the signature, then the optional header of SizeOfOptionalHeader bytes, then
 // NumberOfSections 40-byte section headers.
 std::optional<Image> parseImage(std::span<const std::uint8_t> file, std::string* why) {
-  if (file.size() < kDosHeaderSize || file[0] != 'M' || file[1] != 'Z') {
+  const ByteCursor whole(file);
+  ByteCursor dos = whole;
+  if (file.size() < kDosHeaderSize || dos.u16() != kDosMagic) {
     fail(why, "no MZ header");
     return std::nullopt;
   }
-  ByteCursor dos = cursorAt(file, kDosLfanewOffset);
-  const std::uint32_t peOffset = dos.u32();
+  const std::uint32_t peOffset = whole.at(kDosLfanewOffset).u32();
 
-  ByteCursor pe = cursorAt(file, peOffset);
-  auto signature = pe.bytes(kSignatureSize);
-  if (!pe.ok() || signature[0] != 'P' || signature[1] != 'E' || signature[2] != 0 ||
-      signature[3] != 0) {
+  ByteCursor pe = whole.at(peOffset);
+  const std::uint32_t signature = pe.u32();
+  if (!pe.ok() || signature != kPeSignature) {
     fail(why, "no PE signature where the MZ header points");
     return std::nullopt;
   }
   Image image;
   image.fileHeaderOffset = std::size_t(peOffset) + kSignatureSize;
-  image.machine = readU16(pe);
-  const std::uint16_t sectionCount = readU16(pe);
+  image.machine = pe.u16();
+  const std::uint16_t sectionCount = pe.u16();
   pe.skip(kFileOptionalSizeOffset - (kFileSectionCountOffset + 2));
-  image.optionalHeaderSize = readU16(pe);
-  image.characteristics = readU16(pe);
+  image.optionalHeaderSize = pe.u16();
+  image.characteristics = pe.u16();
   if (!pe.ok()) {
     fail(why, "file header runs past the end");
     return std::nullopt;
   }
   image.optionalHeaderOffset = image.fileHeaderOffset + kFileHeaderSize;
 
-  auto optional = cursorAt(file, image.optionalHeaderOffset).bytes(image.optionalHeaderSize);
+  auto optional = whole.at(image.optionalHeaderOffset).bytes(image.optionalHeaderSize);
   if (optional.size() != image.optionalHeaderSize || image.optionalHeaderSize < 2) {
     fail(why, "optional header runs past the end");
     return std::nullopt;
   }
-  ByteCursor opt(optional);
-  image.magic = readU16(opt);
+  const ByteCursor optionalHeader(optional);
+  ByteCursor opt = optionalHeader;
+  image.magic = opt.u16();
   std::size_t countOffset = 0;
   std::size_t directoriesAt = 0;  // inside the optional header
   if (image.magic == kMagicPe32) {
@@ -58,22 +59,22 @@ std::optional<Image> parseImage(std::span<const std::uint8_t> file, std::string*
     fail(why, "optional header too small for its fields");
     return std::nullopt;
   }
-  opt = cursorAt(optional, kOptInitializedDataOffset);
+  opt = optionalHeader.at(kOptInitializedDataOffset);
   image.initializedDataSize = opt.u32();
-  opt = cursorAt(optional, kOptSectionAlignmentOffset);
+  opt = optionalHeader.at(kOptSectionAlignmentOffset);
   image.sectionAlignment = opt.u32();
   image.fileAlignment = opt.u32();
-  opt = cursorAt(optional, kOptSizeOfImageOffset);
+  opt = optionalHeader.at(kOptSizeOfImageOffset);
   image.sizeOfImage = opt.u32();
   image.sizeOfHeaders = opt.u32();
-  opt = cursorAt(optional, countOffset);
+  opt = optionalHeader.at(countOffset);
   const std::uint32_t declared = opt.u32();
   // The loader trusts NumberOfRvaAndSizes; we also stop at the end of the optional header so
   // that a slot is never read from the section table.
   const std::size_t fitting = (optional.size() - directoriesAt) / kDirectorySize;
   image.directoryCount = static_cast<std::uint32_t>(
       std::min<std::size_t>({declared, kMaxDirectories, fitting}));
-  opt = cursorAt(optional, directoriesAt);
+  opt = optionalHeader.at(directoriesAt);
   for (std::uint32_t i = 0; i < image.directoryCount; ++i) {
     DataDirectory d;
     d.rva = opt.u32();
@@ -88,9 +89,9 @@ std::optional<Image> parseImage(std::span<const std::uint8_t> file, std::string*
     fail(why, "too many sections");
     return std::nullopt;
   }
-  auto table = cursorAt(file, image.sectionTableOffset)
-                   .bytes(std::size_t(sectionCount) * kSectionHeaderSize);
-  if (table.size() != std::size_t(sectionCount) * kSectionHeaderSize) {
+  const std::size_t tableSize = std::size_t(sectionCount) * kSectionHeaderSize;
+  auto table = whole.at(image.sectionTableOffset).bytes(tableSize);
+  if (table.size() != tableSize) {
     fail(why, "section table runs past the end");
     return std::nullopt;
   }

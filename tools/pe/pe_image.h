@@ -12,15 +12,18 @@
 #include <vector>
 
 #include "package/byte_cursor.h"
+#include "package/byte_writer.h"
 
 namespace zorv::pe {
 
-// DOS header.
+// DOS header: "MZ" first.
 inline constexpr std::size_t kDosHeaderSize = 64;
+inline constexpr std::uint16_t kDosMagic = 0x5A4D;
 inline constexpr std::size_t kDosLfanewOffset = 0x3C;
 
 // "PE\0\0", then the COFF file header.
 inline constexpr std::size_t kSignatureSize = 4;
+inline constexpr std::uint32_t kPeSignature = 0x00004550;
 inline constexpr std::size_t kFileHeaderSize = 20;
 inline constexpr std::size_t kFileMachineOffset = 0;
 inline constexpr std::size_t kFileSectionCountOffset = 2;
@@ -122,25 +125,6 @@ std::optional<std::span<const std::uint8_t>> mapRva(std::span<const std::uint8_t
 std::optional<std::span<const std::uint8_t>> mapRvaToSectionEnd(std::span<const std::uint8_t> file,
                                                                 const Image& image,
                                                                 std::uint32_t rva);
-
-// Helpers over ByteCursor for fields it does not decode itself.
-inline ByteCursor cursorAt(std::span<const std::uint8_t> bytes, std::size_t offset) {
-  if (offset > bytes.size()) {
-    ByteCursor c({});
-    c.fail();
-    return c;
-  }
-  return ByteCursor(bytes.subspan(offset));
-}
-inline std::uint16_t readU16(ByteCursor& c) {
-  std::uint16_t lo = c.u8();
-  std::uint16_t hi = c.u8();
-  return static_cast<std::uint16_t>(lo | hi << 8);
-}
-inline void storeLE16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = std::uint8_t(v);
-  p[1] = std::uint8_t(v >> 8);
-}
 
 inline bool fail(std::string* why, std::string_view reason) {
   if (why) *why = reason;

@@ -182,7 +182,7 @@ std::size_t updateHeaders(std::vector<std::uint8_t>& out, const Image& img, cons
     storeAt(out, header + pe::kSectionVirtualAddressOffset, p.rva);
     storeAt(out, header + pe::kSectionCharacteristicsOffset,
             pe::kSectionInitializedData | pe::kSectionMemRead);
-    pe::storeLE16(&out[fileHeader + pe::kFileSectionCountOffset],
+    storeLE16(&out[fileHeader + pe::kFileSectionCountOffset],
                   static_cast<std::uint16_t>(img.sections.size() + 1));
   }
   storeAt(out, header + pe::kSectionRawPointerOffset, std::uint32_t(p.rawStart));

@@ -78,9 +78,10 @@ std::optional<std::span<const std::uint8_t>> resourceDirectoryBytes(
 // and id entry counts, then the entries. A name string is a u16 length and that many units.
 std::optional<std::vector<ResourceDirectoryEntry>> readResourceDirectory(
     std::span<const std::uint8_t> dir, std::uint32_t offset, std::string* why) {
-  ByteCursor c = cursorAt(dir, offset);
+  ByteCursor c = ByteCursor(dir).at(offset);
   c.skip(kResDirNamedCountOffset);
-  const std::size_t count = std::size_t(readU16(c)) + readU16(c);
+  const std::size_t named = c.u16();
+  const std::size_t count = named + c.u16();
   auto entries = c.bytes(count * kResEntrySize);
   if (!c.ok()) {
     fail(why, "resource directory table runs past the end of its section");
@@ -94,8 +95,8 @@ std::optional<std::vector<ResourceDirectoryEntry>> readResourceDirectory(
     const std::uint32_t dataField = e.u32();
     ResourceDirectoryEntry entry;
     if (nameField & kResHighBit) {
-      ByteCursor s = cursorAt(dir, nameField & ~kResHighBit);
-      const std::uint16_t length = readU16(s);
+      ByteCursor s = ByteCursor(dir).at(nameField & ~kResHighBit);
+      const std::uint16_t length = s.u16();
       entry.key.named = true;
       entry.key.name = s.bytes(std::size_t(length) * 2);
       if (!s.ok()) {
@@ -116,7 +117,7 @@ std::optional<std::vector<ResourceDirectoryEntry>> readResourceDirectory(
 // reserved word.
 std::optional<ResourceDataEntry> readResourceDataEntry(std::span<const std::uint8_t> dir,
                                                        std::uint32_t offset, std::string* why) {
-  ByteCursor c = cursorAt(dir, offset);
+  ByteCursor c = ByteCursor(dir).at(offset);
   ResourceDataEntry entry;
   entry.rva = c.u32();
   entry.size = c.u32();

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "package/byte_cursor.h"
+#include "package/byte_writer.h"
 #include "tools/pe/pe_image.h"
 
 namespace zorv {
@@ -78,16 +79,6 @@ std::string utf8(std::u16string_view units) {
   return out;
 }
 
-void put16(Bytes& b, std::uint16_t v) {
-  b.push_back(std::uint8_t(v));
-  b.push_back(std::uint8_t(v >> 8));
-}
-void put32(Bytes& b, std::uint32_t v) {
-  put16(b, std::uint16_t(v));
-  put16(b, std::uint16_t(v >> 16));
-}
-void pad4(Bytes& b) { b.resize(align4(b.size()), 0); }
-
 // A node to write; its children are written after its value, each at a 4-byte boundary.
 struct OutNode {
   std::u16string key;
@@ -97,29 +88,28 @@ struct OutNode {
   std::vector<OutNode> children;
 };
 
-void write(const OutNode& n, Bytes& out) {
+void write(const OutNode& n, ByteWriter& out) {
   const std::size_t start = out.size();
-  put16(out, 0);  // wLength, set below
-  put16(out, n.valueLength);
-  put16(out, n.type);
-  for (char16_t u : n.key) put16(out, u);
-  put16(out, 0);
-  pad4(out);
-  out.insert(out.end(), n.value.begin(), n.value.end());
+  out.u16(0);  // wLength, set below
+  out.u16(n.valueLength);
+  out.u16(n.type);
+  out.utf16(n.key);
+  out.u16(0);
+  out.padTo(4);
+  out.bytes(n.value);
   for (const OutNode& child : n.children) {
-    pad4(out);
+    out.padTo(4);
     write(child, out);
   }
-  const std::size_t length = out.size() - start;
-  out[start] = std::uint8_t(length);
-  out[start + 1] = std::uint8_t(length >> 8);
+  out.patch16(start, std::uint16_t(out.size() - start));
 }
 
 OutNode textNode(std::string_view name, std::string_view text) {
   OutNode n{utf16(name), kTypeText, {}, 0, {}};
   const std::u16string units = utf16(text);
-  for (char16_t u : units) put16(n.value, u);
-  put16(n.value, 0);
+  ByteWriter value(n.value);
+  value.utf16(units);
+  value.u16(0);
   n.valueLength = static_cast<std::uint16_t>(units.size() + 1);
   return n;
 }
@@ -149,17 +139,17 @@ bool fail(std::string* why, std::string reason) {
 // a 4-byte boundary.
 bool readNode(std::span<const std::uint8_t> res, std::size_t offset, std::size_t end, int depth,
               InNode* node, std::string* why) {
-  ByteCursor c = pe::cursorAt(res.first(end), offset);
-  const std::size_t length = pe::readU16(c);
-  const std::size_t valueLength = pe::readU16(c);
-  node->type = pe::readU16(c);
+  ByteCursor c = ByteCursor(res.first(end)).at(offset);
+  const std::size_t length = c.u16();
+  const std::size_t valueLength = c.u16();
+  node->type = c.u16();
   if (!c.ok()) return fail(why, "a node's header runs past the end of its parent");
   if (length < kNodeHeaderSize || length > end - offset)
     return fail(why, "a node's length (" + std::to_string(length) +
                          ") does not lie inside its parent");
   const std::size_t nodeEnd = offset + length;
-  c = pe::cursorAt(res.first(nodeEnd), offset + kNodeHeaderSize);
-  for (char16_t u = pe::readU16(c); c.ok() && u != 0; u = pe::readU16(c)) node->key += u;
+  c = ByteCursor(res.first(nodeEnd)).at(offset + kNodeHeaderSize);
+  for (char16_t u = c.u16(); c.ok() && u != 0; u = c.u16()) node->key += u;
   if (!c.ok()) return fail(why, "a node's key does not end inside the node");
   if (node->type != kTypeBinary && node->type != kTypeText)
     return fail(why, "the node \"" + utf8(node->key) + "\" has type " +
@@ -175,20 +165,18 @@ bool readNode(std::span<const std::uint8_t> res, std::size_t offset, std::size_t
       return fail(why, "the node \"" + utf8(node->key) + "\" has children nested too deep");
     InNode child;
     if (!readNode(res, at, nodeEnd, depth + 1, &child, why)) return false;
-    const std::size_t childLength = res[at] | std::size_t(res[at + 1]) << 8;
+    const std::size_t childLength = ByteCursor(res).at(at).u16();
     node->children.push_back(std::move(child));
     at = align4(at + childLength);
   }
   return true;
 }
 
+// The units up to the first NUL or the end of the value; an odd last byte is no unit.
 std::u16string textValue(std::span<const std::uint8_t> value) {
   std::u16string out;
-  for (std::size_t i = 0; i + 1 < value.size(); i += 2) {
-    const auto u = char16_t(value[i] | value[i + 1] << 8);
-    if (u == 0) break;
-    out += u;
-  }
+  ByteCursor c(value);
+  for (char16_t u = c.u16(); c.ok() && u != 0; u = c.u16()) out += u;
   return out;
 }
 
@@ -220,27 +208,30 @@ bool readTableKey(const std::u16string& key, VersionInfo& info) {
 
 std::vector<std::uint8_t> versionResourceBytes(const VersionInfo& info) {
   OutNode root{u"VS_VERSION_INFO", kTypeBinary, {}, std::uint16_t(kFixedInfoSize), {}};
-  put32(root.value, kFixedSignature);
-  put32(root.value, kFixedStructVersion);
+  ByteWriter fixed(root.value);
+  fixed.u32(kFixedSignature);
+  fixed.u32(kFixedStructVersion);
   for (const VersionNumbers& v : {info.fileVersion, info.productVersion}) {
-    put32(root.value, std::uint32_t(v[0]) << 16 | v[1]);
-    put32(root.value, std::uint32_t(v[2]) << 16 | v[3]);
+    fixed.u32(std::uint32_t(v[0]) << 16 | v[1]);
+    fixed.u32(std::uint32_t(v[2]) << 16 | v[3]);
   }
   for (std::uint32_t field : {kFileFlagsMask, 0u, kFileOsNtWindows32, kFileTypeApp, 0u, 0u, 0u})
-    put32(root.value, field);
+    fixed.u32(field);
 
   OutNode table{utf16(hex4(info.language) + hex4(info.codePage)), kTypeText, {}, 0, {}};
   for (const auto& [name, text] : info.strings) table.children.push_back(textNode(name, text));
   OutNode strings{u"StringFileInfo", kTypeText, {}, 0, {std::move(table)}};
   OutNode translation{u"Translation", kTypeBinary, {}, 4, {}};
-  put16(translation.value, info.language);
-  put16(translation.value, info.codePage);
+  ByteWriter languageAndCodePage(translation.value);
+  languageAndCodePage.u16(info.language);
+  languageAndCodePage.u16(info.codePage);
   OutNode vars{u"VarFileInfo", kTypeText, {}, 0, {std::move(translation)}};
   root.children.push_back(std::move(strings));
   root.children.push_back(std::move(vars));
 
   Bytes out;
-  write(root, out);
+  ByteWriter w(out);
+  write(root, w);
   return out;
 }
 

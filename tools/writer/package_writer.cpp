@@ -7,7 +7,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "package/byte_cursor.h"
+#include "package/byte_writer.h"
 #include "tools/writer/file_seek.h"
 
 namespace zorv {
