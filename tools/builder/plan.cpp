@@ -397,20 +397,18 @@ std::optional<Plan> makePlan(const Manifest& manifest, Diagnostics& diag) {
   return Planner(manifest, diag).run();
 }
 
-bool addUninstaller(Plan& plan, const fs::path& source, std::vector<std::uint8_t> program,
-                    std::string* why) {
+std::expected<void, std::string> addUninstaller(Plan& plan, const fs::path& source,
+                                                std::vector<std::uint8_t> program) {
   const std::uint64_t size = program.size();
-  if (plan.totalBytes + size > kMaxFileSize) {
-    if (why) *why = "with the uninstaller the files pass 4 GB, the most a package holds";
-    return false;
-  }
+  if (plan.totalBytes + size > kMaxFileSize)
+    return std::unexpected("with the uninstaller the files pass 4 GB, the most a package holds");
   plan.totalBytes += size;
   plan.blockCount += (size + kBlockSize - 1) / kBlockSize;
   ++plan.fileCount;
   plan.files.push_back({source, std::string(kUninstallerName), size, 0,
                         std::make_shared<const std::vector<std::uint8_t>>(std::move(program))});
   plan.carriesUninstaller = true;
-  return true;
+  return {};
 }
 
 void forEachFileInPackageOrder(const Plan& plan,

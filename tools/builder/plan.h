@@ -58,9 +58,9 @@ struct Plan {
 std::optional<Plan> makePlan(const Manifest& manifest, Diagnostics& diag);
 
 // Adds the uninstaller's bytes as kUninstallerName, the last top-level file; `source` names
-// the program they were made from, for messages. False when the package would pass 4 GB.
-bool addUninstaller(Plan& plan, const std::filesystem::path& source,
-                    std::vector<std::uint8_t> program, std::string* why);
+// the program they were made from, for messages. The reason when the package would pass 4 GB.
+std::expected<void, std::string> addUninstaller(Plan& plan, const std::filesystem::path& source,
+                                                std::vector<std::uint8_t> program);
 
 // Every file in the order its blocks go into the package: the top-level files, then each
 // top-level folder depth first (its files, then its sub-folders).
