@@ -187,8 +187,8 @@ std::optional<Output> build(const std::string& manifest, unsigned threads, doubl
   if (!f) return std::nullopt;
   const auto start = Clock::now();
   const double cpuStart = cpuSeconds();
-  std::string why;
-  const bool ok = zorv::writeSetupFile(f, nullptr, *m, *plan, options, "bench.pkg", nullptr, &why);
+  const auto written = zorv::writeSetupFile(f, nullptr, *m, *plan, options, "bench.pkg");
+  const bool ok = written.has_value();
   *secs = seconds(start);
   *cpu = cpuSeconds() - cpuStart;
   Output out;
@@ -200,7 +200,7 @@ std::optional<Output> build(const std::string& manifest, unsigned threads, doubl
   }
   std::fclose(f);
   if (!ok) {
-    std::fprintf(stderr, "%s\n", why.c_str());
+    std::fprintf(stderr, "%s\n", written.error().c_str());
     return std::nullopt;
   }
   return out;

@@ -372,8 +372,8 @@ TEST_F(BuildRoundTrip, ReportsProgressUpToTheTotal) {
     last = done;
     ++calls;
   };
-  std::string why;
-  ASSERT_TRUE(buildPackage(*m, *plan, options, &why)) << why;
+  const auto package = buildPackage(*m, *plan, options);
+  ASSERT_TRUE(package) << package.error();
   EXPECT_EQ(last, plan->totalBytes);
   EXPECT_EQ(calls, plan->blockCount);
 }
@@ -389,9 +389,9 @@ TEST_F(BuildRoundTrip, RefusesAFileThatChangedAfterThePlan) {
   for (unsigned threads : {1u, 3u}) {
     BuildOptions options;
     options.threads = threads;
-    std::string why;
-    EXPECT_FALSE(buildPackage(*m, *plan, options, &why));
-    EXPECT_NE(why.find("changed while"), std::string::npos) << why;
+    const auto package = buildPackage(*m, *plan, options);
+    ASSERT_FALSE(package);
+    EXPECT_NE(package.error().find("changed while"), std::string::npos) << package.error();
   }
 }
 

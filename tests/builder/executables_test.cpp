@@ -118,9 +118,8 @@ TEST(SetupExecutable, WithoutProductKeysIsTheStubWithThePackage) {
   TempTree tree;
   const Built b = planWith(tree, "");
   const Bytes stub = makeStub(), package = pe_test::patternBytes(3000, 5);
-  std::string why;
-  auto exe = makeSetupExecutable(stub, b.manifest, b.plan, package, "setup.exe", &why);
-  ASSERT_TRUE(exe) << why;
+  auto exe = makeSetupExecutable(stub, b.manifest, b.plan, package, "setup.exe");
+  ASSERT_TRUE(exe) << exe.error();
   EXPECT_EQ(*exe, *setPeResource(stub, "SETUP", 101, package));
 }
 
@@ -128,9 +127,8 @@ TEST(SetupExecutable, CarriesTheProductsNameVersionAndIcon) {
   TempTree tree;
   const Built b = planWith(tree, kAllKeys);
   const Bytes stub = makeStub(), package = pe_test::patternBytes(3000, 5);
-  std::string why;
-  auto exe = makeSetupExecutable(stub, b.manifest, b.plan, package, "demo-setup.exe", &why);
-  ASSERT_TRUE(exe) << why;
+  auto exe = makeSetupExecutable(stub, b.manifest, b.plan, package, "demo-setup.exe");
+  ASSERT_TRUE(exe) << exe.error();
   const VersionInfo v = versionOf(*exe);
   EXPECT_EQ(v.fileVersion, (VersionNumbers{1, 2, 3, 0}));
   EXPECT_EQ(v.productVersion, (VersionNumbers{1, 2, 3, 0}));
@@ -161,14 +159,13 @@ TEST(SetupExecutable, NamesACyrillicProductInItsLanguage) {
   const Built b = planWith(tree, "codepage = 1251\n", name);
   ASSERT_TRUE(b.manifest.version == std::nullopt);
   // Only the name: no version resource is written without a version, publisher or copyright.
-  std::string why;
-  auto exe = makeSetupExecutable(makeStub(), b.manifest, b.plan, {}, "s.exe", &why);
-  ASSERT_TRUE(exe) << why;
+  auto exe = makeSetupExecutable(makeStub(), b.manifest, b.plan, {}, "s.exe");
+  ASSERT_TRUE(exe) << exe.error();
   EXPECT_EQ(versionOf(*exe).strings[0].second, "Zorv Setup");
 
   const Built c = planWith(tree, "codepage = 1251\npublisher = \"\xD0\x97\"\n", name);
-  exe = makeSetupExecutable(makeStub(), c.manifest, c.plan, {}, "s.exe", &why);
-  ASSERT_TRUE(exe) << why;
+  exe = makeSetupExecutable(makeStub(), c.manifest, c.plan, {}, "s.exe");
+  ASSERT_TRUE(exe) << exe.error();
   const VersionInfo v = versionOf(*exe);
   EXPECT_EQ(v.language, 0x0419);
   EXPECT_EQ(v.codePage, 1251);
@@ -182,18 +179,16 @@ TEST(Uninstaller, KeepsItsVeryBytesWithoutProductKeys) {
   const Built b = planWith(tree, "");
   Bytes program = makeStub();
   program.insert(program.end(), {1, 2, 3});  // an overlay, as a signature would be
-  std::string why;
-  auto out = makeUninstaller(program, b.manifest, b.plan, &why);
-  ASSERT_TRUE(out) << why;
+  auto out = makeUninstaller(program, b.manifest, b.plan);
+  ASSERT_TRUE(out) << out.error();
   EXPECT_EQ(*out, program);
 }
 
 TEST(Uninstaller, GetsTheProductsNameVersionAndIcon) {
   TempTree tree;
   const Built b = planWith(tree, kAllKeys);
-  std::string why;
-  auto out = makeUninstaller(makeStub(), b.manifest, b.plan, &why);
-  ASSERT_TRUE(out) << why;
+  auto out = makeUninstaller(makeStub(), b.manifest, b.plan);
+  ASSERT_TRUE(out) << out.error();
   const VersionInfo v = versionOf(*out);
   auto text = [&v](const std::string& name) {
     for (const auto& [n, t] : v.strings)
@@ -212,9 +207,10 @@ TEST(Uninstaller, TheCarriedOneIsTheLastTopLevelFile) {
   TempTree tree;
   Built b = planWith(tree, "version = \"2.0\"\n");
   tree.write("bin/uninstall.exe", makeStub());
-  std::string path = tree.path("bin/uninstall.exe").string(), why;
+  std::string path = tree.path("bin/uninstall.exe").string();
   Diagnostics diag;
-  ASSERT_TRUE(carryUninstaller(b.manifest, b.plan, path, true, diag, &why)) << why;
+  const auto carried = carryUninstaller(b.manifest, b.plan, path, true, diag);
+  ASSERT_TRUE(carried) << carried.error();
   ASSERT_TRUE(b.plan.carriesUninstaller);
   const PlannedFile& f = b.plan.files.back();
   EXPECT_EQ(f.name, "uninstall.exe");
@@ -235,9 +231,11 @@ TEST(Uninstaller, RefusesWhatIsNoProgramWithOneLine) {
       {tree.path("app").string(), "cannot be read (is it a file?)"},
   };
   for (const auto& [given, part] : rows) {
-    std::string path = given, why;
+    std::string path = given;
     Diagnostics diag;
-    EXPECT_FALSE(carryUninstaller(b.manifest, b.plan, path, true, diag, &why));
+    const auto carried = carryUninstaller(b.manifest, b.plan, path, true, diag);
+    ASSERT_FALSE(carried);
+    const std::string& why = carried.error();
     EXPECT_EQ(why.find("cannot use the uninstaller " + given + ": "), 0u) << why;
     EXPECT_NE(why.find(part), std::string::npos) << why;
     EXPECT_FALSE(b.plan.carriesUninstaller);

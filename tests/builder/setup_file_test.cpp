@@ -47,21 +47,19 @@ TEST(SetupFile, StreamedIsByteForByteTheBuildInMemory) {
     const Bytes stub = pe_test::buildImage(pe_test::typicalStub());
     BuildOptions options;
     options.threads = 2;
-    std::string why;
-    auto package = buildPackage(*m, *plan, options, &why);
-    ASSERT_TRUE(package) << why;
+    auto package = buildPackage(*m, *plan, options);
+    ASSERT_TRUE(package) << package.error();
     Bytes expected = *package;
     if (c.setup) {
-      auto exe = makeSetupExecutable(stub, *m, *plan, *package, "demo.exe", &why);
-      ASSERT_TRUE(exe) << why;
+      auto exe = makeSetupExecutable(stub, *m, *plan, *package, "demo.exe");
+      ASSERT_TRUE(exe) << exe.error();
       expected = *exe;
     }
     std::FILE* f = std::tmpfile();
     ASSERT_NE(f, nullptr);
-    SetupFileSizes sizes;
-    EXPECT_TRUE(writeSetupFile(f, c.setup ? &stub : nullptr, *m, *plan, options, "demo.exe",
-                               &sizes, &why))
-        << why;
+    const auto setup = writeSetupFile(f, c.setup ? &stub : nullptr, *m, *plan, options, "demo.exe");
+    EXPECT_TRUE(setup) << setup.error();
+    const SetupFileSizes sizes = setup.value_or(SetupFileSizes{});
     const Bytes written = readBack(f);
     std::fclose(f);
     EXPECT_TRUE(written == expected) << c.keys << (c.setup ? " setup" : " package");

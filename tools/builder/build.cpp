@@ -136,8 +136,9 @@ bool Layout::addFiles() {
 }
 
 // Everything but the header and the directory, which the writer adds when it finishes.
-bool layOut(const Manifest& m, const Plan& plan, const BuildOptions& options, PackageWriter& w,
-            std::string* why, BuildSummary* summary) {
+std::expected<void, std::string> layOut(const Manifest& m, const Plan& plan,
+                                        const BuildOptions& options, PackageWriter& w,
+                                        BuildSummary* summary) {
   Layout layout(plan, options, w);
   w.addEntry(kTagAppName, kLabelApplication, nameRecord(m.appName.text));
   const auto total = static_cast<std::uint32_t>(plan.totalBytes);
@@ -147,10 +148,7 @@ bool layOut(const Manifest& m, const Plan& plan, const BuildOptions& options, Pa
   // The bitmaps come before every other entry, so no label can shadow their names.
   for (const PlannedBitmap& b : plan.bitmaps) w.addEntry(kTagBitmap, b.name, b.body);
 
-  if (!layout.addFiles()) {
-    if (why) *why = layout.error();
-    return false;
-  }
+  if (!layout.addFiles()) return std::unexpected(layout.error());
 
   for (const ShortcutSpec& s : m.shortcuts)
     if (s.group) w.addEntry(kTagGroupLink, kLabelShortcut, linkRecord(s.name, s.target));
@@ -180,48 +178,52 @@ bool layOut(const Manifest& m, const Plan& plan, const BuildOptions& options, Pa
   w.addEntry(kTagRelease, kLabelRelease,
              releaseRecord(kReleaseFeatures | (m.userScope ? kReleaseUserScope : 0)));
 
-  if (w.dataSize() + std::uint64_t(w.entryCount()) * kEntrySize + 1024 > kMaxPackage) {
-    if (why) *why = "the package would pass 4 GB, the most its 32-bit offsets can address";
-    return false;
-  }
+  if (w.dataSize() + std::uint64_t(w.entryCount()) * kEntrySize + 1024 > kMaxPackage)
+    return std::unexpected("the package would pass 4 GB, the most its 32-bit offsets can address");
   if (summary) {
     *summary = {static_cast<std::size_t>(w.entryCount()), plan.fileCount, plan.folderCount,
                 plan.blockCount, plan.totalBytes};
   }
-  return true;
+  return {};
+}
+
+std::string outOfMemory(const std::exception& e) {
+  return std::string("out of memory while building the package (") + e.what() + ")";
 }
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> buildPackage(const Manifest& m, const Plan& plan,
-                                                      const BuildOptions& options, std::string* why,
-                                                      BuildSummary* summary) {
+std::expected<std::vector<std::uint8_t>, std::string> buildPackage(const Manifest& m,
+                                                                   const Plan& plan,
+                                                                   const BuildOptions& options,
+                                                                   BuildSummary* summary) {
   // The writer reports a lack of memory by throwing; it stops here.
   try {
     PackageWriter w(options.headerName);
-    if (!layOut(m, plan, options, w, why, summary)) return std::nullopt;
+    if (auto laid = layOut(m, plan, options, w, summary); !laid)
+      return std::unexpected(laid.error());
     return w.finish();
   } catch (const std::exception& e) {
-    if (why) *why = std::string("out of memory while building the package (") + e.what() + ")";
-    return std::nullopt;
+    return std::unexpected(outOfMemory(e));
   }
 }
 
-bool buildPackageInto(std::FILE* file, std::uint64_t fileOffset, const Manifest& m,
-                      const Plan& plan, const BuildOptions& options, std::uint64_t* packageSize,
-                      std::string* why, BuildSummary* summary) {
+std::expected<std::uint64_t, std::string> buildPackageInto(std::FILE* file,
+                                                           std::uint64_t fileOffset,
+                                                           const Manifest& m, const Plan& plan,
+                                                           const BuildOptions& options,
+                                                           BuildSummary* summary) {
   try {
     PackageWriter w(file, fileOffset, options.headerName);
-    if (!layOut(m, plan, options, w, why, summary)) return false;
+    if (auto laid = layOut(m, plan, options, w, summary); !laid)
+      return std::unexpected(laid.error());
+    std::uint64_t packageSize = 0;
     std::string reason;
-    if (!w.finishInto(packageSize, &reason)) {
-      if (why) *why = "cannot write the package: " + reason;
-      return false;
-    }
-    return true;
+    if (!w.finishInto(&packageSize, &reason))
+      return std::unexpected("cannot write the package: " + reason);
+    return packageSize;
   } catch (const std::exception& e) {
-    if (why) *why = std::string("out of memory while building the package (") + e.what() + ")";
-    return false;
+    return std::unexpected(outOfMemory(e));
   }
 }
 
@@ -233,14 +235,17 @@ std::optional<std::vector<std::uint8_t>> buildFromManifest(const std::string& ma
   if (!manifest) return std::nullopt;
   auto plan = makePlan(*manifest, diag);
   if (!plan) return std::nullopt;
-  std::string why, uninstaller = options.uninstaller;
-  if (!carryUninstaller(*manifest, *plan, uninstaller, true, diag, &why)) {
-    diag.error(manifestPath, 0, why);
+  std::string uninstaller = options.uninstaller;
+  if (auto carried = carryUninstaller(*manifest, *plan, uninstaller, true, diag); !carried) {
+    diag.error(manifestPath, 0, carried.error());
     return std::nullopt;
   }
-  auto package = buildPackage(*manifest, *plan, options, &why, summary);
-  if (!package) diag.error(manifestPath, 0, why);
-  return package;
+  auto package = buildPackage(*manifest, *plan, options, summary);
+  if (!package) {
+    diag.error(manifestPath, 0, package.error());
+    return std::nullopt;
+  }
+  return std::move(*package);
 }
 
 }  // namespace zorv

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <expected>
 #include <functional>
 #include <optional>
 #include <string>
@@ -37,18 +38,21 @@ struct BuildSummary {
   std::uint64_t bytes = 0;  // the "SumC" total
 };
 
-// The package; none with the reason when a file cannot be read or changed since the plan, or
-// the package would pass 4 GB.
-std::optional<std::vector<std::uint8_t>> buildPackage(const Manifest& manifest, const Plan& plan,
-                                                      const BuildOptions& options, std::string* why,
-                                                      BuildSummary* summary = nullptr);
+// The package; the reason when a file cannot be read or changed since the plan, or the package
+// would pass 4 GB.
+std::expected<std::vector<std::uint8_t>, std::string> buildPackage(
+    const Manifest& manifest, const Plan& plan, const BuildOptions& options,
+    BuildSummary* summary = nullptr);
 
 // buildPackage streaming into `file`, whose end is at `fileOffset`: memory stays at a few
-// blocks per thread whatever the payload. `packageSize` gets the package's size. False, with
-// the reason, as buildPackage, or when a write fails.
-bool buildPackageInto(std::FILE* file, std::uint64_t fileOffset, const Manifest& manifest,
-                      const Plan& plan, const BuildOptions& options, std::uint64_t* packageSize,
-                      std::string* why, BuildSummary* summary = nullptr);
+// blocks per thread whatever the payload. The package's size, or the reason as buildPackage,
+// or when a write fails.
+std::expected<std::uint64_t, std::string> buildPackageInto(std::FILE* file,
+                                                           std::uint64_t fileOffset,
+                                                           const Manifest& manifest,
+                                                           const Plan& plan,
+                                                           const BuildOptions& options,
+                                                           BuildSummary* summary = nullptr);
 
 // Manifest, plan, uninstaller and package in one call; problems of the manifest go to `diag`,
 // a failure of the build itself too (without a line).

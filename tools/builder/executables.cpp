@@ -16,6 +16,9 @@ namespace zorv {
 
 namespace {
 
+// Nothing, or why the program cannot be given the product's resources.
+using Edited = std::expected<void, std::string>;
+
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::uint16_t kIconGroupId = 101;
@@ -66,14 +69,11 @@ Bytes versionResource(const Manifest& m, Role role, std::string_view fileName) {
 
 // Icon group 101 and its images in place of the program's: the images the old group names go
 // (unless another group might share them), and the new ones take the lowest free ids.
-bool iconEdits(std::span<const std::uint8_t> program, std::span<const IconImage> icon,
-               Edits& edits, std::string* why) {
+Edited iconEdits(std::span<const std::uint8_t> program, std::span<const IconImage> icon,
+                 Edits& edits) {
   std::string reason;
   const std::vector<PeResourceInfo> list = listPeResources(program, &reason);
-  if (!reason.empty()) {
-    *why = "its resources cannot be read: " + reason;
-    return false;
-  }
+  if (!reason.empty()) return std::unexpected("its resources cannot be read: " + reason);
   std::uint16_t language = 0;
   std::size_t otherGroups = 0;
   std::set<std::uint16_t> used;
@@ -97,129 +97,118 @@ bool iconEdits(std::span<const std::uint8_t> program, std::span<const IconImage>
   std::vector<std::uint16_t> ids;
   for (std::uint32_t id = 1; id <= 0xFFFF && ids.size() < icon.size(); ++id)
     if (!used.count(static_cast<std::uint16_t>(id))) ids.push_back(static_cast<std::uint16_t>(id));
-  if (ids.size() < icon.size()) {
-    *why = "it has no free ids left for " + std::to_string(icon.size()) + " icon images";
-    return false;
-  }
+  if (ids.size() < icon.size())
+    return std::unexpected("it has no free ids left for " + std::to_string(icon.size()) +
+                           " icon images");
   for (std::size_t i = 0; i < icon.size(); ++i)
     edits.add(kResourceTypeIcon, ids[i], icon[i].bytes, language);
   edits.add(kResourceTypeIconGroup, kIconGroupId, iconGroupBytes(icon, ids), language);
-  return true;
+  return {};
 }
 
 // For an application installed for the user alone: the program's manifest (RT_MANIFEST 1)
 // asking for no elevation, as the program itself asks for it otherwise.
-bool scopeEdits(std::span<const std::uint8_t> program, const Manifest& m, Edits& edits,
-                std::string* why) {
-  if (!m.userScope) return true;
+Edited scopeEdits(std::span<const std::uint8_t> program, const Manifest& m, Edits& edits) {
+  if (!m.userScope) return {};
   constexpr std::string_view kAdministrator = "level=\"requireAdministrator\"";
   const std::string type = typeText(kResourceTypeManifest);
   std::string reason;
   const auto manifest = findPeResource(program, type, 1, &reason);
   std::string text = manifest ? std::string(manifest->begin(), manifest->end()) : "";
   const std::size_t at = text.find(kAdministrator);
-  if (at == std::string::npos) {
-    *why = "its manifest (RT_MANIFEST 1) does not ask for administrator rights, so it cannot be "
-           "made to ask for none" + (reason.empty() ? "" : ": " + reason);
-    return false;
-  }
+  if (at == std::string::npos)
+    return std::unexpected(
+        "its manifest (RT_MANIFEST 1) does not ask for administrator rights, so it cannot be "
+        "made to ask for none" + (reason.empty() ? "" : ": " + reason));
   text.replace(at, kAdministrator.size(), "level=\"asInvoker\"");
   // The edit keeps the language that the program's manifest has.
   edits.add(kResourceTypeManifest, 1, Bytes(text.begin(), text.end()), 0);
-  return true;
+  return {};
 }
 
 // The edits that give a program the product's identity and scope; none without identity keys
 // or a scope of the user's.
-bool identityEdits(std::span<const std::uint8_t> program, const Manifest& m, const Plan& plan,
-                   Role role, std::string_view fileName, Edits& edits, std::string* why) {
-  if (!scopeEdits(program, m, edits, why)) return false;
+Edited identityEdits(std::span<const std::uint8_t> program, const Manifest& m, const Plan& plan,
+                     Role role, std::string_view fileName, Edits& edits) {
+  if (Edited scope = scopeEdits(program, m, edits); !scope) return scope;
   if (m.version || m.publisher || m.copyright) {
     const std::uint16_t language =
         m.codePage == kCodePageCyrillic ? kLanguageRussian : kLanguageEnglishUs;
     edits.add(kResourceTypeVersion, kVersionResourceId, versionResource(m, role, fileName),
               language);
   }
-  return plan.icon.empty() || iconEdits(program, plan.icon, edits, why);
+  if (plan.icon.empty()) return {};
+  return iconEdits(program, plan.icon, edits);
 }
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> makeSetupExecutable(std::span<const std::uint8_t> stub,
-                                                             const Manifest& manifest,
-                                                             const Plan& plan,
-                                                             std::span<const std::uint8_t> package,
-                                                             std::string_view fileName,
-                                                             std::string* why) {
+std::expected<std::vector<std::uint8_t>, std::string> makeSetupExecutable(
+    std::span<const std::uint8_t> stub, const Manifest& manifest, const Plan& plan,
+    std::span<const std::uint8_t> package, std::string_view fileName) {
   Edits edits;
-  std::string reason;
-  if (!identityEdits(stub, manifest, plan, Role::Setup, fileName, edits, &reason)) {
-    *why = "cannot give the stub the product's resources: " + reason;
-    return std::nullopt;
-  }
+  if (Edited identity = identityEdits(stub, manifest, plan, Role::Setup, fileName, edits);
+      !identity)
+    return std::unexpected("cannot give the stub the product's resources: " + identity.error());
   edits.list.push_back({"SETUP", 101, package, 0, false});
-  auto exe = editPeResources(stub, edits.list, &reason);
-  if (!exe) {
-    *why = "cannot put the package into the stub: " + reason;
-    return std::nullopt;
-  }
-  auto back = findPeResource(*exe, "SETUP", 101, &reason);
-  if (!back || !std::equal(back->begin(), back->end(), package.begin(), package.end())) {
-    *why = "the setup.exe does not carry the package it was given" +
-           (reason.empty() ? "" : ": " + reason);
-    return std::nullopt;
-  }
-  return exe;
-}
-
-std::optional<SplitPeImage> makeSplitSetupExecutable(std::span<const std::uint8_t> stub,
-                                                     const Manifest& manifest, const Plan& plan,
-                                                     std::uint32_t packageSize,
-                                                     std::string_view fileName, std::string* why) {
-  Edits edits;
   std::string reason;
-  if (!identityEdits(stub, manifest, plan, Role::Setup, fileName, edits, &reason)) {
-    *why = "cannot give the stub the product's resources: " + reason;
-    return std::nullopt;
-  }
-  edits.list.push_back({"SETUP", 101, {}, 0, false, true, packageSize});
-  auto exe = editPeResourcesSplit(stub, edits.list, &reason);
-  if (!exe) *why = "cannot put the package into the stub: " + reason;
-  return exe;
+  auto exe = editPeResources(stub, edits.list, &reason);
+  if (!exe) return std::unexpected("cannot put the package into the stub: " + reason);
+  auto back = findPeResource(*exe, "SETUP", 101, &reason);
+  if (!back || !std::equal(back->begin(), back->end(), package.begin(), package.end()))
+    return std::unexpected("the setup.exe does not carry the package it was given" +
+                           (reason.empty() ? "" : ": " + reason));
+  return std::move(*exe);
 }
 
-std::optional<std::vector<std::uint8_t>> makeUninstaller(std::span<const std::uint8_t> program,
-                                                         const Manifest& manifest,
-                                                         const Plan& plan, std::string* why) {
-  if (!looksLikePe(program)) {
-    *why = "it is not a Windows program (no PE headers)";
-    return std::nullopt;
-  }
+std::expected<SplitPeImage, std::string> makeSplitSetupExecutable(
+    std::span<const std::uint8_t> stub, const Manifest& manifest, const Plan& plan,
+    std::uint32_t packageSize, std::string_view fileName) {
   Edits edits;
-  if (!identityEdits(program, manifest, plan, Role::Uninstaller, kUninstallerName, edits, why))
-    return std::nullopt;
-  if (edits.list.empty()) return Bytes(program.begin(), program.end());
-  return editPeResources(program, edits.list, why);
+  if (Edited identity = identityEdits(stub, manifest, plan, Role::Setup, fileName, edits);
+      !identity)
+    return std::unexpected("cannot give the stub the product's resources: " + identity.error());
+  edits.list.push_back({"SETUP", 101, {}, 0, false, true, packageSize});
+  std::string reason;
+  auto exe = editPeResourcesSplit(stub, edits.list, &reason);
+  if (!exe) return std::unexpected("cannot put the package into the stub: " + reason);
+  return std::move(*exe);
 }
 
-bool carryUninstaller(const Manifest& manifest, Plan& plan, std::string& path, bool sign,
-                      Diagnostics& diag, std::string* why) {
-  if (!manifest.uninstaller) return true;
+std::expected<std::vector<std::uint8_t>, std::string> makeUninstaller(
+    std::span<const std::uint8_t> program, const Manifest& manifest, const Plan& plan) {
+  if (!looksLikePe(program)) return std::unexpected("it is not a Windows program (no PE headers)");
+  Edits edits;
+  if (Edited identity =
+          identityEdits(program, manifest, plan, Role::Uninstaller, kUninstallerName, edits);
+      !identity)
+    return std::unexpected(identity.error());
+  if (edits.list.empty()) return Bytes(program.begin(), program.end());
+  std::string reason;
+  auto edited = editPeResources(program, edits.list, &reason);
+  if (!edited) return std::unexpected(reason);
+  return std::move(*edited);
+}
+
+std::expected<void, std::string> carryUninstaller(const Manifest& manifest, Plan& plan,
+                                                  std::string& path, bool sign,
+                                                  Diagnostics& diag) {
+  if (!manifest.uninstaller) return {};
   if (path.empty()) {
     auto found = findDefaultUninstaller();
     if (!found) {
-      *why = "no uninstaller found; build the win32 preset, pass --uninstaller PATH, or set "
-             "[uninstall] program = false in the manifest (looked for";
-      for (const auto& p : uninstallerCandidates()) *why += " " + p.string();
-      *why += ")";
-      return false;
+      std::string why =
+          "no uninstaller found; build the win32 preset, pass --uninstaller PATH, or set "
+          "[uninstall] program = false in the manifest (looked for";
+      for (const auto& p : uninstallerCandidates()) why += " " + p.string();
+      return std::unexpected(why + ")");
     }
     path = found->string();
   }
-  std::string reason = "it cannot be read (is it a file?)";
-  std::optional<Bytes> program;
   const auto bytes = readInputFile(path);
-  if (bytes) program = makeUninstaller(*bytes, manifest, plan, &reason);
+  std::expected<Bytes, std::string> program =
+      std::unexpected(std::string("it cannot be read (is it a file?)"));
+  if (bytes) program = makeUninstaller(*bytes, manifest, plan);
   if (program && *program != *bytes && hasSignature(*bytes) && !manifest.signing)
     diag.warning(manifest.path, 0,
                  "the uninstaller " + path + " is signed, but writing the product's version, "
@@ -228,17 +217,14 @@ bool carryUninstaller(const Manifest& manifest, Plan& plan, std::string& path, b
   if (program && manifest.signing && sign) {
     SignedBytes signedProgram =
         signBytes(*manifest.signing, *program, kUninstallerName, "the uninstaller");
-    if (!signedProgram.why.empty()) {
-      *why = signedProgram.why;
-      return false;
-    }
+    if (!signedProgram.why.empty()) return std::unexpected(signedProgram.why);
     program = std::move(signedProgram.bytes);
   }
-  if (!program || !addUninstaller(plan, path, std::move(*program), &reason)) {
-    *why = "cannot use the uninstaller " + path + ": " + reason;
-    return false;
-  }
-  return true;
+  const std::string refused = "cannot use the uninstaller " + path + ": ";
+  if (!program) return std::unexpected(refused + program.error());
+  if (auto added = addUninstaller(plan, path, std::move(*program)); !added)
+    return std::unexpected(refused + added.error());
+  return {};
 }
 
 std::vector<std::string> executableResourceProblems(std::span<const std::uint8_t> exe) {

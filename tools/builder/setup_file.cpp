@@ -32,44 +32,41 @@ bool sumFile(std::FILE* f, std::uint64_t size, std::uint32_t* checksum) {
   return true;
 }
 
-bool writeFailed(std::string* why) {
-  if (why) *why = std::string("cannot write the setup.exe: ") + std::strerror(errno ? errno : EIO);
-  return false;
+std::unexpected<std::string> writeFailed() {
+  return std::unexpected(std::string("cannot write the setup.exe: ") +
+                         std::strerror(errno ? errno : EIO));
 }
 
 }  // namespace
 
-bool writeSetupFile(std::FILE* file, const std::vector<std::uint8_t>* stub, const Manifest& manifest,
-                    const Plan& plan, const BuildOptions& options, std::string_view fileName,
-                    SetupFileSizes* sizes, std::string* why, BuildSummary* summary) {
+std::expected<SetupFileSizes, std::string> writeSetupFile(
+    std::FILE* file, const std::vector<std::uint8_t>* stub, const Manifest& manifest,
+    const Plan& plan, const BuildOptions& options, std::string_view fileName,
+    BuildSummary* summary) {
   SetupFileSizes out;
   if (!stub) {
-    if (!buildPackageInto(file, 0, manifest, plan, options, &out.package, why, summary))
-      return false;
-    out.file = out.package;
-    if (sizes) *sizes = out;
-    return true;
+    auto package = buildPackageInto(file, 0, manifest, plan, options, summary);
+    if (!package) return std::unexpected(package.error());
+    out.package = out.file = *package;
+    return out;
   }
   // Where the package goes does not depend on its size: the head is written now, to be
   // written again with the final sizes.
-  auto head = makeSplitSetupExecutable(*stub, manifest, plan, 0, fileName, why);
-  if (!head) return false;
+  auto head = makeSplitSetupExecutable(*stub, manifest, plan, 0, fileName);
+  if (!head) return std::unexpected(head.error());
   const std::uint64_t holeAt = head->holeAt;
   if (!writeAt(file, 0, std::span(head->bytes).first(static_cast<std::size_t>(holeAt))))
-    return writeFailed(why);
-  if (!buildPackageInto(file, holeAt, manifest, plan, options, &out.package, why, summary))
-    return false;
-  if (out.package > 0xFFFFFFFFu) {
-    if (why) *why = "the package would pass 4 GB, the most its 32-bit offsets can address";
-    return false;
-  }
+    return writeFailed();
+  auto package = buildPackageInto(file, holeAt, manifest, plan, options, summary);
+  if (!package) return std::unexpected(package.error());
+  out.package = *package;
+  if (out.package > 0xFFFFFFFFu)
+    return std::unexpected("the package would pass 4 GB, the most its 32-bit offsets can address");
   auto exe = makeSplitSetupExecutable(*stub, manifest, plan, static_cast<std::uint32_t>(out.package),
-                                      fileName, why);
-  if (!exe) return false;
-  if (exe->holeAt != holeAt || exe->holeSize != out.package) {
-    if (why) *why = "the package's place in the setup.exe moved with its size";
-    return false;
-  }
+                                      fileName);
+  if (!exe) return std::unexpected(exe.error());
+  if (exe->holeAt != holeAt || exe->holeSize != out.package)
+    return std::unexpected("the package's place in the setup.exe moved with its size");
   const std::span<const std::uint8_t> bytes = exe->bytes;
   const auto split = static_cast<std::size_t>(holeAt);
   out.file = bytes.size() + out.package;
@@ -77,13 +74,12 @@ bool writeSetupFile(std::FILE* file, const std::vector<std::uint8_t>* stub, cons
   std::uint8_t field[4];
   if (!writeAt(file, holeAt + out.package, bytes.subspan(split)) ||
       !writeAt(file, 0, bytes.first(split)) || !sumFile(file, out.file, &checksum))
-    return writeFailed(why);
+    return writeFailed();
   storeLE32(field, checksum);
   if (!writeAt(file, exe->checksumOffset, field) || !seekTo(file, out.file) ||
       std::fflush(file) != 0)
-    return writeFailed(why);
-  if (sizes) *sizes = out;
-  return true;
+    return writeFailed();
+  return out;
 }
 
 }  // namespace zorv

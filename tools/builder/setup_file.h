@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <expected>
 #include <span>
 #include <string>
 #include <string_view>
@@ -21,9 +22,10 @@ struct SetupFileSizes {
 
 // Writes into `file`, which must be empty, seekable and open for reading and writing: with a
 // `stub` (not null), the setup.exe that makeSetupExecutable would make (named `fileName`), byte for byte;
-// without, the bare package. False, with the reason, as buildPackageInto.
-bool writeSetupFile(std::FILE* file, const std::vector<std::uint8_t>* stub, const Manifest& manifest,
-                    const Plan& plan, const BuildOptions& options, std::string_view fileName,
-                    SetupFileSizes* sizes, std::string* why, BuildSummary* summary = nullptr);
+// without, the bare package. Its sizes, or the reason as buildPackageInto.
+std::expected<SetupFileSizes, std::string> writeSetupFile(
+    std::FILE* file, const std::vector<std::uint8_t>* stub, const Manifest& manifest,
+    const Plan& plan, const BuildOptions& options, std::string_view fileName,
+    BuildSummary* summary = nullptr);
 
 }  // namespace zorv

@@ -129,9 +129,9 @@ int cmdBuild(const BuildArgs& args) {
   auto plan = manifest ? makePlan(*manifest, diag) : std::nullopt;
   if (!plan) return failed();
   const bool dry = dryRun(a->out);
-  if (!carryUninstaller(*manifest, *plan, a->uninstaller, !dry, diag, &why)) {
+  if (auto carried = carryUninstaller(*manifest, *plan, a->uninstaller, !dry, diag); !carried) {
     std::cerr << diag.text();
-    return fail(why);
+    return fail(carried.error());
   }
   // Before a byte is compressed: the output must not destroy what the build reads.
   why = outputProblem(a->out, inputsOf(*a, *manifest, *plan));
@@ -141,9 +141,12 @@ int cmdBuild(const BuildArgs& args) {
   }
 
   // A stub that cannot carry the package is refused before anything is compressed.
-  if (exe && !makeSplitSetupExecutable(*stub, *manifest, *plan, 0, originalFileName(a->out), &why)) {
-    std::cerr << diag.text();
-    return fail(why);
+  if (exe) {
+    auto split = makeSplitSetupExecutable(*stub, *manifest, *plan, 0, originalFileName(a->out));
+    if (!split) {
+      std::cerr << diag.text();
+      return fail(split.error());
+    }
   }
 
   BuildOptions options;
@@ -158,9 +161,14 @@ int cmdBuild(const BuildArgs& args) {
       a->out,
       [&](std::FILE* f) -> std::expected<void, std::string> {
         attempted = true;
-        built = writeSetupFile(f, stub ? &*stub : nullptr, *manifest, *plan, options,
-                               originalFileName(a->out), &sizes, &why, &summary);
-        if (!built) return std::unexpected(why);
+        auto setup = writeSetupFile(f, stub ? &*stub : nullptr, *manifest, *plan, options,
+                                    originalFileName(a->out), &summary);
+        built = setup.has_value();
+        if (!setup) {
+          why = setup.error();
+          return std::unexpected(why);
+        }
+        sizes = *setup;
         return {};
       },
       [&](const std::string& finished) -> std::expected<void, std::string> {
