@@ -19,10 +19,9 @@ struct Converted {
 };
 
 Converted convert(const BmpSpec& s) {
-  std::string why;
   Converted c;
-  auto body = bmpToBitmapBody(test::makeBmp(s), &why, &c.shape);
-  EXPECT_TRUE(body) << why;
+  auto body = bmpToBitmapBody(test::makeBmp(s), &c.shape);
+  EXPECT_TRUE(body) << body.error();
   if (body) c.body = *body;
   return c;
 }
@@ -119,9 +118,9 @@ TEST(Bmp, RefusesWhatThePageCannotShow) {
        "16-colour table"},
   };
   for (const Refused& r : cases) {
-    std::string why;
-    EXPECT_FALSE(bmpToBitmapBody(r.file, &why)) << r.what;
-    EXPECT_NE(why.find(r.reason), std::string::npos) << r.what << ": " << why;
+    const auto body = bmpToBitmapBody(r.file);
+    ASSERT_FALSE(body) << r.what;
+    EXPECT_NE(body.error().find(r.reason), std::string::npos) << r.what << ": " << body.error();
   }
 }
 

@@ -230,7 +230,7 @@ TEST_F(BuildRoundTrip, TheReaderGetsBackEveryEntryAndFile) {
     ASSERT_GE(i, 0) << name;
     EXPECT_EQ(p->entry(i).tag, kTagBitmap);
     std::string file = std::string("art/") + name + ".bmp";
-    EXPECT_EQ(entryBody(*p, i), *bmpToBitmapBody(test::readFileBytes(tree_.path(file)), nullptr))
+    EXPECT_EQ(entryBody(*p, i), *bmpToBitmapBody(test::readFileBytes(tree_.path(file))))
         << name;
   }
   EXPECT_LT(p->findByName("pic"), 0);

@@ -7,7 +7,7 @@ namespace zorv {
 
 namespace {
 
-std::optional<PreparedBody> readAndPrepare(const BlockSource& b, std::string* why) {
+std::expected<PreparedBody, std::string> readAndPrepare(const BlockSource& b) {
   if (b.memory) {
     const auto bytes = std::span<const std::uint8_t>(*b.memory).subspan(
         static_cast<std::size_t>(b.offset), b.size);
@@ -15,31 +15,26 @@ std::optional<PreparedBody> readAndPrepare(const BlockSource& b, std::string* wh
   }
   std::error_code ec;
   const std::uintmax_t size = std::filesystem::file_size(b.file, ec);
-  if (ec || size != b.fileSize) {
-    if (why) *why = "\"" + b.file.string() + "\" changed while the package was being built";
-    return std::nullopt;
-  }
+  if (ec || size != b.fileSize)
+    return std::unexpected("\"" + b.file.string() + "\" changed while the package was being built");
   std::vector<std::uint8_t> data(b.size);
   std::ifstream in(b.file, std::ios::binary);
   in.seekg(static_cast<std::streamoff>(b.offset));
   in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
-  if (!in || in.gcount() != static_cast<std::streamsize>(data.size())) {
-    if (why) *why = "cannot read \"" + b.file.string() + "\"";
-    return std::nullopt;
-  }
+  if (!in || in.gcount() != static_cast<std::streamsize>(data.size()))
+    return std::unexpected("cannot read \"" + b.file.string() + "\"");
   return prepareBody(data, 9);
 }
 
 }  // namespace
 
-std::optional<PreparedBody> prepareBlock(const BlockSource& b, std::string* why) {
+std::expected<PreparedBody, std::string> prepareBlock(const BlockSource& b) {
   // Memory and the writer's compressor (whose zlib failures are only ever a lack of memory)
   // report by throwing; nothing may leave a worker thread.
   try {
-    return readAndPrepare(b, why);
+    return readAndPrepare(b);
   } catch (const std::exception& e) {
-    if (why) *why = "compressing \"" + b.file.string() + "\" failed: " + e.what();
-    return std::nullopt;
+    return std::unexpected("compressing \"" + b.file.string() + "\" failed: " + e.what());
   }
 }
 
@@ -70,36 +65,29 @@ void BlockPipeline::work() {
     if (stop_ || handedOut_ == blocks_.size()) return;
     const std::size_t i = handedOut_++;
     lock.unlock();
-    std::string why;
-    std::optional<PreparedBody> body = prepareBlock(blocks_[i], &why);
+    std::expected<PreparedBody, std::string> body = prepareBlock(blocks_[i]);
     lock.lock();
     if (!body) {
-      if (error_.empty()) error_ = why;
+      if (error_.empty()) error_ = std::move(body.error());
       stop_ = true;
     } else {
-      ready_[i] = std::move(body);
+      ready_[i] = std::move(*body);
     }
     changed_.notify_all();
   }
 }
 
-std::optional<PreparedBody> BlockPipeline::next(std::string* why) {
-  if (consumed_ >= blocks_.size()) {
-    if (why) *why = "no more blocks";
-    return std::nullopt;
-  }
+std::expected<PreparedBody, std::string> BlockPipeline::next() {
+  if (consumed_ >= blocks_.size()) return std::unexpected(std::string("no more blocks"));
   if (workers_.empty()) {
-    auto body = prepareBlock(blocks_[consumed_], why);
+    auto body = prepareBlock(blocks_[consumed_]);
     if (body) ++consumed_;
     return body;
   }
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [this] { return ready_[consumed_].has_value() || !error_.empty(); });
-  if (!ready_[consumed_]) {
-    if (why) *why = error_;
-    return std::nullopt;
-  }
-  std::optional<PreparedBody> body = std::move(ready_[consumed_]);
+  if (!ready_[consumed_]) return std::unexpected(error_);
+  PreparedBody body = std::move(*ready_[consumed_]);
   ready_[consumed_].reset();
   ++consumed_;
   lock.unlock();

@@ -5,6 +5,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <expected>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -28,7 +29,7 @@ struct BlockSource {
 };
 
 // Reads and prepares one block (stored, or a level-9 zlib stream where that is shorter).
-std::optional<PreparedBody> prepareBlock(const BlockSource& b, std::string* why);
+std::expected<PreparedBody, std::string> prepareBlock(const BlockSource& b);
 
 class BlockPipeline {
  public:
@@ -38,8 +39,8 @@ class BlockPipeline {
   BlockPipeline(const BlockPipeline&) = delete;
   BlockPipeline& operator=(const BlockPipeline&) = delete;
 
-  // The next block in list order; none after the first failure, with its reason.
-  std::optional<PreparedBody> next(std::string* why);
+  // The next block in list order; after the first failure, its reason.
+  std::expected<PreparedBody, std::string> next();
 
  private:
   void work();

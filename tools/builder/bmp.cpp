@@ -74,12 +74,9 @@ std::uint32_t bitmapStride(std::int32_t width, std::uint16_t bitCount) {
   return (static_cast<std::uint32_t>(width) * bitCount + 31) / 32 * 4;
 }
 
-std::optional<std::vector<std::uint8_t>> bmpToBitmapBody(std::span<const std::uint8_t> file,
-                                                         std::string* why, BitmapShape* shape) {
-  auto failWith = [&](std::string reason) -> std::optional<std::vector<std::uint8_t>> {
-    if (why) *why = std::move(reason);
-    return std::nullopt;
-  };
+std::expected<std::vector<std::uint8_t>, std::string> bmpToBitmapBody(
+    std::span<const std::uint8_t> file, BitmapShape* shape) {
+  auto failWith = [](std::string reason) { return std::unexpected(std::move(reason)); };
   if (file.size() < kFileHeaderSize + kInfoHeaderSize || file[0] != 'B' || file[1] != 'M')
     return failWith("not a BMP file");
   ByteCursor fileHeader(file.subspan(kFilePixelOffsetOffset, 4));

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <expected>
 #include <optional>
 #include <span>
 #include <string>
@@ -33,10 +34,9 @@ inline constexpr std::array<PageBitmapSize, 5> kPageBitmapSizes = {{{"title", 24
 
 // The "BmpT" body of a BMP file: uncompressed 8-bit with a palette (biClrUsed 0 meaning 256
 // entries, kept as it is), 24-bit, or 32-bit (plain, or bit fields in the usual BGR order),
-// with rows stored either way up. None, with the reason, for anything else.
-std::optional<std::vector<std::uint8_t>> bmpToBitmapBody(std::span<const std::uint8_t> file,
-                                                         std::string* why,
-                                                         BitmapShape* shape = nullptr);
+// with rows stored either way up. The reason for anything else.
+std::expected<std::vector<std::uint8_t>, std::string> bmpToBitmapBody(
+    std::span<const std::uint8_t> file, BitmapShape* shape = nullptr);
 
 // "" when the setup can draw the body as it stands; otherwise why not. Fills *shape.
 std::string bitmapBodyProblem(std::span<const std::uint8_t> body, BitmapShape* shape = nullptr);

@@ -89,8 +89,11 @@ std::optional<PackedRange> Layout::place(const PreparedBody& body) {
 std::optional<Bytes> Layout::copyRecordOf(const PlannedFile& f) {
   std::vector<TaggedRange> blocks;
   for (std::uint64_t at = 0; at < f.size; at += kBlockSize) {
-    std::optional<PreparedBody> body = pipeline_.next(&error_);
-    if (!body) return std::nullopt;
+    std::expected<PreparedBody, std::string> body = pipeline_.next();
+    if (!body) {
+      error_ = std::move(body.error());
+      return std::nullopt;
+    }
     auto range = place(*body);
     if (!range) return std::nullopt;
     blocks.push_back({kTagBlockMarker, *range});

@@ -333,11 +333,11 @@ void Planner::loadBitmaps() {
       error(desc->line, "cannot read the bitmap \"" + desc->sourceText + "\" (is it a file?)");
       continue;
     }
-    std::string why;
     BitmapShape shape;
-    auto body = bmpToBitmapBody(*bytes, &why, &shape);
+    auto body = bmpToBitmapBody(*bytes, &shape);
     if (!body) {
-      error(desc->line, "the bitmap \"" + desc->sourceText + "\" cannot be used: " + why);
+      error(desc->line,
+            "the bitmap \"" + desc->sourceText + "\" cannot be used: " + body.error());
       continue;
     }
     const PageBitmapSize& want = kPageBitmapSizes[i];
