@@ -8,6 +8,12 @@
 //   bool file(const CopyRecord& file);                   // each file, while its record is held
 // and either stops the walk by returning false. Templates, so that the setup carries no
 // std::function.
+//
+// A visitor that reports where and why a walk ends (`zorv verify`) may also have
+//   void member(const RangeItem& item, std::uint32_t index, int depth);
+//     // each member of a folder `depth` levels down, in order, before the walk skips or enters it
+//   void stopped(WalkStop why);  // the walk ends at the member named last
+// The setup's visitors have neither, and pay nothing for them.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +25,22 @@
 #include "package/package.h"
 
 namespace zorv {
+
+// Why a walk ends before the visitor has seen a member's record.
+enum class WalkStop {
+  Again,       // the record was reached before (Visit::Again)
+  OverBudget,  // the package's walk has visited all the records it may (Visit::OverBudget)
+  TooDeep,     // a folder nested deeper than kMaxDirectoryDepth
+  Unreadable,  // the range cannot be read; the package's lastError() says why
+  NotARecord,  // the bytes are no record of the member's tag
+};
+
+// False, after telling a visitor that asks (stopped) why.
+template <typename Visitor>
+bool stopWalk(Visitor& visitor, WalkStop why) {
+  if constexpr (requires { visitor.stopped(why); }) visitor.stopped(why);
+  return false;
+}
 
 // Counts the visit of top-level entry `i`, a "Copy" or "CopD" entry with a body, whose record
 // is that body; false when the walk may not read it.
@@ -38,15 +60,19 @@ bool walkMembers(Package& package, const DirectoryRecord& dir, int depth, Packag
                  Visitor& visitor) {
   for (std::uint32_t m = 0; m < dir.members.size(); ++m) {
     const RangeItem member = dir.members[m];
+    if constexpr (requires { visitor.member(member, m, depth); }) visitor.member(member, m, depth);
     if (member.tag != kTagCopyDir && member.tag != kTagCopy) continue;
-    if (walk.visit(member.range.offset) != Visit::Fresh) return false;
+    const Visit visit = walk.visit(member.range.offset);
+    if (visit != Visit::Fresh)
+      return stopWalk(visitor, visit == Visit::Again ? WalkStop::Again : WalkStop::OverBudget);
     if (member.tag == kTagCopyDir) {
       if (!walkDirectory(package, member, depth + 1, walk, visitor)) return false;
     } else {
       const std::optional<Buffer> body = package.readRange(member.range);
-      if (!body) return false;
+      if (!body) return stopWalk(visitor, WalkStop::Unreadable);
       const std::optional<CopyRecord> file = parseCopyRecord(body->bytes());
-      if (!file || !visitor.file(*file)) return false;
+      if (!file) return stopWalk(visitor, WalkStop::NotARecord);
+      if (!visitor.file(*file)) return false;
     }
   }
   return true;
@@ -58,11 +84,12 @@ bool walkMembers(Package& package, const DirectoryRecord& dir, int depth, Packag
 template <typename Visitor>
 bool walkDirectory(Package& package, const RangeItem& member, int depth, PackageWalk& walk,
                    Visitor& visitor) {
-  if (depth > kMaxDirectoryDepth) return false;
+  if (depth > kMaxDirectoryDepth) return stopWalk(visitor, WalkStop::TooDeep);
   const std::optional<Buffer> body = package.readRange(member.range);
-  if (!body) return false;
+  if (!body) return stopWalk(visitor, WalkStop::Unreadable);
   const std::optional<DirectoryRecord> dir = parseDirectoryRecord(body->bytes());
-  if (!dir || !visitor.folder(*dir, depth)) return false;
+  if (!dir) return stopWalk(visitor, WalkStop::NotARecord);
+  if (!visitor.folder(*dir, depth)) return false;
   return walkMembers(package, *dir, depth, walk, visitor);
 }
 

@@ -121,4 +121,45 @@ std::optional<std::string_view> parseNameRecord(std::span<const std::uint8_t> bo
   return text;
 }
 
+// Each record's use, field by field as its parser above reads it: fixed fields, texts with
+// their NULs, list items.
+std::size_t recordSlack(const CopyRecord& r, std::size_t bodySize) {
+  return bodySize - (1 + r.name.size() + 1 + 4 + 4 + r.blocks.bytes.size());
+}
+
+std::size_t recordSlack(const DirectoryRecord& r, std::size_t bodySize) {
+  return bodySize - (1 + r.name.size() + 1 + 4 + r.members.bytes.size());
+}
+
+std::size_t recordSlack(const LinkRecord& r, std::size_t bodySize) {
+  return bodySize - (2 + r.link.size() + 1 + r.target.size() + 1);
+}
+
+std::size_t recordSlack(const RootRecord& r, std::size_t bodySize) {
+  return bodySize - (3 + r.root.size() + 1 + r.keyPath.size() + 1);
+}
+
+std::size_t recordSlack(const ValueRecord& r, std::size_t bodySize) {
+  return bodySize - (3 + r.name.size() + 1 + r.type.size() + 1 + r.data.size() + 1);
+}
+
+std::size_t recordSlack(const UninstallerRecord& r, std::size_t bodySize) {
+  return bodySize - (4 + r.program.size() + 1 + r.version.size() + 1 + r.publisher.size() + 1 +
+                     r.icon.size() + 1);
+}
+
+std::size_t nameRecordSlack(std::string_view text, std::size_t bodySize) {
+  return bodySize - (1 + text.size() + 1);
+}
+
+std::uint8_t nameRecordLength(std::span<const std::uint8_t> body) {
+  return body.empty() ? 0 : body[0];
+}
+
+// readRangeList takes the items right after the count.
+std::int32_t statedCount(const RangeList& list) {
+  ByteCursor c({list.bytes.data() - 4, 4});
+  return c.i32();
+}
+
 }  // namespace zorv

@@ -78,4 +78,24 @@ std::optional<UninstallerRecord> parseUninstallerRecord(std::span<const std::uin
 // "DelD", "DelF", "RunS": the text.
 std::optional<std::string_view> parseNameRecord(std::span<const std::uint8_t> body);
 
+// Facts for `zorv verify`, which warns of what the setup passes over in a record it reads; the
+// setup calls none of them, so its link drops them.
+//
+// The slack of a record parsed from a body of `bodySize` bytes: the bytes its parser did not
+// use, after a text's NUL inside its field and after the last field. The builder leaves none.
+std::size_t recordSlack(const CopyRecord& r, std::size_t bodySize);
+std::size_t recordSlack(const DirectoryRecord& r, std::size_t bodySize);
+std::size_t recordSlack(const LinkRecord& r, std::size_t bodySize);
+std::size_t recordSlack(const RootRecord& r, std::size_t bodySize);
+std::size_t recordSlack(const ValueRecord& r, std::size_t bodySize);
+std::size_t recordSlack(const UninstallerRecord& r, std::size_t bodySize);
+// For the `text` that parseNameRecord read.
+std::size_t nameRecordSlack(std::string_view text, std::size_t bodySize);
+// The length byte of a name record, which counts the NUL (modulo 256 as the builder writes it)
+// and which nothing reads; 0 for an empty body.
+std::uint8_t nameRecordLength(std::span<const std::uint8_t> body);
+// The signed count stored before the items of `list`, which a parser returned; one below 0 is
+// read as none.
+std::int32_t statedCount(const RangeList& list);
+
 }  // namespace zorv

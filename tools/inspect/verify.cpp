@@ -4,9 +4,11 @@
 #include <optional>
 #include <set>
 
+#include "install/directory_walk.h"
 #include "install/install.h"
 #include "install/package_limits.h"
 #include "install/package_walk.h"
+#include "install/records.h"
 #include "package/byte_cursor.h"
 #include "package/code_page.h"
 #include "package/package.h"
@@ -14,6 +16,7 @@
 #include "tools/builder/bmp.h"
 #include "tools/builder/limits.h"
 #include "tools/builder/registry_text.h"
+#include "wizard/package_facts.h"
 
 namespace zorv {
 
@@ -25,35 +28,20 @@ std::string quoted(std::string_view s) {
   return out + "\"";
 }
 
-// Reads `count` bytes that must be a text whose NUL is the last byte.
-std::optional<std::string> countedText(ByteCursor& c, std::size_t count, std::string* why) {
-  if (count == 0) {
-    *why = "a text of length 0 (the length counts the NUL)";
-    return std::nullopt;
-  }
-  auto bytes = c.bytes(count);
-  if (!c.ok()) {
-    *why = "a text that runs past the end of the record";
-    return std::nullopt;
-  }
-  std::string text(bytes.begin(), bytes.end() - 1);
-  if (bytes.back() != 0 || text.find('\0') != std::string::npos) {
-    *why = "a text whose NUL is not where its length byte says";
-    return std::nullopt;
-  }
-  return text;
-}
-
-// The text of a record whose body runs to the end with a NUL as its last byte.
-std::optional<std::string> restText(ByteCursor& c, std::string* why) {
-  return countedText(c, c.remaining(), why);
-}
-
+// Every record is read by the setup's own parser (install/records.h) and every folder by its
+// own walk (install/directory_walk.h): a record they refuse is a problem, and what they pass
+// over in a record they read (its slack, a length byte nothing reads) is a warning.
 class Verifier {
  public:
   Verifier(Package& p, VerifyReport& r, std::uint32_t walkBudget)
       : p_(p), r_(r), walkBudget_(walkBudget), walk_(walkBudget) {}
   void run();
+
+  // The visitor of the setup's walk of a folder's members.
+  void member(const RangeItem& item, std::uint32_t index, int depth);
+  bool folder(const DirectoryRecord& dir, int depth);
+  bool file(const CopyRecord& file);
+  void stopped(WalkStop why);
 
  private:
   void problem(std::string s) { r_.problems.push_back(std::move(s)); }
@@ -62,15 +50,19 @@ class Verifier {
 
   void checkEntryFields(std::int32_t i);
   void checkRecord(std::int32_t i, std::span<const std::uint8_t> body);
-  std::optional<std::string> nameRecord(const std::string& where,
-                                        std::span<const std::uint8_t> body);
-  // The file's name when the record could be read.
-  std::optional<std::string> checkCopy(const std::string& where,
-                                       std::span<const std::uint8_t> body);
-  void checkFolder(const std::string& where, std::span<const std::uint8_t> body, int depth);
-  // Counts the visit of the record at `offset` as the setup's walk does; false, after the
-  // problem that names `where`, when the setup would not read it.
+  void checkSlack(const std::string& where, std::size_t slack);
+  // A name record's text, read by the setup, laid out otherwise than the builder writes it.
+  void checkNameLayout(const std::string& where, std::span<const std::uint8_t> body,
+                       std::string_view text);
+  void checkFile(const std::string& where, const CopyRecord& file, std::size_t bodySize);
+  // Also names the folder for its members, `depth` levels below the destination.
+  void checkFolder(const std::string& where, const DirectoryRecord& dir, std::size_t bodySize,
+                   int depth);
+  // Counts the visit of a top-level record at `offset` as the setup's walk does; false, after
+  // the problem, when the setup would not read it.
   bool enter(const std::string& where, std::uint32_t offset);
+  // The problem of a walk that ends at the record of `tag` at `offset`, named by `where`.
+  void walkEnds(const std::string& where, WalkStop why, std::uint32_t tag, std::uint32_t offset);
   void checkLink(const std::string& where, std::span<const std::uint8_t> body, bool desktop);
   void checkRoot(const std::string& where, std::span<const std::uint8_t> body, bool first);
   void checkValue(const std::string& where, std::span<const std::uint8_t> body, bool used);
@@ -78,7 +70,7 @@ class Verifier {
   void checkUninstaller(std::int32_t i, std::span<const std::uint8_t> body);
   void checkCodePage(std::int32_t i, std::span<const std::uint8_t> body);
   void checkUninstallerIsCarried();
-  void checkName(const std::string& where, const std::string& name, bool wildcards, bool fatal);
+  void checkName(const std::string& where, std::string_view name, bool wildcards, bool fatal);
   void checkBitmapNames();
   void noteStored(const std::string& where, PackedRange range);
 
@@ -94,6 +86,10 @@ class Verifier {
   // on it, only which record is named.
   PackageWalk walk_;
   bool overBudget_ = false;  // reported once
+  // Where the walk is: the folder at each depth, and the member it met last.
+  std::vector<std::string> folderWhere_;
+  std::string memberWhere_;
+  RangeItem member_;
   std::set<std::string> topLevelFiles_;   // names of the top-level "Copy" records, ASCII-folded
   std::optional<std::string> uninstaller_;  // the program of the first "UnIn" entry
   std::string uninstallerWhere_;
@@ -120,21 +116,26 @@ void Verifier::checkEntryFields(std::int32_t i) {
     problem(where + ": its name fills all 16 bytes of its field, leaving no NUL");
 }
 
-std::optional<std::string> Verifier::nameRecord(const std::string& where,
-                                                std::span<const std::uint8_t> body) {
-  ByteCursor c(body);
-  std::string why;
-  auto text = countedText(c, c.u8(), &why);
-  if (!text) {
-    problem(where + ": " + why);
-    return std::nullopt;
-  }
-  if (c.remaining() != 0)
-    problem(where + ": " + std::to_string(c.remaining()) + " bytes after the text");
-  return text;
+void Verifier::checkSlack(const std::string& where, std::size_t slack) {
+  if (slack != 0)
+    warning(where + ": " + std::to_string(slack) + (slack == 1 ? " byte" : " bytes") +
+            " that the setup does not read, after a text's NUL or after the last field");
 }
 
-void Verifier::checkName(const std::string& where, const std::string& name, bool wildcards,
+void Verifier::checkNameLayout(const std::string& where, std::span<const std::uint8_t> body,
+                               std::string_view text) {
+  if (!parseNameRecord(body)) {  // only "AppN" and "DirD" are read without a NUL
+    warning(where + ": its text ends without a NUL; the setup reads it to the end of the record");
+    return;
+  }
+  checkSlack(where, nameRecordSlack(text, body.size()));
+  const std::uint8_t length = nameRecordLength(body);
+  if (length != std::uint8_t(text.size() + 1))
+    warning(where + ": its length byte says " + std::to_string(length) + " for a text of " +
+            std::to_string(text.size() + 1) + " bytes with its NUL; nothing reads it");
+}
+
+void Verifier::checkName(const std::string& where, std::string_view name, bool wildcards,
                          bool fatal) {
   std::string why = relativeNameProblem(name, wildcards);
   if (!why.empty()) {
@@ -160,35 +161,18 @@ void Verifier::noteStored(const std::string& where, PackedRange range) {
   if (r_.stored++ == 0) firstStored_ = where;
 }
 
-// CopyRecord: name length (without the NUL), name, NUL, file size, block count, the blocks.
-std::optional<std::string> Verifier::checkCopy(const std::string& where,
-                                               std::span<const std::uint8_t> body) {
+void Verifier::checkFile(const std::string& where, const CopyRecord& record,
+                         std::size_t bodySize) {
   ++r_.files;
-  ByteCursor c(body);
-  const std::uint8_t length = c.u8();
-  std::string why;
-  auto name = countedText(c, std::size_t(length) + 1, &why);
-  const std::uint32_t fileSize = c.u32();
-  const std::int32_t count = c.i32();
-  if (!name || !c.ok()) {
-    problem(where + ": not a file record: " + (name ? "it ends early" : why));
-    return std::nullopt;
-  }
-  const std::string file = where + " file " + quoted(*name);
-  checkName(file, *name, false, true);
-  if (namesUninstallLog(*name))
+  const std::string file = where + " file " + quoted(record.name);
+  checkName(file, record.name, false, true);
+  if (namesUninstallLog(record.name))
     problem(file + ": is the uninstall log, which the setup has open while it writes files");
-  if (count < 0) warning(file + ": a negative block count, read as no block");
-  const std::size_t blocks = count > 0 ? std::size_t(count) : 0;
-  if (c.remaining() / kTaggedRangeSize < blocks || c.remaining() != blocks * kTaggedRangeSize) {
-    problem(file + ": the record holds " + std::to_string(c.remaining()) +
-            " bytes of blocks for a count of " + std::to_string(count));
-    return name;
-  }
+  if (statedCount(record.blocks) < 0) warning(file + ": a negative block count, read as no block");
+  checkSlack(file, recordSlack(record, bodySize));
   std::uint64_t sum = 0;
-  for (std::size_t b = 0; b < blocks; ++b) {
-    c.u32();  // the block marker is never examined
-    PackedRange range{c.u32(), c.u32(), c.u32()};
+  for (std::uint32_t b = 0; b < record.blocks.size(); ++b) {
+    const PackedRange range = record.blocks[b].range;  // the block marker is never examined
     // Counted at its stated size even when it cannot be read, so that its one problem does
     // not come back as a wrong file size and a wrong SumC.
     sum += range.unpacked;
@@ -202,118 +186,108 @@ std::optional<std::string> Verifier::checkCopy(const std::string& where,
     ++r_.blocks;
   }
   r_.bytes += sum;
-  if (sum != fileSize)
-    problem(file + ": its size field says " + std::to_string(fileSize) +
+  if (sum != record.fileSize)
+    problem(file + ": its size field says " + std::to_string(record.fileSize) +
             " bytes, its blocks hold " + std::to_string(sum));
-  return name;
 }
 
-// DirectoryRecord: name length (with the NUL), name, member count, the members.
-void Verifier::checkFolder(const std::string& where, std::span<const std::uint8_t> body,
-                           int depth) {
+void Verifier::checkFolder(const std::string& where, const DirectoryRecord& dir,
+                           std::size_t bodySize, int depth) {
   ++r_.folders;
-  ByteCursor c(body);
-  std::string why;
-  auto name = countedText(c, c.u8(), &why);
-  const std::int32_t count = c.i32();
-  if (!name || !c.ok()) {
-    problem(where + ": not a folder record: " + (name ? "it ends early" : why));
-    return;
-  }
-  const std::string folder = where + " folder " + quoted(*name);
-  checkName(folder, *name, false, true);
-  if (count < 0) warning(folder + ": a negative member count, read as none");
-  const std::size_t members = count > 0 ? std::size_t(count) : 0;
-  if (c.remaining() / kTaggedRangeSize < members || c.remaining() != members * kTaggedRangeSize) {
-    problem(folder + ": the record holds " + std::to_string(c.remaining()) +
-            " bytes of members for a count of " + std::to_string(count));
-    return;
-  }
-  for (std::size_t m = 0; m < members; ++m) {
-    const std::uint32_t tag = c.u32();
-    PackedRange range{c.u32(), c.u32(), c.u32()};
-    const std::string member = folder + " member " + std::to_string(m);
-    if (tag != kTagCopy && tag != kTagCopyDir) {
-      warning(member + ": tag " + quoted(tagText(tag)) + ", which the setup skips");
-      continue;
-    }
-    if (!enter(member, range.offset)) return;  // the setup's walk ends there
-    auto data = p_.readRange(range);
-    if (!data) {
-      problem(member + ": cannot be read: " + p_.lastError());
-      unreadableRecord_ = true;
-      continue;
-    }
-    noteStored(member, range);
-    if (tag == kTagCopy) {
-      checkCopy(member, data->bytes());
-    } else if (depth >= kMaxDirectoryDepth) {
-      problem(member + ": folders nest deeper than " + std::to_string(kMaxDirectoryDepth) +
-              " levels");
-    } else {
-      checkFolder(member, data->bytes(), depth + 1);
-    }
-  }
+  const std::string folder = where + " folder " + quoted(dir.name);
+  checkName(folder, dir.name, false, true);
+  if (statedCount(dir.members) < 0) warning(folder + ": a negative member count, read as none");
+  checkSlack(folder, recordSlack(dir, bodySize));
+  folderWhere_.resize(std::size_t(depth) + 1);
+  folderWhere_[std::size_t(depth)] = folder;
+}
+
+void Verifier::member(const RangeItem& item, std::uint32_t index, int depth) {
+  member_ = item;
+  memberWhere_ = folderWhere_[std::size_t(depth)] + " member " + std::to_string(index);
+  if (item.tag != kTagCopy && item.tag != kTagCopyDir)
+    warning(memberWhere_ + ": tag " + quoted(tagText(item.tag)) + ", which the setup skips");
+}
+
+// A member's body is exactly its range's unpacked size (Package::readRange).
+bool Verifier::folder(const DirectoryRecord& dir, int depth) {
+  noteStored(memberWhere_, member_.range);
+  checkFolder(memberWhere_, dir, member_.range.unpacked, depth);
+  return true;
+}
+
+bool Verifier::file(const CopyRecord& record) {
+  noteStored(memberWhere_, member_.range);
+  checkFile(memberWhere_, record, member_.range.unpacked);
+  return true;
+}
+
+void Verifier::stopped(WalkStop why) {
+  walkEnds(memberWhere_, why, member_.tag, member_.range.offset);
 }
 
 bool Verifier::enter(const std::string& where, std::uint32_t offset) {
-  switch (walk_.visit(offset)) {
-    case Visit::Fresh:
-      return true;
-    case Visit::Again:
+  const Visit visit = walk_.visit(offset);
+  if (visit != Visit::Fresh)
+    walkEnds(where, visit == Visit::Again ? WalkStop::Again : WalkStop::OverBudget, 0, offset);
+  return visit == Visit::Fresh;
+}
+
+void Verifier::walkEnds(const std::string& where, WalkStop why, std::uint32_t tag,
+                        std::uint32_t offset) {
+  unreadableRecord_ = true;
+  switch (why) {
+    case WalkStop::Again:
       problem(where + ": its record is reached twice in the walk of the package (at offset " +
               std::to_string(offset) + "), by a loop or a shared record; the setup stops there "
               "as at a damaged record");
-      unreadableRecord_ = true;
-      return false;
-    case Visit::OverBudget:
+      return;
+    case WalkStop::OverBudget:
       if (!overBudget_)
         problem(where + ": the package holds more than " + std::to_string(walkBudget_) +
                 " file and folder records, more than the setup walks");
       overBudget_ = true;
-      unreadableRecord_ = true;
-      return false;
+      return;
+    case WalkStop::TooDeep:
+      problem(where + ": folders nest deeper than " + std::to_string(kMaxDirectoryDepth) +
+              " levels");
+      return;
+    case WalkStop::Unreadable:
+      problem(where + ": cannot be read: " + p_.lastError());
+      return;
+    case WalkStop::NotARecord:
+      problem(where + (tag == kTagCopy ? ": not a file record" : ": not a folder record") +
+              " that the setup can read");
+      return;
   }
-  return false;
 }
 
-// LinkRecord: two length bytes (with the NULs), link name, target.
 void Verifier::checkLink(const std::string& where, std::span<const std::uint8_t> body,
                          bool desktop) {
   ++r_.links;
-  ByteCursor c(body);
-  const std::uint8_t l1 = c.u8(), l2 = c.u8();
-  std::string why;
-  auto link = countedText(c, l1, &why);
-  auto target = link ? countedText(c, l2, &why) : std::nullopt;
-  if (!target) {
-    problem(where + ": not a link record: " + why);
+  const std::optional<LinkRecord> link = parseLinkRecord(body);
+  if (!link) {
+    problem(where + ": not a link record that the setup can read");
     return;
   }
-  if (c.remaining() != 0)
-    problem(where + ": " + std::to_string(c.remaining()) + " bytes after the target");
-  checkName(where + " link", *link, false, false);
-  checkName(where + " target", *target, false, false);
-  if (desktop && link->find('\\') != std::string::npos)
-    warning(where + ": the desktop link " + quoted(*link) +
+  checkSlack(where, recordSlack(*link, body.size()));
+  checkName(where + " link", link->link, false, false);
+  checkName(where + " target", link->target, false, false);
+  if (desktop && link->link.find('\\') != std::string_view::npos)
+    warning(where + ": the desktop link " + quoted(link->link) +
             " names a sub-folder, which the setup does not create");
 }
 
-// RootRecord: root length (with the NUL), two unread bytes, root, key path to the end.
 void Verifier::checkRoot(const std::string& where, std::span<const std::uint8_t> body, bool first) {
-  ByteCursor c(body);
-  const std::uint8_t l1 = c.u8();
-  c.skip(2);
-  std::string why;
-  auto root = countedText(c, l1, &why);
-  auto path = root ? restText(c, &why) : std::nullopt;
-  if (!path) {
-    problem(where + ": not a registry key record: " + why);
+  const std::optional<RootRecord> root = parseRootRecord(body);
+  if (!root) {
+    problem(where + ": not a registry key record that the setup can read");
     return;
   }
-  why = registryNameProblem(*path);
-  if (!why.empty()) problem(where + ": the key path " + quoted(*path) + " holds " + why);
-  why = registryRootProblem(*root);
+  checkSlack(where, recordSlack(*root, body.size()));
+  std::string why = registryNameProblem(root->keyPath);
+  if (!why.empty()) problem(where + ": the key path " + quoted(root->keyPath) + " holds " + why);
+  why = registryRootProblem(root->root);
   if (!why.empty())
     (first ? r_.problems : r_.warnings)
         .push_back(where + ": " + why + (first ? "; the install would stop there" : ""));
@@ -321,31 +295,25 @@ void Verifier::checkRoot(const std::string& where, std::span<const std::uint8_t>
     warning(where + ": only the first registry key is written; this one ends its list of values");
 }
 
-// ValueRecord: name and type lengths (with the NULs), an unread byte, name, type, data.
 void Verifier::checkValue(const std::string& where, std::span<const std::uint8_t> body, bool used) {
   ++r_.values;
-  ByteCursor c(body);
-  const std::uint8_t l1 = c.u8(), l2 = c.u8();
-  c.skip(1);
-  std::string why;
-  auto name = countedText(c, l1, &why);
-  auto type = name ? countedText(c, l2, &why) : std::nullopt;
-  auto data = type ? restText(c, &why) : std::nullopt;
-  if (!data) {
-    problem(where + ": not a registry value record: " + why);
+  const std::optional<ValueRecord> value = parseValueRecord(body);
+  if (!value) {
+    problem(where + ": not a registry value record that the setup can read");
     return;
   }
-  why = registryNameProblem(*name);
-  if (!why.empty()) problem(where + ": the value name " + quoted(*name) + " holds " + why);
+  checkSlack(where, recordSlack(*value, body.size()));
+  std::string why = registryNameProblem(value->name);
+  if (!why.empty()) problem(where + ": the value name " + quoted(value->name) + " holds " + why);
   if (!used)
     warning(where + ": outside the first registry key's list of values; the setup ignores it");
-  if (foldAscii(*type) != "reg_sz")
-    warning(where + ": type " + quoted(*type) + "; the setup writes only REG_SZ values");
+  if (foldAscii(value->type) != "reg_sz")
+    warning(where + ": type " + quoted(value->type) + "; the setup writes only REG_SZ values");
   const std::size_t destination =
       appName_
           ? destinationLength(defaultParent_.value_or(""), defaultParent_.has_value(), *appName_)
           : 0;
-  why = valueDataProblem(*data, destination);
+  why = valueDataProblem(value->data, destination);
   if (!why.empty()) warning(where + ": " + why);
 }
 
@@ -369,46 +337,34 @@ void Verifier::checkBitmap(std::int32_t i, std::span<const std::uint8_t> body) {
   warning(entryName(i) + ": not one of the page's bitmaps (title, pic, zorv, pic1, pic2)");
 }
 
-// UninstallerRecord: four length bytes (each counting its NUL), then the program, version,
-// publisher and icon texts. The setup registers the program, a name below the destination, in
-// the system's list of installed programs.
+// The setup registers the program, a name below the destination, in the system's list of
+// installed programs.
 void Verifier::checkUninstaller(std::int32_t i, std::span<const std::uint8_t> body) {
   const std::string where = entryName(i);
   if (i != p_.findByTag(kTagUninstaller, 0, -1)) {
     warning(where + ": only the first uninstaller entry is used");
     return;
   }
-  ByteCursor c(body);
-  std::size_t lengths[4];
-  for (std::size_t& l : lengths) l = c.u8();
-  std::string texts[4], why;
-  for (std::size_t k = 0; k < 4; ++k) {
-    auto text = countedText(c, lengths[k], &why);
-    if (!text) {
-      problem(where + ": not an uninstaller record: " + why);
-      return;
-    }
-    texts[k] = std::move(*text);
-  }
-  if (c.remaining() != 0)
-    problem(where + ": " + std::to_string(c.remaining()) + " bytes after the icon's name");
-  const auto& [program, version, publisher, icon] = texts;
-  if (program.empty()) {
-    problem(where + ": names no program");
+  const std::optional<UninstallerRecord> record = parseUninstallerRecord(body);
+  if (!record) {
+    problem(where + ": not an uninstaller record that the setup can read, or one that names no "
+                    "program");
     return;
   }
-  checkName(where + " program", program, false, true);
-  if (namesUninstallLog(program))
-    problem(where + ": the program is the uninstall log " + quoted(program));
-  if (!icon.empty()) checkName(where + " icon", icon, false, true);
-  for (const auto& [text, what] : {std::pair{&version, "version"}, std::pair{&publisher, "publisher"}})
-    if (std::any_of(text->begin(), text->end(),
+  checkSlack(where, recordSlack(*record, body.size()));
+  checkName(where + " program", record->program, false, true);
+  if (namesUninstallLog(record->program))
+    problem(where + ": the program is the uninstall log " + quoted(record->program));
+  if (!record->icon.empty()) checkName(where + " icon", record->icon, false, true);
+  for (const auto& [text, what] :
+       {std::pair{record->version, "version"}, std::pair{record->publisher, "publisher"}})
+    if (std::any_of(text.begin(), text.end(),
                     [](unsigned char ch) { return ch < 0x20 || ch == 0x7F; }))
-      warning(where + ": the " + what + " " + quoted(*text) + " holds control characters");
+      warning(where + ": the " + what + " " + quoted(text) + " holds control characters");
   if (appName_ && !appName_->empty() && !usableUninstallKeyName(*appName_))
     warning(where + ": the setup registers no uninstaller for the application name " +
             quoted(*appName_) + ", which holds a backslash or control characters");
-  uninstaller_ = program;
+  uninstaller_ = std::string(record->program);
   uninstallerWhere_ = where;
 }
 
@@ -455,10 +411,21 @@ void Verifier::checkRecord(std::int32_t i, std::span<const std::uint8_t> body) {
   switch (e.tag) {
     case kTagCopy:
       if (!enter(where, e.offset)) break;
-      if (auto name = checkCopy(where, body)) topLevelFiles_.insert(foldAscii(*name));
+      if (const std::optional<CopyRecord> file = parseCopyRecord(body)) {
+        checkFile(where, *file, body.size());
+        topLevelFiles_.insert(foldAscii(file->name));
+      } else {
+        walkEnds(where, WalkStop::NotARecord, e.tag, e.offset);
+      }
       break;
     case kTagCopyDir:
-      if (enter(where, e.offset)) checkFolder(where, body, 1);
+      if (!enter(where, e.offset)) break;
+      if (const std::optional<DirectoryRecord> dir = parseDirectoryRecord(body)) {
+        checkFolder(where, *dir, body.size(), 1);
+        walkMembers(p_, *dir, 1, walk_, *this);  // a walk that ends has said why (stopped)
+      } else {
+        walkEnds(where, WalkStop::NotARecord, e.tag, e.offset);
+      }
       break;
     case kTagGroupLink:
       checkLink(where, body, false);
@@ -490,11 +457,14 @@ void Verifier::checkRecord(std::int32_t i, std::span<const std::uint8_t> body) {
     case kTagDeleteDir:
     case kTagDeleteFile:
     case kTagRunProgram:
-      if (auto text = nameRecord(where, body)) {
+      if (const std::optional<std::string_view> text = parseNameRecord(body)) {
+        checkNameLayout(where, body, *text);
         if (e.tag != kTagRunProgram)
           checkName(where, *text, e.tag == kTagDeleteFile, true);
         else if (i != p_.findByTag(kTagRunProgram, 0, -1))
           warning(where + ": only the first program to run is started");
+      } else {
+        problem(where + ": not a name record that the setup can read");
       }
       break;
     default:
@@ -510,10 +480,11 @@ void Verifier::run() {
     if (i < 0) continue;
     auto body = p_.acquireEntry(i);
     if (!body || p_.entry(i).isInline()) continue;  // reported in the walk
-    auto text = nameRecord(entryName(i), *body);
+    // The wizard's reading (wizard/package_facts.h): up to the NUL or the end of the body.
+    std::string text = recordText(*body);
+    checkNameLayout(entryName(i), *body, text);
     p_.releaseEntry(i);
-    if (!text) continue;
-    (tag == kTagAppName ? appName_ : defaultParent_) = *text;
+    (tag == kTagAppName ? appName_ : defaultParent_) = std::move(text);
   }
   if (p_.findByTag(kTagAppName, 0, -1) < 0)
     problem("no AppN entry: the setup would report \"Setup corrupted\"");

@@ -1,9 +1,11 @@
 // Checks a package the way the setup will use it: every entry body and every range reachable
 // from the directory unpacked (a zlib stream must unpack to exactly its stated size and pass its
-// Adler-32 check), every record against its layout and the setup's limits, "SumC" against the
-// sum of all data blocks. Problems make the package unfit; warnings point at things the setup
-// will ignore or treat in a way the builder never asks for, such as stored bodies, whose damage
-// nothing could notice.
+// Adler-32 check), every record read by the setup's own parser and every folder by its own walk
+// (install/records.h, install/directory_walk.h) and held against the setup's limits, "SumC"
+// against the sum of all data blocks. Problems make the package unfit: a record the setup cannot
+// read is one. Warnings point at things the setup will ignore or treat in a way the builder
+// never asks for, such as bytes of a record that its parser passes over, or stored bodies,
+// whose damage nothing could notice.
 #pragma once
 
 #include <cstdint>
