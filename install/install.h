@@ -1,6 +1,6 @@
 // The install run: files and directories, the uninstall log, shortcuts, registry values, the
 // clean-up lines and the start of the installed program, in that fixed order. Portable: it
-// reaches the system only through Platform and the page only through RunView.
+// reaches the system only through the parts of Platform and the page only through RunView.
 //
 // Every phase that can end the run returns false after it has shown its message; the run then
 // closes the log and the setup and stops. Nothing already made is rolled back.
@@ -35,7 +35,7 @@ bool hasLine(const std::vector<std::string_view>& lines, std::string_view line);
 // What every phase of one run works with.
 struct InstallRun {
   SetupState& state;
-  Platform& platform;
+  Platform platform;  // copied, so that each call reaches its part one step sooner
   RunView& view;
   std::uint32_t progressBytes = 0;  // unpacked bytes written so far: the bar's position
   std::string logPath{};            // set by beginUninstallLog
@@ -74,7 +74,7 @@ struct RunOutcome {
 // the page either shows its completion state or has been closed with view.closeSetup().
 // `walkBudget` is the number of "Copy" and "CopD" records that the run may visit in the whole
 // package (tests lower it).
-RunOutcome runInstall(SetupState& state, Platform& platform, RunView& view,
+RunOutcome runInstall(SetupState& state, const Platform& platform, RunView& view,
                       std::uint32_t walkBudget = kMaxRecordsVisited);
 
 // Paths.
@@ -82,7 +82,7 @@ RunOutcome runInstall(SetupState& state, Platform& platform, RunView& view,
 // Creates every missing directory of a full path, dropping blanks before each separator and at
 // the end; rewrites `path` on success. Separators at indexes 0 to 2 create nothing. On failure,
 // a prefix over 259 characters included, shows "<dir> - Error Create" and leaves `path` as is.
-bool createDirectoryPath(std::string& path, int language, Platform& platform);
+bool createDirectoryPath(std::string& path, int language, const Platform& platform);
 // True when a package name would leave the directory it is joined to: two leading separators,
 // a drive or any colon, or a ".." component ("\" and "/" both separate). One leading "\" is
 // harmless once joined.
@@ -153,7 +153,7 @@ void closeUninstallLog(InstallRun& run);
 bool createShortcuts(InstallRun& run);
 // Creates the folders that a link name puts before its last separator, below `base`.
 void createLinkFolder(std::string_view base, std::string_view linkName, int language,
-                      Platform& platform);
+                      const Platform& platform);
 
 // Registry. writeRegistryValues fails, after its message, when the key cannot be created or
 // the log cannot be written.

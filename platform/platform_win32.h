@@ -14,34 +14,51 @@ namespace zorv {
 
 class Win32RunView;
 
-class Win32Platform final : public Platform {
+// The parts of the seam on Windows. Files, Folders and Shell are open to the tool's console
+// versions (tools/zorv/host_system_win32.cpp), which change a few of their calls.
+class Win32Process final : public Process {
  public:
-  Win32Platform() = default;
-  Win32Platform(const Win32Platform&) = delete;
-  Win32Platform& operator=(const Win32Platform&) = delete;
-  ~Win32Platform() override { endLinks(); }
-
   std::optional<std::string> currentDirectory() override;
   bool setCurrentDirectory(std::string_view dir) override;
   bool startProcess(std::string_view application, std::string_view commandLine) override;
   SystemTime utcNow() override;
+};
 
-  bool pathExists(std::string_view path) override;
-  bool createDirectory(std::string_view path) override;
-  void deleteFile(std::string_view path) override;
+class Win32Files : public Files {
+ public:
   FileHandle openOutputFile(std::string_view path) override;
   FileHandle openAppendFile(std::string_view path) override;
-  bool replaceFile(std::string_view from, std::string_view to) override;
   bool writeFile(FileHandle file, std::span<const std::uint8_t> bytes) override;
   void closeFile(FileHandle file) override;
-  std::optional<std::uint64_t> freeBytes(std::string_view path) override;
+  std::optional<std::string> readFileStart(std::string_view path, std::size_t limit) override;
+  void deleteFile(std::string_view path) override;
+  bool replaceFile(std::string_view from, std::string_view to) override;
+};
 
+class Win32Folders : public Folders {
+ public:
+  bool pathExists(std::string_view path) override;
+  bool isFolder(std::string_view path) override;
+  bool createDirectory(std::string_view path) override;
+  std::optional<std::uint64_t> freeBytes(std::string_view path) override;
+};
+
+class Win32Registry final : public Registry {
+ public:
   std::optional<std::string> readString(RegRoot root, std::string_view key,
                                         std::string_view value) override;
   KeyHandle createKey(RegRoot root, std::string_view key) override;
   bool setString(KeyHandle key, std::string_view value, std::string_view data) override;
   bool setDword(KeyHandle key, std::string_view value, std::uint32_t data) override;
   void closeKey(KeyHandle key) override;
+};
+
+class Win32Shell : public Shell {
+ public:
+  Win32Shell() = default;
+  Win32Shell(const Win32Shell&) = delete;
+  Win32Shell& operator=(const Win32Shell&) = delete;
+  ~Win32Shell() { endLinks(); }
 
   std::optional<std::string> specialFolder(SpecialFolder folder) override;
   bool beginLinks(std::string_view workingDirectory) override;
@@ -49,12 +66,17 @@ class Win32Platform final : public Platform {
                 std::string_view description) override;
   void endLinks() override;
 
-  // Brings the page up to date before each box, so that the box shows over the page as it
-  // would be had every update been shown.
+ private:
+  IShellLinkA* link_ = nullptr;
+  IPersistFile* linkFile_ = nullptr;
+};
+
+// Brings the page up to date before each box, so that the box shows over the page as it would
+// be had every update been shown.
+class Win32Dialogs final : public Dialogs {
+ public:
   void messageBox(std::string_view text, std::string_view caption) override;
   bool askRetry(std::string_view text, std::string_view caption) override;
-  bool isFolder(std::string_view path) override;
-  std::optional<std::string> readFileStart(std::string_view path, std::size_t limit) override;
   // From now on message boxes show nothing: an install without the page ("/S").
   void silenceMessageBoxes() { silent_ = true; }
   void setPageView(Win32RunView* view) { pageView_ = view; }
@@ -62,8 +84,25 @@ class Win32Platform final : public Platform {
  private:
   Win32RunView* pageView_ = nullptr;
   bool silent_ = false;
-  IShellLinkA* link_ = nullptr;
-  IPersistFile* linkFile_ = nullptr;
+};
+
+// The whole seam of setup.exe: one of each part, handed to the engine as its Platform.
+class Win32Platform {
+ public:
+  Win32Platform() = default;
+  Win32Platform(const Win32Platform&) = delete;
+  Win32Platform& operator=(const Win32Platform&) = delete;
+  operator const Platform&() const { return platform_; }
+
+  Win32Process process;
+  Win32Files files;
+  Win32Folders folders;
+  Win32Registry registry;
+  Win32Shell shell;
+  Win32Dialogs dialogs;
+
+ private:
+  const Platform platform_{process, files, folders, registry, shell, dialogs};
 };
 
 // GetProcAddress gives a generic function pointer; the detour through void (*)() is the
