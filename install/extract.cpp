@@ -3,8 +3,8 @@
 #include <string>
 
 #include "install/directory_walk.h"
-#include "install/held_entry.h"
 #include "install/install.h"
+#include "package/held_entry.h"
 #include "texts/texts.h"
 
 namespace zorv {

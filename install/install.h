@@ -18,6 +18,7 @@
 #include "install/records.h"
 #include "install/setup_state.h"
 #include "log/uninstall_log_file.h"
+#include "log/uninstall_paths.h"
 #include "platform/platform.h"
 #include "texts/texts.h"
 
@@ -93,8 +94,6 @@ bool refusedFileName(std::string_view name);
 // True when a name, joined to a folder, still names a folder of its own below it: it does not
 // escape, and some component is more than "." and blanks. The program group needs one.
 bool namesSubfolder(std::string_view name);
-// `dir` + "\" + `name`, whatever `dir` ends with.
-std::string joinPath(std::string_view dir, std::string_view name);
 
 // Extraction.
 
@@ -161,11 +160,9 @@ bool writeRegistryValues(InstallRun& run);
 void writeApplicationLanguage(InstallRun& run);
 
 // The system's list of installed programs: when the package carries an uninstaller ("UnIn"),
-// its key below kUninstallKeyParent, named after the application, with the values that list
-// shows, logged as a "DelK" line. Fails, after its message, only when the log cannot be
-// written; an unusable record or a key that cannot be made registers nothing.
-inline constexpr std::string_view kUninstallKeyParent =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+// its key below kUninstallKeyParent (log/uninstall_paths.h), named after the application, with
+// the values that list shows, logged as a "DelK" line. Fails, after its message, only when the
+// log cannot be written; an unusable record or a key that cannot be made registers nothing.
 bool registerUninstaller(InstallRun& run);
 // Whether an application name can name that key: not empty, without a backslash (it would
 // name a key further down) or a control character. A package whose name cannot is installed

@@ -24,13 +24,6 @@ bool climbs(std::string_view component) {
 
 }  // namespace
 
-std::string joinPath(std::string_view dir, std::string_view name) {
-  std::string path;
-  path.reserve(dir.size() + 1 + name.size());
-  path.append(dir).append(1, '\\').append(name);
-  return path;
-}
-
 bool escapesDirectory(std::string_view name) {
   if (name.find(':') != std::string_view::npos) return true;
   if (name.size() >= 2 && isSeparator(name[0]) && isSeparator(name[1])) return true;

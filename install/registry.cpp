@@ -1,9 +1,9 @@
 #include <optional>
 #include <string>
 
-#include "install/held_entry.h"
 #include "install/install.h"
 #include "log/uninstall_paths.h"
+#include "package/held_entry.h"
 #include "texts/texts.h"
 
 namespace zorv {
@@ -19,12 +19,6 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b) {
     if (lower(a[i]) != lower(b[i])) return false;
   }
   return true;
-}
-
-bool hasControlCharacter(std::string_view s) {
-  for (unsigned char c : s)
-    if (c < 0x20 || c == 0x7F) return true;
-  return false;
 }
 
 // The texts that stand for a marker in a value's data.

@@ -1,8 +1,8 @@
 #include <optional>
 #include <string>
 
-#include "install/held_entry.h"
 #include "install/install.h"
+#include "package/held_entry.h"
 #include "texts/texts.h"
 
 namespace zorv {

@@ -2,19 +2,12 @@
 
 #include <algorithm>
 
-#include "install/install.h"
-#include "platform/codepage1251.h"
 #include "log/uninstall_paths.h"
+#include "platform/codepage1251.h"
 
 namespace zorv {
 
 namespace {
-
-bool hasControlCharacter(std::string_view s) {
-  for (unsigned char c : s)
-    if (c < 0x20 || c == 0x7F) return true;
-  return false;
-}
 
 std::string parentOf(std::string_view path) {
   std::size_t cut = path.find_last_of("\\/");
