@@ -1,6 +1,5 @@
 #include "platform/platform_win32.h"
 
-#include <commctrl.h>
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
@@ -16,12 +15,6 @@ namespace {
 std::string z(std::string_view s) { return std::string(s); }
 
 HKEY keyOf(KeyHandle key) { return reinterpret_cast<HKEY>(key); }
-
-// Controls of the wizard page (dialog template 101) that the run's view reaches.
-constexpr int kStagePicture = 1008;  // "title", then "pic1", then "pic2"
-constexpr int kPictures[] = {1008, 1009, 1010};
-constexpr int kProgressBar = 1012;
-constexpr int kFileNameLine = 1014;  // paced: see page_pacing.h
 
 }  // namespace
 
@@ -253,101 +246,6 @@ void Win32Shell::endLinks() {
   if (link_ != nullptr) link_->Release();
   linkFile_ = nullptr;
   link_ = nullptr;
-}
-
-// Dialogs.
-
-void Win32Dialogs::messageBox(std::string_view text, std::string_view caption) {
-  if (silent_) return;
-  if (pageView_ != nullptr) pageView_->catchUp();
-  MessageBoxA(nullptr, z(text).c_str(), z(caption).c_str(), MB_OK);
-}
-
-bool Win32Dialogs::askRetry(std::string_view text, std::string_view caption) {
-  if (silent_) return false;
-  if (pageView_ != nullptr) pageView_->catchUp();
-  return MessageBoxA(nullptr, z(text).c_str(), z(caption).c_str(),
-                     MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY;
-}
-
-// The run's view.
-
-void placePicture(HWND dialog, int control, HBITMAP bitmap) {
-  HANDLE previous = reinterpret_cast<HANDLE>(SendDlgItemMessageA(
-      dialog, control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
-  if (previous != nullptr) DeleteObject(previous);
-}
-
-// Any other change first brings the paced line and bar up to date, so that whoever sees it sees
-// them current too.
-void Win32RunView::showControl(int id, bool visible) {
-  catchUp();
-  ShowWindow(GetDlgItem(dialog_, id), visible ? SW_SHOW : SW_HIDE);
-}
-
-void Win32RunView::setControlText(int id, std::string_view text) {
-  if (id == kFileNameLine) {
-    const DWORD now = GetTickCount();
-    if (fileName_.offer(text, now)) showFileName(now);
-    if (bar_.due(now)) setBar(now);
-    return;
-  }
-  catchUp();
-  SetWindowTextA(GetDlgItem(dialog_, id), z(text).c_str());
-}
-
-void Win32RunView::showFileName(DWORD now) {
-  SetWindowTextA(GetDlgItem(dialog_, kFileNameLine), fileName_.latest().c_str());
-  fileName_.shown(now);
-}
-
-void Win32RunView::setProgressRange(std::uint32_t high) {
-  SendDlgItemMessageA(dialog_, kProgressBar, PBM_SETRANGE32, 0, LPARAM(high));
-  RECT client{};
-  GetClientRect(GetDlgItem(dialog_, kProgressBar), &client);
-  bar_.setRange(high, client.right - client.left - 2);  // less the frame the bar draws
-}
-
-void Win32RunView::setBar(DWORD now) {
-  SendDlgItemMessageA(dialog_, kProgressBar, PBM_SETPOS, WPARAM(bar_.latest()), 0);
-  bar_.set(now);
-}
-
-// A long file sets the bar for each block, which is when a waiting file name comes due.
-void Win32RunView::setProgressPos(std::uint32_t pos) {
-  const DWORD now = GetTickCount();
-  if (bar_.offer(pos, now)) setBar(now);
-  if (fileName_.due(now)) showFileName(now);
-}
-
-void Win32RunView::catchUp() {
-  const DWORD now = GetTickCount();
-  if (fileName_.waiting()) showFileName(now);
-  if (bar_.behind()) setBar(now);
-}
-
-// The run pumps no messages, so the picture is repainted here and now.
-void Win32RunView::showStageBitmap(int stage) {
-  if (stage < 0 || stage > 1 || stage_[stage] == nullptr) return;
-  catchUp();
-  placePicture(dialog_, kStagePicture, stage_[stage]);
-  stage_[stage] = nullptr;
-  HWND picture = GetDlgItem(dialog_, kStagePicture);
-  InvalidateRect(picture, nullptr, FALSE);
-  UpdateWindow(picture);
-}
-
-void Win32RunView::closeSetup() {
-  if (closed_) return;
-  catchUp();
-  closed_ = true;
-  for (int id : kPictures) placePicture(dialog_, id, nullptr);
-  for (HBITMAP& b : stage_) {
-    if (b != nullptr) DeleteObject(b);
-    b = nullptr;
-  }
-  EndDialog(dialog_, 0);
-  PostMessageA(mainWindow_, WM_CLOSE, 0, 0);
 }
 
 }  // namespace zorv
