@@ -59,8 +59,8 @@ class RunView {
   virtual void setControlText(int id, std::string_view text) = 0;
   virtual void setProgressRange(std::uint32_t high) = 0;
   virtual void setProgressPos(std::uint32_t pos) = 0;
-  // Shows stage bitmap 0 ("pic1") or 1 ("pic2") in picture 1008 at once, deleting the image it
-  // replaces; does nothing when that bitmap is missing.
+  // Shows stage bitmap 0 ("pic1") or 1 ("pic2") in the title picture at once, deleting the
+  // image it replaces; does nothing when that bitmap is missing.
   virtual void showStageBitmap(int stage) = 0;
   // Clears and deletes the pictures, ends the page and posts the close request. Nothing may
   // use the package afterwards.

@@ -49,7 +49,7 @@ struct SetupApp {
 };
 SetupApp& setupApp();
 
-inline constexpr int kDialogTemplate = 101;
+inline constexpr int kDialogTemplate = IDD_SETUP_PAGE;
 inline constexpr int kIconResource = 101;
 
 // Start-up and end (winmain_win32.cpp). startSetup is false when the page is not shown: the
