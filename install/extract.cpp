@@ -3,8 +3,8 @@
 #include <string>
 
 #include "install/directory_walk.h"
-#include "install/held_entry.h"
 #include "install/install.h"
+#include "package/held_entry.h"
 #include "texts/texts.h"
 
 namespace zorv {
@@ -16,7 +16,7 @@ namespace {
 void showFileError(InstallRun& run) {
   if (run.failure == Text::FileInUsePrefix) return;  // asked already, and Cancel was the answer
   run.failure = Text::FileError;
-  run.platform.messageBox(
+  run.platform.dialogs.messageBox(
       std::string(text(Text::FileError, run.state.language)) + run.state.destinationDir,
       run.state.appName);
 }
@@ -60,7 +60,7 @@ void rememberFolder(InstallRun& run, std::string_view folder, bool made) {
 }  // namespace
 
 FileHandle createOutputFile(InstallRun& run, std::string_view name) {
-  Platform& platform = run.platform;
+  const Platform& platform = run.platform;
   std::string path = run.state.destinationDir + "\\";
   // Only "\" makes parent directories; a "/" is left to the system.
   for (std::size_t cut; (cut = name.find('\\')) != std::string_view::npos;) {
@@ -68,8 +68,8 @@ FileHandle createOutputFile(InstallRun& run, std::string_view name) {
     name.remove_prefix(cut + 1);
     if (path.size() > kMaxPathChars) return kNoFile;
     if (!has(run.knownFolders, path)) {
-      const bool found = platform.pathExists(path);
-      if (!found && !platform.createDirectory(path)) return kNoFile;
+      const bool found = platform.folders.pathExists(path);
+      if (!found && !platform.folders.createDirectory(path)) return kNoFile;
       rememberFolder(run, path, !found);
     }
     path += '\\';
@@ -80,20 +80,20 @@ FileHandle createOutputFile(InstallRun& run, std::string_view name) {
                      has(run.madeFolders, std::string_view(path).substr(0, path.size() - 1));
   path.append(name);
   if (path.size() > kMaxPathChars) return kNoFile;
-  if (!fresh) platform.deleteFile(path);
-  FileHandle out = platform.openOutputFile(path);
+  if (!fresh) platform.files.deleteFile(path);
+  FileHandle out = platform.files.openOutputFile(path);
   // A release asks about a file that stands there and cannot be replaced: one in use.
-  while (out == kNoFile && run.state.release && platform.pathExists(path) &&
-         !platform.isFolder(path)) {
+  while (out == kNoFile && run.state.release && platform.folders.pathExists(path) &&
+         !platform.folders.isFolder(path)) {
     const int language = run.state.language;
-    if (!platform.askRetry(std::string(text(Text::FileInUsePrefix, language)) + path +
-                               std::string(text(Text::FileInUseSuffix, language)),
-                           run.state.appName)) {
+    if (!platform.dialogs.askRetry(std::string(text(Text::FileInUsePrefix, language)) + path +
+                                       std::string(text(Text::FileInUseSuffix, language)),
+                                   run.state.appName)) {
       run.failure = Text::FileInUsePrefix;
       return kNoFile;
     }
-    platform.deleteFile(path);
-    out = platform.openOutputFile(path);
+    platform.files.deleteFile(path);
+    out = platform.files.openOutputFile(path);
   }
   return out;
 }
@@ -107,13 +107,13 @@ bool extractFile(InstallRun& run, const CopyRecord& file) {
   // One block in memory at a time: read, write, count, free.
   for (std::uint32_t b = 0; ok && b < file.blocks.size(); ++b) {
     const std::optional<Buffer> block = run.state.package->readRange(file.blocks[b].range);
-    ok = block && (block->size == 0 || run.platform.writeFile(out, block->bytes()));
+    ok = block && (block->size == 0 || run.platform.files.writeFile(out, block->bytes()));
     if (ok) {
       run.progressBytes += block->size;
       run.view.setProgressPos(run.progressBytes);
     }
   }
-  run.platform.closeFile(out);
+  run.platform.files.closeFile(out);
   return ok;
 }
 

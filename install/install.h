@@ -1,6 +1,6 @@
 // The install run: files and directories, the uninstall log, shortcuts, registry values, the
 // clean-up lines and the start of the installed program, in that fixed order. Portable: it
-// reaches the system only through Platform and the page only through RunView.
+// reaches the system only through the parts of Platform and the page only through RunView.
 //
 // Every phase that can end the run returns false after it has shown its message; the run then
 // closes the log and the setup and stops. Nothing already made is rolled back.
@@ -18,6 +18,7 @@
 #include "install/records.h"
 #include "install/setup_state.h"
 #include "log/uninstall_log_file.h"
+#include "log/uninstall_paths.h"
 #include "platform/platform.h"
 #include "texts/texts.h"
 
@@ -35,7 +36,7 @@ bool hasLine(const std::vector<std::string_view>& lines, std::string_view line);
 // What every phase of one run works with.
 struct InstallRun {
   SetupState& state;
-  Platform& platform;
+  Platform platform;  // copied, so that each call reaches its part one step sooner
   RunView& view;
   std::uint32_t progressBytes = 0;  // unpacked bytes written so far: the bar's position
   std::string logPath{};            // set by beginUninstallLog
@@ -74,7 +75,7 @@ struct RunOutcome {
 // the page either shows its completion state or has been closed with view.closeSetup().
 // `walkBudget` is the number of "Copy" and "CopD" records that the run may visit in the whole
 // package (tests lower it).
-RunOutcome runInstall(SetupState& state, Platform& platform, RunView& view,
+RunOutcome runInstall(SetupState& state, const Platform& platform, RunView& view,
                       std::uint32_t walkBudget = kMaxRecordsVisited);
 
 // Paths.
@@ -82,7 +83,7 @@ RunOutcome runInstall(SetupState& state, Platform& platform, RunView& view,
 // Creates every missing directory of a full path, dropping blanks before each separator and at
 // the end; rewrites `path` on success. Separators at indexes 0 to 2 create nothing. On failure,
 // a prefix over 259 characters included, shows "<dir> - Error Create" and leaves `path` as is.
-bool createDirectoryPath(std::string& path, int language, Platform& platform);
+bool createDirectoryPath(std::string& path, int language, const Platform& platform);
 // True when a package name would leave the directory it is joined to: two leading separators,
 // a drive or any colon, or a ".." component ("\" and "/" both separate). One leading "\" is
 // harmless once joined.
@@ -93,8 +94,6 @@ bool refusedFileName(std::string_view name);
 // True when a name, joined to a folder, still names a folder of its own below it: it does not
 // escape, and some component is more than "." and blanks. The program group needs one.
 bool namesSubfolder(std::string_view name);
-// `dir` + "\" + `name`, whatever `dir` ends with.
-std::string joinPath(std::string_view dir, std::string_view name);
 
 // Extraction.
 
@@ -153,7 +152,7 @@ void closeUninstallLog(InstallRun& run);
 bool createShortcuts(InstallRun& run);
 // Creates the folders that a link name puts before its last separator, below `base`.
 void createLinkFolder(std::string_view base, std::string_view linkName, int language,
-                      Platform& platform);
+                      const Platform& platform);
 
 // Registry. writeRegistryValues fails, after its message, when the key cannot be created or
 // the log cannot be written.
@@ -161,11 +160,9 @@ bool writeRegistryValues(InstallRun& run);
 void writeApplicationLanguage(InstallRun& run);
 
 // The system's list of installed programs: when the package carries an uninstaller ("UnIn"),
-// its key below kUninstallKeyParent, named after the application, with the values that list
-// shows, logged as a "DelK" line. Fails, after its message, only when the log cannot be
-// written; an unusable record or a key that cannot be made registers nothing.
-inline constexpr std::string_view kUninstallKeyParent =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+// its key below kUninstallKeyParent (log/uninstall_paths.h), named after the application, with
+// the values that list shows, logged as a "DelK" line. Fails, after its message, only when the
+// log cannot be written; an unusable record or a key that cannot be made registers nothing.
 bool registerUninstaller(InstallRun& run);
 // Whether an application name can name that key: not empty, without a backslash (it would
 // name a key further down) or a control character. A package whose name cannot is installed

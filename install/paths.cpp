@@ -24,13 +24,6 @@ bool climbs(std::string_view component) {
 
 }  // namespace
 
-std::string joinPath(std::string_view dir, std::string_view name) {
-  std::string path;
-  path.reserve(dir.size() + 1 + name.size());
-  path.append(dir).append(1, '\\').append(name);
-  return path;
-}
-
 bool escapesDirectory(std::string_view name) {
   if (name.find(':') != std::string_view::npos) return true;
   if (name.size() >= 2 && isSeparator(name[0]) && isSeparator(name[1])) return true;
@@ -62,7 +55,7 @@ bool namesSubfolder(std::string_view name) {
   return false;
 }
 
-bool createDirectoryPath(std::string& path, int language, Platform& platform) {
+bool createDirectoryPath(std::string& path, int language, const Platform& platform) {
   // The caller's text ends at its first NUL, as a C buffer would.
   const std::string_view in = std::string_view(path).substr(0, path.find('\0'));
   std::string out;
@@ -73,11 +66,11 @@ bool createDirectoryPath(std::string& path, int language, Platform& platform) {
       while (!out.empty() && out.back() == ' ') out.pop_back();
       // Indexes 0 to 2 hold at most a drive and its backslash, which always exist.
       if (i >= 3) {
-        const bool made = out.size() <= kMaxPathChars &&
-                          (platform.pathExists(out) || platform.createDirectory(out));
+        const bool made = out.size() <= kMaxPathChars && (platform.folders.pathExists(out) ||
+                                                          platform.folders.createDirectory(out));
         if (!made) {
-          platform.messageBox(out + std::string(text(Text::DirectoryError, language)),
-                              text(Text::DirectoryCaption, language));
+          platform.dialogs.messageBox(out + std::string(text(Text::DirectoryError, language)),
+                                      text(Text::DirectoryCaption, language));
           return false;
         }
       }

@@ -1,9 +1,9 @@
 #include <optional>
 #include <string>
 
-#include "install/held_entry.h"
 #include "install/install.h"
 #include "log/uninstall_paths.h"
+#include "package/held_entry.h"
 #include "texts/texts.h"
 
 namespace zorv {
@@ -19,12 +19,6 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b) {
     if (lower(a[i]) != lower(b[i])) return false;
   }
   return true;
-}
-
-bool hasControlCharacter(std::string_view s) {
-  for (unsigned char c : s)
-    if (c < 0x20 || c == 0x7F) return true;
-  return false;
 }
 
 // The texts that stand for a marker in a value's data.
@@ -64,12 +58,12 @@ KeyHandle createPackageKey(InstallRun& run, std::int32_t rootIndex) {
     // Logged before the creation, so that a half-made key is still removed later.
     if (!logLine(run, kTagLogDeleteKey, std::string(root->root) + " " + keyPath)) return kNoKey;
     if (const std::optional<RegRoot> predefined = rootFromText(root->root))
-      key = run.platform.createKey(*predefined, keyPath);
+      key = run.platform.registry.createKey(*predefined, keyPath);
   }
   if (key == kNoKey) {
     run.failure = Text::KeyError;
-    run.platform.messageBox(std::string(text(Text::KeyError, run.state.language)) + keyPath,
-                            run.state.appName);
+    run.platform.dialogs.messageBox(
+        std::string(text(Text::KeyError, run.state.language)) + keyPath, run.state.appName);
   }
   return key;
 }
@@ -82,7 +76,7 @@ void writeValue(InstallRun& run, std::int32_t i, KeyHandle key, const MarkerText
   if (!value) return;
   run.view.setControlText(control::kFileNameLine, value->name);
   if (!equalsIgnoreCase(value->type, "REG_SZ")) return;
-  run.platform.setString(key, value->name, composeValue(value->data, markers));
+  run.platform.registry.setString(key, value->name, composeValue(value->data, markers));
 }
 
 // A number right-aligned in `width` characters with blanks, as "%*u" would print it; by hand,
@@ -129,7 +123,7 @@ bool writeRegistryValues(InstallRun& run) {
   MarkerTexts markers{run.state.setupDir, run.state.destinationDir, {}};
   if (!markers.setupDir.empty()) markers.setupDir.pop_back();
   // Taken once, so that every value of the run carries the same time.
-  markers.timestamp = formatInstallTimestamp(run.platform.utcNow());
+  markers.timestamp = formatInstallTimestamp(run.platform.process.utcNow());
 
   const std::uint32_t count = countEntries(package, kTagValue, root, next);
   if (count > 0) {
@@ -144,17 +138,18 @@ bool writeRegistryValues(InstallRun& run) {
       return true;
     });
   }
-  run.platform.closeKey(key);
+  run.platform.registry.closeKey(key);
   return true;
 }
 
 void writeApplicationLanguage(InstallRun& run) {
   if (run.state.userScope) return;  // under HKEY_LOCAL_MACHINE: not the user's to write
-  const KeyHandle key = run.platform.createKey(RegRoot::LocalMachine,
-                                               "SoftWare\\Zantrel\\" + run.state.appName);
+  Registry& registry = run.platform.registry;
+  const KeyHandle key =
+      registry.createKey(RegRoot::LocalMachine, "SoftWare\\Zantrel\\" + run.state.appName);
   if (key == kNoKey) return;
-  run.platform.setString(key, "Language", run.state.language == kRussian ? "ru" : "en");
-  run.platform.closeKey(key);
+  registry.setString(key, "Language", run.state.language == kRussian ? "ru" : "en");
+  registry.closeKey(key);
 }
 
 }  // namespace zorv

@@ -1,8 +1,8 @@
 #include <optional>
 #include <string>
 
-#include "install/held_entry.h"
 #include "install/install.h"
+#include "package/held_entry.h"
 #include "texts/texts.h"
 
 namespace zorv {
@@ -59,8 +59,8 @@ bool startInstalledProgram(InstallRun& run) {
     program = *name;  // copied before the entry goes back
   }
   if (program.size() > kMaxPathChars) return false;
-  run.platform.setCurrentDirectory(run.state.destinationDir);
-  return run.platform.startProcess(program, program);
+  run.platform.process.setCurrentDirectory(run.state.destinationDir);
+  return run.platform.process.startProcess(program, program);
 }
 
 void showCompletion(InstallRun& run) {
@@ -74,7 +74,7 @@ void showCompletion(InstallRun& run) {
 
 }  // namespace
 
-RunOutcome runInstall(SetupState& state, Platform& platform, RunView& view,
+RunOutcome runInstall(SetupState& state, const Platform& platform, RunView& view,
                       std::uint32_t walkBudget) {
   InstallRun run{state, platform, view};
   run.walk = PackageWalk(walkBudget);

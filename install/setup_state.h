@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "install/page_controls.h"
 #include "package/package.h"
 #include "platform/platform.h"
 
@@ -42,15 +43,19 @@ inline SpecialFolder desktopFolderOf(const SetupState& s) {
                                    : SpecialFolder::DesktopDirectory;
 }
 
-// Ids of the wizard page's controls.
+// Ids of the wizard page's controls, as C++ names them (install/page_controls.h).
 namespace control {
-inline constexpr int kDestination = 1000, kBrowse = 1001, kPlaceIcons = 1002,
-                     kRunAfterInstall = 1003, kFreeFigure = 1004, kNeedFigure = 1005,
-                     kNext = 1006, kCancel = 1007, kPictureTitle = 1008, kPicturePic = 1009,
-                     kPictureZorv = 1010, kNoSpaceWarning = 1011, kProgress = 1012,
-                     kStatusLine = 1013, kFileNameLine = 1014, kLanguageList = 1015,
-                     kFreeLabel = 1020, kNeedLabel = 1021, kSpaceFrame = 1022,
-                     kDestinationFrame = 1023, kLanguageLabel = 1024;
+inline constexpr int kDestination = IDC_DESTINATION, kBrowse = IDC_BROWSE,
+                     kPlaceIcons = IDC_PLACE_ICONS, kRunAfterInstall = IDC_RUN_AFTER_INSTALL,
+                     kFreeFigure = IDC_FREE_FIGURE, kNeedFigure = IDC_NEED_FIGURE,
+                     kNext = IDC_NEXT, kCancel = IDC_CANCEL, kPictureTitle = IDC_PICTURE_TITLE,
+                     kPicturePic = IDC_PICTURE_PIC, kPictureZorv = IDC_PICTURE_ZORV,
+                     kNoSpaceWarning = IDC_NO_SPACE_WARNING, kProgress = IDC_PROGRESS,
+                     kStatusLine = IDC_STATUS_LINE, kFileNameLine = IDC_FILE_NAME_LINE,
+                     kLanguageList = IDC_LANGUAGE_LIST, kFreeLabel = IDC_FREE_LABEL,
+                     kNeedLabel = IDC_NEED_LABEL, kSpaceFrame = IDC_SPACE_FRAME,
+                     kDestinationFrame = IDC_DESTINATION_FRAME,
+                     kLanguageLabel = IDC_LANGUAGE_LABEL;
 }
 
 }  // namespace zorv

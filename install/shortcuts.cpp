@@ -1,8 +1,8 @@
 #include <optional>
 #include <string>
 
-#include "install/held_entry.h"
 #include "install/install.h"
+#include "package/held_entry.h"
 #include "texts/texts.h"
 
 namespace zorv {
@@ -35,7 +35,7 @@ bool makeLink(InstallRun& run, std::int32_t i, const LinkHalf& half) {
   if (path.size() > kMaxPathChars || target.size() > kMaxPathChars) return true;
   // A desktop link is logged before it is saved, and whether or not the save works.
   if (!half.inGroup && !logLine(run, kTagDeleteFile, path)) return false;
-  run.platform.saveLink(path, target, link->target);
+  run.platform.shell.saveLink(path, target, link->target);
   return true;
 }
 
@@ -58,7 +58,7 @@ bool makeGroupLinks(InstallRun& run) {
   const std::uint32_t count = countEntries(*run.state.package, kTagGroupLink, 0, -1);
   if (count == 0) return true;
   const std::optional<std::string> programs =
-      run.platform.specialFolder(programsFolderOf(run.state));
+      run.platform.shell.specialFolder(programsFolderOf(run.state));
   if (!programs) return true;  // never a folder at the drive root instead
   // The group is a folder of its own below Programs, or there is none: a name that climbs out
   // or names Programs itself would put links, and a "DelD" line, where they do not belong.
@@ -66,7 +66,7 @@ bool makeGroupLinks(InstallRun& run) {
   LinkHalf half{kTagGroupLink, joinPath(*programs, run.state.appName), Text::CreateShortcuts,
                 true};
   // An existing folder is fine, and the line is written whatever the creation did.
-  if (half.folder.size() <= kMaxPathChars) run.platform.createDirectory(half.folder);
+  if (half.folder.size() <= kMaxPathChars) run.platform.folders.createDirectory(half.folder);
   if (!logLine(run, kTagDeleteDir, half.folder)) return false;
   return makeLinks(run, half, count);
 }
@@ -74,7 +74,8 @@ bool makeGroupLinks(InstallRun& run) {
 bool makeDesktopLinks(InstallRun& run) {
   const std::uint32_t count = countEntries(*run.state.package, kTagDesktopLink, 0, -1);
   if (count == 0 || !run.state.placeIconsOnDesktop) return true;
-  const std::optional<std::string> desktop = run.platform.specialFolder(desktopFolderOf(run.state));
+  const std::optional<std::string> desktop =
+      run.platform.shell.specialFolder(desktopFolderOf(run.state));
   if (!desktop) return true;
   return makeLinks(run, {kTagDesktopLink, *desktop, Text::PlaceToDesktop, false}, count);
 }
@@ -82,7 +83,7 @@ bool makeDesktopLinks(InstallRun& run) {
 }  // namespace
 
 void createLinkFolder(std::string_view base, std::string_view linkName, int language,
-                      Platform& platform) {
+                      const Platform& platform) {
   // The last separator, never the first character: "\Name" has no folder part.
   std::size_t cut = linkName.size();
   while (cut > 1 && !isSeparator(linkName[cut - 1])) --cut;
@@ -96,9 +97,9 @@ void createLinkFolder(std::string_view base, std::string_view linkName, int lang
 
 bool createShortcuts(InstallRun& run) {
   // One shell link object serves both halves; without it there are no links at all.
-  if (!run.platform.beginLinks(run.state.destinationDir)) return true;
+  if (!run.platform.shell.beginLinks(run.state.destinationDir)) return true;
   const bool ok = makeGroupLinks(run) && makeDesktopLinks(run);
-  run.platform.endLinks();
+  run.platform.shell.endLinks();
   return ok;
 }
 

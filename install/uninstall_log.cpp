@@ -24,8 +24,8 @@ namespace {
 bool writePending(InstallRun& run) {
   std::string& pending = run.logPending;
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(pending.data());
-  const bool ok =
-      pending.empty() || run.platform.writeFile(run.state.uninstallLog, {bytes, pending.size()});
+  const bool ok = pending.empty() ||
+                  run.platform.files.writeFile(run.state.uninstallLog, {bytes, pending.size()});
   pending.clear();
   run.logWritten = true;
   return ok;
@@ -33,8 +33,9 @@ bool writePending(InstallRun& run) {
 
 bool logNotCreated(InstallRun& run) {
   run.failure = Text::LogNotCreated;
-  run.platform.messageBox(run.logPath + std::string(text(Text::LogNotCreated, run.state.language)),
-                          run.state.appName);
+  run.platform.dialogs.messageBox(
+      run.logPath + std::string(text(Text::LogNotCreated, run.state.language)),
+      run.state.appName);
   return false;
 }
 
@@ -43,18 +44,19 @@ bool logNotCreated(InstallRun& run) {
 // another application's).
 bool carryEarlierLog(InstallRun& run) {
   if (!run.state.release) return false;
-  std::optional<std::string> bytes = run.platform.readFileStart(run.logPath, kMaxLogBytes + 1);
+  std::optional<std::string> bytes =
+      run.platform.files.readFileStart(run.logPath, kMaxLogBytes + 1);
   if (!bytes) return false;
   run.earlierLog = std::move(*bytes);
   // The user's folders and all users', as the uninstaller has them: an earlier version may
   // have been installed for either.
-  Platform& p = run.platform;
+  Shell& shell = run.platform.shell;
   std::string groups[2], desktops[2];
   for (int i = 0; i < 2; ++i) {
-    groups[i] = p.specialFolder(i ? SpecialFolder::CommonPrograms : SpecialFolder::Programs)
+    groups[i] = shell.specialFolder(i ? SpecialFolder::CommonPrograms : SpecialFolder::Programs)
                     .value_or("");
-    desktops[i] = p.specialFolder(i ? SpecialFolder::CommonDesktopDirectory
-                                    : SpecialFolder::DesktopDirectory)
+    desktops[i] = shell.specialFolder(i ? SpecialFolder::CommonDesktopDirectory
+                                        : SpecialFolder::DesktopDirectory)
                       .value_or("");
   }
   std::optional<std::vector<std::string_view>> lines = carriedLogLines(
@@ -69,21 +71,21 @@ bool carryEarlierLog(InstallRun& run) {
 bool replaceEarlierLog(InstallRun& run) {
   std::string newPath = run.logPath;
   newPath.replace(newPath.size() - 3, 3, "new");
-  Platform& p = run.platform;
-  p.deleteFile(newPath);
-  run.state.uninstallLog = p.openOutputFile(newPath);
+  Files& files = run.platform.files;
+  files.deleteFile(newPath);
+  run.state.uninstallLog = files.openOutputFile(newPath);
   if (run.state.uninstallLog == kNoFile) return logNotCreated(run);
   run.logPending = logLineText(kTagLogName, "Remove " + run.state.appName) +
                    logLineText(kTagLogWork, run.state.destinationDir);
   for (std::string_view line : run.carriedLines) (run.logPending += line) += '\n';
   const bool written = writePending(run);
-  p.closeFile(run.state.uninstallLog);
+  files.closeFile(run.state.uninstallLog);
   run.state.uninstallLog = kNoFile;
-  if (!written || !p.replaceFile(newPath, run.logPath)) {
-    p.deleteFile(newPath);
+  if (!written || !files.replaceFile(newPath, run.logPath)) {
+    files.deleteFile(newPath);
     return logNotCreated(run);
   }
-  run.state.uninstallLog = p.openAppendFile(run.logPath);
+  run.state.uninstallLog = files.openAppendFile(run.logPath);
   return run.state.uninstallLog != kNoFile || logNotCreated(run);
 }
 
@@ -96,8 +98,8 @@ bool beginUninstallLog(InstallRun& run) {
   if (run.logPath.size() > kMaxPathChars) return logNotCreated(run);
   if (carryEarlierLog(run)) return replaceEarlierLog(run);
   // A log of an earlier install is replaced, never extended.
-  run.platform.deleteFile(run.logPath);
-  run.state.uninstallLog = run.platform.openOutputFile(run.logPath);
+  run.platform.files.deleteFile(run.logPath);
+  run.state.uninstallLog = run.platform.files.openOutputFile(run.logPath);
   if (run.state.uninstallLog == kNoFile) return logNotCreated(run);
   return logLine(run, kTagLogName, "Remove " + run.state.appName) &&
          logLine(run, kTagLogWork, run.state.destinationDir);
@@ -118,7 +120,7 @@ bool logLine(InstallRun& run, std::uint32_t tag, std::string_view value) {
 void closeUninstallLog(InstallRun& run) {
   if (run.state.uninstallLog == kNoFile) return;
   writePending(run);
-  run.platform.closeFile(run.state.uninstallLog);
+  run.platform.files.closeFile(run.state.uninstallLog);
   run.state.uninstallLog = kNoFile;
 }
 

@@ -1,8 +1,8 @@
 #include <optional>
 #include <string>
 
-#include "install/held_entry.h"
 #include "install/install.h"
+#include "package/held_entry.h"
 
 namespace zorv {
 
@@ -34,22 +34,23 @@ bool registerUninstaller(InstallRun& run) {
   // application installed for the user alone.
   const bool user = run.state.userScope;
   if (!logLine(run, kTagLogDeleteKey, (user ? "HCU " : "HLM ") + key)) return false;
-  const KeyHandle k = run.platform.createKey(user ? RegRoot::CurrentUser : RegRoot::LocalMachine, key);
+  Registry& r = run.platform.registry;
+  const KeyHandle k = r.createKey(user ? RegRoot::CurrentUser : RegRoot::LocalMachine, key);
   if (k == kNoKey) return true;
-  Platform& p = run.platform;
-  p.setString(k, "DisplayName", run.state.appName);
+  r.setString(k, "DisplayName", run.state.appName);
   // Written even when empty, so that a later version without them leaves none of an earlier
   // version's behind in the same entry.
-  p.setString(k, "DisplayVersion", record->version);
-  p.setString(k, "Publisher", record->publisher);
-  p.setString(k, "DisplayIcon", icon);
-  p.setString(k, "InstallLocation", dest);
-  p.setString(k, "UninstallString", "\"" + program + "\"");
-  p.setString(k, "QuietUninstallString", "\"" + program + "\" /S");
-  p.setDword(k, "NoModify", 1);
-  p.setDword(k, "NoRepair", 1);
-  p.setDword(k, "EstimatedSize", std::uint32_t((std::uint64_t(run.state.requiredBytes) + 1023) / 1024));
-  p.closeKey(k);
+  r.setString(k, "DisplayVersion", record->version);
+  r.setString(k, "Publisher", record->publisher);
+  r.setString(k, "DisplayIcon", icon);
+  r.setString(k, "InstallLocation", dest);
+  r.setString(k, "UninstallString", "\"" + program + "\"");
+  r.setString(k, "QuietUninstallString", "\"" + program + "\" /S");
+  r.setDword(k, "NoModify", 1);
+  r.setDword(k, "NoRepair", 1);
+  r.setDword(k, "EstimatedSize",
+             std::uint32_t((std::uint64_t(run.state.requiredBytes) + 1023) / 1024));
+  r.closeKey(k);
   return true;
 }
 

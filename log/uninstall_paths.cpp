@@ -16,6 +16,19 @@ std::string upper(std::string_view s) {
 
 }  // namespace
 
+std::string joinPath(std::string_view dir, std::string_view name) {
+  std::string path;
+  path.reserve(dir.size() + 1 + name.size());
+  path.append(dir).append(1, '\\').append(name);
+  return path;
+}
+
+bool hasControlCharacter(std::string_view text) {
+  for (unsigned char c : text)
+    if (c < 0x20 || c == 0x7F) return true;
+  return false;
+}
+
 bool hasWildcard(std::string_view name) {
   return name.find_first_of("*?") != std::string_view::npos;
 }

@@ -1,7 +1,8 @@
 // The uninstaller's rules for paths, applied whatever the log says: a log is a file that anyone
 // could edit. Paths compare as the system compares them: "\" and "/" both separate, repeated
 // separators count once, trailing dots and blanks of a name are dropped, and case does not
-// matter (ASCII and the letters of code page 1251).
+// matter (ASCII and the letters of code page 1251). First, what both engines make the log's
+// paths and keys with.
 #pragma once
 
 #include <optional>
@@ -10,9 +11,19 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/registry.h"
 
 namespace zorv {
+
+// `dir` + "\" + `name`, whatever `dir` ends with.
+std::string joinPath(std::string_view dir, std::string_view name);
+// True when the text holds a byte below 0x20 or DEL: a log line would show CR and LF as blanks,
+// and so name something else.
+bool hasControlCharacter(std::string_view text);
+// The parent of the system's list of installed programs: an application's entry is the key
+// of its name below it.
+inline constexpr std::string_view kUninstallKeyParent =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
 // A full path cut into its root ("C:", "\\server\share" or "/", in upper case) and its names.
 struct PathParts {

@@ -1,6 +1,5 @@
 #include "platform/platform_win32.h"
 
-#include <commctrl.h>
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
@@ -17,29 +16,23 @@ std::string z(std::string_view s) { return std::string(s); }
 
 HKEY keyOf(KeyHandle key) { return reinterpret_cast<HKEY>(key); }
 
-// Controls of the wizard page (dialog template 101) that the run's view reaches.
-constexpr int kStagePicture = 1008;  // "title", then "pic1", then "pic2"
-constexpr int kPictures[] = {1008, 1009, 1010};
-constexpr int kProgressBar = 1012;
-constexpr int kFileNameLine = 1014;  // paced: see page_pacing.h
-
 }  // namespace
 
 // Process and time.
 
-std::optional<std::string> Win32Platform::currentDirectory() {
+std::optional<std::string> Win32Process::currentDirectory() {
   char dir[MAX_PATH];
   DWORD n = GetCurrentDirectoryA(sizeof dir, dir);
   if (n == 0 || n >= sizeof dir) return std::nullopt;
   return std::string(dir, n);
 }
 
-bool Win32Platform::setCurrentDirectory(std::string_view dir) {
+bool Win32Process::setCurrentDirectory(std::string_view dir) {
   return SetCurrentDirectoryA(z(dir).c_str()) != FALSE;
 }
 
 // The handles of the started process and its thread are closed at once: nothing waits for it.
-bool Win32Platform::startProcess(std::string_view application, std::string_view commandLine) {
+bool Win32Process::startProcess(std::string_view application, std::string_view commandLine) {
   std::string app = z(application);
   std::string line = z(commandLine);  // CreateProcessA may write into its command line
   STARTUPINFOA startup;
@@ -54,43 +47,49 @@ bool Win32Platform::startProcess(std::string_view application, std::string_view 
   return true;
 }
 
-SystemTime Win32Platform::utcNow() {
+SystemTime Win32Process::utcNow() {
   SYSTEMTIME t;
   GetSystemTime(&t);
   return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
 }
 
-// Files.
+// Folders.
 
-bool Win32Platform::pathExists(std::string_view path) {
+bool Win32Folders::pathExists(std::string_view path) {
   return GetFileAttributesA(z(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool Win32Platform::createDirectory(std::string_view path) {
+bool Win32Folders::isFolder(std::string_view path) {
+  const DWORD attributes = GetFileAttributesA(z(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Win32Folders::createDirectory(std::string_view path) {
   return CreateDirectoryA(z(path).c_str(), nullptr) != FALSE;
 }
 
-void Win32Platform::deleteFile(std::string_view path) { DeleteFileA(z(path).c_str()); }
+std::optional<std::uint64_t> Win32Folders::freeBytes(std::string_view path) {
+  ULARGE_INTEGER available, total, free;
+  if (!GetDiskFreeSpaceExA(z(path).c_str(), &available, &total, &free)) return std::nullopt;
+  return available.QuadPart;
+}
+
+// Files.
 
 // The runtime's low-level open: binary (no line-end translation), shared with other readers
 // and writers, and not read-only when created.
-FileHandle Win32Platform::openOutputFile(std::string_view path) {
+FileHandle Win32Files::openOutputFile(std::string_view path) {
   int fd = _sopen(z(path).c_str(), _O_BINARY | _O_RDWR | _O_CREAT | _O_TRUNC, _SH_DENYNO,
                   _S_IREAD | _S_IWRITE);
   return fd < 0 ? kNoFile : fd;
 }
 
-FileHandle Win32Platform::openAppendFile(std::string_view path) {
+FileHandle Win32Files::openAppendFile(std::string_view path) {
   int fd = _sopen(z(path).c_str(), _O_BINARY | _O_WRONLY | _O_APPEND, _SH_DENYNO);
   return fd < 0 ? kNoFile : fd;
 }
 
-bool Win32Platform::replaceFile(std::string_view from, std::string_view to) {
-  return MoveFileExA(z(from).c_str(), z(to).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-}
-
-bool Win32Platform::writeFile(FileHandle file, std::span<const std::uint8_t> bytes) {
+bool Win32Files::writeFile(FileHandle file, std::span<const std::uint8_t> bytes) {
   while (!bytes.empty()) {
     unsigned chunk = unsigned(std::min<std::size_t>(bytes.size(), 1u << 30));
     int n = _write(file, bytes.data(), chunk);
@@ -100,22 +99,36 @@ bool Win32Platform::writeFile(FileHandle file, std::span<const std::uint8_t> byt
   return true;
 }
 
-void Win32Platform::closeFile(FileHandle file) {
+void Win32Files::closeFile(FileHandle file) {
   if (file != kNoFile) _close(file);
 }
 
-std::optional<std::uint64_t> Win32Platform::freeBytes(std::string_view path) {
-  ULARGE_INTEGER available, total, free;
-  if (!GetDiskFreeSpaceExA(z(path).c_str(), &available, &total, &free)) return std::nullopt;
-  return available.QuadPart;
+std::optional<std::string> Win32Files::readFileStart(std::string_view path, std::size_t limit) {
+  HANDLE file = CreateFileA(z(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string bytes(limit, '\0');
+  DWORD read = 0;
+  const bool ok = ReadFile(file, bytes.data(), DWORD(limit), &read, nullptr);
+  CloseHandle(file);
+  if (!ok) return std::nullopt;
+  bytes.resize(read);
+  return bytes;
+}
+
+void Win32Files::deleteFile(std::string_view path) { DeleteFileA(z(path).c_str()); }
+
+bool Win32Files::replaceFile(std::string_view from, std::string_view to) {
+  return MoveFileExA(z(from).c_str(), z(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
 // Registry.
 
 // The value is read into a 260-byte buffer of which at most 259 bytes are offered, so the
 // text always ends inside it whatever the stored type or length; a longer value fails.
-std::optional<std::string> Win32Platform::readString(RegRoot root, std::string_view key,
-                                                     std::string_view value) {
+std::optional<std::string> Win32Registry::readString(RegRoot root, std::string_view key,
+                                                    std::string_view value) {
   HKEY k;
   if (RegOpenKeyExA(predefinedKey(root), z(key).c_str(), 0, KEY_QUERY_VALUE, &k) !=
       ERROR_SUCCESS)
@@ -129,7 +142,7 @@ std::optional<std::string> Win32Platform::readString(RegRoot root, std::string_v
   return std::string(data, strnlen(data, std::min<std::size_t>(size, sizeof data - 1)));
 }
 
-KeyHandle Win32Platform::createKey(RegRoot root, std::string_view key) {
+KeyHandle Win32Registry::createKey(RegRoot root, std::string_view key) {
   HKEY k = nullptr;
   if (RegCreateKeyExA(predefinedKey(root), z(key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                       KEY_ALL_ACCESS, nullptr, &k, nullptr) != ERROR_SUCCESS ||
@@ -138,20 +151,20 @@ KeyHandle Win32Platform::createKey(RegRoot root, std::string_view key) {
   return reinterpret_cast<KeyHandle>(k);
 }
 
-bool Win32Platform::setString(KeyHandle key, std::string_view value, std::string_view data) {
+bool Win32Registry::setString(KeyHandle key, std::string_view value, std::string_view data) {
   std::string text = z(data);
   return RegSetValueExA(keyOf(key), z(value).c_str(), 0, REG_SZ,
                         reinterpret_cast<const BYTE*>(text.c_str()), DWORD(text.size() + 1)) ==
          ERROR_SUCCESS;
 }
 
-bool Win32Platform::setDword(KeyHandle key, std::string_view value, std::uint32_t data) {
+bool Win32Registry::setDword(KeyHandle key, std::string_view value, std::uint32_t data) {
   const DWORD d = data;
   return RegSetValueExA(keyOf(key), z(value).c_str(), 0, REG_DWORD,
                         reinterpret_cast<const BYTE*>(&d), sizeof d) == ERROR_SUCCESS;
 }
 
-void Win32Platform::closeKey(KeyHandle key) {
+void Win32Registry::closeKey(KeyHandle key) {
   if (key != kNoKey) RegCloseKey(keyOf(key));
 }
 
@@ -192,7 +205,7 @@ std::optional<std::string> pathOfItemList(LPITEMIDLIST items) {
   return std::string(path);
 }
 
-std::optional<std::string> Win32Platform::specialFolder(SpecialFolder folder) {
+std::optional<std::string> Win32Shell::specialFolder(SpecialFolder folder) {
   LPITEMIDLIST items = nullptr;
   if (SHGetSpecialFolderLocation(nullptr, int(folder), &items) != S_OK || items == nullptr)
     return std::nullopt;
@@ -200,7 +213,7 @@ std::optional<std::string> Win32Platform::specialFolder(SpecialFolder folder) {
 }
 
 // One shell link object serves every link of a run; its working directory is set once.
-bool Win32Platform::beginLinks(std::string_view workingDirectory) {
+bool Win32Shell::beginLinks(std::string_view workingDirectory) {
   endLinks();
   if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                               reinterpret_cast<void**>(&link_))) ||
@@ -218,8 +231,8 @@ bool Win32Platform::beginLinks(std::string_view workingDirectory) {
   return true;
 }
 
-bool Win32Platform::saveLink(std::string_view linkPath, std::string_view target,
-                             std::string_view description) {
+bool Win32Shell::saveLink(std::string_view linkPath, std::string_view target,
+                          std::string_view description) {
   if (link_ == nullptr || linkFile_ == nullptr) return false;
   link_->SetPath(z(target).c_str());
   link_->SetDescription(z(description).c_str());
@@ -228,123 +241,11 @@ bool Win32Platform::saveLink(std::string_view linkPath, std::string_view target,
   return SUCCEEDED(linkFile_->Save(wide, TRUE));
 }
 
-void Win32Platform::endLinks() {
+void Win32Shell::endLinks() {
   if (linkFile_ != nullptr) linkFile_->Release();
   if (link_ != nullptr) link_->Release();
   linkFile_ = nullptr;
   link_ = nullptr;
-}
-
-void Win32Platform::messageBox(std::string_view text, std::string_view caption) {
-  if (silent_) return;
-  if (pageView_ != nullptr) pageView_->catchUp();
-  MessageBoxA(nullptr, z(text).c_str(), z(caption).c_str(), MB_OK);
-}
-
-bool Win32Platform::askRetry(std::string_view text, std::string_view caption) {
-  if (silent_) return false;
-  if (pageView_ != nullptr) pageView_->catchUp();
-  return MessageBoxA(nullptr, z(text).c_str(), z(caption).c_str(),
-                     MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY;
-}
-
-std::optional<std::string> Win32Platform::readFileStart(std::string_view path,
-                                                       std::size_t limit) {
-  HANDLE file = CreateFileA(z(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::string bytes(limit, '\0');
-  DWORD read = 0;
-  const bool ok = ReadFile(file, bytes.data(), DWORD(limit), &read, nullptr);
-  CloseHandle(file);
-  if (!ok) return std::nullopt;
-  bytes.resize(read);
-  return bytes;
-}
-
-bool Win32Platform::isFolder(std::string_view path) {
-  const DWORD attributes = GetFileAttributesA(z(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// The run's view.
-
-void placePicture(HWND dialog, int control, HBITMAP bitmap) {
-  HANDLE previous = reinterpret_cast<HANDLE>(SendDlgItemMessageA(
-      dialog, control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
-  if (previous != nullptr) DeleteObject(previous);
-}
-
-// Any other change first brings the paced line and bar up to date, so that whoever sees it sees
-// them current too.
-void Win32RunView::showControl(int id, bool visible) {
-  catchUp();
-  ShowWindow(GetDlgItem(dialog_, id), visible ? SW_SHOW : SW_HIDE);
-}
-
-void Win32RunView::setControlText(int id, std::string_view text) {
-  if (id == kFileNameLine) {
-    const DWORD now = GetTickCount();
-    if (fileName_.offer(text, now)) showFileName(now);
-    if (bar_.due(now)) setBar(now);
-    return;
-  }
-  catchUp();
-  SetWindowTextA(GetDlgItem(dialog_, id), z(text).c_str());
-}
-
-void Win32RunView::showFileName(DWORD now) {
-  SetWindowTextA(GetDlgItem(dialog_, kFileNameLine), fileName_.latest().c_str());
-  fileName_.shown(now);
-}
-
-void Win32RunView::setProgressRange(std::uint32_t high) {
-  SendDlgItemMessageA(dialog_, kProgressBar, PBM_SETRANGE32, 0, LPARAM(high));
-  RECT client{};
-  GetClientRect(GetDlgItem(dialog_, kProgressBar), &client);
-  bar_.setRange(high, client.right - client.left - 2);  // less the frame the bar draws
-}
-
-void Win32RunView::setBar(DWORD now) {
-  SendDlgItemMessageA(dialog_, kProgressBar, PBM_SETPOS, WPARAM(bar_.latest()), 0);
-  bar_.set(now);
-}
-
-// A long file sets the bar for each block, which is when a waiting file name comes due.
-void Win32RunView::setProgressPos(std::uint32_t pos) {
-  const DWORD now = GetTickCount();
-  if (bar_.offer(pos, now)) setBar(now);
-  if (fileName_.due(now)) showFileName(now);
-}
-
-void Win32RunView::catchUp() {
-  const DWORD now = GetTickCount();
-  if (fileName_.waiting()) showFileName(now);
-  if (bar_.behind()) setBar(now);
-}
-
-// The run pumps no messages, so the picture is repainted here and now.
-void Win32RunView::showStageBitmap(int stage) {
-  if (stage < 0 || stage > 1 || stage_[stage] == nullptr) return;
-  catchUp();
-  placePicture(dialog_, kStagePicture, stage_[stage]);
-  stage_[stage] = nullptr;
-  HWND picture = GetDlgItem(dialog_, kStagePicture);
-  InvalidateRect(picture, nullptr, FALSE);
-  UpdateWindow(picture);
-}
-
-void Win32RunView::closeSetup() {
-  if (closed_) return;
-  catchUp();
-  closed_ = true;
-  for (int id : kPictures) placePicture(dialog_, id, nullptr);
-  for (HBITMAP& b : stage_) {
-    if (b != nullptr) DeleteObject(b);
-    b = nullptr;
-  }
-  EndDialog(dialog_, 0);
-  PostMessageA(mainWindow_, WM_CLOSE, 0, 0);
 }
 
 }  // namespace zorv

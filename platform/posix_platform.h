@@ -62,9 +62,19 @@ std::string posixPath(std::string_view path);
 // Creates a POSIX directory and every missing parent (mode 0777); true when it exists after.
 bool createDirectories(std::string_view dir);
 
-class PosixPlatform : public Platform, public RemovePlatform {
+// Every part of the seam in one object: the parts share the code page, the confining folder
+// and the registry file. platformOf(*this) is its Platform.
+class PosixPlatform final : public Process,
+                            public Files,
+                            public Folders,
+                            public Registry,
+                            public Shell,
+                            public Dialogs,
+                            public RemovePlatform {
  public:
   explicit PosixPlatform(PosixPlatformOptions options = defaultPosixPlatformOptions());
+  PosixPlatform(const PosixPlatform&) = delete;
+  PosixPlatform& operator=(const PosixPlatform&) = delete;
 
   const PosixPlatformOptions& options() const { return options_; }
   // The engine's code page from now on (PosixPlatformOptions::codePage).
@@ -100,14 +110,17 @@ class PosixPlatform : public Platform, public RemovePlatform {
   bool startProcess(std::string_view application, std::string_view commandLine) override;
   SystemTime utcNow() override;
 
-  bool pathExists(std::string_view path) override;
-  bool createDirectory(std::string_view path) override;
-  void deleteFile(std::string_view path) override;
   FileHandle openOutputFile(std::string_view path) override;
   FileHandle openAppendFile(std::string_view path) override;
-  bool replaceFile(std::string_view from, std::string_view to) override;
   bool writeFile(FileHandle file, std::span<const std::uint8_t> bytes) override;
   void closeFile(FileHandle file) override;
+  std::optional<std::string> readFileStart(std::string_view path, std::size_t limit) override;
+  void deleteFile(std::string_view path) override;
+  bool replaceFile(std::string_view from, std::string_view to) override;
+
+  bool pathExists(std::string_view path) override;
+  bool isFolder(std::string_view path) override;
+  bool createDirectory(std::string_view path) override;
   std::optional<std::uint64_t> freeBytes(std::string_view path) override;
 
   std::optional<std::string> readString(RegRoot root, std::string_view key,
@@ -124,8 +137,6 @@ class PosixPlatform : public Platform, public RemovePlatform {
   void endLinks() override;
 
   void messageBox(std::string_view text, std::string_view caption) override;
-  bool isFolder(std::string_view path) override;
-  std::optional<std::string> readFileStart(std::string_view path, std::size_t limit) override;
 
   // A link is listed as a link, never as a folder (its target is not even looked at), and is
   // removed as itself by removeFile and removeFolder. removeFile fails on a folder; removeKey

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/registry.h"
 
 namespace zorv {
 

@@ -39,12 +39,14 @@ cp "$out"/package-corpus/* "$out/install-corpus/"
   -lz -o "$out/fuzz_install"
 fuzz fuzz_install "$seconds" "$out/install-corpus"
 
-# The uninstall engine over hostile logs and listed names, from the seeds beside it.
+# The uninstall engine over hostile logs and listed names, from the seeds beside it, and the
+# setup's carrying over of those logs (install/log_carry.cpp, the only part of the install it
+# takes).
 mkdir -p "$out/uninstall-corpus"
 cp tests/fuzz/uninstall-seeds/* "$out/uninstall-corpus/"
-"$cxx" "${flags[@]}" tests/fuzz/fuzz_uninstall.cpp uninstall/uninstall.cpp log/*.cpp install/*.cpp \
-  package/package.cpp package/resource_stream.cpp package/unpack.cpp texts/texts.cpp \
-  platform/codepage1251.cpp tests/fake/fake_platform.cpp -lz -o "$out/fuzz_uninstall"
+"$cxx" "${flags[@]}" tests/fuzz/fuzz_uninstall.cpp uninstall/uninstall.cpp log/*.cpp \
+  install/log_carry.cpp platform/codepage1251.cpp tests/fake/fake_platform.cpp \
+  -o "$out/fuzz_uninstall"
 fuzz fuzz_uninstall "${ZORV_UNINSTALL_FUZZ_SECONDS:-30}" "$out/uninstall-corpus"
 
 find build/win32 build/native -name '*.exe' -size -400k -exec cp {} "$out/pe-corpus/" \; 2>/dev/null || true

@@ -27,18 +27,18 @@ StoredLanguage interpretStoredLanguage(const std::optional<std::string>& stored)
   return {kEnglish, true};
 }
 
-int readLanguage(Platform& platform) {
-  auto stored = platform.readString(RegRoot::LocalMachine, kLanguageKeyRead, kLanguageValue);
+int readLanguage(Registry& registry) {
+  auto stored = registry.readString(RegRoot::LocalMachine, kLanguageKeyRead, kLanguageValue);
   StoredLanguage result = interpretStoredLanguage(stored);
-  if (result.rewrite) writeLanguage(result.language, platform);
+  if (result.rewrite) writeLanguage(result.language, registry);
   return result.language;
 }
 
-void writeLanguage(int language, Platform& platform) {
-  KeyHandle key = platform.createKey(RegRoot::LocalMachine, kLanguageKeyWrite);
+void writeLanguage(int language, Registry& registry) {
+  KeyHandle key = registry.createKey(RegRoot::LocalMachine, kLanguageKeyWrite);
   if (key == kNoKey) return;
-  platform.setString(key, kLanguageValue, languageCode(language));
-  platform.closeKey(key);
+  registry.setString(key, kLanguageValue, languageCode(language));
+  registry.closeKey(key);
 }
 
 }  // namespace zorv

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/platform.h"
+#include "platform/registry.h"
 
 namespace zorv {
 
@@ -28,8 +28,8 @@ StoredLanguage interpretStoredLanguage(const std::optional<std::string>& stored)
 
 // The stored language, storing "en" when nothing usable was there. The setup and the
 // uninstaller both speak it.
-int readLanguage(Platform& platform);
+int readLanguage(Registry& registry);
 // Stores `language`; failures are silent and the choice then lasts for this run only.
-void writeLanguage(int language, Platform& platform);
+void writeLanguage(int language, Registry& registry);
 
 }  // namespace zorv

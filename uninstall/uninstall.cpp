@@ -2,19 +2,12 @@
 
 #include <algorithm>
 
-#include "install/install.h"
-#include "platform/codepage1251.h"
 #include "log/uninstall_paths.h"
+#include "platform/codepage1251.h"
 
 namespace zorv {
 
 namespace {
-
-bool hasControlCharacter(std::string_view s) {
-  for (unsigned char c : s)
-    if (c < 0x20 || c == 0x7F) return true;
-  return false;
-}
 
 std::string parentOf(std::string_view path) {
   std::size_t cut = path.find_last_of("\\/");
@@ -297,25 +290,25 @@ std::optional<UninstallLog> loadUninstallLog(RemovePlatform& remover, std::strin
   return log;
 }
 
-std::vector<std::string> registeredLocations(Platform& platform, std::string_view appName) {
+std::vector<std::string> registeredLocations(Registry& registry, std::string_view appName) {
   std::vector<std::string> locations;
   const std::string key = std::string(kUninstallKeyParent) + "\\" + std::string(appName);
   for (RegRoot root : {RegRoot::LocalMachine, RegRoot::CurrentUser})
-    if (auto location = platform.readString(root, key, "InstallLocation"))
+    if (auto location = registry.readString(root, key, "InstallLocation"))
       locations.push_back(std::move(*location));
   return locations;
 }
 
-UninstallScope defaultUninstallScope(Platform& platform, RemovePlatform& remover,
+UninstallScope defaultUninstallScope(Registry& registry, Shell& shell, RemovePlatform& remover,
                                      const UninstallLog& log, std::string_view logPath) {
   UninstallScope scope;
-  scope.registeredLocations = registeredLocations(platform, log.appName);
+  scope.registeredLocations = registeredLocations(registry, log.appName);
   scope.logPath = std::string(logPath);
   // The user's and all users': the log does not say for whom the application was installed.
   for (SpecialFolder f : {SpecialFolder::Programs, SpecialFolder::CommonPrograms})
-    if (auto programs = platform.specialFolder(f)) scope.groupFolders.push_back(*programs);
+    if (auto programs = shell.specialFolder(f)) scope.groupFolders.push_back(*programs);
   for (SpecialFolder f : {SpecialFolder::DesktopDirectory, SpecialFolder::CommonDesktopDirectory})
-    if (auto desktop = platform.specialFolder(f)) scope.desktopFolders.push_back(*desktop);
+    if (auto desktop = shell.specialFolder(f)) scope.desktopFolders.push_back(*desktop);
   scope.protectedFolders = remover.protectedFolders();
   return scope;
 }

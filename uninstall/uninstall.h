@@ -1,6 +1,7 @@
 // The uninstall engine: removes what UnInstall.log lists, within the rules of uninstall_paths.h.
-// Portable: it reaches the system only through Platform and RemovePlatform, and shows nothing;
-// its callers (uninstall.exe, `zorv uninstall`) ask first and report after.
+// Portable: it reaches the system only through RemovePlatform, the registry and the shell's
+// folders, and shows nothing; its callers (uninstall.exe, `zorv uninstall`) ask first and report
+// after.
 //
 // Order: every "DelF" (wildcards in the last name), every "DelD" with its contents, every
 // "DelE" folder that is empty by then (deepest first; one that is not is kept, no failure),
@@ -15,8 +16,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/registry.h"
 #include "platform/remove_platform.h"
+#include "platform/shell.h"
 #include "log/uninstall_log_file.h"
 
 namespace zorv {
@@ -63,14 +65,14 @@ std::optional<UninstallLog> loadUninstallLog(RemovePlatform& remover, std::strin
                                              const std::vector<std::string>& protectedFolders,
                                              std::string* why);
 
-// The scope for a log in its usual place: the Programs and Desktop folders of the platform,
-// its protected folders, the log's own path and where the system's list of installed programs
-// has the log's application.
-UninstallScope defaultUninstallScope(Platform& platform, RemovePlatform& remover,
+// The scope for a log in its usual place: the Programs and Desktop folders of the shell, the
+// remover's protected folders, the log's own path and where the system's list of installed
+// programs has the log's application.
+UninstallScope defaultUninstallScope(Registry& registry, Shell& shell, RemovePlatform& remover,
                                      const UninstallLog& log, std::string_view logPath);
 // The "InstallLocation" values of the entries of the list of installed programs named after
 // `appName`, under the machine's and the user's root.
-std::vector<std::string> registeredLocations(Platform& platform, std::string_view appName);
+std::vector<std::string> registeredLocations(Registry& registry, std::string_view appName);
 
 // Removes everything the log lists. The log must come from loadUninstallLog.
 UninstallReport runUninstall(const UninstallLog& log, const UninstallScope& scope,

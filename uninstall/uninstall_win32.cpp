@@ -140,10 +140,10 @@ std::wstring makePrivateFolder() {
 
 // The language that the setup stored for this application, else the installer's; nothing is
 // written.
-int storedLanguage(Platform& platform, const std::string& appName) {
+int storedLanguage(Registry& registry, const std::string& appName) {
   for (const std::string& key : {"SoftWare\\Zantrel\\" + appName, std::string(kLanguageKeyRead)}) {
     const StoredLanguage s =
-        interpretStoredLanguage(platform.readString(RegRoot::LocalMachine, key, kLanguageValue));
+        interpretStoredLanguage(registry.readString(RegRoot::LocalMachine, key, kLanguageValue));
     if (!s.rewrite) return s.language;
   }
   return kEnglish;
@@ -244,14 +244,15 @@ void finish(HANDLE originalProcess, const std::string& original, const std::stri
 // Step 2: the copy, with the pipe for its exit code and the original's process; or the original
 // itself when no copy could be started (both null).
 int uninstall(HANDLE exitPipe, HANDLE originalProcess, const std::string& original, bool silent) {
-  Win32Platform platform;
+  Win32Registry registry;
+  Win32Shell shell;
   Win32RemovePlatform remover;
   const std::string logPath = folderOf(original) + "\\UnInstall.log";
   const std::vector<std::string> protectedFolders = remover.protectedFolders();
   std::string why;
   const std::optional<UninstallLog> log =
       loadUninstallLog(remover, logPath, protectedFolders, &why);
-  const int language = storedLanguage(platform, log ? log->appName : std::string());
+  const int language = storedLanguage(registry, log ? log->appName : std::string());
   const std::string caption =
       std::string(text(Text::UninstallCaption, language)) + (log ? log->appName : "");
   if (!log) {
@@ -268,7 +269,7 @@ int uninstall(HANDLE exitPipe, HANDLE originalProcess, const std::string& origin
         IDYES)
       return kExitRefused;
   }
-  UninstallScope scope = defaultUninstallScope(platform, remover, *log, logPath);
+  UninstallScope scope = defaultUninstallScope(registry, shell, remover, *log, logPath);
   scope.deferredFile = original;
   std::vector<std::string> roots = {log->work};
   roots.insert(roots.end(), scope.groupFolders.begin(), scope.groupFolders.end());

@@ -11,10 +11,10 @@ std::string defaultParentFolder(const std::optional<std::string>& packageFolder,
   return std::string(kLastResortFolder);
 }
 
-std::optional<std::string> systemParentFolder(const SetupState& state, Platform& platform) {
-  if (!state.release) return platform.specialFolder(SpecialFolder::AppData);
-  if (!state.userScope) return platform.specialFolder(SpecialFolder::ProgramFiles);
-  std::optional<std::string> local = platform.specialFolder(SpecialFolder::LocalAppData);
+std::optional<std::string> systemParentFolder(const SetupState& state, Shell& shell) {
+  if (!state.release) return shell.specialFolder(SpecialFolder::AppData);
+  if (!state.userScope) return shell.specialFolder(SpecialFolder::ProgramFiles);
+  std::optional<std::string> local = shell.specialFolder(SpecialFolder::LocalAppData);
   if (local) *local = appendAppFolder(*local, "Programs");
   return local;
 }
@@ -37,12 +37,12 @@ std::string absoluteDestination(std::string_view destination, std::string_view s
   return out;
 }
 
-bool composeInstallDestination(SetupState& state, Platform& platform) {
+bool composeInstallDestination(SetupState& state, Dialogs& dialogs) {
   state.destinationDir = absoluteDestination(state.destinationDir, state.setupDir);
   if (state.destinationDir.size() <= kMaxPathChars) return true;
   std::string message = state.destinationDir;
   message += text(Text::DirectoryError, state.language);
-  platform.messageBox(message, text(Text::DirectoryCaption, state.language));
+  dialogs.messageBox(message, text(Text::DirectoryCaption, state.language));
   return false;
 }
 

@@ -22,7 +22,7 @@ std::string defaultParentFolder(const std::optional<std::string>& packageFolder,
 // the application-data folder for a plain package, the Program Files folder for a release
 // installed for the machine, the user's local application-data folder followed by "Programs"
 // for one installed for the user. None when the system has no such folder.
-std::optional<std::string> systemParentFolder(const SetupState& state, Platform& platform);
+std::optional<std::string> systemParentFolder(const SetupState& state, Shell& shell);
 
 // `parent`, one backslash unless it already ends in one, and `appName`. An empty parent also
 // gets the backslash.
@@ -35,6 +35,6 @@ std::string absoluteDestination(std::string_view destination, std::string_view s
 // Next's first step: makes `state.destinationDir` absolute and refuses a result that an ANSI
 // path cannot hold, with the same box that a failed directory creation shows. True when the
 // directory may now be created.
-bool composeInstallDestination(SetupState& state, Platform& platform);
+bool composeInstallDestination(SetupState& state, Dialogs& dialogs);
 
 }  // namespace zorv

@@ -26,10 +26,10 @@ std::uint32_t freeKilobytes(std::uint64_t freeBytes) {
 
 std::uint32_t neededKilobytes(std::uint32_t requiredBytes) { return requiredBytes >> 10; }
 
-std::optional<std::uint64_t> queryFreeBytes(std::string_view folder, Platform& platform) {
+std::optional<std::uint64_t> queryFreeBytes(std::string_view folder, Folders& folders) {
   std::string current(folder);
   for (;;) {
-    if (auto bytes = platform.freeBytes(current)) return bytes;
+    if (auto bytes = folders.freeBytes(current)) return bytes;
     auto parent = parentFolder(current);
     if (!parent) return std::nullopt;
     current = std::move(*parent);

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/platform.h"
+#include "platform/folders.h"
 
 namespace zorv {
 
@@ -21,7 +21,7 @@ std::uint32_t neededKilobytes(std::uint32_t requiredBytes);
 
 // Bytes available on the volume of `folder`. A folder that does not exist yet (a proposed
 // "DirD") cannot be asked, so its nearest existing parent answers for it, up to the root.
-std::optional<std::uint64_t> queryFreeBytes(std::string_view folder, Platform& platform);
+std::optional<std::uint64_t> queryFreeBytes(std::string_view folder, Folders& folders);
 
 struct DiskSpaceView {
   std::string freeText;  // empty when the free space is unknown

@@ -10,8 +10,29 @@
 
 #include "install/setup_state.h"
 #include "platform/platform_win32.h"
+#include "wizard/page_view_win32.h"
 
 namespace zorv {
+
+// The seam as setup.exe has it: the Win32 parts and the page's message boxes, handed to the
+// engine as its Platform.
+class SetupPlatform {
+ public:
+  SetupPlatform() = default;
+  SetupPlatform(const SetupPlatform&) = delete;
+  SetupPlatform& operator=(const SetupPlatform&) = delete;
+  operator const Platform&() const { return platform_; }
+
+  Win32Process process;
+  Win32Files files;
+  Win32Folders folders;
+  Win32Registry registry;
+  Win32Shell shell;
+  PageDialogs dialogs;
+
+ private:
+  const Platform platform_{process, files, folders, registry, shell, dialogs};
+};
 
 // The one setup of this process. Window and dialog procedures reach it here: the system calls
 // them with nothing of ours.
@@ -19,7 +40,7 @@ struct SetupApp {
   HINSTANCE instance = nullptr;
   HWND mainWindow = nullptr;
   SetupState state;
-  Win32Platform platform;
+  SetupPlatform platform;
   // For a package with the release entry: how the process ends (wizard/unattended.h), and
   // the folder that "/D=" named, which the page proposes. Any other package ends with 0.
   bool release = false;
@@ -28,7 +49,7 @@ struct SetupApp {
 };
 SetupApp& setupApp();
 
-inline constexpr int kDialogTemplate = 101;
+inline constexpr int kDialogTemplate = IDD_SETUP_PAGE;
 inline constexpr int kIconResource = 101;
 
 // Start-up and end (winmain_win32.cpp). startSetup is false when the page is not shown: the

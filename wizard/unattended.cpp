@@ -22,20 +22,23 @@ int exitCodeOf(const RunOutcome& outcome) {
   return kExitFailed;
 }
 
-std::optional<std::string> previousInstallFolder(Platform& platform, std::string_view appName) {
+std::optional<std::string> previousInstallFolder(const Platform& platform,
+                                                 std::string_view appName) {
   const std::string key = std::string(kUninstallKeyParent) + "\\" + std::string(appName);
   const std::string nameLine = logLineText(kTagLogName, "Remove " + std::string(appName));
   for (RegRoot root : {RegRoot::LocalMachine, RegRoot::CurrentUser}) {
-    std::optional<std::string> folder = platform.readString(root, key, "InstallLocation");
+    std::optional<std::string> folder =
+        platform.registry.readString(root, key, "InstallLocation");
     if (!folder || folder->empty() || folder->size() > kMaxPathChars) continue;
     const std::optional<std::string> log =
-        platform.readFileStart(*folder + "\\" + std::string(kUninstallLogName), nameLine.size());
+        platform.files.readFileStart(*folder + "\\" + std::string(kUninstallLogName),
+                                     nameLine.size());
     if (log == nameLine) return folder;
   }
   return std::nullopt;
 }
 
-int runUnattendedInstall(SetupState& state, Platform& platform, RunView& view,
+int runUnattendedInstall(SetupState& state, const Platform& platform, RunView& view,
                          const std::string& destination,
                          const std::string& defaultParent) {
   state.destinationDir = destination;
@@ -44,9 +47,10 @@ int runUnattendedInstall(SetupState& state, Platform& platform, RunView& view,
                                .value_or(appendAppFolder(defaultParent, state.appName));
   state.placeIconsOnDesktop = true;
   state.runAfterInstall = false;
-  if (!composeInstallDestination(state, platform)) return kExitFailed;
+  if (!composeInstallDestination(state, platform.dialogs)) return kExitFailed;
   // Compared as the page compares, so that "/S" installs exactly where the page shows Next.
-  if (!diskSpaceView(queryFreeBytes(state.destinationDir, platform), state.requiredBytes).showNext)
+  if (!diskSpaceView(queryFreeBytes(state.destinationDir, platform.folders), state.requiredBytes)
+           .showNext)
     return kExitNoSpace;
   if (!createDirectoryPath(state.destinationDir, state.language, platform)) return kExitFailed;
   return exitCodeOf(runInstall(state, platform, view));

@@ -27,14 +27,15 @@ int exitCodeOf(const RunOutcome& outcome);
 // `defaultParent`, with the page's options but for the program to
 // run after it, which is not started. The free space is checked before anything is written.
 // `view` shows nothing, and neither may the platform's message boxes. The exit code.
-int runUnattendedInstall(SetupState& state, Platform& platform, RunView& view,
+int runUnattendedInstall(SetupState& state, const Platform& platform, RunView& view,
                          const std::string& destination,
                          const std::string& defaultParent);
 
 // The folder of this application's earlier install, which an upgrade proposes: the
 // "InstallLocation" of its entry in the list of installed programs (the machine's, else the
 // user's), when the UnInstall.log there begins with this application's "Name" line.
-std::optional<std::string> previousInstallFolder(Platform& platform, std::string_view appName);
+std::optional<std::string> previousInstallFolder(const Platform& platform,
+                                                 std::string_view appName);
 
 // A view for a run without a page: it shows nothing.
 class SilentRunView final : public RunView {

@@ -38,12 +38,12 @@ void registerProgressClass() {
 
 // The program's own directory, from its module path: arguments and quotes of the command line
 // play no part. If even that fails, the current directory stands in.
-std::string findSetupDir(Platform& platform) {
+std::string findSetupDir(Process& process) {
   char module[MAX_PATH];
   DWORD n = GetModuleFileNameA(nullptr, module, MAX_PATH);
   if (n > 0 && n < MAX_PATH)
     if (auto dir = setupDirFromModulePath(std::string_view(module, n))) return *dir;
-  return setupDirFromCurrentDirectory(platform.currentDirectory().value_or("."));
+  return setupDirFromCurrentDirectory(process.currentDirectory().value_or("."));
 }
 
 bool createMainWindow(SetupApp& app) {
@@ -64,23 +64,25 @@ bool createMainWindow(SetupApp& app) {
 }  // namespace
 
 // At namespace scope rather than inside setupApp(), which would need a guarded initialisation
-// and with it the thread library, in a program that has one thread.
-SetupApp theSetup;
+// and with it the thread library, in a program that has one thread. Constant-initialised: the
+// platform's parts, the Platform that names them and the empty texts are data in the file,
+// not code run at start.
+constinit SetupApp theSetup;
 
 SetupApp& setupApp() { return theSetup; }
 
 void showSetupCorrupted() {
   SetupApp& app = setupApp();
-  app.platform.messageBox(text(Text::SetupCorrupted, app.state.language),
-                          text(Text::SetupCorruptedCaption, app.state.language));
+  app.platform.dialogs.messageBox(text(Text::SetupCorrupted, app.state.language),
+                                  text(Text::SetupCorruptedCaption, app.state.language));
 }
 
 bool startSetup() {
   SetupApp& app = setupApp();
   SetupState& s = app.state;
   CoInitialize(nullptr);  // the shell links and the folder browser; never left
-  s.language = readLanguage(app.platform);
-  app.platform.setCurrentDirectory(workingDirectoryOf(s.setupDir));
+  s.language = readLanguage(app.platform.registry);
+  app.platform.process.setCurrentDirectory(workingDirectoryOf(s.setupDir));
 
   s.package = openPackage(createResourceStream(app.instance, "SETUP"));
   auto facts = s.package ? readPackageFacts(*s.package) : std::nullopt;
@@ -96,7 +98,7 @@ bool startSetup() {
     app.exitCode = kExitCancelled;  // until a run ends otherwise
     SetupArguments args = parseSetupArguments(GetCommandLineA());
     if (args.silent) {
-      app.platform.silenceMessageBoxes();
+      app.platform.dialogs.silenceMessageBoxes();
       SilentRunView view;
       app.exitCode = runUnattendedInstall(s, app.platform, view, args.destination,
                                           defaultDestinationParent());
@@ -136,7 +138,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   restrictDllSearch();
   SetupApp& app = setupApp();
   app.instance = instance;
-  app.state.setupDir = findSetupDir(app.platform);
+  app.state.setupDir = findSetupDir(app.platform.process);
   if (!startSetup()) return app.exitCode;
   MSG message = {};
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {

@@ -45,7 +45,7 @@ void showDiskSpace(HWND dialog, bool appendFolder = true) {
   SetupApp& app = setupApp();
   SetupState& s = app.state;
   DiskSpaceView space =
-      diskSpaceView(queryFreeBytes(s.destinationDir, app.platform), s.requiredBytes);
+      diskSpaceView(queryFreeBytes(s.destinationDir, app.platform.folders), s.requiredBytes);
   show(dialog, control::kFreeFigure, false);
   setText(dialog, control::kFreeFigure, space.freeText);
   show(dialog, control::kFreeFigure, true);
@@ -62,7 +62,7 @@ std::string defaultDestinationParent() {
   SetupApp& app = setupApp();
   auto packageFolder = readDefaultFolder(*app.state.package);
   std::optional<std::string> systemFolder;
-  if (!packageFolder) systemFolder = systemParentFolder(app.state, app.platform);
+  if (!packageFolder) systemFolder = systemParentFolder(app.state, app.platform.shell);
   return defaultParentFolder(packageFolder, systemFolder);
 }
 
@@ -85,7 +85,7 @@ void initWizardDialog(HWND dialog) {
   SendMessageA(list, CB_SETCURSEL, s.language != 0 ? 1 : 0, 0);
 
   page.view.emplace(dialog, app.mainWindow);
-  app.platform.setPageView(&*page.view);  // boxes show over the page brought up to date
+  app.platform.dialogs.setPageView(&*page.view);  // boxes show over the page brought up to date
   loadPageBitmaps(dialog, *s.package, *page.view);
 
   // Typing stops at an ANSI path; a longer composed destination is refused by Next.
@@ -123,7 +123,7 @@ void onNext(HWND dialog) {
   if (!choosing() || !IsWindowVisible(control(dialog, control::kNext))) return;
   SetupApp& app = setupApp();
   SetupState& s = app.state;
-  if (!composeInstallDestination(s, app.platform)) return;
+  if (!composeInstallDestination(s, app.platform.dialogs)) return;
   if (!createDirectoryPath(s.destinationDir, s.language, app.platform)) return;
   page.runStarted = true;
   const RunOutcome outcome = runInstall(s, app.platform, *page.view);
@@ -138,7 +138,7 @@ void onLanguageChosen(HWND dialog, HWND list) {
   if ((chosen != kEnglish && chosen != kRussian) || chosen == app.state.language) return;
   app.state.language = int(chosen);
   applyLanguageTexts(dialog);
-  writeLanguage(app.state.language, app.platform);
+  writeLanguage(app.state.language, app.platform.registry);
 }
 
 void onCommand(HWND dialog, int id, int notification, HWND from) {

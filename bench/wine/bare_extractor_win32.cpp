@@ -9,8 +9,8 @@
 #include <set>
 #include <string>
 
-#include "install/held_entry.h"
 #include "install/records.h"
+#include "package/held_entry.h"
 #include "package/package.h"
 
 namespace {

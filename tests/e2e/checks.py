@@ -3,6 +3,7 @@ uninstall log, the shortcuts, the registry values and the message boxes."""
 
 import re
 
+import controls
 import expect
 from scenario import INSTALLER_KEY, SETUP_DIR, ZANTREL_KEY
 
@@ -23,7 +24,7 @@ def page_texts(s, snapshot, language):
                 expect.ansi(text))
     c.equal(f"[{snapshot}] page caption", r.caption(snapshot),
             expect.ansi(expect.CAPTION_PREFIX[language]) + s.package.app_name)
-    combo = r.control(snapshot, 1015)
+    combo = r.control(snapshot, controls.LANGUAGE_LIST)
     c.equal(f"[{snapshot}] language list items", [bytes.fromhex(h) for h in combo["items_hex"]],
             expect.LANGUAGE_ITEMS)
     c.equal(f"[{snapshot}] selected language", combo["selected"], ["en", "ru"].index(language))
@@ -55,38 +56,39 @@ def choosing_page(s, snapshot, destination):
     width, height = snap["screen"]
     c.equal(f"[{snapshot}] page position (centred)", (left, top),
             ((width - (right - left)) // 2, (height - (bottom - top)) // 2))
-    c.equal(f"[{snapshot}] destination", r.text(snapshot, 1000), destination)
-    for box in (1002, 1003):
+    c.equal(f"[{snapshot}] destination", r.text(snapshot, controls.DESTINATION), destination)
+    for box in (controls.PLACE_ICONS, controls.RUN_AFTER_INSTALL):
         c.equal(f"[{snapshot}] check box {box}", r.control(snapshot, box)["checked"], 1)
-    need = r.text(snapshot, 1005)
+    need = r.text(snapshot, controls.NEED_FIGURE)
     c.equal(f"[{snapshot}] needed space", need,
             expect.space_figure(s.package.required_bytes >> 10))
-    free = r.text(snapshot, 1004)
+    free = r.text(snapshot, controls.FREE_FIGURE)
     c.true(f"[{snapshot}] free space has the form %8ukb",
            re.fullmatch(rb" *\d+kb", free) and len(free) >= 10, repr(free))
-    for control_id in expect.CHOOSING_CONTROLS + (1007,):
+    for control_id in expect.CHOOSING_CONTROLS + (controls.CANCEL,):
         c.true(f"[{snapshot}] control {control_id} visible",
                r.control(snapshot, control_id)["visible"])
-    for control_id in (1011,) + expect.RUN_CONTROLS:
+    for control_id in (controls.NO_SPACE_WARNING,) + expect.RUN_CONTROLS:
         c.true(f"[{snapshot}] control {control_id} hidden",
                not r.control(snapshot, control_id)["visible"])
-    pictures(s, snapshot, {1008: "title", 1009: "pic", 1010: "zorv"})
+    pictures(s, snapshot, {controls.PICTURE_TITLE: "title", controls.PICTURE_PIC: "pic",
+                           controls.PICTURE_ZORV: "zorv"})
 
 
 def completion_page(s, snapshot, language):
     if not taken(s, snapshot):
         return
     r, c = s.report, s.checks
-    c.equal(f"[{snapshot}] completion line", r.text(snapshot, 1014),
+    c.equal(f"[{snapshot}] completion line", r.text(snapshot, controls.FILE_NAME_LINE),
             expect.ansi(expect.COMPLETE[language]))
-    c.equal(f"[{snapshot}] button 1007", r.text(snapshot, 1007), b"Ok")
-    for control_id in (1007, 1014):
+    c.equal(f"[{snapshot}] button {controls.CANCEL}", r.text(snapshot, controls.CANCEL), b"Ok")
+    for control_id in (controls.CANCEL, controls.FILE_NAME_LINE):
         c.true(f"[{snapshot}] control {control_id} visible",
                r.control(snapshot, control_id)["visible"])
-    for control_id in expect.CHOOSING_CONTROLS + (1012, 1013):
+    for control_id in expect.CHOOSING_CONTROLS + (controls.PROGRESS, controls.STATUS_LINE):
         c.true(f"[{snapshot}] control {control_id} hidden",
                not r.control(snapshot, control_id)["visible"])
-    pictures(s, snapshot, {1008: "pic2", 1010: "zorv"})
+    pictures(s, snapshot, {controls.PICTURE_TITLE: "pic2", controls.PICTURE_ZORV: "zorv"})
 
 
 def boxes(s, expected):

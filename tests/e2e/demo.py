@@ -7,6 +7,7 @@ import shutil
 from pathlib import Path
 from types import SimpleNamespace
 
+import controls
 import expect
 from scenario import ZANTREL_KEY, Scenario
 
@@ -52,11 +53,11 @@ def play_default_install(s):
     s.step("start")
     s.step("wait-page")
     s.step("snapshot", "page")
-    s.step("uncheck", 1003)
-    s.step("click", 1006)
-    s.step("wait-text", 1007, b"Ok")
+    s.step("uncheck", controls.RUN_AFTER_INSTALL)
+    s.step("click", controls.NEXT)
+    s.step("wait-text", controls.CANCEL, b"Ok")
     s.step("snapshot", "done")
-    s.step("click", 1007)
+    s.step("click", controls.CANCEL)
     s.step("wait-exit")
     s.run()
 
@@ -68,7 +69,7 @@ def install(setup_exe, driver, work, keep=False):
     if s.checks.failures:
         return s.finish()
 
-    destination = s.report.text("page", 1000)
+    destination = s.report.text("page", controls.DESTINATION)
     log = s.host_path(expect.join(destination, b"UnInstall.log"))
     lines = [(line[:4], line[5:]) for line in log.read_bytes().splitlines()]
     work_dir = next((value for tag, value in lines if tag == b"Work"), destination)

@@ -11,19 +11,26 @@ import subprocess
 import zlib
 from pathlib import Path
 
+import controls
+
 # Texts that applyLanguageTexts puts on the page, by control id. Cancel keeps its English text
 # in Russian.
 PAGE_TEXTS = {
     "en": {
-        1001: "Browse", 1002: "Place Icons on Desktop", 1003: "Run after Install",
-        1023: "Destination Directory", 1024: "Language", 1020: "Free", 1021: "Need",
-        1011: "Not free space on the disk", 1006: "Next", 1007: "Cancel",
+        controls.BROWSE: "Browse", controls.PLACE_ICONS: "Place Icons on Desktop",
+        controls.RUN_AFTER_INSTALL: "Run after Install",
+        controls.DESTINATION_FRAME: "Destination Directory", controls.LANGUAGE_LABEL: "Language",
+        controls.FREE_LABEL: "Free", controls.NEED_LABEL: "Need",
+        controls.NO_SPACE_WARNING: "Not free space on the disk", controls.NEXT: "Next",
+        controls.CANCEL: "Cancel",
     },
     "ru": {
-        1001: "Обзор", 1002: "Иконки на стол", 1003: "Запустить",
-        1023: "Установить в каталог", 1024: "Language", 1020: "Свободно",
-        1021: "Необходимо", 1011: "Недостаточно объема на диске", 1006: "Далее",
-        1007: "Cancel",
+        controls.BROWSE: "Обзор", controls.PLACE_ICONS: "Иконки на стол",
+        controls.RUN_AFTER_INSTALL: "Запустить",
+        controls.DESTINATION_FRAME: "Установить в каталог", controls.LANGUAGE_LABEL: "Language",
+        controls.FREE_LABEL: "Свободно", controls.NEED_LABEL: "Необходимо",
+        controls.NO_SPACE_WARNING: "Недостаточно объема на диске", controls.NEXT: "Далее",
+        controls.CANCEL: "Cancel",
     },
 }
 CAPTION_PREFIX = {"en": " Install ", "ru": "Установка "}
@@ -41,9 +48,12 @@ STATUS = {
 LANGUAGE_ITEMS = [b"English", b"Russian"]
 
 # Controls that the choosing page shows and the run hides.
-CHOOSING_CONTROLS = (1000, 1001, 1002, 1003, 1004, 1005, 1006, 1009, 1015, 1020, 1021, 1022,
-                     1023, 1024)
-RUN_CONTROLS = (1012, 1013, 1014)
+CHOOSING_CONTROLS = (controls.DESTINATION, controls.BROWSE, controls.PLACE_ICONS,
+                     controls.RUN_AFTER_INSTALL, controls.FREE_FIGURE, controls.NEED_FIGURE,
+                     controls.NEXT, controls.PICTURE_PIC, controls.LANGUAGE_LIST,
+                     controls.FREE_LABEL, controls.NEED_LABEL, controls.SPACE_FRAME,
+                     controls.DESTINATION_FRAME, controls.LANGUAGE_LABEL)
+RUN_CONTROLS = (controls.PROGRESS, controls.STATUS_LINE, controls.FILE_NAME_LINE)
 
 
 def ansi(text):

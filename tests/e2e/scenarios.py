@@ -3,6 +3,7 @@ writes the driver's script, runs it, and checks the page, the boxes, the files, 
 log, the shortcuts, the registry and the exit code."""
 
 import checks
+import controls
 import expect
 from scenario import INSTALLER_KEY, SETUP_DIR
 
@@ -23,12 +24,12 @@ def default_destination(s):
 
 def install_to_completion(s, language, shot=None):
     """Next, then the completion state, then Ok; screenshots of the completion on request."""
-    s.step("click", 1006)
-    s.step("wait-text", 1014, expect.ansi(expect.COMPLETE[language]))
+    s.step("click", controls.NEXT)
+    s.step("wait-text", controls.FILE_NAME_LINE, expect.ansi(expect.COMPLETE[language]))
     s.step("snapshot", "done")
     if shot:
         s.step("screenshot-mark", shot)
-    s.step("click", 1007)
+    s.step("click", controls.CANCEL)
     s.step("wait-exit")
 
 
@@ -83,15 +84,15 @@ def language_switch(s):
     s.step("start")
     s.step("wait-page")
     s.step("snapshot", "english")
-    s.step("select", 1015, 1)
+    s.step("select", controls.LANGUAGE_LIST, 1)
     s.step("snapshot", "russian")
-    s.step("select", 1015, 1)
+    s.step("select", controls.LANGUAGE_LIST, 1)
     s.step("snapshot", "russian-again")
-    s.step("select", 1015, 0)
+    s.step("select", controls.LANGUAGE_LIST, 0)
     s.step("snapshot", "english-again")
-    s.step("select", 1015, 1)
+    s.step("select", controls.LANGUAGE_LIST, 1)
     s.step("snapshot", "russian-last")
-    s.step("click", 1007)
+    s.step("click", controls.CANCEL)
     s.step("wait-exit")
     s.run()
     for snapshot, language in (("english", "en"), ("russian", "ru"), ("russian-again", "ru"),
@@ -107,7 +108,7 @@ def desktop_off(s):
     """Without "Place Icons on Desktop": the group links only, no desktop line in the log."""
     s.step("start")
     s.step("wait-page")
-    s.step("uncheck", 1002)
+    s.step("uncheck", controls.PLACE_ICONS)
     install_to_completion(s, "en")
     s.run()
     complete_install_checks(s, default_destination(s), "en", desktop=False)
@@ -119,7 +120,7 @@ def run_after(s):
     the setup ends without the completion state."""
     s.step("start")
     s.step("wait-page")
-    s.step("click", 1006)
+    s.step("click", controls.NEXT)
     s.step("wait-exit")
     s.run()
     destination = default_destination(s)
@@ -138,7 +139,7 @@ def run_off(s):
     """With "Run after Install" off nothing is started, even with a "RunS" entry."""
     s.step("start")
     s.step("wait-page")
-    s.step("uncheck", 1003)
+    s.step("uncheck", controls.RUN_AFTER_INSTALL)
     install_to_completion(s, "en")
     s.run()
     destination = default_destination(s)
@@ -153,7 +154,7 @@ def relative(s):
     """A destination without a drive colon installs below the setup's own directory."""
     s.step("start")
     s.step("wait-page")
-    s.step("settext", 1000, b"Apps\\Tool")
+    s.step("settext", controls.DESTINATION, b"Apps\\Tool")
     install_to_completion(s, "en")
     s.run()
     complete_install_checks(s, expect.join(SETUP_DIR, b"Apps\\Tool"), "en")
@@ -191,7 +192,7 @@ def bad_root(s):
     key). The progress page is photographed behind the box."""
     s.step("start")
     s.step("wait-page")
-    s.step("click", 1006)
+    s.step("click", controls.NEXT)
     s.step("wait-box")
     s.step("move-box", 0, 0)
     s.step("snapshot", "progress")
@@ -204,12 +205,14 @@ def bad_root(s):
     checks.boxes(s, [(key_text, s.package.app_name)])
     r = s.report
     if checks.taken(s, "progress"):
-        s.checks.equal("status line during the registry phase", r.text("progress", 1013),
+        s.checks.equal("status line during the registry phase",
+                       r.text("progress", controls.STATUS_LINE),
                        expect.ansi(expect.STATUS["desktop"]["en"]))
         for control_id in expect.RUN_CONTROLS:
             s.checks.true(f"[progress] control {control_id} visible",
                           r.control("progress", control_id)["visible"])
-        checks.pictures(s, "progress", {1008: "pic2", 1010: "zorv"})
+        checks.pictures(s, "progress",
+                        {controls.PICTURE_TITLE: "pic2", controls.PICTURE_ZORV: "zorv"})
     checks.installed_files(s, destination)
     checks.uninstall_log(s, destination, stop_after_key=True)
     checks.links(s, destination)
@@ -224,8 +227,8 @@ def log_blocked(s):
     s.before_run = [lambda: s.prepare_directory(expect.join(destination, b"UnInstall.log"))]
     s.step("start")
     s.step("wait-page")
-    s.step("settext", 1000, destination)
-    s.step("click", 1006)
+    s.step("settext", controls.DESTINATION, destination)
+    s.step("click", controls.NEXT)
     s.step("expect-box")
     s.step("wait-exit")
     s.run()
@@ -246,8 +249,8 @@ def file_blocked(s):
     s.before_run = [lambda: s.prepare_directory(expect.join(destination, blocked))]
     s.step("start")
     s.step("wait-page")
-    s.step("settext", 1000, destination)
-    s.step("click", 1006)
+    s.step("settext", controls.DESTINATION, destination)
+    s.step("click", controls.NEXT)
     s.step("wait-box")
     s.step("snapshot", "progress")
     s.step("ok-box")
@@ -255,7 +258,8 @@ def file_blocked(s):
     s.run()
     checks.boxes(s, [(expect.ansi(expect.FILE_ERROR["en"]) + destination, s.package.app_name)])
     if checks.taken(s, "progress"):
-        s.checks.equal("[progress] file-name line behind the box", s.report.text("progress", 1014),
+        s.checks.equal("[progress] file-name line behind the box",
+                       s.report.text("progress", controls.FILE_NAME_LINE),
                        blocked)
 
 
@@ -266,10 +270,11 @@ def plain_ignores_switches(s):
     s.step("start", "/S", "/D=C:\\Elsewhere")
     s.step("wait-page")
     s.step("snapshot", "page")
-    s.step("click", 1007)
+    s.step("click", controls.CANCEL)
     s.step("wait-exit")
     s.run()
-    s.checks.equal("the proposed folder", s.report.text("page", 1000), default_destination(s))
+    s.checks.equal("the proposed folder", s.report.text("page", controls.DESTINATION),
+                   default_destination(s))
     checks.nothing_installed(s, default_destination(s))
 
 
@@ -278,7 +283,7 @@ def cancel(s):
     """Cancel closes the page at once; nothing is installed."""
     s.step("start")
     s.step("wait-page")
-    s.step("click", 1007)
+    s.step("click", controls.CANCEL)
     s.step("wait-exit")
     s.run()
     checks.boxes(s, [])
@@ -296,7 +301,7 @@ def escape(s):
     s.step("close")
     s.step("expect-running", 1500)
     s.step("snapshot", "still-open")
-    s.step("click", 1007)
+    s.step("click", controls.CANCEL)
     s.step("wait-exit")
     s.run()
     checks.boxes(s, [])

@@ -11,6 +11,7 @@ from types import SimpleNamespace
 sys.dont_write_bytecode = True
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
+import controls  # noqa: E402
 import expect  # noqa: E402
 from scenario import script_word  # noqa: E402
 
@@ -83,7 +84,8 @@ class ExpectedLog(unittest.TestCase):
 
 class Texts(unittest.TestCase):
     def test_russian_texts_are_code_page_1251(self):
-        self.assertEqual(expect.ansi(expect.PAGE_TEXTS["ru"][1001]), b"\xce\xe1\xe7\xee\xf0")
+        self.assertEqual(expect.ansi(expect.PAGE_TEXTS["ru"][controls.BROWSE]),
+                         b"\xce\xe1\xe7\xee\xf0")
 
     def test_space_figure(self):
         self.assertEqual(expect.space_figure(1023), b"    1023kb")
@@ -92,6 +94,15 @@ class Texts(unittest.TestCase):
     def test_date_stamp(self):
         self.assertEqual(expect.date_stamp_seconds(" 5. 3.2002  9: 7: 0"), 1015319220)
         self.assertIsNone(expect.date_stamp_seconds("05.03.2002 09:07:00x"))
+
+
+class ControlIds(unittest.TestCase):
+    def test_every_id_of_the_header_is_read_once(self):
+        lines = [line for line in controls.HEADER.read_text().splitlines()
+                 if line.startswith("#define IDC_")]
+        ids = controls.read()
+        self.assertEqual(len(ids), len(lines))
+        self.assertEqual(len(set(ids.values())), len(ids))
 
 
 class ScriptWords(unittest.TestCase):

@@ -14,6 +14,7 @@ import time
 from pathlib import Path
 from types import SimpleNamespace
 
+import controls
 import demo
 import expect
 from scenario import ZANTREL_KEY, Scenario
@@ -36,7 +37,7 @@ def scenario(name):
 def install(s):
     """Installs with the page's defaults but "Run after Install"; the log's lines."""
     demo.play_default_install(s)
-    destination = s.report.text("page", 1000)
+    destination = s.report.text("page", controls.DESTINATION)
     log = s.host_path(expect.join(destination, b"UnInstall.log")).read_bytes()
     return [(line[:4], line[5:]) for line in log.splitlines()]
 
@@ -362,10 +363,11 @@ def release_page_and_cancel(s):
     s.step("start", "/D=" + QUICK_NOTES.decode())
     s.step("wait-page")
     s.step("snapshot", "page")
-    s.step("click", 1007)
+    s.step("click", controls.CANCEL)
     s.step("wait-exit")
     s.run(exit_code=EXIT_CANCELLED)
-    s.checks.equal("the proposed folder", s.report.text("page", 1000), QUICK_NOTES)
+    s.checks.equal("the proposed folder", s.report.text("page", controls.DESTINATION),
+                   QUICK_NOTES)
     s.checks.true("nothing installed", not s.host_path(QUICK_NOTES).exists())
 
 
@@ -419,7 +421,7 @@ def release_file_in_use(s):
     s.step("hold", program)
     s.step("start")
     s.step("wait-page")
-    s.step("click", 1006)
+    s.step("click", controls.NEXT)
     s.step("wait-box")
     s.step("answer-box", 2)  # IDCANCEL
     s.step("wait-exit")
@@ -441,10 +443,11 @@ def release_upgrade_finds_folder(s):
     s.step("start")
     s.step("wait-page")
     s.step("snapshot", "page")
-    s.step("click", 1007)
+    s.step("click", controls.CANCEL)
     s.step("wait-exit")
     s.run(fresh=False, exit_code=EXIT_CANCELLED)
-    s.checks.equal("the proposed folder", s.report.text("page", 1000), QUICK_NOTES)
+    s.checks.equal("the proposed folder", s.report.text("page", controls.DESTINATION),
+                   QUICK_NOTES)
     (s.host_path(QUICK_NOTES) / "hello.exe").unlink()
     s.step("start", "/S")
     s.step("wait-exit")

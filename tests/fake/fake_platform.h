@@ -1,6 +1,7 @@
-// An in-memory Platform and RunView that records what the engine does: a small file system
-// with directories and file contents, a registry, saved links, message boxes, started
-// processes and a call log in order. Failures are injected by path or key.
+// An in-memory platform (every part of the seam), RunView and RemovePlatform that records what
+// the engine does: a small file system with directories and file contents, a registry, saved
+// links, message boxes, started processes and a call log in order. Failures are injected by
+// path or key.
 //
 // Paths are kept as the engine spells them, less trailing separators; both "\" and "/"
 // separate, as on Windows. A file or link can be made only in an existing directory.
@@ -17,7 +18,14 @@
 
 namespace zorv {
 
-class FakePlatform : public Platform, public RunView, public RemovePlatform {
+class FakePlatform : public Process,
+                     public Files,
+                     public Folders,
+                     public Registry,
+                     public Shell,
+                     public Dialogs,
+                     public RunView,
+                     public RemovePlatform {
  public:
   struct Link {
     std::string path, target, description, workingDirectory;
@@ -25,11 +33,13 @@ class FakePlatform : public Platform, public RunView, public RemovePlatform {
   struct Message {
     std::string text, caption;
   };
-  struct Process {
+  struct StartedProcess {
     std::string application, commandLine, currentDirectory;
   };
 
   FakePlatform();
+  // The fake is the engine's whole Platform: runInstall(state, fake, fake).
+  operator Platform() { return platformOf(*this); }
 
   // Set-up and inspection.
   void addDirectory(std::string path);  // with its missing parents
@@ -46,7 +56,7 @@ class FakePlatform : public Platform, public RunView, public RemovePlatform {
   std::vector<std::string> calls;  // "showControl 1000 0", "setText 1013 Copy files", ...
   std::vector<Link> links;
   std::vector<Message> messages;
-  std::vector<Process> processes;
+  std::vector<StartedProcess> processes;
   std::map<int, std::string> controlTexts;
   std::map<int, bool> visible;
   bool closed = false;
@@ -73,21 +83,26 @@ class FakePlatform : public Platform, public RunView, public RemovePlatform {
   std::size_t openFiles() const { return handles_.size(); }
   bool exists(const std::string& path) const;
 
-  // Platform.
+  // Process.
   std::optional<std::string> currentDirectory() override { return cwd; }
   bool setCurrentDirectory(std::string_view dir) override;
   bool startProcess(std::string_view application, std::string_view commandLine) override;
   SystemTime utcNow() override { return now; }
-  bool pathExists(std::string_view path) override { return exists(std::string(path)); }
-  bool createDirectory(std::string_view path) override;
-  void deleteFile(std::string_view path) override;
+  // Files.
   FileHandle openOutputFile(std::string_view path) override;
   FileHandle openAppendFile(std::string_view path) override;
-  bool replaceFile(std::string_view from, std::string_view to) override;
   bool writeFile(FileHandle file, std::span<const std::uint8_t> bytes) override;
   void closeFile(FileHandle file) override;
+  std::optional<std::string> readFileStart(std::string_view path, std::size_t limit) override;
+  void deleteFile(std::string_view path) override;
+  bool replaceFile(std::string_view from, std::string_view to) override;
+  // Folders.
+  bool pathExists(std::string_view path) override { return exists(std::string(path)); }
+  bool isFolder(std::string_view path) override;
+  bool createDirectory(std::string_view path) override;
   std::optional<std::uint64_t> freeBytes(std::string_view) override { return freeSpace; }
   std::uint64_t freeSpace = 1u << 30;
+  // Registry.
   std::optional<std::string> readString(RegRoot root, std::string_view key,
                                         std::string_view value) override;
   KeyHandle createKey(RegRoot root, std::string_view key) override;
@@ -95,16 +110,16 @@ class FakePlatform : public Platform, public RunView, public RemovePlatform {
   // Kept as "dword:<decimal>".
   bool setDword(KeyHandle key, std::string_view value, std::uint32_t data) override;
   void closeKey(KeyHandle key) override;
+  // Shell.
   std::optional<std::string> specialFolder(SpecialFolder folder) override;
   bool beginLinks(std::string_view workingDirectory) override;
   bool saveLink(std::string_view linkPath, std::string_view target,
                 std::string_view description) override;
   void endLinks() override;
+  // Dialogs.
   void messageBox(std::string_view text, std::string_view caption) override;
   // Records the question as a message; answers Retry while retries lasts.
   bool askRetry(std::string_view text, std::string_view caption) override;
-  bool isFolder(std::string_view path) override;
-  std::optional<std::string> readFileStart(std::string_view path, std::size_t limit) override;
   int retries = 0;
 
   // RemovePlatform.

@@ -164,7 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::optional<UninstallLog> log =
       loadUninstallLog(fake, kLog, fake.protectedList, nullptr);
   if (!log) return 0;
-  UninstallScope scope = defaultUninstallScope(fake, fake, *log, kLog);
+  UninstallScope scope = defaultUninstallScope(fake, fake, fake, *log, kLog);
   fake.calls.clear();
   runUninstall(*log, scope, fake);
 

@@ -19,7 +19,7 @@ class UninstallTest : public InstallTest {
     const std::optional<UninstallLog> parsed = load(&why);
     EXPECT_TRUE(parsed) << why;
     if (!parsed) return {};
-    return runUninstall(*parsed, defaultUninstallScope(fake, fake, *parsed, kLog), fake);
+    return runUninstall(*parsed, defaultUninstallScope(fake, fake, fake, *parsed, kLog), fake);
   }
   void writeLog(std::string_view lines) {
     fake.files[kLog] = "Name Remove Demo\nWork C:\\Apps\\Demo\n" + std::string(lines);
@@ -65,7 +65,7 @@ TEST_F(UninstallTest, AnEmptyWorkFolderGoesLastAndTheRunningProgramIsLeftToItsCa
   install();
   std::optional<UninstallLog> log = load();
   ASSERT_TRUE(log);
-  UninstallScope scope = defaultUninstallScope(fake, fake, *log, kLog);
+  UninstallScope scope = defaultUninstallScope(fake, fake, fake, *log, kLog);
   scope.deferredFile = "C:\\Apps\\Demo\\uninstall.exe";
   const UninstallReport r = runUninstall(*log, scope, fake);
   EXPECT_TRUE(r.complete());

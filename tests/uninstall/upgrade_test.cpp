@@ -31,7 +31,7 @@ class UpgradeTest : public InstallTest {
     const std::optional<UninstallLog> parsed = loadUninstallLog(fake, kLog, fake.protectedList, &why);
     EXPECT_TRUE(parsed) << why;
     if (!parsed) return {};
-    return runUninstall(*parsed, defaultUninstallScope(fake, fake, *parsed, kLog), fake);
+    return runUninstall(*parsed, defaultUninstallScope(fake, fake, fake, *parsed, kLog), fake);
   }
   std::size_t count(std::string_view line) const {
     const std::string l = log();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "install/setup_state.h"
 #include "tools/writer/package_writer.h"
 #include "tools/writer/records.h"
 #include "wizard/package_facts.h"
@@ -83,7 +84,10 @@ TEST(PackageFacts, TheDefaultFolderIsOptional) {
 TEST(PageTexts, TheControlsAreLabelledInTheirOrder) {
   std::vector<int> ids;
   for (const ControlText& c : pageControlTexts()) ids.push_back(c.control);
-  EXPECT_EQ(ids, (std::vector<int>{1001, 1002, 1003, 1023, 1024, 1020, 1021, 1011, 1006, 1007}));
+  using namespace control;
+  EXPECT_EQ(ids, (std::vector<int>{kBrowse, kPlaceIcons, kRunAfterInstall, kDestinationFrame,
+                                   kLanguageLabel, kFreeLabel, kNeedLabel, kNoSpaceWarning, kNext,
+                                   kCancel}));
 }
 
 TEST(PageTexts, CaptionAndBrowseTitleArePrefixAndName) {

@@ -1,6 +1,6 @@
 // The pacing of the run's page updates: which file names and bar positions are shown at once,
 // which wait, and that what waits is never lost. Times are given, not measured.
-#include "platform/page_pacing.h"
+#include "wizard/page_pacing.h"
 
 #include <gtest/gtest.h>
 

@@ -31,7 +31,7 @@ struct PlatformPaths {
 class HostSystem {
  public:
   virtual ~HostSystem() = default;
-  virtual Platform& platform() = 0;
+  virtual const Platform& platform() = 0;
   virtual RemovePlatform& remover() = 0;
   // Why the system must not be changed (an unreadable registry file, an option this system
   // does not take), or empty.

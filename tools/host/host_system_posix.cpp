@@ -18,7 +18,7 @@ namespace {
 class PosixHost final : public HostSystem {
  public:
   explicit PosixHost(PosixPlatformOptions options) : platform_(std::move(options)) {}
-  Platform& platform() override { return platform_; }
+  const Platform& platform() override { return parts_; }
   RemovePlatform& remover() override { return platform_; }
   const std::string& error() const override { return platform_.registryError(); }
   std::string programsFolder() override { return platform_.options().programsFolder; }
@@ -57,6 +57,7 @@ class PosixHost final : public HostSystem {
 
  private:
   PosixPlatform platform_;
+  const Platform parts_ = platformOf(platform_);
 };
 
 std::string withoutTrailingSlashes(std::string path) {

@@ -1,5 +1,7 @@
 // The tool's system on Windows: the Win32 platform that setup.exe and uninstall.exe use, seen
-// from a console. Paths stay in the ANSI code page, as the platform takes them.
+// from a console: its files and folders behind a guard against links, its shell with the
+// folders that the command line gives, and message boxes on standard error. Paths stay in the
+// ANSI code page, as the platform takes them.
 #include <windows.h>
 
 #include <io.h>
@@ -10,7 +12,6 @@
 #include "platform/platform_win32.h"
 #include "platform/remove_win32.h"
 #include "platform/terminal_text.h"
-#include "tools/host/forwarding_platform.h"
 #include "tools/host/host_system.h"
 
 namespace zorv {
@@ -27,63 +28,16 @@ std::string withoutTrailingSeparators(std::string path) {
   return path;
 }
 
-// The Win32 platform with messages on standard error, the special folders that the command
-// line gave, and no reparse point followed below a confining folder: a name of the package
-// that passes through a junction or symbolic link already there is refused.
-class ConsolePlatform final : public ForwardingPlatform {
+// No reparse point is followed below a confining folder: a name of the package that passes
+// through a junction or symbolic link already there is refused. Shared by the console's files
+// and folders.
+class LinkGuard {
  public:
-  ConsolePlatform(Win32Platform& inner, const PlatformPaths& paths)
-      : ForwardingPlatform(inner), programs_(paths.programsDir), desktop_(paths.desktopDir) {}
-
-  void confineBelow(std::string_view root) { root_ = withoutTrailingSeparators(std::string(root)); }
+  void confineBelow(std::string_view root) {
+    root_ = withoutTrailingSeparators(std::string(root));
+  }
   const std::string& refusedLink() const { return refusedLink_; }
 
-  bool pathExists(std::string_view path) override {
-    return !throughLink(path) && ForwardingPlatform::pathExists(path);
-  }
-  bool createDirectory(std::string_view path) override {
-    return !throughLink(path) && ForwardingPlatform::createDirectory(path);
-  }
-  void deleteFile(std::string_view path) override {
-    if (!throughLink(path)) ForwardingPlatform::deleteFile(path);
-  }
-  // A link at the end is refused too: opening it would write to its target.
-  FileHandle openOutputFile(std::string_view path) override {
-    if (throughLink(path) || isLinkBelowRoot(path)) return kNoFile;
-    return ForwardingPlatform::openOutputFile(path);
-  }
-  FileHandle openAppendFile(std::string_view path) override {
-    if (throughLink(path) || isLinkBelowRoot(path)) return kNoFile;
-    return ForwardingPlatform::openAppendFile(path);
-  }
-  bool replaceFile(std::string_view from, std::string_view to) override {
-    if (throughLink(from) || throughLink(to) || isLinkBelowRoot(to)) return false;
-    return ForwardingPlatform::replaceFile(from, to);
-  }
-
-  std::optional<std::string> specialFolder(SpecialFolder folder) override {
-    // Given folders stand for the user's and all users' alike.
-    const bool programs = folder == SpecialFolder::Programs || folder == SpecialFolder::CommonPrograms;
-    const bool desktop = folder == SpecialFolder::DesktopDirectory ||
-                         folder == SpecialFolder::CommonDesktopDirectory;
-    if (programs && !programs_.empty()) return programs_;
-    if (desktop && !desktop_.empty()) return desktop_;
-    return ForwardingPlatform::specialFolder(folder);
-  }
-
-  // Nobody answers on a console: the question is printed and the answer is Cancel.
-  bool askRetry(std::string_view text, std::string_view caption) override {
-    messageBox(text, caption);
-    return false;
-  }
-  // As the POSIX platform prints it: "caption: text", each line through terminalText.
-  void messageBox(std::string_view text, std::string_view caption) override {
-    const std::string out = terminalMessage(caption, text);
-    std::fwrite(out.data(), 1, out.size(), stderr);
-    std::fflush(stderr);
-  }
-
- private:
   // The components strictly between the root and the path's end, from the root down; each must
   // be no reparse point. The path must be below the root, as the engine makes every path of a
   // run; ".." is refused.
@@ -100,9 +54,12 @@ class ConsolePlatform final : public ForwardingPlatform {
       at = next;
     }
   }
-  bool isLinkBelowRoot(std::string_view path) {
-    return !root_.empty() && below(path) && isLink(path) && refuse(path);
+  // A link at the end is refused too where opening it would write to its target.
+  bool throughOrAtLink(std::string_view path) {
+    return throughLink(path) || (!root_.empty() && below(path) && isLink(path) && refuse(path));
   }
+
+ private:
   bool below(std::string_view path) const {
     return path.size() > root_.size() + 1 && isSeparator(path[root_.size()]) &&
            CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path.data(), int(root_.size()),
@@ -117,23 +74,91 @@ class ConsolePlatform final : public ForwardingPlatform {
     return true;
   }
 
-  std::string programs_, desktop_, root_, refusedLink_;
+  std::string root_, refusedLink_;
+};
+
+// The Win32 files and folders of setup.exe behind the guard.
+class ConsoleFolders final : public Win32Folders {
+ public:
+  explicit ConsoleFolders(LinkGuard& guard) : guard_(guard) {}
+  bool pathExists(std::string_view path) override {
+    return !guard_.throughLink(path) && Win32Folders::pathExists(path);
+  }
+  bool createDirectory(std::string_view path) override {
+    return !guard_.throughLink(path) && Win32Folders::createDirectory(path);
+  }
+
+ private:
+  LinkGuard& guard_;
+};
+
+class ConsoleFiles final : public Win32Files {
+ public:
+  explicit ConsoleFiles(LinkGuard& guard) : guard_(guard) {}
+  void deleteFile(std::string_view path) override {
+    if (!guard_.throughLink(path)) Win32Files::deleteFile(path);
+  }
+  FileHandle openOutputFile(std::string_view path) override {
+    return guard_.throughOrAtLink(path) ? kNoFile : Win32Files::openOutputFile(path);
+  }
+  FileHandle openAppendFile(std::string_view path) override {
+    return guard_.throughOrAtLink(path) ? kNoFile : Win32Files::openAppendFile(path);
+  }
+  bool replaceFile(std::string_view from, std::string_view to) override {
+    if (guard_.throughLink(from) || guard_.throughOrAtLink(to)) return false;
+    return Win32Files::replaceFile(from, to);
+  }
+
+ private:
+  LinkGuard& guard_;
+};
+
+// The shell's folders, but for the Programs and Desktop folders that the command line gave.
+class ConsoleShell final : public Win32Shell {
+ public:
+  explicit ConsoleShell(const PlatformPaths& paths)
+      : programs_(paths.programsDir), desktop_(paths.desktopDir) {}
+  std::optional<std::string> specialFolder(SpecialFolder folder) override {
+    // Given folders stand for the user's and all users' alike.
+    const bool programs =
+        folder == SpecialFolder::Programs || folder == SpecialFolder::CommonPrograms;
+    const bool desktop = folder == SpecialFolder::DesktopDirectory ||
+                         folder == SpecialFolder::CommonDesktopDirectory;
+    if (programs && !programs_.empty()) return programs_;
+    if (desktop && !desktop_.empty()) return desktop_;
+    return Win32Shell::specialFolder(folder);
+  }
+
+ private:
+  std::string programs_, desktop_;
+};
+
+// Nobody answers on a console: a question is printed as a message and the answer is Cancel
+// (Dialogs::askRetry).
+class ConsoleDialogs final : public Dialogs {
+ public:
+  // As the POSIX platform prints it: "caption: text", each line through terminalText.
+  void messageBox(std::string_view text, std::string_view caption) override {
+    const std::string out = terminalMessage(caption, text);
+    std::fwrite(out.data(), 1, out.size(), stderr);
+    std::fflush(stderr);
+  }
 };
 
 class Win32Host final : public HostSystem {
  public:
-  explicit Win32Host(const PlatformPaths& paths) : console_(platform_, paths) {
+  explicit Win32Host(const PlatformPaths& paths) : shell_(paths) {
     if (!paths.registryFile.empty())
       error_ = "--registry-file: on Windows the registry is the system's own";
   }
-  Platform& platform() override { return console_; }
+  const Platform& platform() override { return platform_; }
   RemovePlatform& remover() override { return remover_; }
   const std::string& error() const override { return error_; }
   std::string programsFolder() override {
-    return console_.specialFolder(SpecialFolder::Programs).value_or("");
+    return shell_.specialFolder(SpecialFolder::Programs).value_or("");
   }
   std::string desktopFolder() override {
-    return console_.specialFolder(SpecialFolder::DesktopDirectory).value_or("");
+    return shell_.specialFolder(SpecialFolder::DesktopDirectory).value_or("");
   }
   std::expected<void, std::string> prepareInstall() override {
     for (const std::string& dir : {programsFolder(), desktopFolder()}) {
@@ -142,8 +167,8 @@ class Win32Host final : public HostSystem {
     }
     return {};
   }
-  void confineBelow(std::string_view root) override { console_.confineBelow(root); }
-  const std::string& refusedLink() const override { return console_.refusedLink(); }
+  void confineBelow(std::string_view root) override { guard_.confineBelow(root); }
+  const std::string& refusedLink() const override { return guard_.refusedLink(); }
   void confineRemovalTo(std::vector<std::string> roots) override {
     remover_.confineRemovalTo(std::move(roots));
   }
@@ -155,8 +180,14 @@ class Win32Host final : public HostSystem {
   bool noteLogCodePage(const std::string&) override { return true; }
 
  private:
-  Win32Platform platform_;
-  ConsolePlatform console_;
+  LinkGuard guard_;
+  Win32Process process_;
+  ConsoleFiles files_{guard_};
+  ConsoleFolders folders_{guard_};
+  Win32Registry registry_;
+  ConsoleShell shell_;
+  ConsoleDialogs dialogs_;
+  const Platform platform_{process_, files_, folders_, registry_, shell_, dialogs_};
   Win32RemovePlatform remover_;
   std::string error_;
 };

@@ -1,7 +1,7 @@
 #include "tools/inspect/setup_listing.h"
 
 #include "install/directory_walk.h"
-#include "install/held_entry.h"
+#include "package/held_entry.h"
 #include "install/records.h"
 #include "wizard/package_facts.h"
 

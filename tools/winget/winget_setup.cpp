@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "install/held_entry.h"
+#include "package/held_entry.h"
 #include "install/install.h"
 #include "install/records.h"
 #include "package/number_entry.h"

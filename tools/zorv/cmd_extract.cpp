@@ -9,7 +9,6 @@
 #include "install/install.h"
 #include "platform/terminal_text.h"
 #include "tools/zorv/commands.h"
-#include "tools/host/forwarding_platform.h"
 #include "tools/host/host_system.h"
 #include "tools/inspect/package_file.h"
 #include "tools/host/terminal_view.h"
@@ -19,16 +18,26 @@ namespace zorv {
 
 namespace {
 
-// Counts the folders that the extraction made (not those that were there already).
-class CountingPlatform final : public ForwardingPlatform {
+// The host's folders, counting those that the extraction made (not those that were there
+// already).
+class CountingFolders final : public Folders {
  public:
-  using ForwardingPlatform::ForwardingPlatform;
+  explicit CountingFolders(Folders& host) : host_(host) {}
+  bool pathExists(std::string_view path) override { return host_.pathExists(path); }
+  bool isFolder(std::string_view path) override { return host_.isFolder(path); }
   bool createDirectory(std::string_view path) override {
-    const bool made = ForwardingPlatform::createDirectory(path);
-    if (made) ++folders;
+    const bool made = host_.createDirectory(path);
+    if (made) ++made_;
     return made;
   }
-  int folders = 0;
+  std::optional<std::uint64_t> freeBytes(std::string_view path) override {
+    return host_.freeBytes(path);
+  }
+  int made() const { return made_; }
+
+ private:
+  Folders& host_;
+  int made_ = 0;
 };
 
 // Extracts the members of a folder record, as the run does, counting the files written.
@@ -62,7 +71,14 @@ int cmdExtract(const ExtractArgs& args) {
 
   const std::unique_ptr<HostSystem> host = openFilesOnlySystem();
   const int converted = host->useCodePage(*codePage);
-  CountingPlatform platform(host->platform());
+  const Platform& system = host->platform();
+  CountingFolders folders(system.folders);
+  const Platform platform{.process = system.process,
+                          .files = system.files,
+                          .folders = folders,
+                          .registry = system.registry,
+                          .shell = system.shell,
+                          .dialogs = system.dialogs};
   SetupState state;
   const std::string hostDir = absolutePath(dir);
   const auto destination = engineFolder(*host, hostDir, *codePage);
@@ -109,7 +125,7 @@ int cmdExtract(const ExtractArgs& args) {
   }
   view.finish();
   std::printf("extracted %d %s and %d %s into %s\n", files, plural(files, "file", "files"),
-              platform.folders, plural(platform.folders, "folder", "folders"),
+              folders.made(), plural(folders.made(), "folder", "folders"),
               terminalText(hostDir).c_str());
   return failed ? 1 : 0;
 }

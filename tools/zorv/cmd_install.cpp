@@ -14,7 +14,6 @@
 #include "install/install.h"
 #include "platform/terminal_text.h"
 #include "tools/zorv/commands.h"
-#include "tools/host/forwarding_platform.h"
 #include "tools/host/host_system.h"
 #include "tools/inspect/package_file.h"
 #include "tools/host/terminal_view.h"
@@ -25,20 +24,29 @@ namespace zorv {
 
 namespace {
 
-// Unless allowed to run it, keeps the program's name and reports that it did not start, as
-// the engine expects of a program that cannot be started.
-class CliPlatform final : public ForwardingPlatform {
+// The host's process, but for the program after the install: unless allowed to run it, keeps
+// its name and reports that it did not start, as the engine expects of a program that cannot
+// be started.
+class CliProcess final : public Process {
  public:
-  using ForwardingPlatform::ForwardingPlatform;
+  explicit CliProcess(Process& host) : host_(host) {}
+  std::optional<std::string> currentDirectory() override { return host_.currentDirectory(); }
+  bool setCurrentDirectory(std::string_view dir) override {
+    return host_.setCurrentDirectory(dir);
+  }
   bool startProcess(std::string_view application, std::string_view commandLine) override {
     if (!mayRun) {
       notStarted = application;
       return false;
     }
-    return ForwardingPlatform::startProcess(application, commandLine);
+    return host_.startProcess(application, commandLine);
   }
+  SystemTime utcNow() override { return host_.utcNow(); }
   bool mayRun = false;
   std::string notStarted;  // the program the run would have started
+
+ private:
+  Process& host_;
 };
 
 }  // namespace
@@ -59,8 +67,15 @@ int cmdInstall(const InstallArgs& args) {
   const std::unique_ptr<HostSystem> host = openHostSystem(args.paths);
   if (!host->error().empty()) return fail(host->error());
   if (auto prepared = host->prepareInstall(); !prepared) return fail(prepared.error());
-  CliPlatform platform(host->platform());
-  platform.mayRun = run;
+  const Platform& system = host->platform();
+  CliProcess process(system.process);
+  process.mayRun = run;
+  const Platform platform{.process = process,
+                          .files = system.files,
+                          .folders = system.folders,
+                          .registry = system.registry,
+                          .shell = system.shell,
+                          .dialogs = system.dialogs};
   const int converted = host->useCodePage(*codePage);
 
   // The engine names both folders in the code page, as the setup would.
@@ -78,7 +93,7 @@ int cmdInstall(const InstallArgs& args) {
   state.release = facts->release;
   state.destinationDir = *destination;
   state.placeIconsOnDesktop = desktop;
-  state.runAfterInstall = true;  // the engine asks; CliPlatform starts it only with --run
+  state.runAfterInstall = true;  // the engine asks; CliProcess starts it only with --run
   state.package = std::move(lp->package);
 
   if (!createDirectoryPath(state.destinationDir, language, platform)) return 1;
@@ -95,9 +110,9 @@ int cmdInstall(const InstallArgs& args) {
   const std::string shownDest = terminalText(hostDest);
   if (outcome.ending == RunEnding::Completed) {
     std::fprintf(stderr, "%s installed in %s\n", app.c_str(), shownDest.c_str());
-    if (!platform.notStarted.empty())
+    if (!process.notStarted.empty())
       std::fprintf(stderr, "not started (--run starts it): %s\n",
-                   terminalText(host->hostText(platform.notStarted)).c_str());
+                   terminalText(host->hostText(process.notStarted)).c_str());
     return 0;
   }
   if (outcome.ending == RunEnding::ProgramStarted) {

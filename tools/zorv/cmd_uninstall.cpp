@@ -96,7 +96,7 @@ int cmdUninstall(const UninstallArgs& args) {
   if (auto folder = host->engineText(programs)) scope.groupFolders = {*folder};
   if (auto folder = host->engineText(desktop)) scope.desktopFolders = {*folder};
   scope.protectedFolders = remover.protectedFolders();
-  scope.registeredLocations = registeredLocations(host->platform(), log->appName);
+  scope.registeredLocations = registeredLocations(host->platform().registry, log->appName);
   const UninstallReport report = runUninstall(*log, scope, remover);
 
   printItems(*host, "Removed:", report.removed);

@@ -5,7 +5,7 @@
 #include <iostream>
 #include <string>
 
-#include "install/held_entry.h"
+#include "package/held_entry.h"
 #include "install/records.h"
 #include "tools/builder/executables.h"
 #include "tools/inspect/verify.h"
