@@ -48,7 +48,7 @@ Bytes makeStub() {
   VersionInfo v;
   v.strings = {{"ProductName", "Zorv Setup"}};
   const std::uint16_t ids[] = {1};
-  const auto images = *parseIconFile(makeIco(1), nullptr);
+  const auto images = *parseIconFile(makeIco(1));
   pe_test::TestImage t;
   t.resources = {
       {"#5", "#101", 1033, 0, pe_test::patternBytes(90, 1)},
@@ -85,11 +85,11 @@ const std::string kAllKeys =
     "icon = \"art/demo.ico\"\n";
 
 VersionInfo versionOf(std::span<const std::uint8_t> exe) {
-  std::string why;
-  auto bytes = findPeResource(exe, "#16", 1, &why);
-  EXPECT_TRUE(bytes) << why;
-  auto info = bytes ? parseVersionResource(*bytes, &why) : std::nullopt;
-  EXPECT_TRUE(info) << why;
+  auto bytes = findPeResource(exe, "#16", 1);
+  EXPECT_TRUE(bytes) << bytes.error();
+  if (!bytes) return {};
+  auto info = parseVersionResource(*bytes);
+  EXPECT_TRUE(info) << info.error();
   return info.value_or(VersionInfo{});
 }
 
@@ -97,8 +97,10 @@ VersionInfo versionOf(std::span<const std::uint8_t> exe) {
 std::vector<Bytes> iconImagesOf(std::span<const std::uint8_t> exe) {
   std::vector<Bytes> out;
   auto group = findPeResource(exe, "#14", 101);
-  auto entries = group ? parseIconGroup(*group, nullptr) : std::nullopt;
-  EXPECT_TRUE(entries);
+  EXPECT_TRUE(group) << group.error();
+  if (!group) return out;
+  auto entries = parseIconGroup(*group);
+  EXPECT_TRUE(entries) << entries.error();
   for (const IconGroupEntry& e : entries.value_or(std::vector<IconGroupEntry>{})) {
     auto image = findPeResource(exe, "#3", e.id);
     EXPECT_TRUE(image) << e.id;
@@ -108,7 +110,7 @@ std::vector<Bytes> iconImagesOf(std::span<const std::uint8_t> exe) {
 }
 
 std::size_t countOfType(std::span<const std::uint8_t> exe, const std::string& type) {
-  const auto list = listPeResources(exe);
+  const auto list = listPeResources(exe).value();
   return std::size_t(std::count_if(list.begin(), list.end(), [&](const PeResourceInfo& r) {
     return r.type.toString() == type;
   }));
@@ -141,7 +143,7 @@ TEST(SetupExecutable, CarriesTheProductsNameVersionAndIcon) {
       {"ProductName", "Zorv Demo"},      {"ProductVersion", "1.2.3"}};
   EXPECT_EQ(v.strings, strings);
 
-  const auto icon = *parseIconFile(makeIco(2), nullptr);
+  const auto icon = *parseIconFile(makeIco(2));
   const std::vector<Bytes> images = iconImagesOf(*exe);
   ASSERT_EQ(images.size(), 2u);
   EXPECT_EQ(images[0], icon[0].bytes);
@@ -245,7 +247,7 @@ TEST(Uninstaller, RefusesWhatIsNoProgramWithOneLine) {
 // A stub whose resources are `change`d versions of makeStub's, by type and name.
 Bytes stubWith(const std::function<void(std::vector<pe_test::TestResource>&)>& change) {
   VersionInfo v;
-  const auto images = *parseIconFile(makeIco(1), nullptr);
+  const auto images = *parseIconFile(makeIco(1));
   const std::uint16_t ids[] = {1};
   std::vector<pe_test::TestResource> r = {
       {"#3", "#1", 1033, 0, images[0].bytes},

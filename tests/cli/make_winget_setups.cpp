@@ -38,10 +38,9 @@ Bytes package(const std::string& app, std::uint32_t codePage,
 }
 
 bool saveSetup(const Bytes& stub, const std::string& path, const Bytes& pkg) {
-  std::string why;
-  const auto exe = zorv::setPeResource(stub, "SETUP", 101, pkg, &why);
+  const auto exe = zorv::setPeResource(stub, "SETUP", 101, pkg);
   if (!exe) {
-    std::fprintf(stderr, "%s: %s\n", path.c_str(), why.c_str());
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), exe.error().c_str());
     return false;
   }
   std::ofstream out(path, std::ios::binary);

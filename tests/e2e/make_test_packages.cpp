@@ -367,10 +367,10 @@ bool writePackage(const fs::path& dir, const PackageSpec& p, const std::optional
     return false;
   }
   if (!stub) return true;
-  std::string why;
-  auto exe = zorv::setPeResource(*stub, "SETUP", 101, package, &why);
+  auto exe = zorv::setPeResource(*stub, "SETUP", 101, package);
   if (!exe) {
-    std::fprintf(stderr, "make_test_packages: cannot embed the package: %s\n", why.c_str());
+    std::fprintf(stderr, "make_test_packages: cannot embed the package: %s\n",
+                 exe.error().c_str());
     return false;
   }
   return writeFile(dir / "setup.exe", *exe);

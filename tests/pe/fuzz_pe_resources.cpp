@@ -21,34 +21,32 @@
 namespace {
 
 void checkVersion(std::span<const std::uint8_t> bytes) {
-  std::string why;
-  auto info = zorv::parseVersionResource(bytes, &why);
-  if (info && !zorv::parseVersionResource(zorv::versionResourceBytes(*info), &why)) std::abort();
+  auto info = zorv::parseVersionResource(bytes);
+  if (info && !zorv::parseVersionResource(zorv::versionResourceBytes(*info))) std::abort();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> image(data, size);
-  std::string why;
-  (void)zorv::parseIconFile(image, &why);
-  (void)zorv::parseIconGroup(image, &why);
+  (void)zorv::parseIconFile(image);
+  (void)zorv::parseIconGroup(image);
   checkVersion(image);
   if (!zorv::looksLikePe(image)) return 0;
-  if (auto version = zorv::findPeResource(image, "#16", 1, &why)) checkVersion(*version);
-  if (auto group = zorv::findPeResource(image, "#14", 101, &why))
-    (void)zorv::parseIconGroup(*group, &why);
-  (void)zorv::findPeResource(image, "SETUP", 101, &why);
-  (void)zorv::findPeResource(image, "#24", 1, &why);
-  (void)zorv::listPeResources(image, &why);
+  if (auto version = zorv::findPeResource(image, "#16", 1)) checkVersion(*version);
+  if (auto group = zorv::findPeResource(image, "#14", 101)) (void)zorv::parseIconGroup(*group);
+  (void)zorv::findPeResource(image, "SETUP", 101);
+  (void)zorv::findPeResource(image, "#24", 1);
+  (void)zorv::listPeResources(image);
   static const std::uint8_t payload[] = {'Z', 'o', 'r', 'v', 0, 1, 2, 3, 4};
-  auto written = zorv::setPeResource(image, "SETUP", 101, payload, &why);
+  auto written = zorv::setPeResource(image, "SETUP", 101, payload);
   if (written) {
-    auto back = zorv::findPeResource(*written, "SETUP", 101, &why);
+    auto back = zorv::findPeResource(*written, "SETUP", 101);
     if (!back || back->size() != sizeof payload ||
         !std::equal(back->begin(), back->end(), std::begin(payload)))
       std::abort();
-    if (zorv::listPeResources(*written, &why).empty()) std::abort();
+    const auto list = zorv::listPeResources(*written);
+    if (!list || list->empty()) std::abort();
   }
   return 0;
 }

@@ -38,9 +38,8 @@ Bytes twoImageIcon() {
 
 TEST(IconFile, ReadsEveryImageWhereverItLies) {
   const Bytes file = twoImageIcon();
-  std::string why;
-  auto images = parseIconFile(file, &why);
-  ASSERT_TRUE(images) << why;
+  auto images = parseIconFile(file);
+  ASSERT_TRUE(images) << images.error();
   ASSERT_EQ(images->size(), 2u);
   EXPECT_EQ((*images)[0].width, 16);
   EXPECT_EQ((*images)[0].bitCount, 32);
@@ -55,8 +54,8 @@ TEST(IconFile, ReadsEveryImageWhereverItLies) {
   EXPECT_EQ(pe_test::get16(group, 4), 2);
   EXPECT_EQ(pe_test::get32(group, 6 + 8), 48u);  // the first image's size
   EXPECT_EQ(pe_test::get16(group, 6 + 12), 7);   // and its id
-  auto entries = parseIconGroup(group, &why);
-  ASSERT_TRUE(entries) << why;
+  auto entries = parseIconGroup(group);
+  ASSERT_TRUE(entries) << entries.error();
   ASSERT_EQ(entries->size(), 2u);
   EXPECT_EQ((*entries)[1].id, 2);
   EXPECT_EQ((*entries)[1].bytes, 16u);
@@ -104,9 +103,9 @@ TEST(IconFile, RefusesWhatIsNotAnIconWithAllItsImages) {
     SCOPED_TRACE(row.what);
     Bytes file = twoImageIcon();
     row.apply(file);
-    std::string why;
-    EXPECT_FALSE(parseIconFile(file, &why));
-    EXPECT_NE(why.find(row.reason), std::string::npos) << why;
+    const auto images = parseIconFile(file);
+    ASSERT_FALSE(images);
+    EXPECT_NE(images.error().find(row.reason), std::string::npos) << images.error();
   }
 }
 
@@ -156,22 +155,21 @@ TEST(IconFile, KeepsToItsLimitsOfImagesAndBytes) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     const Bytes file = iconOf(row.count, row.size, row.shared);
-    std::string why;
-    const auto images = parseIconFile(file, &why);
+    const auto images = parseIconFile(file);
     if (!row.reason) {
-      ASSERT_TRUE(images) << why;
+      ASSERT_TRUE(images) << images.error();
       ASSERT_EQ(images->size(), row.count);
       EXPECT_EQ(images->back().bytes.size(), row.size);
     } else {
-      EXPECT_FALSE(images);
-      EXPECT_NE(why.find(row.reason), std::string::npos) << why;
+      ASSERT_FALSE(images);
+      EXPECT_NE(images.error().find(row.reason), std::string::npos) << images.error();
     }
   }
 }
 
 TEST(IconGroup, RefusesEntriesThatDoNotFillTheBody) {
   const std::uint16_t ids[] = {1, 2};
-  const Bytes good = iconGroupBytes(*parseIconFile(twoImageIcon(), nullptr), ids);
+  const Bytes good = iconGroupBytes(*parseIconFile(twoImageIcon()), ids);
   const Damage rows[] = {
       {"a byte more", [](Bytes& b) { b.push_back(0); }, "bytes of entries for 2"},
       {"a byte less", [](Bytes& b) { b.pop_back(); }, "bytes of entries for 2"},
@@ -183,9 +181,9 @@ TEST(IconGroup, RefusesEntriesThatDoNotFillTheBody) {
     SCOPED_TRACE(row.what);
     Bytes body = good;
     row.apply(body);
-    std::string why;
-    EXPECT_FALSE(parseIconGroup(body, &why));
-    EXPECT_NE(why.find(row.reason), std::string::npos) << why;
+    const auto entries = parseIconGroup(body);
+    ASSERT_FALSE(entries);
+    EXPECT_NE(entries.error().find(row.reason), std::string::npos) << entries.error();
   }
 }
 
@@ -205,9 +203,8 @@ VersionInfo sampleInfo() {
 
 TEST(VersionResource, ReadsBackWhatItWrites) {
   const Bytes bytes = versionResourceBytes(sampleInfo());
-  std::string why;
-  auto back = parseVersionResource(bytes, &why);
-  ASSERT_TRUE(back) << why;
+  auto back = parseVersionResource(bytes);
+  ASSERT_TRUE(back) << back.error();
   EXPECT_EQ(back->fileVersion, sampleInfo().fileVersion);
   EXPECT_EQ(back->productVersion, sampleInfo().productVersion);
   EXPECT_EQ(back->language, 0x0419);
@@ -272,9 +269,9 @@ TEST(VersionResource, RefusesLengthsOutsideTheirParents) {
     SCOPED_TRACE(row.what);
     Bytes bytes = good;
     row.apply(bytes);
-    std::string why;
-    EXPECT_FALSE(parseVersionResource(bytes, &why));
-    EXPECT_NE(why.find(row.reason), std::string::npos) << why;
+    const auto info = parseVersionResource(bytes);
+    ASSERT_FALSE(info);
+    EXPECT_NE(info.error().find(row.reason), std::string::npos) << info.error();
   }
 }
 

@@ -141,19 +141,17 @@ TEST(PeMalformed, LookupsFailCleanly) {
   const Bytes payload = patternBytes(64, 3);
   for (const Case& c : cases()) {
     SCOPED_TRACE(c.what);
-    std::string why;
-    auto found = findPeResource(c.image, "SETUP", 101, &why);
-    EXPECT_EQ(found.has_value(), c.findOk) << why;
+    auto found = findPeResource(c.image, "SETUP", 101);
+    EXPECT_EQ(found.has_value(), c.findOk) << (found ? "" : found.error());
     if (found) {
       EXPECT_EQ(std::string(found->begin(), found->end()), "DATA");
     } else {
-      EXPECT_FALSE(why.empty());
+      EXPECT_FALSE(found.error().empty());
     }
-    why.clear();
-    const auto list = listPeResources(c.image, &why);
-    EXPECT_EQ(why.empty(), c.listOk) << why;
-    if (!c.listOk) {
-      EXPECT_TRUE(list.empty());
+    const auto list = listPeResources(c.image);
+    EXPECT_EQ(list.has_value(), c.listOk) << (list ? "" : list.error());
+    if (!list) {
+      EXPECT_FALSE(list.error().empty());
     }
     // Writing either refuses the stub or yields an image that reads back.
     auto written = setPeResource(c.image, "SETUP", 101, payload);
@@ -170,9 +168,9 @@ TEST(PeMalformed, LookupsFailCleanly) {
 TEST(PeMalformed, StubWithHeadersAfterItsSectionsIsRefused) {
   const Bytes stub = headersAfterSectionsStub();
   ASSERT_TRUE(findPeResource(stub, "SETUP", 101).has_value());
-  std::string why;
-  EXPECT_FALSE(setPeResource(stub, "SETUP", 101, Bytes{1, 2, 3}, &why).has_value());
-  EXPECT_NE(why.find("SizeOfHeaders"), std::string::npos) << why;
+  const auto refused = setPeResource(stub, "SETUP", 101, Bytes{1, 2, 3});
+  ASSERT_FALSE(refused.has_value());
+  EXPECT_NE(refused.error().find("SizeOfHeaders"), std::string::npos) << refused.error();
 }
 
 TEST(PeMalformed, LooksLikePeOnlyForImages) {
@@ -205,13 +203,12 @@ TEST(PeMalformed, RandomDamageNeverCrashes) {
       if (at < b.size()) b[at] = std::uint8_t(next());
     }
     if (next() % 8 == 0) b.resize(next() % b.size());
-    std::string why;
-    (void)findPeResource(b, "SETUP", 101, &why);
-    (void)listPeResources(b, &why);
-    auto written = setPeResource(b, "SETUP", 101, payload, &why);
+    (void)findPeResource(b, "SETUP", 101);
+    (void)listPeResources(b);
+    auto written = setPeResource(b, "SETUP", 101, payload);
     if (written) {
-      auto back = findPeResource(*written, "SETUP", 101, &why);
-      ASSERT_TRUE(back.has_value()) << "round " << round << ": " << why;
+      auto back = findPeResource(*written, "SETUP", 101);
+      ASSERT_TRUE(back.has_value()) << "round " << round << ": " << back.error();
       ASSERT_EQ(Bytes(back->begin(), back->end()), payload) << "round " << round;
     }
   }

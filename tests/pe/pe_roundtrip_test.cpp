@@ -18,20 +18,18 @@ using pe_test::ResourceRow;
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes setOrFail(const Bytes& stub, std::string_view type, std::uint16_t id, const Bytes& data) {
-  std::string why;
-  auto out = setPeResource(stub, type, id, data, &why);
-  EXPECT_TRUE(out.has_value()) << why;
+  auto out = setPeResource(stub, type, id, data);
+  EXPECT_TRUE(out.has_value()) << out.error();
   return out.value_or(Bytes{});
 }
 
 Bytes findOrFail(const Bytes& image, std::string_view type, std::uint16_t id) {
-  std::string why;
-  auto found = findPeResource(image, type, id, &why);
-  EXPECT_TRUE(found.has_value()) << why;
+  auto found = findPeResource(image, type, id);
+  EXPECT_TRUE(found.has_value()) << found.error();
   return found ? Bytes(found->begin(), found->end()) : Bytes{};
 }
 
-std::size_t sectionCount(const Bytes& image) { return pe::parseImage(image, nullptr)->sections.size(); }
+std::size_t sectionCount(const Bytes& image) { return pe::parseImage(image)->sections.size(); }
 
 // The stub's resources are either in its last section (rebuilt in place) or followed by a
 // .reloc section (a new section is appended): both layouts must give the same resources.
@@ -71,7 +69,7 @@ TEST_P(PeSetResource, ReplacingTwiceKeepsOneCopyAndOneNewSection) {
   EXPECT_EQ(sectionCount(thrice), sectionCount(once));
   EXPECT_EQ(twice.size(), once.size());
   EXPECT_LT(thrice.size(), twice.size());
-  const auto list = listPeResources(thrice);
+  const auto list = listPeResources(thrice).value();
   EXPECT_EQ(std::count_if(list.begin(), list.end(),
                           [](const PeResourceInfo& r) { return r.type.toString() == "SETUP"; }),
             1);
@@ -80,7 +78,7 @@ TEST_P(PeSetResource, ReplacingTwiceKeepsOneCopyAndOneNewSection) {
 // A loader maps a section that starts on a page of the file; one that does not, it copies.
 TEST_P(PeSetResource, TheResourceSectionStartsOnAPageOfTheFile) {
   const Bytes out = setOrFail(this->stub(), "SETUP", 101, pe_test::patternBytes(5000, 7));
-  const auto img = pe::parseImage(out, nullptr);
+  const auto img = pe::parseImage(out);
   ASSERT_TRUE(img);
   const pe::DataDirectory d = img->directory(pe::kDirectoryResource);
   for (const pe::Section& s : img->sections)
@@ -98,9 +96,8 @@ TEST_P(PeSetResource, CarriesAResourceOfSeveralMegabytes) {
 TEST_P(PeSetResource, CarriesAnEmptyResource) {
   const Bytes out = setOrFail(stub(), "SETUP", 101, {});
   pe_test::expectConsistentImage(out);
-  std::string why;
-  auto found = findPeResource(out, "SETUP", 101, &why);
-  ASSERT_TRUE(found.has_value()) << why;
+  auto found = findPeResource(out, "SETUP", 101);
+  ASSERT_TRUE(found.has_value()) << found.error();
   EXPECT_TRUE(found->empty());
 }
 
@@ -119,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(Layouts, PeSetResource, ::testing::Bool(),
 
 TEST(PeSetResourceKeys, NamesAreStoredUpperCaseAndFoundInAnyCase) {
   const Bytes out = setOrFail(pe_test::buildImage(pe_test::typicalStub()), "Setup", 101, {1, 2, 3});
-  const auto list = listPeResources(out);
+  const auto list = listPeResources(out).value();
   ASSERT_TRUE(std::any_of(list.begin(), list.end(), [](const PeResourceInfo& r) {
     return r.type.named && r.type.text == "SETUP" && r.name == PeResourceKey{false, 101, ""};
   }));
@@ -146,7 +143,8 @@ TEST(PeSetResourceKeys, ReplacingKeepsTheLanguageOfTheFirstInstance) {
   t.resources.push_back({"SETUP", "#101", 1033, 0, {2}});
   const Bytes out = setOrFail(pe_test::buildImage(t), "setup", 101, {3});
   std::vector<PeResourceInfo> setup;
-  for (const auto& r : listPeResources(out)) {
+  const auto list = listPeResources(out).value();
+  for (const auto& r : list) {
     if (r.type.toString() == "SETUP") setup.push_back(r);
   }
   ASSERT_EQ(setup.size(), 1u);
@@ -164,9 +162,8 @@ TEST(PeEditResources, ReplacesRemovesAndAddsInOneRebuild) {
       {"#99", 5, {}, 0, true},           // removing what is not there changes nothing
       {"SETUP", 101, icon, 0, false},
   };
-  std::string why;
-  auto out = editPeResources(stub, edits, &why);
-  ASSERT_TRUE(out) << why;
+  auto out = editPeResources(stub, edits);
+  ASSERT_TRUE(out) << out.error();
   pe_test::expectConsistentImage(*out);
 
   std::vector<ResourceRow> expected;
@@ -185,15 +182,16 @@ TEST(PeEditResources, ReplacesRemovesAndAddsInOneRebuild) {
   EXPECT_EQ(editPeResources(stub, std::span(edits).last(1)), setPeResource(stub, "SETUP", 101, icon));
 
   const PeResourceEdit bad[] = {{"#16", 1, version, 0, false}, {"#3", 0, icon, 0, false}};
-  EXPECT_FALSE(editPeResources(stub, bad, &why));
-  EXPECT_NE(why.find("id 0"), std::string::npos) << why;
+  const auto refused = editPeResources(stub, bad);
+  ASSERT_FALSE(refused);
+  EXPECT_NE(refused.error().find("id 0"), std::string::npos) << refused.error();
 }
 
 TEST(PeSetResourceKeys, StubWithoutResourcesGetsANewSection) {
   pe_test::TestImage t;
   t.withResourceSection = false;
   const Bytes stub = pe_test::buildImage(t);
-  EXPECT_TRUE(listPeResources(stub).empty());
+  EXPECT_TRUE(listPeResources(stub).value().empty());
   const Bytes out = setOrFail(stub, "SETUP", 101, {4, 5});
   pe_test::expectConsistentImage(out);
   EXPECT_EQ(sectionCount(out), sectionCount(stub) + 1);
@@ -237,9 +235,9 @@ TEST(PeSetResourceRefuses, StubsAndKeysItCannotWrite) {
     SCOPED_TRACE(row.what);
     Bytes stub = good;
     row.damage(stub);
-    std::string why;
-    EXPECT_FALSE(setPeResource(stub, row.type, row.id, Bytes{1}, &why).has_value());
-    EXPECT_FALSE(why.empty());
+    const auto refused = setPeResource(stub, row.type, row.id, Bytes{1});
+    ASSERT_FALSE(refused.has_value());
+    EXPECT_FALSE(refused.error().empty());
   }
 }
 

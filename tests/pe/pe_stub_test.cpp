@@ -107,9 +107,8 @@ class PeRealStub : public ::testing::TestWithParam<const char*> {
   }
 
   fs::path inject(const Bytes& payload, const std::string& name) {
-    std::string why;
-    auto out = setPeResource(stub_, "SETUP", 101, payload, &why);
-    EXPECT_TRUE(out.has_value()) << why;
+    auto out = setPeResource(stub_, "SETUP", 101, payload);
+    EXPECT_TRUE(out.has_value()) << out.error();
     const fs::path p = folder_ / name;
     writeFile(p, out.value_or(Bytes{}));
     return p;
@@ -120,11 +119,10 @@ class PeRealStub : public ::testing::TestWithParam<const char*> {
 };
 
 TEST_P(PeRealStub, ReadsWhatTheLinkerWrote) {
-  std::string why;
-  const auto list = listPeResources(stub_, &why);
-  ASSERT_TRUE(why.empty()) << why;
+  const auto list = listPeResources(stub_);
+  ASSERT_TRUE(list) << list.error();
   auto has = [&](const std::string& type, std::uint16_t id, std::uint16_t language) {
-    for (const auto& r : list) {
+    for (const auto& r : *list) {
       if (r.type.toString() == type && r.name == PeResourceKey{false, id, ""} && r.language == language) return true;
     }
     return false;
@@ -136,8 +134,8 @@ TEST_P(PeRealStub, ReadsWhatTheLinkerWrote) {
   EXPECT_TRUE(has("#16", 1, 1033)) << "version";
   EXPECT_TRUE(has("#6", 1, 1049)) << "Russian string table";
   // The linker fills in the checksum; ours must agree with it.
-  auto img = pe::parseImage(stub_, &why);
-  ASSERT_TRUE(img.has_value()) << why;
+  auto img = pe::parseImage(stub_);
+  ASSERT_TRUE(img.has_value()) << img.error();
   EXPECT_EQ(computePeChecksum(stub_), loadLE32(&stub_[img->optionalHeaderOffset + pe::kOptChecksumOffset]));
   // The two stubs exercise the two placements.
   const pe::Section& last = img->sections.back();
@@ -212,9 +210,8 @@ TEST_P(PeRealStub, WindowsReadsTheVersionAndIconWeWrite) {
       {"#14", 101, group, 1033, false},
       {"#16", 1, version, 1033, false},
   };
-  std::string why;
-  auto out = editPeResources(stub_, edits, &why);
-  ASSERT_TRUE(out) << why;
+  auto out = editPeResources(stub_, edits);
+  ASSERT_TRUE(out) << out.error();
   const fs::path exe = folder_ / "identity.exe";
   writeFile(exe, *out);
   ASSERT_EQ(runUnderWine(exe, folder_, "identity.txt", "identity"), 0)
@@ -257,9 +254,8 @@ TEST_P(PeRealStub, SignsVerifiesAndStillRuns) {
 
   // Writing into a signed file drops the signature and gives a file that signs again.
   const Bytes signedBytes = readFile(signedExe);
-  std::string why;
-  auto resealed = setPeResource(signedBytes, "SETUP", 101, pe_test::patternBytes(10, 24), &why);
-  ASSERT_TRUE(resealed.has_value()) << why;
+  auto resealed = setPeResource(signedBytes, "SETUP", 101, pe_test::patternBytes(10, 24));
+  ASSERT_TRUE(resealed.has_value()) << resealed.error();
   writeFile(folder_ / "resealed.exe", *resealed);
   run("osslsigncode verify -in " + quote(folder_ / "resealed.exe"), folder_ / "resealed.txt");
   EXPECT_NE(readText(folder_ / "resealed.txt").find("No signature found"), std::string::npos);

@@ -23,7 +23,7 @@ std::uint64_t alignUp(std::uint64_t v, std::uint64_t a) { return (v + a - 1) / a
 
 // One table: named entries first, each count as declared, keys strictly ascending.
 void expectSortedTable(std::span<const std::uint8_t> dir, std::uint32_t offset, int level) {
-  auto entries = pe::readResourceDirectory(dir, offset, nullptr);
+  auto entries = pe::readResourceDirectory(dir, offset);
   ASSERT_TRUE(entries.has_value());
   const std::uint16_t named = std::uint16_t(dir[offset + 12] | dir[offset + 13] << 8);
   for (std::size_t i = 0; i < entries->size(); ++i) {
@@ -39,12 +39,11 @@ void expectSortedTable(std::span<const std::uint8_t> dir, std::uint32_t offset, 
 
 std::vector<ResourceRow> snapshot(std::span<const std::uint8_t> image) {
   std::vector<ResourceRow> rows;
-  auto img = pe::parseImage(image, nullptr);
+  auto img = pe::parseImage(image);
   EXPECT_TRUE(img.has_value());
   if (!img) return rows;
-  std::string why;
-  auto items = pe::readResourceItems(image, *img, &why);
-  EXPECT_TRUE(items.has_value()) << why;
+  auto items = pe::readResourceItems(image, *img);
+  EXPECT_TRUE(items.has_value()) << items.error();
   if (!items) return rows;
   for (const auto& item : *items) {
     rows.emplace_back(keyText(item.type), keyText(item.name), item.language, item.codePage,
@@ -54,9 +53,8 @@ std::vector<ResourceRow> snapshot(std::span<const std::uint8_t> image) {
 }
 
 void expectConsistentImage(const std::vector<std::uint8_t>& image) {
-  std::string why;
-  auto img = pe::parseImage(image, &why);
-  ASSERT_TRUE(img.has_value()) << why;
+  auto img = pe::parseImage(image);
+  ASSERT_TRUE(img.has_value()) << img.error();
   const std::size_t checksumAt = img->optionalHeaderOffset + pe::kOptChecksumOffset;
   const std::uint32_t stored = std::uint32_t(image[checksumAt]) | image[checksumAt + 1] << 8 |
                                image[checksumAt + 2] << 16 | std::uint32_t(image[checksumAt + 3]) << 24;
@@ -83,8 +81,9 @@ void expectConsistentImage(const std::vector<std::uint8_t>& image) {
   const pe::Section& last = img->sections.back();
   EXPECT_EQ(res.rva, last.virtualAddress) << "resources are not the last section";
   EXPECT_EQ(res.size, last.virtualSize);
-  auto dir = pe::resourceDirectoryBytes(image, *img, &why);
-  ASSERT_TRUE(dir.has_value()) << why;
+  auto dir = pe::resourceDirectoryBytes(image, *img);
+  ASSERT_TRUE(dir.has_value()) << dir.error();
+  ASSERT_FALSE(dir->empty()) << "no resource directory";
   expectSortedTable(*dir, 0, 0);
 }
 

@@ -25,9 +25,8 @@ std::vector<std::uint8_t> resourceSection(const TestImage& desc) {
     if (!type || !name) throw std::invalid_argument("bad test resource key");
     items.push_back({*type, *name, r.language, r.codePage, r.data});
   }
-  std::string why;
-  auto bytes = pe::buildResourceSection(items, kResourceRva, &why);
-  if (!bytes) throw std::runtime_error(why);
+  auto bytes = pe::buildResourceSection(items, kResourceRva);
+  if (!bytes) throw std::runtime_error(bytes.error());
   return *bytes;
 }
 

@@ -117,9 +117,8 @@ class SetupResources : public testing::Test {
   static void SetUpTestSuite() { image_ = new std::vector<std::uint8_t>(readSetupExe()); }
   static void TearDownTestSuite() { delete image_; }
   std::span<const std::uint8_t> resource(std::string_view type, std::uint16_t id) {
-    std::string why;
-    auto r = findPeResource(*image_, type, id, &why);
-    EXPECT_TRUE(r) << type << " " << id << ": " << why;
+    auto r = findPeResource(*image_, type, id);
+    EXPECT_TRUE(r) << type << " " << id << ": " << r.error();
     return r.value_or(std::span<const std::uint8_t>{});
   }
   static std::vector<std::uint8_t>* image_;

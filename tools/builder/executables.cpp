@@ -71,13 +71,12 @@ Bytes versionResource(const Manifest& m, Role role, std::string_view fileName) {
 // (unless another group might share them), and the new ones take the lowest free ids.
 Edited iconEdits(std::span<const std::uint8_t> program, std::span<const IconImage> icon,
                  Edits& edits) {
-  std::string reason;
-  const std::vector<PeResourceInfo> list = listPeResources(program, &reason);
-  if (!reason.empty()) return std::unexpected("its resources cannot be read: " + reason);
+  const auto list = listPeResources(program);
+  if (!list) return std::unexpected("its resources cannot be read: " + list.error());
   std::uint16_t language = 0;
   std::size_t otherGroups = 0;
   std::set<std::uint16_t> used;
-  for (const PeResourceInfo& r : list) {
+  for (const PeResourceInfo& r : *list) {
     if (r.type == PeResourceKey{false, kResourceTypeIconGroup, ""}) {
       if (r.name == PeResourceKey{false, kIconGroupId, ""})
         language = r.language;
@@ -89,7 +88,7 @@ Edited iconEdits(std::span<const std::uint8_t> program, std::span<const IconImag
   }
   if (otherGroups == 0)
     if (auto group = findPeResource(program, typeText(kResourceTypeIconGroup), kIconGroupId))
-      if (auto entries = parseIconGroup(*group, nullptr))
+      if (auto entries = parseIconGroup(*group))
         for (const IconGroupEntry& e : *entries) {
           edits.remove(kResourceTypeIcon, e.id);
           used.erase(e.id);
@@ -112,8 +111,8 @@ Edited scopeEdits(std::span<const std::uint8_t> program, const Manifest& m, Edit
   if (!m.userScope) return {};
   constexpr std::string_view kAdministrator = "level=\"requireAdministrator\"";
   const std::string type = typeText(kResourceTypeManifest);
-  std::string reason;
-  const auto manifest = findPeResource(program, type, 1, &reason);
+  const auto manifest = findPeResource(program, type, 1);
+  const std::string reason = manifest ? "" : manifest.error();
   std::string text = manifest ? std::string(manifest->begin(), manifest->end()) : "";
   const std::size_t at = text.find(kAdministrator);
   if (at == std::string::npos)
@@ -151,13 +150,12 @@ std::expected<std::vector<std::uint8_t>, std::string> makeSetupExecutable(
       !identity)
     return std::unexpected("cannot give the stub the product's resources: " + identity.error());
   edits.list.push_back({"SETUP", 101, package, 0, false});
-  std::string reason;
-  auto exe = editPeResources(stub, edits.list, &reason);
-  if (!exe) return std::unexpected("cannot put the package into the stub: " + reason);
-  auto back = findPeResource(*exe, "SETUP", 101, &reason);
+  auto exe = editPeResources(stub, edits.list);
+  if (!exe) return std::unexpected("cannot put the package into the stub: " + exe.error());
+  auto back = findPeResource(*exe, "SETUP", 101);
   if (!back || !std::equal(back->begin(), back->end(), package.begin(), package.end()))
     return std::unexpected("the setup.exe does not carry the package it was given" +
-                           (reason.empty() ? "" : ": " + reason));
+                           (back ? "" : ": " + back.error()));
   return std::move(*exe);
 }
 
@@ -169,9 +167,8 @@ std::expected<SplitPeImage, std::string> makeSplitSetupExecutable(
       !identity)
     return std::unexpected("cannot give the stub the product's resources: " + identity.error());
   edits.list.push_back({"SETUP", 101, {}, 0, false, true, packageSize});
-  std::string reason;
-  auto exe = editPeResourcesSplit(stub, edits.list, &reason);
-  if (!exe) return std::unexpected("cannot put the package into the stub: " + reason);
+  auto exe = editPeResourcesSplit(stub, edits.list);
+  if (!exe) return std::unexpected("cannot put the package into the stub: " + exe.error());
   return std::move(*exe);
 }
 
@@ -184,10 +181,7 @@ std::expected<std::vector<std::uint8_t>, std::string> makeUninstaller(
       !identity)
     return std::unexpected(identity.error());
   if (edits.list.empty()) return Bytes(program.begin(), program.end());
-  std::string reason;
-  auto edited = editPeResources(program, edits.list, &reason);
-  if (!edited) return std::unexpected(reason);
-  return std::move(*edited);
+  return editPeResources(program, edits.list);
 }
 
 std::expected<void, std::string> carryUninstaller(const Manifest& manifest, Plan& plan,
@@ -229,28 +223,27 @@ std::expected<void, std::string> carryUninstaller(const Manifest& manifest, Plan
 
 std::vector<std::string> executableResourceProblems(std::span<const std::uint8_t> exe) {
   std::vector<std::string> problems;
-  std::string why;
-  if (auto version = findPeResource(exe, typeText(kResourceTypeVersion), kVersionResourceId, &why);
+  if (auto version = findPeResource(exe, typeText(kResourceTypeVersion), kVersionResourceId);
       !version)
-    problems.push_back("the setup has no version resource: " + why);
-  else if (!parseVersionResource(*version, &why))
-    problems.push_back("the setup's version resource is damaged: " + why);
+    problems.push_back("the setup has no version resource: " + version.error());
+  else if (auto info = parseVersionResource(*version); !info)
+    problems.push_back("the setup's version resource is damaged: " + info.error());
 
-  auto group = findPeResource(exe, typeText(kResourceTypeIconGroup), kIconGroupId, &why);
+  auto group = findPeResource(exe, typeText(kResourceTypeIconGroup), kIconGroupId);
   if (!group) {
-    problems.push_back("the setup has no icon group 101: " + why);
+    problems.push_back("the setup has no icon group 101: " + group.error());
     return problems;
   }
-  auto entries = parseIconGroup(*group, &why);
+  auto entries = parseIconGroup(*group);
   if (!entries) {
-    problems.push_back("the setup's icon group 101 is damaged: " + why);
+    problems.push_back("the setup's icon group 101 is damaged: " + entries.error());
     return problems;
   }
   for (const IconGroupEntry& e : *entries) {
-    auto image = findPeResource(exe, typeText(kResourceTypeIcon), e.id, &why);
+    auto image = findPeResource(exe, typeText(kResourceTypeIcon), e.id);
     const std::string name = "icon group 101 names image " + std::to_string(e.id);
     if (!image)
-      problems.push_back(name + ", which the setup does not hold: " + why);
+      problems.push_back(name + ", which the setup does not hold: " + image.error());
     else if (image->size() != e.bytes)
       problems.push_back(name + " of " + std::to_string(e.bytes) + " bytes, which holds " +
                          std::to_string(image->size()));

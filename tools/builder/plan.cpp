@@ -357,10 +357,10 @@ void Planner::loadIcon() {
     error(m_.icon->line, "cannot read the icon \"" + m_.icon->sourceText + "\" (is it a file?)");
     return;
   }
-  std::string why;
-  auto images = parseIconFile(*bytes, &why);
+  auto images = parseIconFile(*bytes);
   if (!images)
-    error(m_.icon->line, "the icon \"" + m_.icon->sourceText + "\" cannot be used: " + why);
+    error(m_.icon->line,
+          "the icon \"" + m_.icon->sourceText + "\" cannot be used: " + images.error());
   else
     plan_.icon = std::move(*images);
 }

@@ -23,9 +23,8 @@ std::expected<LoadedPackage, std::string> loadPackageFile(const std::string& pat
   if (auto opened = lp.file.open(path); !opened) return std::unexpected(opened.error());
   std::span<const std::uint8_t> bytes = lp.file.bytes();
   if (looksLikePe(bytes)) {
-    std::string reason;
-    auto res = findPeResource(bytes, "SETUP", 101, &reason);
-    if (!res) return std::unexpected(path + ": no SETUP resource 101 (" + reason + ")");
+    auto res = findPeResource(bytes, "SETUP", 101);
+    if (!res) return std::unexpected(path + ": no SETUP resource 101 (" + res.error() + ")");
     bytes = *res;
   }
   std::string reason;

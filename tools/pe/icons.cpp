@@ -1,11 +1,11 @@
 #include "tools/pe/icons.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "package/byte_cursor.h"
 #include "package/byte_writer.h"
-#include "tools/pe/pe_image.h"
 
 namespace zorv {
 
@@ -13,11 +13,6 @@ namespace {
 
 constexpr std::size_t kBitmapInfoHeaderSize = 40;
 constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-
-bool fail(std::string* why, std::string reason) {
-  if (why) *why = std::move(reason);
-  return false;
-}
 
 // An image is a DIB whose header is a BITMAPINFOHEADER (its first field, the header size, is
 // 40), or a whole PNG file.
@@ -29,17 +24,18 @@ bool looksLikeImage(std::span<const std::uint8_t> image) {
   return c.u32() == kBitmapInfoHeaderSize && c.remaining() >= kBitmapInfoHeaderSize - 4;
 }
 
-// ICONDIR: reserved, type, count; false unless it is an icon's with at least one image.
-bool readIconDir(ByteCursor& c, std::uint16_t* count, std::string* why) {
+// ICONDIR: reserved, type, count; the count unless it is not an icon's with at least one
+// image.
+std::expected<std::uint16_t, std::string> readIconDir(ByteCursor& c) {
   const std::uint16_t reserved = c.u16();
   const std::uint16_t type = c.u16();
-  *count = c.u16();
-  if (!c.ok()) return fail(why, "it is shorter than an icon directory (6 bytes)");
+  const std::uint16_t count = c.u16();
+  if (!c.ok()) return std::unexpected("it is shorter than an icon directory (6 bytes)");
   if (reserved != 0 || type != kIconDirTypeIcon)
-    return fail(why, type == 2 ? "it is a cursor, not an icon"
-                               : "it does not start with an icon directory (0, 1, count)");
-  if (*count == 0) return fail(why, "it holds no image");
-  return true;
+    return std::unexpected(type == 2 ? "it is a cursor, not an icon"
+                                     : "it does not start with an icon directory (0, 1, count)");
+  if (count == 0) return std::unexpected("it holds no image");
+  return count;
 }
 
 // Where an entry says its image lies, and which entry it is (0-based).
@@ -77,21 +73,18 @@ std::optional<std::pair<ImageRange, ImageRange>> overlappingRanges(std::vector<I
 // reserved, planes, bit count, bytes in the image, the image's file offset. The images lie
 // anywhere after the directory, in any order, but each in bytes of its own: every image is
 // copied into the executable, so entries that name one range again would multiply it.
-std::optional<std::vector<IconImage>> parseIconFile(std::span<const std::uint8_t> file,
-                                                    std::string* why) {
+std::expected<std::vector<IconImage>, std::string> parseIconFile(
+    std::span<const std::uint8_t> file) {
   ByteCursor c(file);
-  std::uint16_t count = 0;
-  if (!readIconDir(c, &count, why)) return std::nullopt;
-  if (c.remaining() / kIconFileEntrySize < count) {
-    fail(why, "its directory of " + std::to_string(count) +
-                  " images runs past the end of the file");
-    return std::nullopt;
-  }
-  if (count > kMaxIconImages) {
-    fail(why, "it holds " + std::to_string(count) + " images; an icon may hold at most " +
-                  std::to_string(kMaxIconImages));
-    return std::nullopt;
-  }
+  const auto dir = readIconDir(c);
+  if (!dir) return std::unexpected(dir.error());
+  const std::uint16_t count = *dir;
+  if (c.remaining() / kIconFileEntrySize < count)
+    return std::unexpected("its directory of " + std::to_string(count) +
+                           " images runs past the end of the file");
+  if (count > kMaxIconImages)
+    return std::unexpected("it holds " + std::to_string(count) +
+                           " images; an icon may hold at most " + std::to_string(kMaxIconImages));
   const std::uint64_t directoryEnd = kIconDirSize + std::uint64_t(count) * kIconFileEntrySize;
   std::vector<IconImage> images(count);
   std::vector<ImageRange> ranges(count);
@@ -108,42 +101,32 @@ std::optional<std::vector<IconImage>> parseIconFile(std::span<const std::uint8_t
     const std::uint64_t offset = c.u32();
     ranges[i] = {offset, size, i};
     const std::string which = imageName(i, count);
-    if (size == 0) {
-      fail(why, which + " is empty");
-      return std::nullopt;
-    }
-    if (offset > file.size() || size > file.size() - offset) {
-      fail(why, which + " " + rangeText(ranges[i]) + " lies outside the file of " +
-                    std::to_string(file.size()) + " bytes");
-      return std::nullopt;
-    }
-    if (offset < directoryEnd) {
-      fail(why, which + " " + rangeText(ranges[i]) + " starts inside the directory of " +
-                    std::to_string(directoryEnd) + " bytes");
-      return std::nullopt;
-    }
+    if (size == 0) return std::unexpected(which + " is empty");
+    if (offset > file.size() || size > file.size() - offset)
+      return std::unexpected(which + " " + rangeText(ranges[i]) + " lies outside the file of " +
+                             std::to_string(file.size()) + " bytes");
+    if (offset < directoryEnd)
+      return std::unexpected(which + " " + rangeText(ranges[i]) +
+                             " starts inside the directory of " + std::to_string(directoryEnd) +
+                             " bytes");
     total += size;
   }
   // Disjoint ranges inside the file cannot add up to more than it, but a file can be large.
-  if (total > kMaxIconBytes) {
-    fail(why, "its images hold " + std::to_string(total) + " bytes; an icon may hold at most " +
-                  std::to_string(kMaxIconBytes));
-    return std::nullopt;
-  }
+  if (total > kMaxIconBytes)
+    return std::unexpected("its images hold " + std::to_string(total) +
+                           " bytes; an icon may hold at most " + std::to_string(kMaxIconBytes));
   if (const auto clash = overlappingRanges(ranges)) {
     const auto [first, second] = *clash;
-    fail(why, imageName(second.index, count) + " " + rangeText(second) +
-                  " shares bytes with image " + std::to_string(first.index + 1) + " " +
-                  rangeText(first));
-    return std::nullopt;
+    return std::unexpected(imageName(second.index, count) + " " + rangeText(second) +
+                           " shares bytes with image " + std::to_string(first.index + 1) + " " +
+                           rangeText(first));
   }
   for (std::size_t i = 0; i < count; ++i) {
     const auto bytes = file.subspan(static_cast<std::size_t>(ranges[i].offset),
                                     static_cast<std::size_t>(ranges[i].size));
-    if (!looksLikeImage(bytes)) {
-      fail(why, imageName(i, count) + " is neither a bitmap (a 40-byte BITMAPINFOHEADER) nor a PNG");
-      return std::nullopt;
-    }
+    if (!looksLikeImage(bytes))
+      return std::unexpected(imageName(i, count) +
+                             " is neither a bitmap (a 40-byte BITMAPINFOHEADER) nor a PNG");
     images[i].bytes.assign(bytes.begin(), bytes.end());
   }
   return images;
@@ -169,16 +152,15 @@ std::vector<std::uint8_t> iconGroupBytes(std::span<const IconImage> images,
 
 // ICONDIR (6 bytes), then `count` GRPICONDIRENTRYs of 14 bytes: width, height, colour count,
 // reserved, planes, bit count, bytes in the image, RT_ICON id; nothing after them.
-std::optional<std::vector<IconGroupEntry>> parseIconGroup(std::span<const std::uint8_t> body,
-                                                          std::string* why) {
+std::expected<std::vector<IconGroupEntry>, std::string> parseIconGroup(
+    std::span<const std::uint8_t> body) {
   ByteCursor c(body);
-  std::uint16_t count = 0;
-  if (!readIconDir(c, &count, why)) return std::nullopt;
-  if (c.remaining() != std::size_t(count) * kIconGroupEntrySize) {
-    fail(why, "the group holds " + std::to_string(c.remaining()) + " bytes of entries for " +
-                  std::to_string(count) + " images");
-    return std::nullopt;
-  }
+  const auto dir = readIconDir(c);
+  if (!dir) return std::unexpected(dir.error());
+  const std::uint16_t count = *dir;
+  if (c.remaining() != std::size_t(count) * kIconGroupEntrySize)
+    return std::unexpected("the group holds " + std::to_string(c.remaining()) +
+                           " bytes of entries for " + std::to_string(count) + " images");
   std::vector<IconGroupEntry> entries(count);
   for (IconGroupEntry& e : entries) {
     e.width = c.u8();
@@ -187,7 +169,8 @@ std::optional<std::vector<IconGroupEntry>> parseIconGroup(std::span<const std::u
     e.bytes = c.u32();
     e.id = c.u16();
   }
-  if (!c.ok()) return std::nullopt;  // cannot happen: the size was checked above
+  // Cannot happen: the size was checked above.
+  if (!c.ok()) return std::unexpected("the group's entries run past its end");
   return entries;
 }
 

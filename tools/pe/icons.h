@@ -4,7 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
+#include <expected>
 #include <span>
 #include <string>
 #include <vector>
@@ -47,9 +47,9 @@ inline constexpr std::uint64_t kMaxIconBytes = std::uint64_t(4) << 20;
 // Every image of an .ico file. Untrusted bytes: the directory must be an icon's and hold from
 // one to kMaxIconImages entries; every image must lie inside the file after the directory, in
 // bytes no other image names, and look like a DIB or a PNG; together they may hold at most
-// kMaxIconBytes. None, with the reason, otherwise.
-std::optional<std::vector<IconImage>> parseIconFile(std::span<const std::uint8_t> file,
-                                                    std::string* why);
+// kMaxIconBytes. The reason otherwise.
+std::expected<std::vector<IconImage>, std::string> parseIconFile(
+    std::span<const std::uint8_t> file);
 
 // An entry of an RT_GROUP_ICON: the image's description and the RT_ICON id that holds it.
 struct IconGroupEntry {
@@ -64,8 +64,8 @@ std::vector<std::uint8_t> iconGroupBytes(std::span<const IconImage> images,
                                          std::span<const std::uint16_t> ids);
 
 // The entries of an RT_GROUP_ICON body, which must hold exactly its directory and entries and
-// at least one image. None, with the reason, otherwise.
-std::optional<std::vector<IconGroupEntry>> parseIconGroup(std::span<const std::uint8_t> body,
-                                                          std::string* why);
+// at least one image. The reason otherwise.
+std::expected<std::vector<IconGroupEntry>, std::string> parseIconGroup(
+    std::span<const std::uint8_t> body);
 
 }  // namespace zorv

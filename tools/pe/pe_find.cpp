@@ -67,66 +67,54 @@ PeResourceKey publicKey(const ResourceKey& k) {
 std::string PeResourceKey::toString() const { return named ? text : "#" + std::to_string(id); }
 
 bool looksLikePe(std::span<const std::uint8_t> image) {
-  return pe::parseImage(image, nullptr).has_value();
+  return pe::parseImage(image).has_value();
 }
 
-std::optional<std::span<const std::uint8_t>> findPeResource(std::span<const std::uint8_t> image,
-                                                            std::string_view type,
-                                                            std::uint16_t id, std::string* why) {
-  auto img = pe::parseImage(image, why);
-  if (!img) return std::nullopt;
+std::expected<std::span<const std::uint8_t>, std::string> findPeResource(
+    std::span<const std::uint8_t> image, std::string_view type, std::uint16_t id) {
+  auto img = pe::parseImage(image);
+  if (!img) return std::unexpected(std::move(img.error()));
   std::vector<std::uint8_t> storage;
   auto typeKey = pe::keyFromText(type, storage);
-  if (!typeKey) {
-    pe::fail(why, "resource type must be an ASCII name or #number");
-    return std::nullopt;
-  }
-  std::string reason;
-  auto dir = pe::resourceDirectoryBytes(image, *img, &reason);
-  if (!dir) {
-    pe::fail(why, reason.empty() ? "image has no resources" : reason);
-    return std::nullopt;
-  }
+  if (!typeKey) return std::unexpected("resource type must be an ASCII name or #number");
+  auto dir = pe::resourceDirectoryBytes(image, *img);
+  if (!dir) return std::unexpected(std::move(dir.error()));
+  if (dir->empty()) return std::unexpected("image has no resources");
   // Three tables, one per level: the walk cannot loop, whatever the offsets say.
-  auto types = pe::readResourceDirectory(*dir, 0, why);
-  if (!types) return std::nullopt;
+  auto types = pe::readResourceDirectory(*dir, 0);
+  if (!types) return std::unexpected(std::move(types.error()));
   const ResourceDirectoryEntry* t = findEntry(*types, *typeKey);
-  if (!t || !t->isDirectory) {
-    pe::fail(why, t ? "resource type entry is not a directory" : "no resource of that type");
-    return std::nullopt;
-  }
-  auto names = pe::readResourceDirectory(*dir, t->offset, why);
-  if (!names) return std::nullopt;
+  if (!t || !t->isDirectory)
+    return std::unexpected(t ? "resource type entry is not a directory"
+                             : "no resource of that type");
+  auto names = pe::readResourceDirectory(*dir, t->offset);
+  if (!names) return std::unexpected(std::move(names.error()));
   const ResourceDirectoryEntry* n = findEntry(*names, ResourceKey{false, id, {}});
-  if (!n || !n->isDirectory) {
-    pe::fail(why, n ? "resource name entry is not a directory" : "no resource with that id");
-    return std::nullopt;
-  }
-  auto languages = pe::readResourceDirectory(*dir, n->offset, why);
-  if (!languages) return std::nullopt;
-  if (languages->empty() || languages->front().isDirectory) {
-    pe::fail(why, languages->empty() ? "resource has no language" : "resource language entry is a directory");
-    return std::nullopt;
-  }
-  auto entry = pe::readResourceDataEntry(*dir, languages->front().offset, why);
-  if (!entry) return std::nullopt;
+  if (!n || !n->isDirectory)
+    return std::unexpected(n ? "resource name entry is not a directory"
+                             : "no resource with that id");
+  auto languages = pe::readResourceDirectory(*dir, n->offset);
+  if (!languages) return std::unexpected(std::move(languages.error()));
+  if (languages->empty() || languages->front().isDirectory)
+    return std::unexpected(languages->empty() ? "resource has no language"
+                                              : "resource language entry is a directory");
+  auto entry = pe::readResourceDataEntry(*dir, languages->front().offset);
+  if (!entry) return std::unexpected(std::move(entry.error()));
   auto data = pe::mapRva(image, *img, entry->rva, entry->size);
-  if (!data) pe::fail(why, "resource data lies outside the file data of every section");
-  return data;
+  if (!data) return std::unexpected("resource data lies outside the file data of every section");
+  return *data;
 }
 
-std::vector<PeResourceInfo> listPeResources(std::span<const std::uint8_t> image, std::string* why) {
-  auto img = pe::parseImage(image, why);
-  if (!img) return {};
-  auto items = pe::readResourceItems(image, *img, why);
-  if (!items) return {};
+std::expected<std::vector<PeResourceInfo>, std::string> listPeResources(
+    std::span<const std::uint8_t> image) {
+  auto img = pe::parseImage(image);
+  if (!img) return std::unexpected(std::move(img.error()));
+  auto items = pe::readResourceItems(image, *img);
+  if (!items) return std::unexpected(std::move(items.error()));
   std::size_t units = 0;
   for (const pe::ResourceItem& item : *items) {
     units += item.type.length() + item.name.length();
-    if (units > kMaxListedNameUnits) {
-      pe::fail(why, "resource names too long to list");
-      return {};
-    }
+    if (units > kMaxListedNameUnits) return std::unexpected("resource names too long to list");
   }
   std::vector<PeResourceInfo> out;
   out.reserve(items->size());
@@ -134,12 +122,11 @@ std::vector<PeResourceInfo> listPeResources(std::span<const std::uint8_t> image,
     out.push_back({publicKey(item.type), publicKey(item.name), item.language, item.codePage,
                    static_cast<std::uint32_t>(item.data.size())});
   }
-  if (why) why->clear();
   return out;
 }
 
 std::optional<std::uint32_t> computePeChecksum(std::span<const std::uint8_t> image) {
-  auto img = pe::parseImage(image, nullptr);
+  auto img = pe::parseImage(image);
   if (!img) return std::nullopt;
   return pe::imageChecksum(image, img->optionalHeaderOffset + pe::kOptChecksumOffset);
 }

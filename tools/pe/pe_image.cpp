@@ -7,20 +7,18 @@ namespace zorv::pe {
 // DOS header: "MZ" and, at 0x3C, e_lfanew, the offset of "PE\0\0". The COFF file header
 // follows the signature, then the optional header of SizeOfOptionalHeader bytes, then
 // NumberOfSections 40-byte section headers.
-std::optional<Image> parseImage(std::span<const std::uint8_t> file, std::string* why) {
+std::expected<Image, std::string> parseImage(std::span<const std::uint8_t> file) {
   const ByteCursor whole(file);
   ByteCursor dos = whole;
   if (file.size() < kDosHeaderSize || dos.u16() != kDosMagic) {
-    fail(why, "no MZ header");
-    return std::nullopt;
+    return std::unexpected("no MZ header");
   }
   const std::uint32_t peOffset = whole.at(kDosLfanewOffset).u32();
 
   ByteCursor pe = whole.at(peOffset);
   const std::uint32_t signature = pe.u32();
   if (!pe.ok() || signature != kPeSignature) {
-    fail(why, "no PE signature where the MZ header points");
-    return std::nullopt;
+    return std::unexpected("no PE signature where the MZ header points");
   }
   Image image;
   image.fileHeaderOffset = std::size_t(peOffset) + kSignatureSize;
@@ -30,15 +28,13 @@ std::optional<Image> parseImage(std::span<const std::uint8_t> file, std::string*
   image.optionalHeaderSize = pe.u16();
   image.characteristics = pe.u16();
   if (!pe.ok()) {
-    fail(why, "file header runs past the end");
-    return std::nullopt;
+    return std::unexpected("file header runs past the end");
   }
   image.optionalHeaderOffset = image.fileHeaderOffset + kFileHeaderSize;
 
   auto optional = whole.at(image.optionalHeaderOffset).bytes(image.optionalHeaderSize);
   if (optional.size() != image.optionalHeaderSize || image.optionalHeaderSize < 2) {
-    fail(why, "optional header runs past the end");
-    return std::nullopt;
+    return std::unexpected("optional header runs past the end");
   }
   const ByteCursor optionalHeader(optional);
   ByteCursor opt = optionalHeader;
@@ -52,12 +48,10 @@ std::optional<Image> parseImage(std::span<const std::uint8_t> file, std::string*
     countOffset = kOpt64DirectoryCountOffset;
     directoriesAt = kOpt64DirectoriesOffset;
   } else {
-    fail(why, "unknown optional header magic");
-    return std::nullopt;
+    return std::unexpected("unknown optional header magic");
   }
   if (optional.size() < directoriesAt) {
-    fail(why, "optional header too small for its fields");
-    return std::nullopt;
+    return std::unexpected("optional header too small for its fields");
   }
   opt = optionalHeader.at(kOptInitializedDataOffset);
   image.initializedDataSize = opt.u32();
@@ -86,14 +80,12 @@ std::optional<Image> parseImage(std::span<const std::uint8_t> file, std::string*
   image.sectionTableOffset = image.optionalHeaderOffset + image.optionalHeaderSize;
   // Real images have a few dozen sections at most; the bound keeps every RVA lookup cheap.
   if (sectionCount > kMaxSections) {
-    fail(why, "too many sections");
-    return std::nullopt;
+    return std::unexpected("too many sections");
   }
   const std::size_t tableSize = std::size_t(sectionCount) * kSectionHeaderSize;
   auto table = whole.at(image.sectionTableOffset).bytes(tableSize);
   if (table.size() != tableSize) {
-    fail(why, "section table runs past the end");
-    return std::nullopt;
+    return std::unexpected("section table runs past the end");
   }
   image.sections.reserve(sectionCount);
   for (std::uint16_t i = 0; i < sectionCount; ++i) {

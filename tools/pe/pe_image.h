@@ -5,10 +5,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <expected>
 #include <optional>
 #include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "package/byte_cursor.h"
@@ -112,8 +112,8 @@ struct Image {
 };
 
 // Decodes the headers. Only their own bounds are checked here; section contents are checked
-// where they are read.
-std::optional<Image> parseImage(std::span<const std::uint8_t> file, std::string* why);
+// where they are read. The reason, when the bytes are no PE image.
+std::expected<Image, std::string> parseImage(std::span<const std::uint8_t> file);
 
 // The `size` bytes at `rva`, when they lie in the file-backed part of one section and inside
 // the file.
@@ -125,10 +125,5 @@ std::optional<std::span<const std::uint8_t>> mapRva(std::span<const std::uint8_t
 std::optional<std::span<const std::uint8_t>> mapRvaToSectionEnd(std::span<const std::uint8_t> file,
                                                                 const Image& image,
                                                                 std::uint32_t rva);
-
-inline bool fail(std::string* why, std::string_view reason) {
-  if (why) *why = reason;
-  return false;
-}
 
 }  // namespace zorv::pe

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <expected>
 #include <optional>
 #include <span>
 #include <string>
@@ -22,11 +23,9 @@ bool hasSignature(std::span<const std::uint8_t> image);
 // The bytes of the resource (type, id) in its first language, as a view into `image`.
 // `type` is a name compared without regard to ASCII case, as FindResource does, or "#n" for
 // the integer type n. The image is untrusted: every offset is checked, and a damaged or
-// cyclic directory yields nothing, with the reason in `why`.
-std::optional<std::span<const std::uint8_t>> findPeResource(std::span<const std::uint8_t> image,
-                                                            std::string_view type,
-                                                            std::uint16_t id,
-                                                            std::string* why = nullptr);
+// cyclic directory yields the reason instead.
+std::expected<std::span<const std::uint8_t>, std::string> findPeResource(
+    std::span<const std::uint8_t> image, std::string_view type, std::uint16_t id);
 
 // A copy of `stub` that carries `data` as the resource (type, id). Every other resource of the
 // stub is kept with its language and code page; an existing (type, id) is replaced, keeping
@@ -35,10 +34,9 @@ std::optional<std::span<const std::uint8_t>> findPeResource(std::span<const std:
 // Headers, sizes and the checksum are made consistent, and anything after the last section
 // (an overlay, an old signature) is dropped, so the result can be signed. Refused, with a
 // reason, unless the stub is a well-formed PE32 i386 executable.
-std::optional<std::vector<std::uint8_t>> setPeResource(std::span<const std::uint8_t> stub,
-                                                       std::string_view type, std::uint16_t id,
-                                                       std::span<const std::uint8_t> data,
-                                                       std::string* why = nullptr);
+std::expected<std::vector<std::uint8_t>, std::string> setPeResource(
+    std::span<const std::uint8_t> stub, std::string_view type, std::uint16_t id,
+    std::span<const std::uint8_t> data);
 
 // One change to an image's resources, for editPeResources. (type, id) gets `data` in place of
 // every language it had, keeping the language of its first instance; a new one takes
@@ -57,9 +55,8 @@ struct PeResourceEdit {
 // A copy of `stub` with the edits made in order, rebuilt and made consistent as setPeResource
 // does (which is editPeResources with one edit). Refused, with a reason, for the stubs that
 // setPeResource refuses and for an edit with a bad type or id 0.
-std::optional<std::vector<std::uint8_t>> editPeResources(std::span<const std::uint8_t> stub,
-                                                         std::span<const PeResourceEdit> edits,
-                                                         std::string* why = nullptr);
+std::expected<std::vector<std::uint8_t>, std::string> editPeResources(
+    std::span<const std::uint8_t> stub, std::span<const PeResourceEdit> edits);
 
 // An image with one resource's data left out, for data too large to hold in memory: the file
 // is bytes[0, holeAt), the deferred data (holeSize bytes), then bytes[holeAt, end). The
@@ -74,9 +71,8 @@ struct SplitPeImage {
 
 // editPeResources with exactly one deferred edit; the layout is the one editPeResources gives
 // with that data in place, and where the hole lies does not depend on its size.
-std::optional<SplitPeImage> editPeResourcesSplit(std::span<const std::uint8_t> stub,
-                                                 std::span<const PeResourceEdit> edits,
-                                                 std::string* why = nullptr);
+std::expected<SplitPeImage, std::string> editPeResourcesSplit(
+    std::span<const std::uint8_t> stub, std::span<const PeResourceEdit> edits);
 
 // A resource type or name: a text (UTF-8, converted from the image's UTF-16) or an integer id.
 struct PeResourceKey {
@@ -97,9 +93,9 @@ struct PeResourceInfo {
 };
 
 // Every resource of the image in directory order (type, name, language). Empty for an image
-// without resources; empty with a reason in `why` for a damaged one.
-std::vector<PeResourceInfo> listPeResources(std::span<const std::uint8_t> image,
-                                            std::string* why = nullptr);
+// without resources; the reason for a damaged one.
+std::expected<std::vector<PeResourceInfo>, std::string> listPeResources(
+    std::span<const std::uint8_t> image);
 
 // The standard image checksum of the optional header: 16-bit one's-complement-style sum of
 // the file with the checksum field taken as zero, plus the file length. Returns nullopt when

@@ -25,34 +25,34 @@ bool isPowerOfTwo(std::uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
 
 // What we rewrite must be an image the Windows loader would take as it stands: the layout
 // rules below are the ones the rebuilt file relies on.
-bool checkStub(std::span<const std::uint8_t> stub, const Image& img, std::string* why) {
+std::expected<void, std::string> checkStub(std::span<const std::uint8_t> stub, const Image& img) {
   if (img.magic != pe::kMagicPe32 || img.machine != pe::kMachineI386)
-    return pe::fail(why, "stub is not a 32-bit i386 (PE32) image");
+    return std::unexpected("stub is not a 32-bit i386 (PE32) image");
   if (!(img.characteristics & pe::kFileExecutableImage))
-    return pe::fail(why, "stub is not marked as an executable image");
+    return std::unexpected("stub is not marked as an executable image");
   if (!isPowerOfTwo(img.fileAlignment) || img.fileAlignment < 512 || img.fileAlignment > 65536 ||
       !isPowerOfTwo(img.sectionAlignment) || img.sectionAlignment < img.fileAlignment)
-    return pe::fail(why, "stub has unusual file or section alignment");
-  if (img.sizeOfHeaders > stub.size()) return pe::fail(why, "stub headers run past the end");
+    return std::unexpected("stub has unusual file or section alignment");
+  if (img.sizeOfHeaders > stub.size()) return std::unexpected("stub headers run past the end");
   // Every header we rewrite lies before the end of the section table; the rebuilt file keeps
   // only the stub's bytes before its sections' data, so the table must end inside
   // SizeOfHeaders (which every section's data follows, as checked below).
   const std::uint64_t tableEnd =
       std::uint64_t(img.sectionTableOffset) + img.sections.size() * pe::kSectionHeaderSize;
   if (tableEnd > img.sizeOfHeaders)
-    return pe::fail(why, "stub's headers and section table do not lie inside SizeOfHeaders, "
-                         "before its sections' data");
+    return std::unexpected("stub's headers and section table do not lie inside SizeOfHeaders, "
+                           "before its sections' data");
   if (img.directoryCount <= pe::kDirectoryResource)
-    return pe::fail(why, "stub's optional header has no resource directory slot");
+    return std::unexpected("stub's optional header has no resource directory slot");
   for (const Section& s : img.sections) {
     if (s.rawSize != 0 && (s.rawPointer < img.sizeOfHeaders ||
                            std::uint64_t(s.rawPointer) + s.rawSize > stub.size()))
-      return pe::fail(why, "a section's file data lies outside the file");
+      return std::unexpected("a section's file data lies outside the file");
     if (std::uint64_t(s.virtualAddress) + alignUp(s.virtualSpan(), img.sectionAlignment) >
         0xFFFFFFFFull)
-      return pe::fail(why, "a section runs past the 32-bit address space");
+      return std::unexpected("a section runs past the 32-bit address space");
   }
-  return true;
+  return {};
 }
 
 // The index of the section holding the resource directory, if any.
@@ -129,8 +129,8 @@ struct Placement {
   std::uint32_t rva = 0;
 };
 
-std::optional<Placement> choosePlacement(std::span<const std::uint8_t> stub, const Image& img,
-                                         std::string* why) {
+std::expected<Placement, std::string> choosePlacement(std::span<const std::uint8_t> stub,
+                                                     const Image& img) {
   Placement p;
   const auto oldIndex = resourceSectionIndex(img);
   if (oldIndex && canRebuildInPlace(img, *oldIndex)) {
@@ -141,10 +141,8 @@ std::optional<Placement> choosePlacement(std::span<const std::uint8_t> stub, con
     p.rva = r.virtualAddress;
     return p;
   }
-  if (!roomForSectionHeader(stub, img)) {
-    pe::fail(why, "stub's headers have no room for another section");
-    return std::nullopt;
-  }
+  if (!roomForSectionHeader(stub, img))
+    return std::unexpected("stub's headers have no room for another section");
   std::uint64_t rawEnd = img.sizeOfHeaders;
   std::uint64_t virtualEnd = alignUp(img.sizeOfHeaders, img.sectionAlignment);
   for (const Section& s : img.sections) {
@@ -152,10 +150,7 @@ std::optional<Placement> choosePlacement(std::span<const std::uint8_t> stub, con
     virtualEnd = std::max<std::uint64_t>(
         virtualEnd, s.virtualAddress + alignUp(s.virtualSpan(), img.sectionAlignment));
   }
-  if (virtualEnd > 0xFFFFFFFFull) {
-    pe::fail(why, "no address space left for a new section");
-    return std::nullopt;
-  }
+  if (virtualEnd > 0xFFFFFFFFull) return std::unexpected("no address space left for a new section");
   p.keptBytes = rawEnd;
   p.rawStart = alignUp(rawEnd, std::max<std::uint64_t>(img.fileAlignment, kLoaderPage));
   p.rva = static_cast<std::uint32_t>(virtualEnd);
@@ -220,51 +215,39 @@ std::size_t updateHeaders(std::vector<std::uint8_t>& out, const Image& img, cons
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> setPeResource(std::span<const std::uint8_t> stub,
-                                                       std::string_view type, std::uint16_t id,
-                                                       std::span<const std::uint8_t> data,
-                                                       std::string* why) {
+std::expected<std::vector<std::uint8_t>, std::string> setPeResource(
+    std::span<const std::uint8_t> stub, std::string_view type, std::uint16_t id,
+    std::span<const std::uint8_t> data) {
   const PeResourceEdit edit{std::string(type), id, data, kLanguageNeutral, false};
-  return editPeResources(stub, {&edit, 1}, why);
+  return editPeResources(stub, {&edit, 1});
 }
 
-std::optional<SplitPeImage> editPeResourcesSplit(std::span<const std::uint8_t> stub,
-                                                 std::span<const PeResourceEdit> edits,
-                                                 std::string* why) {
-  auto img = pe::parseImage(stub, why);
-  if (!img || !checkStub(stub, *img, why)) return std::nullopt;
+std::expected<SplitPeImage, std::string> editPeResourcesSplit(
+    std::span<const std::uint8_t> stub, std::span<const PeResourceEdit> edits) {
+  auto img = pe::parseImage(stub);
+  if (!img) return std::unexpected(std::move(img.error()));
+  if (auto fit = checkStub(stub, *img); !fit) return std::unexpected(std::move(fit.error()));
   // The keys view these, one per edit, for as long as the section is being built.
   std::vector<std::vector<std::uint8_t>> typeStorage(edits.size());
   std::vector<pe::ResourceKey> typeKeys;
   for (std::size_t i = 0; i < edits.size(); ++i) {
     auto typeKey = pe::keyFromText(edits[i].type, typeStorage[i]);
-    if (!typeKey) {
-      pe::fail(why, "resource type must be an ASCII name or #number");
-      return std::nullopt;
-    }
-    if (edits[i].id == 0) {
-      pe::fail(why, "resource id 0 cannot be looked up");
-      return std::nullopt;
-    }
+    if (!typeKey) return std::unexpected("resource type must be an ASCII name or #number");
+    if (edits[i].id == 0) return std::unexpected("resource id 0 cannot be looked up");
     typeKeys.push_back(*typeKey);
   }
-  std::string reason;
-  auto items = pe::readResourceItems(stub, *img, &reason);
-  if (!items) {
-    pe::fail(why, "stub's resources are damaged: " + reason);
-    return std::nullopt;
-  }
+  auto items = pe::readResourceItems(stub, *img);
+  if (!items) return std::unexpected("stub's resources are damaged: " + items.error());
   for (std::size_t i = 0; i < edits.size(); ++i) applyEdit(*items, typeKeys[i], edits[i]);
-  auto placement = choosePlacement(stub, *img, why);
-  if (!placement) return std::nullopt;
-  auto section = pe::buildSplitResourceSection(std::move(*items), placement->rva, why);
-  if (!section) return std::nullopt;
+  auto placement = choosePlacement(stub, *img);
+  if (!placement) return std::unexpected(std::move(placement.error()));
+  auto section = pe::buildSplitResourceSection(std::move(*items), placement->rva);
+  if (!section) return std::unexpected(std::move(section.error()));
   const std::uint64_t rawSize = alignUp(section->size(), img->fileAlignment);
-  if (placement->rawStart + rawSize > 0xFFFFFFFFull ||
-      alignUp(std::uint64_t(placement->rva) + section->size(), img->sectionAlignment) > 0xFFFFFFFFull) {
-    pe::fail(why, "image would exceed 4 GiB");
-    return std::nullopt;
-  }
+  const std::uint64_t imageEnd =
+      alignUp(std::uint64_t(placement->rva) + section->size(), img->sectionAlignment);
+  if (placement->rawStart + rawSize > 0xFFFFFFFFull || imageEnd > 0xFFFFFFFFull)
+    return std::unexpected("image would exceed 4 GiB");
 
   // Everything before the new section is kept; anything after the last section (an overlay,
   // a signature) is dropped.
@@ -278,19 +261,15 @@ std::optional<SplitPeImage> editPeResourcesSplit(std::span<const std::uint8_t> s
             out.begin() + std::ptrdiff_t(placement->rawStart));
   split.checksumOffset =
       updateHeaders(out, *img, *placement, std::uint32_t(section->size()), std::uint32_t(rawSize));
-  if (why) why->clear();
   return split;
 }
 
-std::optional<std::vector<std::uint8_t>> editPeResources(std::span<const std::uint8_t> stub,
-                                                         std::span<const PeResourceEdit> edits,
-                                                         std::string* why) {
-  if (std::any_of(edits.begin(), edits.end(), [](const PeResourceEdit& e) { return e.deferred; })) {
-    pe::fail(why, "a resource's bytes are missing");
-    return std::nullopt;
-  }
-  auto split = editPeResourcesSplit(stub, edits, why);
-  if (!split) return std::nullopt;
+std::expected<std::vector<std::uint8_t>, std::string> editPeResources(
+    std::span<const std::uint8_t> stub, std::span<const PeResourceEdit> edits) {
+  if (std::any_of(edits.begin(), edits.end(), [](const PeResourceEdit& e) { return e.deferred; }))
+    return std::unexpected("a resource's bytes are missing");
+  auto split = editPeResourcesSplit(stub, edits);
+  if (!split) return std::unexpected(std::move(split.error()));
   std::vector<std::uint8_t>& out = split->bytes;
   storeAt(out, split->checksumOffset, pe::imageChecksum(out, split->checksumOffset));
   return std::move(out);

@@ -4,7 +4,7 @@
 namespace zorv {
 
 bool hasSignature(std::span<const std::uint8_t> image) {
-  const std::optional<pe::Image> parsed = pe::parseImage(image, nullptr);
+  const auto parsed = pe::parseImage(image);
   if (!parsed) return false;
   // The certificate table is addressed by file offset and lies after the headers.
   const pe::DataDirectory table = parsed->directory(pe::kDirectorySecurity);

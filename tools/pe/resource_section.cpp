@@ -44,9 +44,8 @@ std::vector<TypeGroup> groupItems(const std::vector<ResourceItem>& items) {
   return types;
 }
 
-std::nullopt_t tooMany(std::string* why) {
-  fail(why, "too many resources in one directory table");
-  return std::nullopt;
+std::unexpected<std::string> tooMany() {
+  return std::unexpected<std::string>("too many resources in one directory table");
 }
 
 std::uint64_t tableSize(std::size_t entries) { return kResDirectorySize + entries * kResEntrySize; }
@@ -81,11 +80,10 @@ class SectionWriter {
 
 }  // namespace
 
-std::optional<SplitSection> buildSplitResourceSection(std::vector<ResourceItem> items,
-                                                      std::uint32_t sectionRva, std::string* why) {
+std::expected<SplitSection, std::string> buildSplitResourceSection(
+    std::vector<ResourceItem> items, std::uint32_t sectionRva) {
   if (std::count_if(items.begin(), items.end(), [](const ResourceItem& i) { return i.deferred; }) > 1) {
-    fail(why, "more than one resource is written later");
-    return std::nullopt;
+    return std::unexpected("more than one resource is written later");
   }
   std::stable_sort(items.begin(), items.end(), [](const ResourceItem& a, const ResourceItem& b) {
     if (int c = compareKeys(a.type, b.type)) return c < 0;
@@ -127,8 +125,7 @@ std::optional<SplitSection> buildSplitResourceSection(std::vector<ResourceItem> 
   }
   const std::uint64_t total = alignUp(at, kDataAlignment);
   if (total > kResHighBit - 1 || total > 0xFFFFFFFFull - sectionRva) {
-    fail(why, "resources too large for a resource section");
-    return std::nullopt;
+    return std::unexpected("resources too large for a resource section");
   }
 
   // Tables, data entries and names all lie before the data, so only data after the hole moves.
@@ -144,18 +141,18 @@ std::optional<SplitSection> buildSplitResourceSection(std::vector<ResourceItem> 
   };
   std::vector<const ResourceKey*> keys;
   for (const TypeGroup& t : types) keys.push_back(&items[t.first].type);
-  if (!w.table(0, keys)) return tooMany(why);
+  if (!w.table(0, keys)) return tooMany();
   for (std::size_t ti = 0; ti < types.size(); ++ti) {
     const TypeGroup& t = types[ti];
     w.entry(0, ti, nameField(items[t.first].type), kResHighBit | std::uint32_t(t.tableOffset));
     keys.clear();
     for (const NameGroup& n : t.names) keys.push_back(&items[n.first].name);
-    if (!w.table(t.tableOffset, keys)) return tooMany(why);
+    if (!w.table(t.tableOffset, keys)) return tooMany();
     for (std::size_t ni = 0; ni < t.names.size(); ++ni) {
       const NameGroup& n = t.names[ni];
       w.entry(t.tableOffset, ni, nameField(items[n.first].name),
               kResHighBit | std::uint32_t(n.tableOffset));
-      if (n.count > 0xFFFF) return tooMany(why);
+      if (n.count > 0xFFFF) return tooMany();
       w.table(n.tableOffset, 0, n.count);
       for (std::size_t li = 0; li < n.count; ++li) {
         const std::size_t i = n.first + li;
@@ -179,15 +176,12 @@ std::optional<SplitSection> buildSplitResourceSection(std::vector<ResourceItem> 
   return split;
 }
 
-std::optional<std::vector<std::uint8_t>> buildResourceSection(std::vector<ResourceItem> items,
-                                                              std::uint32_t sectionRva,
-                                                              std::string* why) {
-  if (std::any_of(items.begin(), items.end(), [](const ResourceItem& i) { return i.deferred; })) {
-    fail(why, "a resource's bytes are missing");
-    return std::nullopt;
-  }
-  auto split = buildSplitResourceSection(std::move(items), sectionRva, why);
-  if (!split) return std::nullopt;
+std::expected<std::vector<std::uint8_t>, std::string> buildResourceSection(
+    std::vector<ResourceItem> items, std::uint32_t sectionRva) {
+  if (std::any_of(items.begin(), items.end(), [](const ResourceItem& i) { return i.deferred; }))
+    return std::unexpected("a resource's bytes are missing");
+  auto split = buildSplitResourceSection(std::move(items), sectionRva);
+  if (!split) return std::unexpected(std::move(split.error()));
   return std::move(split->bytes);
 }
 

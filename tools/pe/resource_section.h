@@ -2,7 +2,7 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
+#include <expected>
 #include <string>
 #include <vector>
 
@@ -16,9 +16,8 @@ namespace zorv::pe {
 // Data entries hold RVAs, so the section's RVA must be known. The items' views must stay
 // valid during the call. Fails when the section would not fit the 31-bit offsets of the tree
 // or would run past the 32-bit address space.
-std::optional<std::vector<std::uint8_t>> buildResourceSection(std::vector<ResourceItem> items,
-                                                              std::uint32_t sectionRva,
-                                                              std::string* why);
+std::expected<std::vector<std::uint8_t>, std::string> buildResourceSection(
+    std::vector<ResourceItem> items, std::uint32_t sectionRva);
 
 // A section whose one deferred resource is left out of `bytes`: its data belongs at `holeAt`,
 // so the section is bytes[0, holeAt), the resource's data, then bytes[holeAt, end).
@@ -31,7 +30,7 @@ struct SplitSection {
 
 // As buildResourceSection, for items of which at most one is deferred: the layout is the one
 // the section would have with that resource's bytes in it.
-std::optional<SplitSection> buildSplitResourceSection(std::vector<ResourceItem> items,
-                                                      std::uint32_t sectionRva, std::string* why);
+std::expected<SplitSection, std::string> buildSplitResourceSection(
+    std::vector<ResourceItem> items, std::uint32_t sectionRva);
 
 }  // namespace zorv::pe

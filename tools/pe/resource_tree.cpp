@@ -61,32 +61,26 @@ std::optional<ResourceKey> keyFromText(std::string_view text, std::vector<std::u
   return key;
 }
 
-std::optional<std::span<const std::uint8_t>> resourceDirectoryBytes(
-    std::span<const std::uint8_t> file, const Image& image, std::string* why) {
+std::expected<std::span<const std::uint8_t>, std::string> resourceDirectoryBytes(
+    std::span<const std::uint8_t> file, const Image& image) {
   const DataDirectory d = image.directory(kDirectoryResource);
-  if (d.rva == 0 || d.size == 0) {
-    if (why) why->clear();
-    return std::nullopt;
-  }
+  if (d.rva == 0 || d.size == 0) return std::span<const std::uint8_t>{};
   // The loader reads the tree anywhere in the section, whatever the directory's declared size.
   auto bytes = mapRvaToSectionEnd(file, image, d.rva);
-  if (!bytes) fail(why, "resource directory lies outside every section's file data");
-  return bytes;
+  if (!bytes) return std::unexpected("resource directory lies outside every section's file data");
+  return *bytes;
 }
 
 // Directory table at `offset`: 12 bytes of characteristics, time stamp and version, the named
 // and id entry counts, then the entries. A name string is a u16 length and that many units.
-std::optional<std::vector<ResourceDirectoryEntry>> readResourceDirectory(
-    std::span<const std::uint8_t> dir, std::uint32_t offset, std::string* why) {
+std::expected<std::vector<ResourceDirectoryEntry>, std::string> readResourceDirectory(
+    std::span<const std::uint8_t> dir, std::uint32_t offset) {
   ByteCursor c = ByteCursor(dir).at(offset);
   c.skip(kResDirNamedCountOffset);
   const std::size_t named = c.u16();
   const std::size_t count = named + c.u16();
   auto entries = c.bytes(count * kResEntrySize);
-  if (!c.ok()) {
-    fail(why, "resource directory table runs past the end of its section");
-    return std::nullopt;
-  }
+  if (!c.ok()) return std::unexpected("resource directory table runs past the end of its section");
   std::vector<ResourceDirectoryEntry> out;
   out.reserve(count);
   ByteCursor e(entries);
@@ -99,10 +93,7 @@ std::optional<std::vector<ResourceDirectoryEntry>> readResourceDirectory(
       const std::uint16_t length = s.u16();
       entry.key.named = true;
       entry.key.name = s.bytes(std::size_t(length) * 2);
-      if (!s.ok()) {
-        fail(why, "resource name runs past the end of its section");
-        return std::nullopt;
-      }
+      if (!s.ok()) return std::unexpected("resource name runs past the end of its section");
     } else {
       entry.key.id = static_cast<std::uint16_t>(nameField);
     }
@@ -115,74 +106,68 @@ std::optional<std::vector<ResourceDirectoryEntry>> readResourceDirectory(
 
 // Data entry: OffsetToData (an RVA, not an offset into the directory), Size, CodePage, and a
 // reserved word.
-std::optional<ResourceDataEntry> readResourceDataEntry(std::span<const std::uint8_t> dir,
-                                                       std::uint32_t offset, std::string* why) {
+std::expected<ResourceDataEntry, std::string> readResourceDataEntry(
+    std::span<const std::uint8_t> dir, std::uint32_t offset) {
   ByteCursor c = ByteCursor(dir).at(offset);
   ResourceDataEntry entry;
   entry.rva = c.u32();
   entry.size = c.u32();
   entry.codePage = c.u32();
   c.skip(4);
-  if (!c.ok()) {
-    fail(why, "resource data entry runs past the end of its section");
-    return std::nullopt;
-  }
+  if (!c.ok()) return std::unexpected("resource data entry runs past the end of its section");
   return entry;
 }
 
 namespace {
 
+using Done = std::expected<void, std::string>;
+
 struct TreeWalk {
   std::span<const std::uint8_t> file;
   const Image& image;
   std::span<const std::uint8_t> dir;
-  std::string* why;
   std::unordered_set<std::uint32_t> visited;
   std::vector<ResourceItem> items;
 
   // Walks the table at `offset`, `level` 0 (types) to 2 (languages), the keys above it given.
-  bool walk(std::uint32_t offset, int level, const ResourceKey& type, const ResourceKey& name) {
-    if (!visited.insert(offset).second) return fail(why, "resource directory is cyclic or shared");
-    auto entries = readResourceDirectory(dir, offset, why);
-    if (!entries) return false;
+  Done walk(std::uint32_t offset, int level, const ResourceKey& type, const ResourceKey& name) {
+    if (!visited.insert(offset).second)
+      return std::unexpected("resource directory is cyclic or shared");
+    auto entries = readResourceDirectory(dir, offset);
+    if (!entries) return std::unexpected(std::move(entries.error()));
     for (const ResourceDirectoryEntry& e : *entries) {
       const bool leafLevel = level == kLevels - 1;
       if (e.isDirectory == leafLevel)
-        return fail(why, leafLevel ? "resource language entry is a directory"
-                                   : "resource type or name entry is not a directory");
-      if (level == 0 && !walk(e.offset, 1, e.key, name)) return false;
-      if (level == 1 && !walk(e.offset, 2, type, e.key)) return false;
-      if (leafLevel && !addLeaf(e, type, name)) return false;
+        return std::unexpected(leafLevel ? "resource language entry is a directory"
+                                         : "resource type or name entry is not a directory");
+      Done done = level == 0 ? walk(e.offset, 1, e.key, name)
+                  : level == 1 ? walk(e.offset, 2, type, e.key)
+                               : addLeaf(e, type, name);
+      if (!done) return done;
     }
-    return true;
+    return {};
   }
 
-  bool addLeaf(const ResourceDirectoryEntry& e, const ResourceKey& type, const ResourceKey& name) {
-    if (e.key.named) return fail(why, "resource language is a name, not a number");
-    auto entry = readResourceDataEntry(dir, e.offset, why);
-    if (!entry) return false;
+  Done addLeaf(const ResourceDirectoryEntry& e, const ResourceKey& type, const ResourceKey& name) {
+    if (e.key.named) return std::unexpected("resource language is a name, not a number");
+    auto entry = readResourceDataEntry(dir, e.offset);
+    if (!entry) return std::unexpected(std::move(entry.error()));
     auto data = mapRva(file, image, entry->rva, entry->size);
-    if (!data) return fail(why, "resource data lies outside the file data of every section");
+    if (!data) return std::unexpected("resource data lies outside the file data of every section");
     items.push_back({type, name, e.key.id, entry->codePage, *data});
-    return true;
+    return {};
   }
 };
 
 }  // namespace
 
-std::optional<std::vector<ResourceItem>> readResourceItems(std::span<const std::uint8_t> file,
-                                                           const Image& image, std::string* why) {
-  std::string reason;
-  auto dir = resourceDirectoryBytes(file, image, &reason);
-  if (!dir) {
-    if (!reason.empty()) {
-      fail(why, reason);
-      return std::nullopt;
-    }
-    return std::vector<ResourceItem>{};
-  }
-  TreeWalk w{file, image, *dir, why, {}, {}};
-  if (!w.walk(0, 0, {}, {})) return std::nullopt;
+std::expected<std::vector<ResourceItem>, std::string> readResourceItems(
+    std::span<const std::uint8_t> file, const Image& image) {
+  auto dir = resourceDirectoryBytes(file, image);
+  if (!dir) return std::unexpected(std::move(dir.error()));
+  if (dir->empty()) return std::vector<ResourceItem>{};
+  TreeWalk w{file, image, *dir, {}, {}};
+  if (Done done = w.walk(0, 0, {}, {}); !done) return std::unexpected(std::move(done.error()));
   return std::move(w.items);
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <expected>
 #include <optional>
 #include <span>
 #include <string>
@@ -77,23 +78,23 @@ struct ResourceItem {
   std::uint64_t size() const { return deferred ? deferredSize : data.size(); }
 };
 
-// The bytes from the resource directory to the end of its section. Nothing, and an empty
-// reason, when the image has no resource directory.
-std::optional<std::span<const std::uint8_t>> resourceDirectoryBytes(
-    std::span<const std::uint8_t> file, const Image& image, std::string* why);
+// The bytes from the resource directory to the end of its section, which are never none; an
+// empty span when the image has no resource directory.
+std::expected<std::span<const std::uint8_t>, std::string> resourceDirectoryBytes(
+    std::span<const std::uint8_t> file, const Image& image);
 
-// The entries of the directory table at `offset`, or nothing when it runs past `dir`.
-std::optional<std::vector<ResourceDirectoryEntry>> readResourceDirectory(
-    std::span<const std::uint8_t> dir, std::uint32_t offset, std::string* why);
+// The entries of the directory table at `offset`; the reason when it runs past `dir`.
+std::expected<std::vector<ResourceDirectoryEntry>, std::string> readResourceDirectory(
+    std::span<const std::uint8_t> dir, std::uint32_t offset);
 
-std::optional<ResourceDataEntry> readResourceDataEntry(std::span<const std::uint8_t> dir,
-                                                       std::uint32_t offset, std::string* why);
+std::expected<ResourceDataEntry, std::string> readResourceDataEntry(
+    std::span<const std::uint8_t> dir, std::uint32_t offset);
 
 // Every leaf of the tree, checked strictly: the first two levels must hold directories, the
 // third data entries whose bytes lie in the file, and no directory may be reached twice (so a
 // cyclic or shared tree is refused and the work stays linear in the directory's size). An
 // image without resources gives an empty list.
-std::optional<std::vector<ResourceItem>> readResourceItems(std::span<const std::uint8_t> file,
-                                                           const Image& image, std::string* why);
+std::expected<std::vector<ResourceItem>, std::string> readResourceItems(
+    std::span<const std::uint8_t> file, const Image& image);
 
 }  // namespace zorv::pe

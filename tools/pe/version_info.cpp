@@ -4,7 +4,6 @@
 
 #include "package/byte_cursor.h"
 #include "package/byte_writer.h"
-#include "tools/pe/pe_image.h"
 
 namespace zorv {
 
@@ -129,47 +128,43 @@ struct InNode {
   std::vector<InNode> children;
 };
 
-bool fail(std::string* why, std::string reason) {
-  if (why) *why = std::move(reason);
-  return false;
-}
-
 // The node at `offset`, which must end by `end` (its parent's end). Its key runs to a NUL
 // inside the node; its value follows at a 4-byte boundary; its children fill the rest, each at
 // a 4-byte boundary.
-bool readNode(std::span<const std::uint8_t> res, std::size_t offset, std::size_t end, int depth,
-              InNode* node, std::string* why) {
+std::expected<InNode, std::string> readNode(std::span<const std::uint8_t> res, std::size_t offset,
+                                            std::size_t end, int depth) {
+  InNode node;
   ByteCursor c = ByteCursor(res.first(end)).at(offset);
   const std::size_t length = c.u16();
   const std::size_t valueLength = c.u16();
-  node->type = c.u16();
-  if (!c.ok()) return fail(why, "a node's header runs past the end of its parent");
+  node.type = c.u16();
+  if (!c.ok()) return std::unexpected("a node's header runs past the end of its parent");
   if (length < kNodeHeaderSize || length > end - offset)
-    return fail(why, "a node's length (" + std::to_string(length) +
-                         ") does not lie inside its parent");
+    return std::unexpected("a node's length (" + std::to_string(length) +
+                           ") does not lie inside its parent");
   const std::size_t nodeEnd = offset + length;
   c = ByteCursor(res.first(nodeEnd)).at(offset + kNodeHeaderSize);
-  for (char16_t u = c.u16(); c.ok() && u != 0; u = c.u16()) node->key += u;
-  if (!c.ok()) return fail(why, "a node's key does not end inside the node");
-  if (node->type != kTypeBinary && node->type != kTypeText)
-    return fail(why, "the node \"" + utf8(node->key) + "\" has type " +
-                         std::to_string(node->type) + " (0 or 1 expected)");
+  for (char16_t u = c.u16(); c.ok() && u != 0; u = c.u16()) node.key += u;
+  if (!c.ok()) return std::unexpected("a node's key does not end inside the node");
+  if (node.type != kTypeBinary && node.type != kTypeText)
+    return std::unexpected("the node \"" + utf8(node.key) + "\" has type " +
+                           std::to_string(node.type) + " (0 or 1 expected)");
   const std::size_t valueStart = align4(offset + c.position() + kNodeHeaderSize);
-  const std::size_t valueSize = node->type == kTypeText ? 2 * valueLength : valueLength;
+  const std::size_t valueSize = node.type == kTypeText ? 2 * valueLength : valueLength;
   if (valueSize > 0 && (valueStart > nodeEnd || valueSize > nodeEnd - valueStart))
-    return fail(why, "the value of \"" + utf8(node->key) + "\" runs past the end of its node");
-  if (valueSize > 0) node->value = res.subspan(valueStart, valueSize);
+    return std::unexpected("the value of \"" + utf8(node.key) + "\" runs past the end of its node");
+  if (valueSize > 0) node.value = res.subspan(valueStart, valueSize);
   std::size_t at = align4(valueStart + valueSize);
   while (at < nodeEnd) {
     if (depth + 1 >= kMaxDepth)
-      return fail(why, "the node \"" + utf8(node->key) + "\" has children nested too deep");
-    InNode child;
-    if (!readNode(res, at, nodeEnd, depth + 1, &child, why)) return false;
+      return std::unexpected("the node \"" + utf8(node.key) + "\" has children nested too deep");
+    auto child = readNode(res, at, nodeEnd, depth + 1);
+    if (!child) return child;
     const std::size_t childLength = ByteCursor(res).at(at).u16();
-    node->children.push_back(std::move(child));
+    node.children.push_back(std::move(*child));
     at = align4(at + childLength);
   }
-  return true;
+  return node;
 }
 
 // The units up to the first NUL or the end of the value; an odd last byte is no unit.
@@ -235,30 +230,25 @@ std::vector<std::uint8_t> versionResourceBytes(const VersionInfo& info) {
   return out;
 }
 
-std::optional<VersionInfo> parseVersionResource(std::span<const std::uint8_t> bytes,
-                                                std::string* why) {
-  InNode root;
-  if (!readNode(bytes, 0, bytes.size(), 0, &root, why)) return std::nullopt;
-  if (root.key != u"VS_VERSION_INFO") {
-    fail(why, "the root node is \"" + utf8(root.key) + "\", not VS_VERSION_INFO");
-    return std::nullopt;
-  }
+std::expected<VersionInfo, std::string> parseVersionResource(std::span<const std::uint8_t> bytes) {
+  auto read = readNode(bytes, 0, bytes.size(), 0);
+  if (!read) return std::unexpected(std::move(read.error()));
+  const InNode& root = *read;
+  if (root.key != u"VS_VERSION_INFO")
+    return std::unexpected("the root node is \"" + utf8(root.key) + "\", not VS_VERSION_INFO");
   ByteCursor fixed(root.value);
   const std::uint32_t signature = fixed.u32();
-  if (root.value.size() != kFixedInfoSize || signature != kFixedSignature) {
-    fail(why, "the root holds no VS_FIXEDFILEINFO (52 bytes starting with FEEF04BD)");
-    return std::nullopt;
-  }
+  if (root.value.size() != kFixedInfoSize || signature != kFixedSignature)
+    return std::unexpected("the root holds no VS_FIXEDFILEINFO (52 bytes starting with FEEF04BD)");
   VersionInfo info;
   readFixedInfo(root.value, info);
   info.language = info.codePage = 0;
   for (const InNode& child : root.children) {
     if (child.key != u"StringFileInfo" || child.children.empty()) continue;
     const InNode& table = child.children.front();
-    if (!readTableKey(table.key, info)) {
-      fail(why, "the string table \"" + utf8(table.key) + "\" is not named by 8 hex digits");
-      return std::nullopt;
-    }
+    if (!readTableKey(table.key, info))
+      return std::unexpected("the string table \"" + utf8(table.key) +
+                             "\" is not named by 8 hex digits");
     for (const InNode& s : table.children)
       info.strings.emplace_back(utf8(s.key), utf8(textValue(s.value)));
     break;

@@ -5,7 +5,7 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
+#include <expected>
 #include <span>
 #include <string>
 #include <string_view>
@@ -35,10 +35,8 @@ std::vector<std::uint8_t> versionResourceBytes(const VersionInfo& info);
 
 // Reads a version resource: every node's length inside its parent, keys ending inside their
 // node, values inside their node, the root's VS_FIXEDFILEINFO signature, and the strings of
-// the first string table. Untrusted bytes; none, with the reason, when anything is out of
-// place.
-std::optional<VersionInfo> parseVersionResource(std::span<const std::uint8_t> bytes,
-                                                std::string* why);
+// the first string table. Untrusted bytes; the reason when anything is out of place.
+std::expected<VersionInfo, std::string> parseVersionResource(std::span<const std::uint8_t> bytes);
 
 // A product's version text: one to four decimal numbers of at most 65535 separated by dots
 // ("1.2.3" gives 1, 2, 3, 0), then optionally a suffix that is not a dot and a digit

@@ -32,8 +32,10 @@ NumberEntry releaseFeatures(Package& package) {
 std::optional<VersionInfo> versionInfo(std::span<const std::uint8_t> exe) {
   const auto resource =
       findPeResource(exe, "#" + std::to_string(kResourceTypeVersion), kVersionResourceId);
-  std::string why;
-  return resource ? parseVersionResource(*resource, &why) : std::nullopt;
+  if (!resource) return std::nullopt;
+  auto info = parseVersionResource(*resource);
+  if (!info) return std::nullopt;
+  return std::move(*info);
 }
 
 std::optional<std::string> versionString(const VersionInfo& info, std::string_view name) {

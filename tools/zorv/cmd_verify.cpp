@@ -58,7 +58,6 @@ void reportSignatures(std::span<const std::uint8_t> setup, Package& package) {
 
 int cmdVerify(const VerifyArgs& args) {
   const std::string& path = args.file;
-  std::string why;
   // Opening it the way the other commands do gives the same message for an unreadable file.
   auto loaded = loadPackageFile(path);
   if (!loaded) return fail(loaded.error());
@@ -66,8 +65,8 @@ int cmdVerify(const VerifyArgs& args) {
   std::vector<std::string> setupProblems;
   if (looksLikePe(bytes)) {
     setup = bytes;
-    auto resource = findPeResource(bytes, "SETUP", 101, &why);
-    if (!resource) return fail(path + ": " + why);
+    auto resource = findPeResource(bytes, "SETUP", 101);
+    if (!resource) return fail(path + ": " + resource.error());
     setupProblems = executableResourceProblems(bytes);
     bytes = *resource;
   }
