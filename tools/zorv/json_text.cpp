@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "platform/codepage.h"
+#include "platform/utf8.h"
 
 namespace zorv {
 
@@ -14,30 +14,22 @@ void appendEscape(std::string& out, unsigned unit) {
   out += buf;
 }
 
-// The character of a well-formed UTF-8 sequence.
-char32_t decode(std::string_view seq) {
-  const auto lead = static_cast<unsigned char>(seq[0]);
-  char32_t c = lead & (0x7F >> seq.size());
-  for (std::size_t k = 1; k < seq.size(); ++k) c = (c << 6) | (seq[k] & 0x3F);
-  return c;
-}
-
 }  // namespace
 
 std::string jsonString(std::string_view s) {
   std::string out = "\"";
   for (std::size_t i = 0; i < s.size();) {
     const auto c = static_cast<unsigned char>(s[i]);
-    const std::size_t length = utf8SequenceLength(s.substr(i));
-    if (length > 1) {
-      const char32_t u = decode(s.substr(i, length));
+    std::size_t next = i;
+    const char32_t u = decodeUtf8(s, next);
+    if (u != kNotUtf8 && u >= 0x80) {
       if (u > 0xFFFF) {
-        appendEscape(out, 0xD800 + ((u - 0x10000) >> 10));
-        appendEscape(out, 0xDC00 + ((u - 0x10000) & 0x3FF));
+        appendEscape(out, highSurrogate(u));
+        appendEscape(out, lowSurrogate(u));
       } else {
         appendEscape(out, u);
       }
-      i += length;
+      i = next;
       continue;
     }
     if (c == '"' || c == '\\') {

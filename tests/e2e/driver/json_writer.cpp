@@ -1,5 +1,7 @@
 #include "tests/e2e/driver/json_writer.h"
 
+#include "platform/utf8.h"
+
 namespace e2e {
 namespace {
 
@@ -10,40 +12,11 @@ void appendEscaped(std::string& out, std::uint32_t code) {
     for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(u >> shift) & 0xF];
   };
   if (code >= 0x10000) {
-    code -= 0x10000;
-    unit(0xD800 + (code >> 10));
-    unit(0xDC00 + (code & 0x3FF));
+    unit(zorv::highSurrogate(code));
+    unit(zorv::lowSurrogate(code));
   } else {
     unit(code);
   }
-}
-
-// Decodes one UTF-8 sequence at `pos`; returns U+FFFD and skips one byte when it is invalid.
-std::uint32_t nextCodePoint(std::string_view s, std::size_t& pos) {
-  auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(s[i]); };
-  std::uint8_t b = byte(pos);
-  int extra = b >= 0xF0 && b < 0xF5 ? 3 : b >= 0xE0 ? 2 : b >= 0xC2 && b < 0xE0 ? 1 : -1;
-  if (b >= 0xF5) extra = -1;
-  if (extra < 0 || s.size() - pos <= static_cast<std::size_t>(extra)) {
-    ++pos;
-    return 0xFFFD;
-  }
-  std::uint32_t code = b & (0x3F >> extra);
-  for (int i = 1; i <= extra; ++i) {
-    std::uint8_t c = byte(pos + i);
-    if ((c & 0xC0) != 0x80) {
-      ++pos;
-      return 0xFFFD;
-    }
-    code = code << 6 | (c & 0x3F);
-  }
-  static const std::uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-  if (code < kMin[extra] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
-    ++pos;
-    return 0xFFFD;
-  }
-  pos += extra + 1;
-  return code;
 }
 
 }  // namespace
@@ -98,7 +71,8 @@ void JsonWriter::quoted(std::string_view utf8) {
       appendEscaped(out_, c);
       ++pos;
     } else {
-      appendEscaped(out_, nextCodePoint(utf8, pos));
+      const char32_t code = zorv::decodeUtf8(utf8, pos);
+      appendEscaped(out_, code == zorv::kNotUtf8 ? zorv::kReplacementCharacter : code);
     }
   }
   out_ += '"';
