@@ -1,19 +1,20 @@
-#include "tests/e2e/driver/json_writer.h"
+#include "platform/json_writer.h"
 
 #include "platform/utf8.h"
 
-namespace e2e {
+namespace zorv {
 namespace {
 
-void appendEscaped(std::string& out, std::uint32_t code) {
-  static const char kHex[] = "0123456789abcdef";
+constexpr char kHex[] = "0123456789abcdef";
+
+void appendEscaped(std::string& out, char32_t code) {
   auto unit = [&](std::uint32_t u) {
     out += "\\u";
     for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(u >> shift) & 0xF];
   };
   if (code >= 0x10000) {
-    unit(zorv::highSurrogate(code));
-    unit(zorv::lowSurrogate(code));
+    unit(highSurrogate(code));
+    unit(lowSurrogate(code));
   } else {
     unit(code);
   }
@@ -21,15 +22,25 @@ void appendEscaped(std::string& out, std::uint32_t code) {
 
 }  // namespace
 
+void JsonWriter::pendingBreak() {
+  if (indent_ < 0) return;
+  out_ += '\n';
+  out_.append(static_cast<std::size_t>(indent_), ' ');
+  indent_ = -1;
+}
+
 void JsonWriter::beforeValue() {
   if (afterKey_) {
     afterKey_ = false;
     return;
   }
   if (!hasMember_.empty()) {
-    if (hasMember_.back()) out_ += ',';
+    const bool more = hasMember_.back();
+    if (more) out_ += ',';
+    if (more && spaced_ && indent_ < 0) out_ += ' ';
     hasMember_.back() = true;
   }
+  pendingBreak();
 }
 
 void JsonWriter::open(char c) {
@@ -39,6 +50,7 @@ void JsonWriter::open(char c) {
 }
 
 void JsonWriter::close(char c) {
+  pendingBreak();
   out_ += c;
   if (!hasMember_.empty()) hasMember_.pop_back();
 }
@@ -46,7 +58,7 @@ void JsonWriter::close(char c) {
 void JsonWriter::key(std::string_view name) {
   beforeValue();
   quoted(name);
-  out_ += ':';
+  out_ += spaced_ ? ": " : ":";
   afterKey_ = true;
 }
 
@@ -59,7 +71,7 @@ void JsonWriter::quoted(std::string_view utf8) {
   out_ += '"';
   std::size_t pos = 0;
   while (pos < utf8.size()) {
-    unsigned char c = static_cast<unsigned char>(utf8[pos]);
+    const auto c = static_cast<unsigned char>(utf8[pos]);
     if (c == '"' || c == '\\') {
       out_ += '\\';
       out_ += static_cast<char>(c);
@@ -71,16 +83,11 @@ void JsonWriter::quoted(std::string_view utf8) {
       appendEscaped(out_, c);
       ++pos;
     } else {
-      const char32_t code = zorv::decodeUtf8(utf8, pos);
-      appendEscaped(out_, code == zorv::kNotUtf8 ? zorv::kReplacementCharacter : code);
+      const char32_t code = decodeUtf8(utf8, pos);
+      appendEscaped(out_, code != kNotUtf8 ? code : ownNumber_ ? c : kReplacementCharacter);
     }
   }
   out_ += '"';
-}
-
-void JsonWriter::number(std::int64_t value) {
-  beforeValue();
-  out_ += std::to_string(value);
 }
 
 void JsonWriter::boolean(bool value) {
@@ -99,15 +106,14 @@ void JsonWriter::raw(std::string_view json) {
 }
 
 std::string toHex(std::string_view bytes) {
-  static const char kHex[] = "0123456789abcdef";
   std::string out;
   out.reserve(bytes.size() * 2);
   for (char ch : bytes) {
-    auto b = static_cast<unsigned char>(ch);
+    const auto b = static_cast<unsigned char>(ch);
     out += kHex[b >> 4];
     out += kHex[b & 0xF];
   }
   return out;
 }
 
-}  // namespace e2e
+}  // namespace zorv
