@@ -14,10 +14,7 @@ namespace {
 constexpr std::size_t kBitmapInfoHeaderSize = 40;
 constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
-bool fail(std::string* why, std::string reason) {
-  if (why) *why = std::move(reason);
-  return false;
-}
+using pe::fail;
 
 // An image is a DIB whose header is a BITMAPINFOHEADER (its first field, the header size, is
 // 40), or a whole PNG file.

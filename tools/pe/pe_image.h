@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "package/byte_cursor.h"
@@ -126,8 +127,13 @@ std::optional<std::span<const std::uint8_t>> mapRvaToSectionEnd(std::span<const 
                                                                 const Image& image,
                                                                 std::uint32_t rva);
 
-inline bool fail(std::string* why, std::string_view reason) {
-  if (why) *why = reason;
+// `v` rounded up to a multiple of `a` (not 0): the file and section alignments of the layout.
+inline std::uint64_t alignUp(std::uint64_t v, std::uint64_t a) { return (v + a - 1) / a * a; }
+
+// Keeps the reason for the caller, who may pass none; false, so that `return fail(...)` ends a
+// check.
+inline bool fail(std::string* why, std::string reason) {
+  if (why) *why = std::move(reason);
   return false;
 }
 

@@ -84,10 +84,7 @@ struct InNode {
   std::vector<InNode> children;
 };
 
-bool fail(std::string* why, std::string reason) {
-  if (why) *why = std::move(reason);
-  return false;
-}
+using pe::fail;
 
 // The node at `offset`, which must end by `end` (its parent's end). Its key runs to a NUL
 // inside the node; its value follows at a 4-byte boundary; its children fill the rest, each at
