@@ -206,7 +206,7 @@ std::uint32_t totalSize(const PackageSpec& p) {
   return total;
 }
 
-Bytes buildPackage(const PackageSpec& p) {
+std::expected<Bytes, std::string> buildPackage(const PackageSpec& p) {
   zorv::PackageWriter w;
   if (p.appName) w.addEntry(zorv::kTagAppName, "AppN", zorv::nameRecord(*p.appName));
   std::uint32_t total = totalSize(p);
@@ -359,7 +359,12 @@ bool writeFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
 bool writePackage(const fs::path& dir, const PackageSpec& p, const std::optional<Bytes>& stub) {
   std::error_code ec;
   fs::create_directories(dir, ec);
-  Bytes package = buildPackage(p);
+  const auto built = buildPackage(p);
+  if (!built) {
+    std::fprintf(stderr, "make_test_packages: %s\n", built.error().c_str());
+    return false;
+  }
+  const Bytes& package = *built;
   std::string description = describe(p);
   if (!writeFile(dir / "package.bin", package) ||
       !writeFile(dir / "package.json", textBytes(description))) {
