@@ -45,7 +45,7 @@ void writePackage(const std::string& path, std::size_t mb) {
   }
   w.addEntry(kTagAppName, "Application", nameRecord("Bench"));
   w.addInline(kTagSum, "Copy", std::uint32_t(total), std::uint32_t(total));
-  auto bytes = w.finish();
+  auto bytes = w.finish().value();
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                               std::streamsize(bytes.size()));
 }

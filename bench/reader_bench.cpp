@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     blocks.push_back(w.addData(data));
     total += data.size();
   }
-  const std::vector<std::uint8_t> pkgBytes = w.finish();
+  const std::vector<std::uint8_t> pkgBytes = w.finish().value();
   auto pkg = openPackage(pkgBytes);
   if (!pkg) return 1;
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "platform/codepage1251.h"
+#include "platform/utf8.h"
 
 namespace zorv {
 
@@ -31,41 +32,6 @@ int fromUnicode(char32_t c, int codePage) {
   return -1;
 }
 
-// Decodes one UTF-8 sequence at s[i], advancing i; -1 on a malformed sequence.
-long nextCodePoint(std::string_view s, std::size_t& i) {
-  const auto lead = static_cast<std::uint8_t>(s[i++]);
-  if (lead < 0x80) return lead;
-  int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
-  if (extra < 0 || lead > 0xF4 || s.size() - i < static_cast<std::size_t>(extra)) return -1;
-  long c = lead & (0x3F >> extra);
-  for (int k = 0; k < extra; ++k) {
-    const auto cont = static_cast<std::uint8_t>(s[i++]);
-    if ((cont & 0xC0) != 0x80) return -1;
-    c = (c << 6) | (cont & 0x3F);
-  }
-  static constexpr long kMinimum[4] = {0, 0x80, 0x800, 0x10000};
-  if (c < kMinimum[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return -1;
-  return c;
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 // A byte as the system widens it: unassigned bytes become the C1 control of their number.
 char32_t systemUnicode(std::uint8_t b, int codePage) {
   const char32_t c = toUnicode(b, codePage);
@@ -91,10 +57,10 @@ char32_t upperCodePoint(char32_t c) {
 // The next character of a text: a valid UTF-8 sequence, else one byte read as code page 1251.
 char32_t nextCharacter(std::string_view s, std::size_t& i) {
   std::size_t at = i;
-  const long c = nextCodePoint(s, at);
-  if (c >= 0x80) {
+  const char32_t c = decodeUtf8(s, at);
+  if (c != kNotUtf8 && c >= 0x80) {
     i = at;
-    return static_cast<char32_t>(c);
+    return c;
   }
   return cp1251ToUtf16(static_cast<std::uint8_t>(s[i++]));
 }
@@ -126,12 +92,12 @@ std::optional<std::string> utf8ToAnsi(std::string_view utf8, int codePage, std::
   out.reserve(utf8.size());
   for (std::size_t i = 0; i < utf8.size();) {
     const std::size_t start = i;
-    const long c = nextCodePoint(utf8, i);
-    if (c < 0) {
+    const char32_t c = decodeUtf8(utf8, i);
+    if (c == kNotUtf8) {
       if (bad) *bad = "a byte that is not UTF-8";
       return std::nullopt;
     }
-    const int b = fromUnicode(static_cast<char32_t>(c), codePage);
+    const int b = fromUnicode(c, codePage);
     if (b < 0) {
       if (bad)
         *bad = "\"" + std::string(utf8.substr(start, i - start)) + "\", which code page " +
@@ -171,8 +137,8 @@ std::optional<std::string> systemAnsi(std::string_view utf8, int codePage) {
   std::string out;
   out.reserve(utf8.size());
   for (std::size_t i = 0; i < utf8.size();) {
-    const long c = nextCodePoint(utf8, i);
-    const int b = c < 0 ? -1 : systemByte(static_cast<char32_t>(c), codePage);
+    const char32_t c = decodeUtf8(utf8, i);
+    const int b = c == kNotUtf8 ? -1 : systemByte(c, codePage);
     if (b < 0) return std::nullopt;
     out += static_cast<char>(b);
   }
@@ -181,15 +147,15 @@ std::optional<std::string> systemAnsi(std::string_view utf8, int codePage) {
 
 std::size_t utf8SequenceLength(std::string_view text) {
   std::size_t i = 0;
-  return text.empty() || nextCodePoint(text, i) < 0 ? 0 : i;
+  return text.empty() || decodeUtf8(text, i) == kNotUtf8 ? 0 : i;
 }
 
 std::optional<std::u32string> utf8Characters(std::string_view text) {
   std::u32string out;
   for (std::size_t i = 0; i < text.size();) {
-    const long c = nextCodePoint(text, i);
-    if (c < 0) return std::nullopt;
-    out += static_cast<char32_t>(c);
+    const char32_t c = decodeUtf8(text, i);
+    if (c == kNotUtf8) return std::nullopt;
+    out += c;
   }
   return out;
 }

@@ -27,7 +27,7 @@ Bytes package(const Fill& fill, std::uint32_t sum = std::uint32_t(kFileData.size
   w.addEntry(kTagAppName, "Application", nameRecord("Verify Test"));
   fill(w);
   w.addInline(kTagSum, "Copy", sum, sum);
-  return w.finish();
+  return w.finish().value();
 }
 
 void addFile(PackageWriter& w) {
@@ -99,14 +99,14 @@ TEST(Verify, ReportsEveryKindOfDamage) {
        [] {
          PackageWriter w;
          w.addInline(kTagSum, "Copy", 0, 0);
-         return w.finish();
+         return w.finish().value();
        },
        "no AppN"},
       {"no SumC",
        [] {
          PackageWriter w;
          w.addEntry(kTagAppName, "A", nameRecord("A"));
-         return w.finish();
+         return w.finish().value();
        },
        "no SumC"},
       {"a SumC with a body",
@@ -119,7 +119,7 @@ TEST(Verify, ReportsEveryKindOfDamage) {
          PackageWriter w;
          w.addInline(kTagAppName, "A", 3, 3);
          w.addInline(kTagSum, "Copy", 0, 0);
-         return w.finish();
+         return w.finish().value();
        },
        "has no body"},
       {"a file size that disagrees with its blocks",
@@ -368,7 +368,7 @@ TEST(Verify, RefusesApplicationNamesThatLeaveThePrograms) {
     PackageWriter w;
     w.addEntry(kTagAppName, "Application", nameRecord(name));
     w.addInline(kTagSum, "Copy", 0, 0);
-    const VerifyReport r = verifyPackage(w.finish());
+    const VerifyReport r = verifyPackage(w.finish().value());
     EXPECT_NE(allProblems(r).find("leaves the Programs folder"), std::string::npos) << name << ":\n"
                                                                                     << r.summary();
   }
@@ -419,7 +419,7 @@ Bytes packageWith(std::uint32_t tag, const std::function<Bytes(PackageWriter&)>&
   if (tag != kTagAppName) w.addEntry(tag, "E", body);
   const auto sum = std::uint32_t(kFileData.size());
   w.addInline(kTagSum, "Copy", sum, sum);
-  return w.finish();
+  return w.finish().value();
 }
 
 Bytes plus(Bytes record, std::initializer_list<std::uint8_t> more) {

@@ -91,9 +91,13 @@ zorv::PackageWriter twicePackage() {
   return w;
 }
 
-bool save(const std::string& path, const Bytes& bytes) {
+bool save(const std::string& path, const std::expected<Bytes, std::string>& bytes) {
+  if (!bytes) {
+    std::fprintf(stderr, "make_cli_packages: %s: %s\n", path.c_str(), bytes.error().c_str());
+    return false;
+  }
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes->data()), std::streamsize(bytes->size()));
   return bool(out);
 }
 

@@ -24,8 +24,8 @@ namespace {
 using zorv::Bytes;
 
 // AppN, SumC, UnIn and CPag as the builder writes them; `more` adds the rest.
-Bytes package(const std::string& app, std::uint32_t codePage,
-              const std::function<void(zorv::PackageWriter&)>& more) {
+std::expected<Bytes, std::string> package(const std::string& app, std::uint32_t codePage,
+                                          const std::function<void(zorv::PackageWriter&)>& more) {
   zorv::PackageWriter w;
   w.addEntry(zorv::kTagAppName, "AppN", zorv::nameRecord(app));
   w.addInline(zorv::kTagSum, "Copy", 0, 0);
@@ -37,8 +37,13 @@ Bytes package(const std::string& app, std::uint32_t codePage,
   return w.finish();
 }
 
-bool saveSetup(const Bytes& stub, const std::string& path, const Bytes& pkg) {
-  const auto exe = zorv::setPeResource(stub, "SETUP", 101, pkg);
+bool saveSetup(const Bytes& stub, const std::string& path,
+               const std::expected<Bytes, std::string>& pkg) {
+  if (!pkg) {
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), pkg.error().c_str());
+    return false;
+  }
+  const auto exe = zorv::setPeResource(stub, "SETUP", 101, *pkg);
   if (!exe) {
     std::fprintf(stderr, "%s: %s\n", path.c_str(), exe.error().c_str());
     return false;

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/driver/json_writer.h"
+#include "platform/json_writer.h"
 #include "tools/pe/pe_resources.h"
 #include "tools/writer/package_writer.h"
 #include "tools/writer/records.h"
@@ -206,7 +206,7 @@ std::uint32_t totalSize(const PackageSpec& p) {
   return total;
 }
 
-Bytes buildPackage(const PackageSpec& p) {
+std::expected<Bytes, std::string> buildPackage(const PackageSpec& p) {
   zorv::PackageWriter w;
   if (p.appName) w.addEntry(zorv::kTagAppName, "AppN", zorv::nameRecord(*p.appName));
   std::uint32_t total = totalSize(p);
@@ -236,11 +236,11 @@ Bytes buildPackage(const PackageSpec& p) {
   return w.finish();
 }
 
-void writeFiles(e2e::JsonWriter& j, const std::vector<FileSpec>& files) {
+void writeFiles(zorv::JsonWriter& j, const std::vector<FileSpec>& files) {
   for (const FileSpec& f : files) {
     j.beginObject();
     j.key("name_hex");
-    j.string(e2e::toHex(f.name));
+    j.string(zorv::toHex(f.name));
     j.key("size");
     j.number(static_cast<std::int64_t>(f.data.size()));
     j.key("crc32");
@@ -249,42 +249,42 @@ void writeFiles(e2e::JsonWriter& j, const std::vector<FileSpec>& files) {
   }
 }
 
-void writeAllFiles(e2e::JsonWriter& j, const std::vector<DirSpec>& dirs) {
+void writeAllFiles(zorv::JsonWriter& j, const std::vector<DirSpec>& dirs) {
   for (const DirSpec& d : dirs) {
     writeFiles(j, d.files);
     writeAllFiles(j, d.dirs);
   }
 }
 
-void writeHexList(e2e::JsonWriter& j, const char* key, const std::vector<std::string>& items) {
+void writeHexList(zorv::JsonWriter& j, const char* key, const std::vector<std::string>& items) {
   j.key(key);
   j.beginArray();
-  for (const std::string& s : items) j.string(e2e::toHex(s));
+  for (const std::string& s : items) j.string(zorv::toHex(s));
   j.endArray();
 }
 
-void writeOptionalHex(e2e::JsonWriter& j, const char* key, const std::optional<std::string>& s) {
+void writeOptionalHex(zorv::JsonWriter& j, const char* key, const std::optional<std::string>& s) {
   j.key(key);
-  if (s) j.string(e2e::toHex(*s));
+  if (s) j.string(zorv::toHex(*s));
   else j.null();
 }
 
-void writeLinks(e2e::JsonWriter& j, const char* key, const std::vector<LinkSpec>& links) {
+void writeLinks(zorv::JsonWriter& j, const char* key, const std::vector<LinkSpec>& links) {
   j.key(key);
   j.beginArray();
   for (const LinkSpec& l : links) {
     j.beginObject();
     j.key("link_hex");
-    j.string(e2e::toHex(l.link));
+    j.string(zorv::toHex(l.link));
     j.key("target_hex");
-    j.string(e2e::toHex(l.target));
+    j.string(zorv::toHex(l.target));
     j.endObject();
   }
   j.endArray();
 }
 
 std::string describe(const PackageSpec& p) {
-  e2e::JsonWriter j;
+  zorv::JsonWriter j;
   j.beginObject();
   writeOptionalHex(j, "app_name_hex", p.appName);
   writeOptionalHex(j, "default_dir_hex", p.defaultDir);
@@ -306,9 +306,9 @@ std::string describe(const PackageSpec& p) {
   if (p.root) {
     j.beginObject();
     j.key("abbreviation_hex");
-    j.string(e2e::toHex(p.root->first));
+    j.string(zorv::toHex(p.root->first));
     j.key("key_hex");
-    j.string(e2e::toHex(p.root->second));
+    j.string(zorv::toHex(p.root->second));
     j.endObject();
   } else {
     j.null();
@@ -318,11 +318,11 @@ std::string describe(const PackageSpec& p) {
   for (const ValueSpec& v : p.values) {
     j.beginObject();
     j.key("name_hex");
-    j.string(e2e::toHex(v.name));
+    j.string(zorv::toHex(v.name));
     j.key("type");
     j.string(v.type);
     j.key("data_hex");
-    j.string(e2e::toHex(v.data));
+    j.string(zorv::toHex(v.data));
     j.endObject();
   }
   j.endArray();
@@ -359,7 +359,12 @@ bool writeFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
 bool writePackage(const fs::path& dir, const PackageSpec& p, const std::optional<Bytes>& stub) {
   std::error_code ec;
   fs::create_directories(dir, ec);
-  Bytes package = buildPackage(p);
+  const auto built = buildPackage(p);
+  if (!built) {
+    std::fprintf(stderr, "make_test_packages: %s\n", built.error().c_str());
+    return false;
+  }
+  const Bytes& package = *built;
   std::string description = describe(p);
   if (!writeFile(dir / "package.bin", package) ||
       !writeFile(dir / "package.json", textBytes(description))) {

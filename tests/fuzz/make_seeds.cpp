@@ -1,6 +1,7 @@
 // Writes the seed corpus for the package fuzzer: small packages made by the writer, with every
 // kind of entry, a data base, damaged streams and the record layouts the setup reads.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -9,10 +10,15 @@
 
 using namespace zorv;
 
-static void save(const std::string& dir, const char* name, const std::vector<std::uint8_t>& b) {
+static void save(const std::string& dir, const char* name,
+                 const std::expected<std::vector<std::uint8_t>, std::string>& b) {
+  if (!b) {
+    std::fprintf(stderr, "make_seeds: %s: %s\n", name, b.error().c_str());
+    std::exit(1);
+  }
   std::string path = dir + "/" + name;
   if (FILE* f = std::fopen(path.c_str(), "wb")) {
-    std::fwrite(b.data(), 1, b.size(), f);
+    std::fwrite(b->data(), 1, b->size(), f);
     std::fclose(f);
   }
 }

@@ -26,7 +26,7 @@ TEST(SetupListing, FilesInTheRunsOrderWithLinksAndTheKey) {
   pkg.link(kTagGroupLink, "Demo\\Demo", "a.txt");
   pkg.root("HCU", "Software\\Zorv\\Demo");
   pkg.value("Path", "REG_SZ", "DESTDIR");
-  const std::vector<std::uint8_t> bytes = pkg.writer.finish();
+  const std::vector<std::uint8_t> bytes = pkg.writer.finish().value();
   auto package = opened(bytes);
   ASSERT_TRUE(package);
   const auto listing = listSetup(*package);
@@ -46,7 +46,7 @@ TEST(SetupListing, ARecordTheRunCannotReadFailsTheListingByItsEntry) {
   TestPackage pkg;
   pkg.file("a.txt", "aa");
   pkg.add(kTagRoot, Bytes{'H', 'C', 'U'});  // no key path
-  const std::vector<std::uint8_t> bytes = pkg.writer.finish();
+  const std::vector<std::uint8_t> bytes = pkg.writer.finish().value();
   auto package = opened(bytes);
   ASSERT_TRUE(package);
   const auto listing = listSetup(*package);
@@ -59,7 +59,7 @@ TEST(PackageFile, ARawPackageLoadsAndOtherFilesAreNamedInTheReason) {
   std::filesystem::create_directories(dir);
   TestPackage pkg;
   pkg.file("a.txt", "aa");
-  const std::vector<std::uint8_t> bytes = pkg.writer.finish();
+  const std::vector<std::uint8_t> bytes = pkg.writer.finish().value();
   const std::string raw = (dir / "raw.pkg").string(), junk = (dir / "junk.bin").string();
   for (const auto& [path, body] :
        {std::pair{raw, bytes}, std::pair{junk, std::vector<std::uint8_t>(64, 'x')}}) {

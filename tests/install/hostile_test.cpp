@@ -62,7 +62,7 @@ class Hostile : public InstallTest, public ::testing::WithParamInterface<Hostile
 
 TEST_P(Hostile, EndsAsExpectedAndStaysInside) {
   GetParam().setUp(pkg, state);
-  bytes = pkg.writer.finish();
+  bytes = pkg.writer.finish().value();
   state.package = openPackage(bytes);
   ASSERT_TRUE(state.package);
   const std::set<std::string> before = fake.directories;

@@ -66,7 +66,7 @@ class InstallTest : public ::testing::Test {
   }
 
   void install() {
-    bytes = pkg.writer.finish();
+    bytes = pkg.writer.finish().value();
     state.package = openPackage(bytes);
     ASSERT_TRUE(state.package);
     state.requiredBytes = pkg.totalBytes;

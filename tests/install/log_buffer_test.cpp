@@ -37,7 +37,7 @@ struct LoggedRun {
     state.runAfterInstall = false;
     TestPackage pkg;
     for (int i = 0; i < files; ++i) pkg.file("file-" + std::to_string(i) + ".txt", "x");
-    bytes = pkg.writer.finish();
+    bytes = pkg.writer.finish().value();
     state.package = openPackage(bytes);
     state.requiredBytes = pkg.totalBytes;
     runInstall(state, fake, fake);

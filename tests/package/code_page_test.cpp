@@ -33,7 +33,7 @@ Bytes packageWith(const std::function<void(PackageWriter&)>& add) {
   PackageWriter w;
   w.addEntry(kTagAppName, "Application", nameRecord("Demo"));
   add(w);
-  return w.finish();
+  return w.finish().value();
 }
 
 TEST(PackageCodePage, TheFirstEntryOr1252) {

@@ -132,7 +132,7 @@ TEST(GoldenPackage, TheWriterMakesTheSameBytes) {
   const PackedRange block = w.addStored(kBlock);
   EXPECT_EQ(block.offset, 58u);
   w.addEntryAt(kTagCopy, "Copy", w.addStored(copyRecord()));
-  EXPECT_EQ(w.finish(), goldenPackage());
+  EXPECT_EQ(w.finish().value(), goldenPackage());
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -50,7 +52,7 @@ struct Sample {
     w.addEntry(kTagValue, "valr", text("v1"));         // 7
     w.addEntry(kTagRoot, "root", text("r2"));          // 8
     w.addEntry(kTagValue, "valr", text("v2"));         // 9
-    bytes = w.finish();
+    bytes = w.finish().value();
     pkg = openPackage(bytes);
   }
 };
@@ -95,7 +97,7 @@ TEST(FindByName, YieldsTheStoredIndexFieldAndBoundsUnterminatedNames) {
   PackageWriter w;
   w.addEntry(kTagCopy, "a", text("1"));
   w.addEntry(kTagCopy, "b", text("2"));
-  Bytes pkg = w.finish();
+  Bytes pkg = w.finish().value();
   // Rewrite the directory: entry 1 gets index field 7 and a 16-byte name without NUL.
   auto p = openPackage(pkg);
   ASSERT_TRUE(p);
@@ -167,7 +169,7 @@ TEST(AcquireEntry, StoredBodyComesBackVerbatimEvenWhenItLooksLikeZlib) {
   Bytes looksPacked = zlibOf(text("hello hello hello hello"));
   PackageWriter w;
   w.addEntryAt(kTagCopy, "x", w.addStored(looksPacked));
-  Bytes bytes = w.finish();
+  Bytes bytes = w.finish().value();
   auto p = openPackage(bytes);
   ASSERT_TRUE(p);
   auto body = p->acquireEntry(0);
@@ -180,7 +182,7 @@ TEST(ReadRange, FreshBuffersAndEmptyRanges) {
   PackedRange r = w.addData(pattern(10000));
   PackedRange empty = w.addRaw({}, 0);
   w.addEntryAt(kTagCopy, "empty", empty);
-  Bytes bytes = w.finish();
+  Bytes bytes = w.finish().value();
   auto p = openPackage(bytes);
   ASSERT_TRUE(p);
   auto a = p->readRange(r);
@@ -236,13 +238,13 @@ TEST(PrepareBody, EveryBodyIsAStreamTheReaderChecks) {
       {"level 9 exactly as long as the data", tricky},
   };
   for (const Row& r : rows) {
-    const PreparedBody body = prepareBody(r.data);
+    const PreparedBody body = prepareBody(r.data).value();
     EXPECT_EQ(body.unpacked, r.data.size()) << r.what;
     EXPECT_NE(body.bytes.size(), r.data.size()) << r.what;
     EXPECT_LE(body.bytes.size(), r.data.size() + 6 + 5 * (r.data.size() / 65535 + 1)) << r.what;
     PackageWriter w;
     const PackedRange range = w.addPrepared(body);
-    const Bytes good = w.finish();
+    const Bytes good = w.finish().value();
     auto p = openPackage(good);
     ASSERT_TRUE(p) << r.what;
     auto back = p->readRange(range);
@@ -362,7 +364,7 @@ TEST(Streams, DamagedDictionaryShortLong) {
     PackageWriter w;
     w.addEntryAt(kTagCopy, "x", w.addRaw(r.bytes, r.unpacked));
     PackedRange plain = w.addData(text("plain"));
-    Bytes bytes = w.finish();
+    Bytes bytes = w.finish().value();
     auto p = openPackage(bytes);
     ASSERT_TRUE(p) << r.what;
     auto body = p->acquireEntry(0);
@@ -386,7 +388,7 @@ TEST(OpenPackage, RefusesWhatCannotBeRead) {
   PackageWriter w;
   w.addEntry(kTagCopy, "x", pattern(100));
   w.addEntry(kTagAppName, "a", nameRecord("A"));
-  const Bytes good = w.finish();
+  const Bytes good = w.finish().value();
   const std::uint32_t dirAt = loadLE32(&good[kHeaderDirectoryOffset]);
   const std::uint32_t dirLen = loadLE32(&good[kHeaderDirectoryPackedOffset]);
   auto with = [&](std::size_t at, std::uint32_t v) {
@@ -425,7 +427,7 @@ TEST(OpenPackage, IgnoresMagicAndReservedWords) {
   PackageWriter w("tool.exe");
   w.addEntry(kTagCopy, "x", text("abc"));
   w.setMagic("XXXX");
-  Bytes b = w.finish();
+  Bytes b = w.finish().value();
   for (std::size_t at : {0u, 4u, 8u, 40u}) storeLE32(&b[at], 0xDEADBEEF);
   auto p = openPackage(b);
   ASSERT_TRUE(p);
@@ -437,7 +439,7 @@ TEST(OpenPackage, IgnoresMagicAndReservedWords) {
 TEST(OpenPackage, NeverTrustsStoredCacheAndCountSlots) {
   PackageWriter w;
   w.addEntry(kTagCopy, "x", pattern(50));
-  Bytes b = w.finish();
+  Bytes b = w.finish().value();
   auto p0 = openPackage(b);
   Bytes dir(p0->entryBytes(0).begin(), p0->entryBytes(0).end());
   storeLE32(&dir[kEntryCacheOffset], 0x41414141);
@@ -458,12 +460,40 @@ TEST(OpenPackage, NeverTrustsStoredCacheAndCountSlots) {
 
 TEST(OpenPackage, ZeroEntriesIsAnEmptyDirectory) {
   PackageWriter w;
-  Bytes b = w.finish();
+  Bytes b = w.finish().value();
   auto p = openPackage(b);
   ASSERT_TRUE(p);
   EXPECT_EQ(p->entryCount(), 0u);
   EXPECT_EQ(p->findByTag(kTagCopy, 0, -1), -1);
   EXPECT_FALSE(p->acquireEntry(0));
+}
+
+// The writer's faults come back as values, the first one kept until the package is finished.
+TEST(PackageWriter, ReportsItsErrorsAsValues) {
+  const Bytes data = text("abc");
+  const auto body = prepareBody(data, 10);
+  ASSERT_FALSE(body);
+  EXPECT_EQ(body.error(), "zlib cannot compress 3 bytes at level 10: stream error");
+
+  PackageWriter beyond("setup.exe", kHeaderSize + 1);
+  beyond.addEntry(kTagAppName, "AppN", nameRecord("A"));
+  const auto package = beyond.finish();
+  ASSERT_FALSE(package);
+  EXPECT_EQ(package.error(), "a data base of 53 lies beyond the header");
+
+  // A stream the writes cannot go to: the first failed write's reason, at the end.
+  const std::filesystem::path path =
+      std::filesystem::temp_directory_path() / "zorv-package-writer-read-only.bin";
+  std::fclose(std::fopen(path.string().c_str(), "wb"));
+  std::FILE* readOnly = std::fopen(path.string().c_str(), "rb");
+  ASSERT_TRUE(readOnly);
+  PackageWriter streamed(readOnly, 0, "setup.exe");
+  streamed.addEntry(kTagAppName, "AppN", nameRecord("A"));
+  const auto size = streamed.finishInto();
+  std::fclose(readOnly);
+  std::filesystem::remove(path);
+  ASSERT_FALSE(size);
+  EXPECT_FALSE(size.error().empty());
 }
 
 }  // namespace

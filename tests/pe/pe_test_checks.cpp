@@ -12,6 +12,8 @@ namespace zorv::pe_test {
 
 namespace {
 
+using pe::alignUp;
+
 std::string keyText(const pe::ResourceKey& k) {
   if (!k.named) return "#" + std::to_string(k.id);
   std::string s;
@@ -19,7 +21,6 @@ std::string keyText(const pe::ResourceKey& k) {
   return s;
 }
 
-std::uint64_t alignUp(std::uint64_t v, std::uint64_t a) { return (v + a - 1) / a * a; }
 
 // One table: named entries first, each count as declared, keys strictly ascending.
 void expectSortedTable(std::span<const std::uint8_t> dir, std::uint32_t offset, int level) {

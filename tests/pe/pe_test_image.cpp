@@ -5,13 +5,15 @@
 #include <stdexcept>
 
 #include "tools/pe/pe_checksum.h"
+#include "tools/pe/pe_image.h"
 #include "tools/pe/resource_section.h"
 
 namespace zorv::pe_test {
 
 namespace {
 
-std::size_t alignUp(std::size_t v, std::size_t a) { return (v + a - 1) / a * a; }
+using pe::alignUp;
+
 
 std::vector<std::uint8_t> resourceSection(const TestImage& desc) {
   if (desc.rawResources) return *desc.rawResources;

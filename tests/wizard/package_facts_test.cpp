@@ -29,7 +29,7 @@ TEST(PackageFacts, NameAndSizeComeFromAppNAndSumC) {
   PackageWriter w;
   w.addInline(kTagSum, "", 2481773, 0);
   w.addEntry(kTagAppName, "", nameRecord("Tool"));
-  auto bytes = w.finish();
+  auto bytes = w.finish().value();
   auto p = open(bytes);
   auto facts = readPackageFacts(*p);
   ASSERT_TRUE(facts);
@@ -42,7 +42,7 @@ TEST(PackageFacts, ANameOver79CharactersIsCut) {
   PackageWriter w;
   w.addEntry(kTagAppName, "", nameRecord(std::string(100, 'n')));
   w.addInline(kTagSum, "", 1, 0);
-  auto bytes = w.finish();
+  auto bytes = w.finish().value();
   auto facts = readPackageFacts(*open(bytes));
   ASSERT_TRUE(facts);
   EXPECT_EQ(facts->appName, std::string(79, 'n'));
@@ -51,12 +51,12 @@ TEST(PackageFacts, ANameOver79CharactersIsCut) {
 TEST(PackageFacts, EitherEntryMissingIsACorruptedSetup) {
   PackageWriter noName;
   noName.addInline(kTagSum, "", 1, 0);
-  auto a = noName.finish();
+  auto a = noName.finish().value();
   EXPECT_FALSE(readPackageFacts(*open(a)));
 
   PackageWriter noSum;
   noSum.addEntry(kTagAppName, "", nameRecord("Tool"));
-  auto b = noSum.finish();
+  auto b = noSum.finish().value();
   EXPECT_FALSE(readPackageFacts(*open(b)));
 }
 
@@ -65,19 +65,19 @@ TEST(PackageFacts, ANameThatCannotBeUnpackedIsACorruptedSetup) {
   const std::uint8_t garbage[] = {1, 2, 3, 4, 5, 6};
   w.addEntryAt(kTagAppName, "", w.addRaw(garbage, 40));  // claims to be packed, is not
   w.addInline(kTagSum, "", 1, 0);
-  auto bytes = w.finish();
+  auto bytes = w.finish().value();
   EXPECT_FALSE(readPackageFacts(*open(bytes)));
 }
 
 TEST(PackageFacts, TheDefaultFolderIsOptional) {
   PackageWriter with;
   with.addEntry(kTagDefaultDir, "", nameRecord("D:\\Apps"));
-  auto a = with.finish();
+  auto a = with.finish().value();
   EXPECT_EQ(readDefaultFolder(*open(a)).value_or("none"), "D:\\Apps");
 
   PackageWriter without;
   without.addEntry(kTagAppName, "", nameRecord("Tool"));
-  auto b = without.finish();
+  auto b = without.finish().value();
   EXPECT_FALSE(readDefaultFolder(*open(b)));
 }
 

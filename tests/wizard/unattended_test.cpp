@@ -34,7 +34,7 @@ TEST(SetupArguments, AsPackageManagersWriteThem) {
 class UnattendedTest : public InstallTest {
  protected:
   int installSilently(const std::string& destination) {
-    bytes = pkg.writer.finish();
+    bytes = pkg.writer.finish().value();
     state.package = openPackage(bytes);
     EXPECT_TRUE(state.package);
     state.requiredBytes = pkg.totalBytes;

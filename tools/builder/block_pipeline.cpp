@@ -1,17 +1,26 @@
 #include "tools/builder/block_pipeline.h"
 
+#include <exception>
 #include <fstream>
-#include <stdexcept>
 
 namespace zorv {
 
 namespace {
 
+// The block's body, or why zlib made none, naming the file.
+std::expected<PreparedBody, std::string> prepared(const BlockSource& b,
+                                                  std::span<const std::uint8_t> data) {
+  auto body = prepareBody(data, 9);
+  if (!body)
+    return std::unexpected("compressing \"" + b.file.string() + "\" failed: " + body.error());
+  return body;
+}
+
 std::expected<PreparedBody, std::string> readAndPrepare(const BlockSource& b) {
   if (b.memory) {
     const auto bytes = std::span<const std::uint8_t>(*b.memory).subspan(
         static_cast<std::size_t>(b.offset), b.size);
-    return prepareBody(bytes, 9);
+    return prepared(b, bytes);
   }
   std::error_code ec;
   const std::uintmax_t size = std::filesystem::file_size(b.file, ec);
@@ -23,14 +32,14 @@ std::expected<PreparedBody, std::string> readAndPrepare(const BlockSource& b) {
   in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
   if (!in || in.gcount() != static_cast<std::streamsize>(data.size()))
     return std::unexpected("cannot read \"" + b.file.string() + "\"");
-  return prepareBody(data, 9);
+  return prepared(b, data);
 }
 
 }  // namespace
 
 std::expected<PreparedBody, std::string> prepareBlock(const BlockSource& b) {
-  // Memory and the writer's compressor (whose zlib failures are only ever a lack of memory)
-  // report by throwing; nothing may leave a worker thread.
+  // The writer's errors are values, but the buffers throw when memory runs out, and nothing may
+  // leave a worker thread.
   try {
     return readAndPrepare(b);
   } catch (const std::exception& e) {

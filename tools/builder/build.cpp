@@ -66,6 +66,7 @@ class Layout {
   std::optional<Bytes> copyRecordOf(const PlannedFile& f);
   std::optional<Bytes> folderRecordOf(const PlannedFolder& d);
   std::optional<PackedRange> place(const PreparedBody& body);
+  std::optional<PackedRange> placeRecord(const Bytes& record);
 
   const Plan& plan_;
   const BuildOptions& options_;
@@ -83,6 +84,15 @@ std::optional<PackedRange> Layout::place(const PreparedBody& body) {
     return std::nullopt;
   }
   return writer_.addPrepared(body);
+}
+
+std::optional<PackedRange> Layout::placeRecord(const Bytes& record) {
+  auto body = prepareBody(record, 9);
+  if (!body) {
+    error_ = "compressing a record failed: " + body.error();
+    return std::nullopt;
+  }
+  return place(*body);
 }
 
 // The file's blocks go into the package now, just before wherever its record goes next.
@@ -110,14 +120,14 @@ std::optional<Bytes> Layout::folderRecordOf(const PlannedFolder& d) {
   for (const PlannedFile& f : d.files) {
     auto record = copyRecordOf(f);
     if (!record) return std::nullopt;
-    auto range = place(prepareBody(*record, 9));
+    auto range = placeRecord(*record);
     if (!range) return std::nullopt;
     members.push_back({kTagCopy, *range});
   }
   for (const PlannedFolder& sub : d.folders) {
     auto record = folderRecordOf(sub);
     if (!record) return std::nullopt;
-    auto range = place(prepareBody(*record, 9));
+    auto range = placeRecord(*record);
     if (!range) return std::nullopt;
     members.push_back({kTagCopyDir, *range});
   }
@@ -200,12 +210,15 @@ std::expected<std::vector<std::uint8_t>, std::string> buildPackage(const Manifes
                                                                    const Plan& plan,
                                                                    const BuildOptions& options,
                                                                    BuildSummary* summary) {
-  // The writer reports a lack of memory by throwing; it stops here.
+  // The writer's errors are values; only a lack of memory for its buffers throws, and it
+  // stops here.
   try {
     PackageWriter w(options.headerName);
     if (auto laid = layOut(m, plan, options, w, summary); !laid)
       return std::unexpected(laid.error());
-    return w.finish();
+    auto package = w.finish();
+    if (!package) return std::unexpected("cannot build the package: " + package.error());
+    return package;
   } catch (const std::exception& e) {
     return std::unexpected(outOfMemory(e));
   }
@@ -220,10 +233,8 @@ std::expected<std::uint64_t, std::string> buildPackageInto(std::FILE* file,
     PackageWriter w(file, fileOffset, options.headerName);
     if (auto laid = layOut(m, plan, options, w, summary); !laid)
       return std::unexpected(laid.error());
-    std::uint64_t packageSize = 0;
-    std::string reason;
-    if (!w.finishInto(&packageSize, &reason))
-      return std::unexpected("cannot write the package: " + reason);
+    const auto packageSize = w.finishInto();
+    if (!packageSize) return std::unexpected("cannot write the package: " + packageSize.error());
     return packageSize;
   } catch (const std::exception& e) {
     return std::unexpected(outOfMemory(e));

@@ -97,8 +97,8 @@ std::string shownPath(std::string_view item);
 std::string commandLineText(const std::string& text);
 // Creates a folder and every missing parent; true when it exists after.
 bool createFolders(const std::string& folder);
-// True when the standard input or error is a terminal or console.
+// True when the standard input is a terminal or console (the progress bar asks the same of the
+// standard error itself).
 bool stdinIsTerminal();
-bool stderrIsTerminal();
 
 }  // namespace zorv

@@ -114,6 +114,5 @@ std::string shownPath(std::string_view item) {
 bool createFolders(const std::string& folder) { return createDirectories(folder); }
 
 bool stdinIsTerminal() { return isatty(STDIN_FILENO) != 0; }
-bool stderrIsTerminal() { return isatty(STDERR_FILENO) != 0; }
 
 }  // namespace zorv

@@ -265,6 +265,5 @@ bool createFolders(const std::string& folder) {
 }
 
 bool stdinIsTerminal() { return _isatty(_fileno(stdin)) != 0; }
-bool stderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 }  // namespace zorv

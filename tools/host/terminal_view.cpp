@@ -5,12 +5,11 @@
 #include "install/setup_state.h"
 #include "platform/codepage.h"
 #include "platform/terminal_text.h"
-#include "tools/host/host_system.h"
 
 namespace zorv {
 
 TerminalView::TerminalView(bool verbose, int codePage)
-    : tty_(stderrIsTerminal()), verbose_(verbose), codePage_(codePage) {}
+    : tty_(bar_.terminal()), verbose_(verbose), codePage_(codePage) {}
 
 std::string TerminalView::shown(std::string_view text) const {
   return terminalText(codePage_ ? systemUtf8(text, codePage_) : std::string(text));
@@ -47,21 +46,15 @@ void TerminalView::setProgressPos(std::uint32_t pos) {
 }
 
 void TerminalView::draw() {
-  constexpr int kWidth = 30;
-  const double f = high_ ? double(pos_ > high_ ? high_ : pos_) / high_ : 0.0;
-  const int filled = int(f * kWidth);
-  std::string name = file_.size() > 40 ? "..." + file_.substr(file_.size() - 37) : file_;
+  const std::string name = file_.size() > 40 ? "..." + file_.substr(file_.size() - 37) : file_;
   // Padded to its full width rather than cleared with an escape sequence, which a Windows
   // console may print as it is: each line covers the one before.
-  std::fprintf(stderr, "\r%-20.20s [%.*s%*s] %3d%% %-40s", status_.c_str(), filled,
-               "##############################", kWidth - filled, "", int(f * 100), name.c_str());
-  std::fflush(stderr);
-  drawn_ = true;
+  char status[32], file[48];
+  std::snprintf(status, sizeof status, "%-20.20s ", status_.c_str());
+  std::snprintf(file, sizeof file, " %-40s", name.c_str());
+  bar_.draw(pos_, high_, status, file);
 }
 
-void TerminalView::finish() {
-  if (drawn_) std::fprintf(stderr, "\n");
-  drawn_ = false;
-}
+void TerminalView::finish() { bar_.endLine(); }
 
 }  // namespace zorv

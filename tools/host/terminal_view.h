@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "tools/host/progress_bar.h"
 
 namespace zorv {
 
@@ -35,13 +36,14 @@ class TerminalView final : public RunView {
 
   std::string shown(std::string_view text) const;
 
+  ProgressBar bar_{{30, ' '}};
   bool tty_;
   bool verbose_;
   int codePage_;
   std::uint32_t high_ = 0, pos_ = 0, trimmedAt_ = 0;
   std::function<void()> trim_;
   std::string status_, file_;
-  bool closed_ = false, drawn_ = false;
+  bool closed_ = false;
 };
 
 }  // namespace zorv

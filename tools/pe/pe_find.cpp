@@ -2,6 +2,7 @@
 // inspector shows.
 #include "tools/pe/pe_resources.h"
 
+#include "platform/utf8.h"
 #include "tools/pe/pe_checksum.h"
 #include "tools/pe/pe_image.h"
 #include "tools/pe/resource_tree.h"
@@ -25,40 +26,14 @@ const ResourceDirectoryEntry* findEntry(const std::vector<ResourceDirectoryEntry
   return nullptr;
 }
 
-void appendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += char(c);
-  } else if (c < 0x800) {
-    out += char(0xC0 | c >> 6);
-    out += char(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += char(0xE0 | c >> 12);
-    out += char(0x80 | (c >> 6 & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  } else {
-    out += char(0xF0 | c >> 18);
-    out += char(0x80 | (c >> 12 & 0x3F));
-    out += char(0x80 | (c >> 6 & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  }
-}
-
 // Names are UTF-16; an unpaired surrogate becomes U+FFFD.
 PeResourceKey publicKey(const ResourceKey& k) {
   PeResourceKey out;
   out.named = k.named;
   out.id = k.id;
-  for (std::size_t i = 0; i < k.length(); ++i) {
-    char32_t c = k.unit(i);
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < k.length() && k.unit(i + 1) >= 0xDC00 &&
-        k.unit(i + 1) < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (k.unit(i + 1) - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c < 0xE000) {
-      c = 0xFFFD;
-    }
-    appendUtf8(out.text, c);
-  }
+  std::u16string units;
+  for (std::size_t i = 0; i < k.length(); ++i) units += k.unit(i);
+  out.text = utf16ToUtf8(units);
   return out;
 }
 

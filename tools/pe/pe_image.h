@@ -9,6 +9,8 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "package/byte_cursor.h"
@@ -125,5 +127,8 @@ std::optional<std::span<const std::uint8_t>> mapRva(std::span<const std::uint8_t
 std::optional<std::span<const std::uint8_t>> mapRvaToSectionEnd(std::span<const std::uint8_t> file,
                                                                 const Image& image,
                                                                 std::uint32_t rva);
+
+// `v` rounded up to a multiple of `a` (not 0): the file and section alignments of the layout.
+inline std::uint64_t alignUp(std::uint64_t v, std::uint64_t a) { return (v + a - 1) / a * a; }
 
 }  // namespace zorv::pe

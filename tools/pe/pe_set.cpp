@@ -16,11 +16,11 @@ namespace {
 
 using pe::Image;
 using pe::Section;
+using pe::alignUp;
 
 constexpr std::uint16_t kLanguageNeutral = 0;
 constexpr char kResourceSectionName[8] = {'.', 'r', 's', 'r', 'c', 0, 0, 0};
 
-std::uint64_t alignUp(std::uint64_t v, std::uint64_t a) { return (v + a - 1) / a * a; }
 bool isPowerOfTwo(std::uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
 
 // What we rewrite must be an image the Windows loader would take as it stands: the layout

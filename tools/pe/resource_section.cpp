@@ -9,8 +9,6 @@ namespace {
 
 constexpr std::uint64_t kDataAlignment = 8;
 
-std::uint64_t alignUp(std::uint64_t v, std::uint64_t a) { return (v + a - 1) / a * a; }
-
 struct NameGroup {
   std::size_t first = 0;  // index of its first item (languages follow in order)
   std::size_t count = 0;

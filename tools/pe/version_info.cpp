@@ -4,6 +4,7 @@
 
 #include "package/byte_cursor.h"
 #include "package/byte_writer.h"
+#include "platform/utf8.h"
 
 namespace zorv {
 
@@ -28,55 +29,6 @@ constexpr std::uint32_t kFileOsNtWindows32 = 0x00040004;
 constexpr std::uint32_t kFileTypeApp = 1;
 
 std::size_t align4(std::size_t n) { return (n + 3) & ~std::size_t(3); }
-
-// Invalid sequences become U+FFFD; the builder's texts come from its own code page tables.
-std::u16string utf16(std::string_view utf8) {
-  std::u16string out;
-  for (std::size_t i = 0; i < utf8.size();) {
-    const auto b = static_cast<unsigned char>(utf8[i++]);
-    const std::size_t extra = b < 0x80 ? 0 : b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 4;
-    char32_t c = extra == 0 ? b : b & (0x7F >> (extra + 1));
-    bool ok = extra < 4 && extra <= utf8.size() - i;
-    for (std::size_t k = 0; ok && k < extra; ++k) {
-      const auto next = static_cast<unsigned char>(utf8[i + k]);
-      ok = (next & 0xC0) == 0x80;
-      c = c << 6 | (next & 0x3F);
-    }
-    if (ok) i += extra;
-    if (!ok) c = 0xFFFD;
-    if (c >= 0x10000) {
-      out += char16_t(0xD800 + ((c - 0x10000) >> 10));
-      out += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      out += char16_t(c);
-    }
-  }
-  return out;
-}
-
-std::string utf8(std::u16string_view units) {
-  std::string out;
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    char32_t c = units[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c < 0xE000) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      out += char(c);
-    } else if (c < 0x800) {
-      out += {char(0xC0 | c >> 6), char(0x80 | (c & 0x3F))};
-    } else if (c < 0x10000) {
-      out += {char(0xE0 | c >> 12), char(0x80 | (c >> 6 & 0x3F)), char(0x80 | (c & 0x3F))};
-    } else {
-      out += {char(0xF0 | c >> 18), char(0x80 | (c >> 12 & 0x3F)), char(0x80 | (c >> 6 & 0x3F)),
-              char(0x80 | (c & 0x3F))};
-    }
-  }
-  return out;
-}
 
 // A node to write; its children are written after its value, each at a 4-byte boundary.
 struct OutNode {
@@ -104,8 +56,8 @@ void write(const OutNode& n, ByteWriter& out) {
 }
 
 OutNode textNode(std::string_view name, std::string_view text) {
-  OutNode n{utf16(name), kTypeText, {}, 0, {}};
-  const std::u16string units = utf16(text);
+  OutNode n{utf8ToUtf16(name), kTypeText, {}, 0, {}};
+  const std::u16string units = utf8ToUtf16(text);
   ByteWriter value(n.value);
   value.utf16(units);
   value.u16(0);
@@ -119,6 +71,9 @@ std::string hex4(std::uint16_t v) {
   for (int i = 3; i >= 0; --i, v = std::uint16_t(v >> 4)) s[std::size_t(i)] = kDigits[v & 15];
   return s;
 }
+
+// A node's key for a message, in quotes.
+std::string quoted(std::u16string_view key) { return "\"" + utf16ToUtf8(key) + "\""; }
 
 // A node as read: its key, type, value bytes and children, all views into the resource.
 struct InNode {
@@ -147,17 +102,17 @@ std::expected<InNode, std::string> readNode(std::span<const std::uint8_t> res, s
   for (char16_t u = c.u16(); c.ok() && u != 0; u = c.u16()) node.key += u;
   if (!c.ok()) return std::unexpected("a node's key does not end inside the node");
   if (node.type != kTypeBinary && node.type != kTypeText)
-    return std::unexpected("the node \"" + utf8(node.key) + "\" has type " +
+    return std::unexpected("the node " + quoted(node.key) + " has type " +
                            std::to_string(node.type) + " (0 or 1 expected)");
   const std::size_t valueStart = align4(offset + c.position() + kNodeHeaderSize);
   const std::size_t valueSize = node.type == kTypeText ? 2 * valueLength : valueLength;
   if (valueSize > 0 && (valueStart > nodeEnd || valueSize > nodeEnd - valueStart))
-    return std::unexpected("the value of \"" + utf8(node.key) + "\" runs past the end of its node");
+    return std::unexpected("the value of " + quoted(node.key) + " runs past the end of its node");
   if (valueSize > 0) node.value = res.subspan(valueStart, valueSize);
   std::size_t at = align4(valueStart + valueSize);
   while (at < nodeEnd) {
     if (depth + 1 >= kMaxDepth)
-      return std::unexpected("the node \"" + utf8(node.key) + "\" has children nested too deep");
+      return std::unexpected("the node " + quoted(node.key) + " has children nested too deep");
     auto child = readNode(res, at, nodeEnd, depth + 1);
     if (!child) return child;
     const std::size_t childLength = ByteCursor(res).at(at).u16();
@@ -213,7 +168,7 @@ std::vector<std::uint8_t> versionResourceBytes(const VersionInfo& info) {
   for (std::uint32_t field : {kFileFlagsMask, 0u, kFileOsNtWindows32, kFileTypeApp, 0u, 0u, 0u})
     fixed.u32(field);
 
-  OutNode table{utf16(hex4(info.language) + hex4(info.codePage)), kTypeText, {}, 0, {}};
+  OutNode table{utf8ToUtf16(hex4(info.language) + hex4(info.codePage)), kTypeText, {}, 0, {}};
   for (const auto& [name, text] : info.strings) table.children.push_back(textNode(name, text));
   OutNode strings{u"StringFileInfo", kTypeText, {}, 0, {std::move(table)}};
   OutNode translation{u"Translation", kTypeBinary, {}, 4, {}};
@@ -235,7 +190,7 @@ std::expected<VersionInfo, std::string> parseVersionResource(std::span<const std
   if (!read) return std::unexpected(std::move(read.error()));
   const InNode& root = *read;
   if (root.key != u"VS_VERSION_INFO")
-    return std::unexpected("the root node is \"" + utf8(root.key) + "\", not VS_VERSION_INFO");
+    return std::unexpected("the root node is " + quoted(root.key) + ", not VS_VERSION_INFO");
   ByteCursor fixed(root.value);
   const std::uint32_t signature = fixed.u32();
   if (root.value.size() != kFixedInfoSize || signature != kFixedSignature)
@@ -247,10 +202,10 @@ std::expected<VersionInfo, std::string> parseVersionResource(std::span<const std
     if (child.key != u"StringFileInfo" || child.children.empty()) continue;
     const InNode& table = child.children.front();
     if (!readTableKey(table.key, info))
-      return std::unexpected("the string table \"" + utf8(table.key) +
-                             "\" is not named by 8 hex digits");
+      return std::unexpected("the string table " + quoted(table.key) +
+                             " is not named by 8 hex digits");
     for (const InNode& s : table.children)
-      info.strings.emplace_back(utf8(s.key), utf8(textValue(s.value)));
+      info.strings.emplace_back(utf16ToUtf8(s.key), utf16ToUtf8(textValue(s.value)));
     break;
   }
   return info;

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <stdexcept>
 
 #include "package/byte_writer.h"
 #include "tools/writer/file_seek.h"
@@ -14,12 +13,15 @@ namespace zorv {
 
 namespace {
 
-std::vector<std::uint8_t> deflateStream(std::span<const std::uint8_t> data, int level) {
+std::expected<std::vector<std::uint8_t>, std::string> deflateStream(
+    std::span<const std::uint8_t> data, int level) {
   uLongf size = compressBound(static_cast<uLong>(data.size()));
   std::vector<std::uint8_t> out(size);
   const Bytef* src = data.empty() ? reinterpret_cast<const Bytef*>("") : data.data();
-  if (compress2(out.data(), &size, src, static_cast<uLong>(data.size()), level) != Z_OK)
-    throw std::runtime_error("zlib compress2 failed");
+  const int status = compress2(out.data(), &size, src, static_cast<uLong>(data.size()), level);
+  if (status != Z_OK)
+    return std::unexpected("zlib cannot compress " + std::to_string(data.size()) +
+                           " bytes at level " + std::to_string(level) + ": " + zError(status));
   out.resize(size);
   return out;
 }
@@ -31,16 +33,21 @@ void putName(std::uint8_t* field, std::string_view name) {
 
 }  // namespace
 
-PreparedBody prepareBody(std::span<const std::uint8_t> data, int level) {
+std::expected<PreparedBody, std::string> prepareBody(std::span<const std::uint8_t> data,
+                                                     int level) {
   PreparedBody b;
   b.unpacked = static_cast<std::uint32_t>(data.size());
-  b.bytes = deflateStream(data, level);
+  auto packed = deflateStream(data, level);
+  if (!packed) return std::unexpected(std::move(packed.error()));
+  b.bytes = std::move(*packed);
   if (b.bytes.size() < data.size()) return b;
   // Data that does not shrink: deflate at `level` may have come out exactly as long as the
   // data, and stored deflate blocks usually cost less than its own choice of blocks.
-  std::vector<std::uint8_t> plain = deflateStream(data, 0);
-  if (b.bytes.size() == data.size() || plain.size() < b.bytes.size()) b.bytes = std::move(plain);
-  if (b.bytes.size() == data.size()) throw std::logic_error("a zlib stream as long as its data");
+  auto plain = deflateStream(data, 0);
+  if (!plain) return std::unexpected(std::move(plain.error()));
+  if (b.bytes.size() == data.size() || plain->size() < b.bytes.size()) b.bytes = std::move(*plain);
+  // Stored blocks always add bytes; a stream as long as its data would be read as stored.
+  if (b.bytes.size() == data.size()) return std::unexpected("a zlib stream as long as its data");
   return b;
 }
 
@@ -54,7 +61,8 @@ PreparedBody storedBody(std::span<const std::uint8_t> data) {
 PackageWriter::PackageWriter(std::string headerName, std::uint32_t dataBase)
     : headerName_(std::move(headerName)), dataBase_(dataBase), out_(kHeaderSize, 0),
       size_(kHeaderSize) {
-  if (dataBase_ > kHeaderSize) throw std::invalid_argument("data base beyond the header");
+  if (dataBase_ > kHeaderSize)
+    keepError("a data base of " + std::to_string(dataBase_) + " lies beyond the header");
 }
 
 PackageWriter::PackageWriter(std::FILE* file, std::uint64_t fileOffset, std::string headerName)
@@ -62,6 +70,19 @@ PackageWriter::PackageWriter(std::FILE* file, std::uint64_t fileOffset, std::str
   // The header's place, filled in by finishInto().
   const std::uint8_t placeholder[kHeaderSize] = {};
   append(placeholder);
+}
+
+void PackageWriter::keepError(std::string why) {
+  if (error_.empty()) error_ = std::move(why);
+}
+
+PackedRange PackageWriter::addData(std::span<const std::uint8_t> data) {
+  auto body = prepareBody(data);
+  if (!body) {
+    keepError(std::move(body.error()));
+    return {};
+  }
+  return addPrepared(*body);
 }
 
 void PackageWriter::append(std::span<const std::uint8_t> bytes) {
@@ -111,7 +132,7 @@ int PackageWriter::addInline(std::uint32_t tag, std::string_view name, std::uint
 
 int PackageWriter::addEmptySlot() { return push({kTagEmpty, {}, ""}); }
 
-std::vector<std::uint8_t> PackageWriter::packedDirectory() const {
+std::expected<std::vector<std::uint8_t>, std::string> PackageWriter::packedDirectory() const {
   std::vector<std::uint8_t> dir(entries_.size() * kEntrySize, 0);
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     std::uint8_t* e = &dir[i * kEntrySize];
@@ -139,31 +160,31 @@ std::vector<std::uint8_t> PackageWriter::header(std::uint32_t directoryPacked) c
   return h;
 }
 
-std::vector<std::uint8_t> PackageWriter::finish() const {
-  const std::vector<std::uint8_t> packedDir = packedDirectory();
-  const std::vector<std::uint8_t> h = header(static_cast<std::uint32_t>(packedDir.size()));
+std::expected<std::vector<std::uint8_t>, std::string> PackageWriter::finish() const {
+  if (!error_.empty()) return std::unexpected(error_);
+  const auto packedDir = packedDirectory();
+  if (!packedDir) return std::unexpected(packedDir.error());
+  const std::vector<std::uint8_t> h = header(static_cast<std::uint32_t>(packedDir->size()));
   std::vector<std::uint8_t> pkg = out_;
   std::copy(h.begin(), h.end(), pkg.begin());
-  pkg.insert(pkg.end(), packedDir.begin(), packedDir.end());
+  pkg.insert(pkg.end(), packedDir->begin(), packedDir->end());
   return pkg;
 }
 
-bool PackageWriter::finishInto(std::uint64_t* packageSize, std::string* why) {
-  const std::vector<std::uint8_t> packedDir = packedDirectory();
-  const std::vector<std::uint8_t> h = header(static_cast<std::uint32_t>(packedDir.size()));
-  append(packedDir);
+std::expected<std::uint64_t, std::string> PackageWriter::finishInto() {
+  if (!error_.empty()) return std::unexpected(error_);
+  const auto packedDir = packedDirectory();
+  if (!packedDir) return std::unexpected(packedDir.error());
+  const std::vector<std::uint8_t> h = header(static_cast<std::uint32_t>(packedDir->size()));
+  append(*packedDir);
   const std::uint64_t end = fileOffset_ + size_;
   if (writeError_ == 0 &&
       (!seekTo(file_, fileOffset_) ||
        std::fwrite(h.data(), 1, h.size(), file_) != h.size() ||
        !seekTo(file_, end) || std::fflush(file_) != 0))
     writeError_ = errno ? errno : EIO;
-  if (writeError_ != 0) {
-    if (why) *why = std::strerror(writeError_);
-    return false;
-  }
-  if (packageSize) *packageSize = size_;
-  return true;
+  if (writeError_ != 0) return std::unexpected(std::string(std::strerror(writeError_)));
+  return size_;
 }
 
 }  // namespace zorv

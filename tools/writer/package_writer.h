@@ -2,11 +2,13 @@
 // last as one level-9 zlib stream. Every body and range is a zlib stream too, so that the
 // reader checks each one's Adler-32 as it unpacks it; only tests ask for stored bodies, to read
 // packages as other tools make them. Not part of the setup program: the builder and the tests
-// use it.
+// use it. Errors are values, never exceptions: a body that cannot be made is the writer's
+// first error, kept until finish() or finishInto() reports it.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <expected>
 #include <span>
 #include <string>
 #include <string_view>
@@ -27,8 +29,10 @@ struct PreparedBody {
 // verbatim. The stream is made at `level`; when that does not shrink the data, the shorter of
 // it and a stream of stored deflate blocks (the data plus 5 bytes per 64 KiB and 6 of zlib's
 // own, so always longer than the data) is kept. Empty data makes an 8-byte stream. Safe to
-// call from any thread.
-PreparedBody prepareBody(std::span<const std::uint8_t> data, int level = 9);
+// call from any thread. The error says why zlib made no stream (a lack of memory, a level
+// outside 0..9).
+std::expected<PreparedBody, std::string> prepareBody(std::span<const std::uint8_t> data,
+                                                     int level = 9);
 
 // The data itself, which the reader returns verbatim and cannot check: only for tests that
 // read packages laid out as other tools lay them out.
@@ -36,15 +40,16 @@ PreparedBody storedBody(std::span<const std::uint8_t> data);
 
 class PackageWriter {
  public:
-  // `dataBase` is added by the reader to every body offset; it must not exceed 52.
+  // `dataBase` is added by the reader to every body offset; one past 52 is the writer's error.
   explicit PackageWriter(std::string headerName = "setup.exe", std::uint32_t dataBase = 0);
   // Streams the package into `file`, starting at `fileOffset` where the file's end is now:
   // bodies are written as they are added and only the directory's entries are kept, so
   // memory does not grow with the data. finishInto() writes the directory and the header.
   PackageWriter(std::FILE* file, std::uint64_t fileOffset, std::string headerName);
 
-  // Appends bytes to the data area and returns the range that names them.
-  PackedRange addData(std::span<const std::uint8_t> data) { return addPrepared(prepareBody(data)); }
+  // Appends bytes to the data area and returns the range that names them; an empty range,
+  // and the writer's error, when they cannot be compressed.
+  PackedRange addData(std::span<const std::uint8_t> data);
   PackedRange addStored(std::span<const std::uint8_t> data) {
     return addPrepared(storedBody(data));
   }
@@ -63,11 +68,13 @@ class PackageWriter {
   std::uint64_t dataSize() const { return size_; }
   int entryCount() const { return static_cast<int>(entries_.size()); }
 
-  // Header, bodies, directory: the whole package, for a writer that keeps it in memory.
-  std::vector<std::uint8_t> finish() const;
+  // Header, bodies, directory: the whole package, for a writer that keeps it in memory; the
+  // writer's first error instead, if it has one.
+  std::expected<std::vector<std::uint8_t>, std::string> finish() const;
   // For a writer that streams: appends the directory, writes the header in its place and
-  // flushes. False, with the reason, when a write failed, now or while bodies were added.
-  bool finishInto(std::uint64_t* packageSize, std::string* why);
+  // flushes. The package's size; the writer's first error instead, or the reason a write
+  // failed, now or while bodies were added.
+  std::expected<std::uint64_t, std::string> finishInto();
 
   // Overrides for tests: the header's magic and the stored entry count.
   void setMagic(std::string_view four) { magic_ = std::string(four.substr(0, 4)); }
@@ -80,7 +87,8 @@ class PackageWriter {
   };
   int push(Entry e);
   void append(std::span<const std::uint8_t> bytes);
-  std::vector<std::uint8_t> packedDirectory() const;
+  void keepError(std::string why);
+  std::expected<std::vector<std::uint8_t>, std::string> packedDirectory() const;
   std::vector<std::uint8_t> header(std::uint32_t directoryPacked) const;
 
   std::string headerName_;
@@ -91,6 +99,7 @@ class PackageWriter {
   std::uint64_t fileOffset_ = 0;
   std::uint64_t size_ = 0;         // header placeholder and bodies so far
   int writeError_ = 0;             // the first failed write's errno
+  std::string error_;              // the first other error
   std::vector<Entry> entries_;
 };
 

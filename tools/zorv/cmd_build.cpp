@@ -152,7 +152,7 @@ int cmdBuild(const BuildArgs& args) {
   BuildOptions options;
   options.threads = a->threads;
   options.headerName = headerNameFor(a->out);
-  ProgressBar bar;
+  BuildProgress bar;
   options.progress = [&bar](std::uint64_t done, std::uint64_t total) { bar.update(done, total); };
   BuildSummary summary;
   SetupFileSizes sizes;

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "platform/codepage.h"
+#include "platform/json_writer.h"
 #include "platform/terminal_text.h"
 #include "tools/zorv/commands.h"
-#include "tools/zorv/json_text.h"
 #include "tools/inspect/package_file.h"
 #include "tools/inspect/setup_listing.h"
 #include "tools/host/text_code_page.h"
@@ -54,17 +54,37 @@ void convertTexts(SetupListing& l, int codePage) {
   convertAll(l.deleteFiles);
 }
 
+// The listings' JSON: members apart by ", ", and package texts with every byte that is not
+// UTF-8 kept as the character of its number.
+JsonWriter listingWriter() {
+  return JsonWriter(JsonWriter::Layout::Spaced, JsonWriter::BadByte::OwnNumber);
+}
+
+// One entry a line: [\n {...},\n {...}\n], or [] when there is none.
 void printEntriesJson(const Package& p, int codePage) {
-  std::cout << "[";
+  JsonWriter j = listingWriter();
+  j.beginArray();
   for (std::uint32_t i = 0; i < p.entryCount(); ++i) {
     EntryInfo e = p.entry(std::int32_t(i));
-    std::cout << (i ? ",\n " : "\n ") << "{\"index\": " << i
-              << ", \"tag\": " << jsonString(tagText(e.tag))
-              << ", \"name\": " << jsonString(systemUtf8(e.name, codePage))
-              << ", \"offset\": " << e.offset << ", \"unpacked\": " << e.unpacked
-              << ", \"packed\": " << e.packed << "}";
+    j.lineBreak(1);
+    j.beginObject();
+    j.key("index");
+    j.number(i);
+    j.key("tag");
+    j.string(tagText(e.tag));
+    j.key("name");
+    j.string(systemUtf8(e.name, codePage));
+    j.key("offset");
+    j.number(e.offset);
+    j.key("unpacked");
+    j.number(e.unpacked);
+    j.key("packed");
+    j.number(e.packed);
+    j.endObject();
   }
-  std::cout << (p.entryCount() ? "\n]\n" : "]\n");
+  if (p.entryCount()) j.lineBreak(0);
+  j.endArray();
+  std::cout << j.text() << "\n";
 }
 
 void printEntries(const Package& p, int codePage) {
@@ -133,45 +153,107 @@ void printListing(const SetupListing& l) {
   printList("uninstall deletes the files:", l.deleteFiles);
 }
 
-std::string jsonList(const std::vector<std::string>& names) {
-  std::string out = "[";
-  for (std::size_t i = 0; i < names.size(); ++i)
-    out += (i ? ", " : "") + jsonString(slashed(names[i]));
-  return out + "]";
+void writeNames(JsonWriter& j, const std::vector<std::string>& names) {
+  j.beginArray();
+  for (const std::string& name : names) j.string(slashed(name));
+  j.endArray();
 }
 
-std::string jsonOrNull(const std::optional<std::string>& s, bool slashes) {
-  return s ? jsonString(slashes ? slashed(*s) : *s) : "null";
+void writeOptional(JsonWriter& j, const std::optional<std::string>& s) {
+  if (s)
+    j.string(slashed(*s));
+  else
+    j.null();
 }
 
+// The members one a line, and the files, links and values one a line below them.
 void printListingJson(const SetupListing& l) {
-  std::cout << "{\"application\": " << jsonString(l.appName) << ",\n \"files\": [";
-  for (std::size_t i = 0; i < l.files.size(); ++i)
-    std::cout << (i ? ",\n  " : "\n  ") << "{\"path\": " << jsonString(slashed(l.files[i].name))
-              << ", \"size\": " << l.files[i].size << ", \"packed\": " << l.files[i].packed << "}";
-  std::cout << "],\n \"total\": {\"files\": " << l.files.size() << ", \"bytes\": " << l.bytes
-            << ", \"packed\": " << l.packed << "},\n \"links\": [";
-  for (std::size_t i = 0; i < l.links.size(); ++i)
-    std::cout << (i ? ",\n  " : "\n  ") << "{\"place\": \""
-              << (l.links[i].desktop ? "desktop" : "group")
-              << "\", \"name\": " << jsonString(slashed(l.links[i].name))
-              << ", \"target\": " << jsonString(slashed(l.links[i].target)) << "}";
-  std::cout << "],\n \"registry\": ";
-  if (l.keyPath) {
-    std::cout << "{\"root\": " << jsonString(*l.keyRoot) << ", \"key\": " << jsonString(*l.keyPath)
-              << ", \"values\": [";
-    for (std::size_t i = 0; i < l.values.size(); ++i)
-      std::cout << (i ? ",\n  " : "\n  ") << "{\"name\": " << jsonString(l.values[i].name)
-                << ", \"type\": " << jsonString(l.values[i].type)
-                << ", \"data\": " << jsonString(l.values[i].data) << "}";
-    std::cout << "]}";
-  } else {
-    std::cout << "null";
+  JsonWriter j = listingWriter();
+  j.beginObject();
+  j.key("application");
+  j.string(l.appName);
+  j.lineBreak(1);
+  j.key("files");
+  j.beginArray();
+  for (const ListedFile& f : l.files) {
+    j.lineBreak(2);
+    j.beginObject();
+    j.key("path");
+    j.string(slashed(f.name));
+    j.key("size");
+    j.number(f.size);
+    j.key("packed");
+    j.number(f.packed);
+    j.endObject();
   }
-  std::cout << ",\n \"program\": " << jsonOrNull(l.program, true)
-            << ",\n \"uninstaller\": " << jsonOrNull(l.uninstaller, true)
-            << ",\n \"delete\": {\"folders\": " << jsonList(l.deleteFolders)
-            << ", \"files\": " << jsonList(l.deleteFiles) << "}}\n";
+  j.endArray();
+  j.lineBreak(1);
+  j.key("total");
+  j.beginObject();
+  j.key("files");
+  j.number(l.files.size());
+  j.key("bytes");
+  j.number(l.bytes);
+  j.key("packed");
+  j.number(l.packed);
+  j.endObject();
+  j.lineBreak(1);
+  j.key("links");
+  j.beginArray();
+  for (const ListedLink& k : l.links) {
+    j.lineBreak(2);
+    j.beginObject();
+    j.key("place");
+    j.string(k.desktop ? "desktop" : "group");
+    j.key("name");
+    j.string(slashed(k.name));
+    j.key("target");
+    j.string(slashed(k.target));
+    j.endObject();
+  }
+  j.endArray();
+  j.lineBreak(1);
+  j.key("registry");
+  if (l.keyPath) {
+    j.beginObject();
+    j.key("root");
+    j.string(*l.keyRoot);
+    j.key("key");
+    j.string(*l.keyPath);
+    j.key("values");
+    j.beginArray();
+    for (const ListedValue& v : l.values) {
+      j.lineBreak(2);
+      j.beginObject();
+      j.key("name");
+      j.string(v.name);
+      j.key("type");
+      j.string(v.type);
+      j.key("data");
+      j.string(v.data);
+      j.endObject();
+    }
+    j.endArray();
+    j.endObject();
+  } else {
+    j.null();
+  }
+  j.lineBreak(1);
+  j.key("program");
+  writeOptional(j, l.program);
+  j.lineBreak(1);
+  j.key("uninstaller");
+  writeOptional(j, l.uninstaller);
+  j.lineBreak(1);
+  j.key("delete");
+  j.beginObject();
+  j.key("folders");
+  writeNames(j, l.deleteFolders);
+  j.key("files");
+  writeNames(j, l.deleteFiles);
+  j.endObject();
+  j.endObject();
+  std::cout << j.text() << "\n";
 }
 
 }  // namespace

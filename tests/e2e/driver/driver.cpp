@@ -58,7 +58,7 @@ bool Driver::play(const std::vector<ScriptStep>& steps) {
     std::string why;
     DWORD begin = GetTickCount();
     bool stepOk = runStep(step, why);
-    JsonWriter j;
+    zorv::JsonWriter j;
     j.beginObject();
     j.key("line");
     j.number(step.line);
@@ -182,7 +182,7 @@ bool Driver::processEnded() {
 
 void Driver::recordBox(HWND box, int line, bool expected) {
   BoxContent c = readBox(box);
-  JsonWriter j;
+  zorv::JsonWriter j;
   j.beginObject();
   j.key("line");
   j.number(line);
@@ -516,7 +516,7 @@ void Driver::finish() {
 }
 
 std::string Driver::report() const {
-  JsonWriter j;
+  zorv::JsonWriter j;
   j.beginObject();
   j.key("ok");
   j.boolean(error_.empty() && !terminated_);
@@ -541,7 +541,7 @@ std::string Driver::report() const {
                              std::pair{"programs", CSIDL_PROGRAMS},
                              std::pair{"desktop", CSIDL_DESKTOPDIRECTORY}}) {
     j.key(std::string(name) + "_hex");
-    j.string(toHex(folderPath(csidl)));
+    j.string(zorv::toHex(folderPath(csidl)));
   }
   j.endObject();
   for (auto [name, list] : {std::pair{"steps", &stepsJson_}, std::pair{"boxes", &boxesJson_},

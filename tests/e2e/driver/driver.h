@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/driver/json_writer.h"
+#include "platform/json_writer.h"
 #include "tests/e2e/driver/script.h"
 #include "tests/e2e/driver/target_windows.h"
 

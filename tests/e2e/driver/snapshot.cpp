@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "tests/e2e/driver/json_writer.h"
+#include "platform/json_writer.h"
 #include "tests/e2e/driver/target_windows.h"
 
 namespace e2e {
@@ -34,15 +34,15 @@ std::string comboItem(HWND combo, WPARAM index) {
 
 }  // namespace
 
-void writeText(JsonWriter& j, const char* name, const WindowText& t) {
+void writeText(zorv::JsonWriter& j, const char* name, const WindowText& t) {
   j.key(std::string(name) + "_hex");
-  j.string(toHex(t.bytes));
+  j.string(zorv::toHex(t.bytes));
   j.key(name);
   j.string(t.utf8);
 }
 
 std::string pageSnapshot(HWND page, const std::string& name) {
-  JsonWriter j;
+  zorv::JsonWriter j;
   j.beginObject();
   j.key("name");
   j.string(name);
@@ -101,7 +101,7 @@ std::string pageSnapshot(HWND page, const std::string& name) {
       sendWithTimeout(c, CB_GETCOUNT, 0, 0, &count);
       j.key("items_hex");
       j.beginArray();
-      for (DWORD_PTR i = 0; i < count && i < 64; ++i) j.string(toHex(comboItem(c, i)));
+      for (DWORD_PTR i = 0; i < count && i < 64; ++i) j.string(zorv::toHex(comboItem(c, i)));
       j.endArray();
     }
     if (cls == PROGRESS_CLASSA) {

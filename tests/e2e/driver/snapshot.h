@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "tests/e2e/driver/json_writer.h"
+#include "platform/json_writer.h"
 #include "tests/e2e/driver/target_windows.h"
 
 namespace e2e {
@@ -16,6 +16,6 @@ namespace e2e {
 std::string pageSnapshot(HWND page, const std::string& name);
 
 // A window text as two members: NAME_hex (the ANSI bytes) and NAME (UTF-8).
-void writeText(JsonWriter& j, const char* name, const WindowText& t);
+void writeText(zorv::JsonWriter& j, const char* name, const WindowText& t);
 
 }  // namespace e2e
