@@ -18,7 +18,13 @@ class MappedFile {
  public:
   MappedFile() = default;
   MappedFile(MappedFile&& o) noexcept { *this = std::move(o); }
-  MappedFile& operator=(MappedFile&& o) noexcept;
+  // A swap: the mapping `o` held is unmapped when `o` goes.
+  MappedFile& operator=(MappedFile&& o) noexcept {
+    std::swap(data_, o.data_);
+    std::swap(size_, o.size_);
+    std::swap(mapped_, o.mapped_);
+    return *this;
+  }
   ~MappedFile();
   // Maps a regular file; the reason, naming the path, when it cannot.
   std::expected<void, std::string> open(const std::string& path);

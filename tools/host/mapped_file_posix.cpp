@@ -12,13 +12,6 @@
 
 namespace zorv {
 
-MappedFile& MappedFile::operator=(MappedFile&& o) noexcept {
-  std::swap(data_, o.data_);
-  std::swap(size_, o.size_);
-  std::swap(mapped_, o.mapped_);
-  return *this;
-}
-
 MappedFile::~MappedFile() {
   if (mapped_) munmap(const_cast<std::uint8_t*>(data_), size_);
 }

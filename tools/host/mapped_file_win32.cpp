@@ -17,13 +17,6 @@ std::string lastError(const std::string& path) {
 
 }  // namespace
 
-MappedFile& MappedFile::operator=(MappedFile&& o) noexcept {
-  std::swap(data_, o.data_);
-  std::swap(size_, o.size_);
-  std::swap(mapped_, o.mapped_);
-  return *this;
-}
-
 MappedFile::~MappedFile() {
   if (mapped_) UnmapViewOfFile(data_);
 }
