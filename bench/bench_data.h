@@ -9,9 +9,10 @@
 namespace zorv::bench {
 
 inline std::vector<std::uint8_t> mixedData(std::size_t n, std::uint32_t seed) {
-  static const char* kWords[] = {"setup ", "install ", "package ", "block ", "zlib ",
-                                 "directory ", "file ", "entry ", "Windows ", "registry\r\n",
-                                 "shortcut ", "the ", "of ", "and ", "data ", "0123456789 "};
+  static const char* kWords[] = {"setup ",   "install ",     "package ",  "block ",
+                                 "zlib ",    "directory ",   "file ",     "entry ",
+                                 "Windows ", "registry\r\n", "shortcut ", "the ",
+                                 "of ",      "and ",         "data ",     "0123456789 "};
   std::vector<std::uint8_t> out;
   out.reserve(n);
   std::uint32_t x = seed * 2654435761u + 1;

@@ -113,15 +113,9 @@ Tree generateTree(const fs::path& root, std::uint64_t target) {
     data.clear();
     data.reserve(size);
     switch (i % 3) {
-      case 0:
-        appendText(data, size, gen);
-        break;
-      case 1:
-        appendRecords(data, size, gen);
-        break;
-      default:
-        appendNoise(data, size, gen);
-        break;
+      case 0: appendText(data, size, gen); break;
+      case 1: appendRecords(data, size, gen); break;
+      default: appendNoise(data, size, gen); break;
     }
     std::ofstream(dir / ("file" + std::to_string(i) + ".dat"), std::ios::binary)
         .write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));

@@ -46,8 +46,8 @@ void writePackage(const std::string& path, std::size_t mb) {
   w.addEntry(kTagAppName, "Application", nameRecord("Bench"));
   w.addInline(kTagSum, "Copy", std::uint32_t(total), std::uint32_t(total));
   auto bytes = w.finish().value();
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              std::streamsize(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 // Runs a command, returns its wall time in seconds and its peak resident set in kB.
@@ -89,7 +89,8 @@ double bareInstall(const std::string& pkgPath, const std::string& dest) {
     // name length byte, name, NUL, size, count, then 16-byte items
     std::size_t n = (*body)[0];
     std::string name(reinterpret_cast<const char*>(body->data() + 1), n);
-    for (char& c : name) if (c == '\\') c = '/';
+    for (char& c : name)
+      if (c == '\\') c = '/';
     fs::path file = fs::path(dest) / name;
     fs::create_directories(file.parent_path());
     int out_fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
@@ -102,8 +103,10 @@ double bareInstall(const std::string& pkgPath, const std::string& dest) {
       std::memcpy(&unp, item + 8, 4);
       std::memcpy(&pk, item + 12, 4);
       uLongf len = unp;
-      if (pk == unp) std::memcpy(out.data(), base + off, unp);
-      else uncompress(out.data(), &len, base + off, pk);
+      if (pk == unp)
+        std::memcpy(out.data(), base + off, unp);
+      else
+        uncompress(out.data(), &len, base + off, pk);
       if (write(out_fd, out.data(), unp) != ssize_t(unp)) std::abort();
     }
     close(out_fd);
@@ -123,7 +126,8 @@ int main(int argc, char** argv) {
   }
   const std::string zorv = fs::absolute(argv[1]).string();
   const std::size_t mb = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 200;
-  const fs::path work = argc > 3 ? fs::path(argv[3]) : fs::temp_directory_path() / "zorv-install-bench";
+  const fs::path work =
+      argc > 3 ? fs::path(argv[3]) : fs::temp_directory_path() / "zorv-install-bench";
   fs::remove_all(work);
   fs::create_directories(work);
   const std::string big = (work / "big.pkg").string(), tiny = (work / "tiny.pkg").string();
@@ -132,10 +136,18 @@ int main(int argc, char** argv) {
   writePackage(tiny, 1);
 
   auto zorvInstall = [&](const std::string& pkg, const std::string& dest) {
-    return std::vector<std::string>{zorv, "install", pkg, "--dest", dest, "--no-run",
-                                    "--no-desktop", "--registry-file",
-                                    (work / "registry.reg").string(), "--programs-dir",
-                                    (work / "programs").string(), "--desktop-dir",
+    return std::vector<std::string>{zorv,
+                                    "install",
+                                    pkg,
+                                    "--dest",
+                                    dest,
+                                    "--no-run",
+                                    "--no-desktop",
+                                    "--registry-file",
+                                    (work / "registry.reg").string(),
+                                    "--programs-dir",
+                                    (work / "programs").string(),
+                                    "--desktop-dir",
                                     (work / "desktop").string()};
   };
   double idleSeconds = 0, zorvBest = 1e9, bareBest = 1e9;
@@ -166,8 +178,9 @@ int main(int argc, char** argv) {
   std::printf("zorv install:            %6.2f s\n", zorvBest);
   std::printf("bare uncompress + write: %6.2f s\n", bareBest);
   std::printf("ratio bare/zorv:         %6.3f (target >= 0.95)\n", bareBest / zorvBest);
-  std::printf("peak resident: %ld kB, idle (tiny package) %ld kB, difference %ld kB (target < 4096)\n",
-              bigRss, idleRss, bigRss - idleRss);
+  std::printf(
+      "peak resident: %ld kB, idle (tiny package) %ld kB, difference %ld kB (target < 4096)\n",
+      bigRss, idleRss, bigRss - idleRss);
   fs::remove_all(work);
   return 0;
 }

@@ -31,13 +31,18 @@ void* operator new(std::size_t n) {
   if (gTrack) {
     std::size_t live = gLive += n;
     std::size_t peak = gPeak.load();
-    while (live > peak && !gPeak.compare_exchange_weak(peak, live)) {}
+    while (live > peak && !gPeak.compare_exchange_weak(peak, live)) {
+    }
   }
   return static_cast<char*>(p) + 16;
 }
 void* operator new[](std::size_t n) { return operator new(n); }
 void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-  try { return operator new(n); } catch (...) { return nullptr; }
+  try {
+    return operator new(n);
+  } catch (...) {
+    return nullptr;
+  }
 }
 void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
   return operator new(n, std::nothrow);

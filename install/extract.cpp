@@ -138,8 +138,7 @@ bool extractFiles(InstallRun& run) {
       return false;
     }
     // Logged before the file is written, so that the uninstaller finds a partial file too.
-    if (!logLine(run, kTagDeleteFile, joinPath(run.state.destinationDir, file->name)))
-      return false;
+    if (!logLine(run, kTagDeleteFile, joinPath(run.state.destinationDir, file->name))) return false;
     if (!extractFile(run, *file)) {
       showFileError(run);
       return false;

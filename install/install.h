@@ -130,18 +130,16 @@ bool beginUninstallLog(InstallRun& run);
 // programs share the tree). None when the earlier log is damaged (log/uninstall_log_file.h),
 // lacks its "Name" or "Work" line or has either twice, or names another application than
 // `appName`.
-std::optional<std::vector<std::string_view>> carriedLogLines(std::string_view earlier,
-                                                             std::string_view appName,
-                                                             std::string_view work,
-                                                             std::span<const std::string> groupFolders,
-                                                             std::span<const std::string> desktopFolders);
+std::optional<std::vector<std::string_view>> carriedLogLines(
+    std::string_view earlier, std::string_view appName, std::string_view work,
+    std::span<const std::string> groupFolders, std::span<const std::string> desktopFolders);
 // One line: the four tag bytes, a blank, the value, a line feed; CR and LF in the value become
 // blanks so that a package text cannot add lines of its own.
 std::string logLineText(std::uint32_t tag, std::string_view value);
-// A line for the run's log, unless the log carried it over. The first line is written at once, so that a log that cannot be
-// written stops the run before anything is made; later lines are kept and written
-// kLogBufferBytes at a time (one write per file cost as much as the file under Wine). False,
-// after the log's message, when a write fails: the run must end.
+// A line for the run's log, unless the log carried it over. The first line is written at once, so
+// that a log that cannot be written stops the run before anything is made; later lines are kept and
+// written kLogBufferBytes at a time (one write per file cost as much as the file under Wine).
+// False, after the log's message, when a write fails: the run must end.
 bool logLine(InstallRun& run, std::uint32_t tag, std::string_view value);
 // Writes the kept lines; false, after the log's message, when that fails.
 bool flushUninstallLog(InstallRun& run);

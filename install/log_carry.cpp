@@ -33,15 +33,13 @@ void sortLines(std::vector<std::string_view>& lines) {
 }
 
 bool hasLine(const std::vector<std::string_view>& lines, std::string_view line) {
-  return !lines.empty() && std::bsearch(&line, lines.data(), lines.size(),
-                                        sizeof(std::string_view), compareLines) != nullptr;
+  return !lines.empty() && std::bsearch(&line, lines.data(), lines.size(), sizeof(std::string_view),
+                                        compareLines) != nullptr;
 }
 
-std::optional<std::vector<std::string_view>> carriedLogLines(std::string_view earlier,
-                                                             std::string_view appName,
-                                                             std::string_view work,
-                                                             std::span<const std::string> groupFolders,
-                                                             std::span<const std::string> desktopFolders) {
+std::optional<std::vector<std::string_view>> carriedLogLines(
+    std::string_view earlier, std::string_view appName, std::string_view work,
+    std::span<const std::string> groupFolders, std::span<const std::string> desktopFolders) {
   const std::optional<PathParts> workParts = splitFullPath(work);
   const std::vector<PathParts> groups = splitAll(groupFolders), desktops = splitAll(desktopFolders);
   std::vector<std::string_view> lines;
@@ -64,8 +62,7 @@ std::optional<std::vector<std::string_view>> carriedLogLines(std::string_view ea
           const std::optional<PathParts> p = splitFullPath(value);
           carry = workParts && p && !p->names.empty() &&
                   !(folder && hasWildcard(p->names.back())) &&
-                  placeOfListed(*p, folder, *workParts, groups, desktops) !=
-                      ListedPlace::Refused;
+                  placeOfListed(*p, folder, *workParts, groups, desktops) != ListedPlace::Refused;
         }
         // The whole line, its code and blank included: they stand just before the value.
         if (carry) lines.emplace_back(value.data() - 5, value.size() + 5);

@@ -34,9 +34,8 @@ std::string composeValue(std::string_view data, const MarkerTexts& m) {
   const struct {
     std::string_view marker;
     const std::string& replacement;
-  } kMarkers[] = {{"SRCDIR", m.setupDir},
-                  {"DESTDIR", m.destinationDir},
-                  {"DATEINSTALL", m.timestamp}};
+  } kMarkers[] = {
+      {"SRCDIR", m.setupDir}, {"DESTDIR", m.destinationDir}, {"DATEINSTALL", m.timestamp}};
   for (const auto& k : kMarkers)
     if (data.find(k.marker) != std::string_view::npos)
       return k.replacement + std::string(data.substr(k.marker.size()));
@@ -62,8 +61,8 @@ KeyHandle createPackageKey(InstallRun& run, std::int32_t rootIndex) {
   }
   if (key == kNoKey) {
     run.failure = Text::KeyError;
-    run.platform.dialogs.messageBox(
-        std::string(text(Text::KeyError, run.state.language)) + keyPath, run.state.appName);
+    run.platform.dialogs.messageBox(std::string(text(Text::KeyError, run.state.language)) + keyPath,
+                                    run.state.appName);
   }
   return key;
 }

@@ -11,11 +11,14 @@ namespace {
 
 // The controls of the choosing page, hidden in this order when the run starts.
 constexpr int kChoosingControls[] = {
-    control::kDestination, control::kBrowse,      control::kPlaceIcons,
-    control::kPicturePic,  control::kRunAfterInstall, control::kFreeFigure,
-    control::kNeedFigure,  control::kNext,        control::kCancel,
-    control::kFreeLabel,   control::kNeedLabel,   control::kSpaceFrame,
-    control::kDestinationFrame, control::kLanguageLabel, control::kLanguageList,
+    control::kDestination,      control::kBrowse,
+    control::kPlaceIcons,       control::kPicturePic,
+    control::kRunAfterInstall,  control::kFreeFigure,
+    control::kNeedFigure,       control::kNext,
+    control::kCancel,           control::kFreeLabel,
+    control::kNeedLabel,        control::kSpaceFrame,
+    control::kDestinationFrame, control::kLanguageLabel,
+    control::kLanguageList,
 };
 
 void showProgressPage(InstallRun& run) {
@@ -66,8 +69,7 @@ bool startInstalledProgram(InstallRun& run) {
 void showCompletion(InstallRun& run) {
   run.view.showControl(control::kProgress, false);
   run.view.showControl(control::kStatusLine, false);
-  run.view.setControlText(control::kFileNameLine,
-                          text(Text::InstallComplete, run.state.language));
+  run.view.setControlText(control::kFileNameLine, text(Text::InstallComplete, run.state.language));
   run.view.setControlText(control::kCancel, text(Text::Ok, run.state.language));
   run.view.showControl(control::kCancel, true);
 }

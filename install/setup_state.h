@@ -13,10 +13,10 @@
 namespace zorv {
 
 struct SetupState {
-  std::string setupDir;        // the setup program's directory, always ending in a backslash
-  int language = 0;            // 0 English, 1 Russian
+  std::string setupDir;  // the setup program's directory, always ending in a backslash
+  int language = 0;      // 0 English, 1 Russian
   std::unique_ptr<Package> package;
-  std::string appName;         // at most 79 characters
+  std::string appName;  // at most 79 characters
   std::uint32_t requiredBytes = 0;
   std::string destinationDir;  // absolute once Next has been pressed
   bool placeIconsOnDesktop = true;
@@ -28,7 +28,7 @@ struct SetupState {
   // A release installed for the user alone (kReleaseUserScope): the user's folders and keys,
   // nothing that needs an administrator. A release without it is installed for the machine.
   bool userScope = false;
-  std::string browseTitle;     // at most 79 characters
+  std::string browseTitle;            // at most 79 characters
   FileHandle uninstallLog = kNoFile;  // open only during the run
 };
 
@@ -47,15 +47,14 @@ inline SpecialFolder desktopFolderOf(const SetupState& s) {
 namespace control {
 inline constexpr int kDestination = IDC_DESTINATION, kBrowse = IDC_BROWSE,
                      kPlaceIcons = IDC_PLACE_ICONS, kRunAfterInstall = IDC_RUN_AFTER_INSTALL,
-                     kFreeFigure = IDC_FREE_FIGURE, kNeedFigure = IDC_NEED_FIGURE,
-                     kNext = IDC_NEXT, kCancel = IDC_CANCEL, kPictureTitle = IDC_PICTURE_TITLE,
+                     kFreeFigure = IDC_FREE_FIGURE, kNeedFigure = IDC_NEED_FIGURE, kNext = IDC_NEXT,
+                     kCancel = IDC_CANCEL, kPictureTitle = IDC_PICTURE_TITLE,
                      kPicturePic = IDC_PICTURE_PIC, kPictureZorv = IDC_PICTURE_ZORV,
                      kNoSpaceWarning = IDC_NO_SPACE_WARNING, kProgress = IDC_PROGRESS,
                      kStatusLine = IDC_STATUS_LINE, kFileNameLine = IDC_FILE_NAME_LINE,
                      kLanguageList = IDC_LANGUAGE_LIST, kFreeLabel = IDC_FREE_LABEL,
                      kNeedLabel = IDC_NEED_LABEL, kSpaceFrame = IDC_SPACE_FRAME,
-                     kDestinationFrame = IDC_DESTINATION_FRAME,
-                     kLanguageLabel = IDC_LANGUAGE_LABEL;
+                     kDestinationFrame = IDC_DESTINATION_FRAME, kLanguageLabel = IDC_LANGUAGE_LABEL;
 }
 
 }  // namespace zorv

@@ -16,7 +16,7 @@ struct LinkHalf {
   std::uint32_t tag;
   std::string folder;  // the group folder or the desktop folder
   Text status;
-  bool inGroup;        // group links may sit in sub-folders; desktop links are logged one by one
+  bool inGroup;  // group links may sit in sub-folders; desktop links are logged one by one
 };
 
 // One link record. A record that cannot be read, a link name that climbs out of its folder and
@@ -63,8 +63,7 @@ bool makeGroupLinks(InstallRun& run) {
   // The group is a folder of its own below Programs, or there is none: a name that climbs out
   // or names Programs itself would put links, and a "DelD" line, where they do not belong.
   if (!namesSubfolder(run.state.appName)) return true;
-  LinkHalf half{kTagGroupLink, joinPath(*programs, run.state.appName), Text::CreateShortcuts,
-                true};
+  LinkHalf half{kTagGroupLink, joinPath(*programs, run.state.appName), Text::CreateShortcuts, true};
   // An existing folder is fine, and the line is written whatever the creation did.
   if (half.folder.size() <= kMaxPathChars) run.platform.folders.createDirectory(half.folder);
   if (!logLine(run, kTagDeleteDir, half.folder)) return false;

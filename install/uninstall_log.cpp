@@ -34,8 +34,7 @@ bool writePending(InstallRun& run) {
 bool logNotCreated(InstallRun& run) {
   run.failure = Text::LogNotCreated;
   run.platform.dialogs.messageBox(
-      run.logPath + std::string(text(Text::LogNotCreated, run.state.language)),
-      run.state.appName);
+      run.logPath + std::string(text(Text::LogNotCreated, run.state.language)), run.state.appName);
   return false;
 }
 
@@ -55,8 +54,9 @@ bool carryEarlierLog(InstallRun& run) {
   for (int i = 0; i < 2; ++i) {
     groups[i] = shell.specialFolder(i ? SpecialFolder::CommonPrograms : SpecialFolder::Programs)
                     .value_or("");
-    desktops[i] = shell.specialFolder(i ? SpecialFolder::CommonDesktopDirectory
-                                        : SpecialFolder::DesktopDirectory)
+    desktops[i] = shell
+                      .specialFolder(i ? SpecialFolder::CommonDesktopDirectory
+                                       : SpecialFolder::DesktopDirectory)
                       .value_or("");
   }
   std::optional<std::vector<std::string_view>> lines = carriedLogLines(
@@ -105,9 +105,7 @@ bool beginUninstallLog(InstallRun& run) {
          logLine(run, kTagLogWork, run.state.destinationDir);
 }
 
-bool flushUninstallLog(InstallRun& run) {
-  return writePending(run) || logNotCreated(run);
-}
+bool flushUninstallLog(InstallRun& run) { return writePending(run) || logNotCreated(run); }
 
 bool logLine(InstallRun& run, std::uint32_t tag, std::string_view value) {
   std::string line = logLineText(tag, value);

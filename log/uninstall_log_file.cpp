@@ -46,9 +46,12 @@ std::optional<UninstallLog> parseUninstallLog(std::span<const std::uint8_t> byte
     reason = "the log has more lines than any setup writes";
   else if (walk.damage == LogDamage::Nul)
     reason = "line " + std::to_string(walk.line) + " holds a NUL";
-  else if (!twice.empty()) reason = "the log has two \"" + twice + "\" lines";
-  else if (!haveName) reason = "the log has no \"Name\" line";
-  else if (!haveWork) reason = "the log has no \"Work\" line";
+  else if (!twice.empty())
+    reason = "the log has two \"" + twice + "\" lines";
+  else if (!haveName)
+    reason = "the log has no \"Name\" line";
+  else if (!haveWork)
+    reason = "the log has no \"Work\" line";
   if (reason.empty()) return log;
   if (why) *why = std::move(reason);
   return std::nullopt;

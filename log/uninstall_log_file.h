@@ -26,11 +26,11 @@ struct LogWalk {
   std::size_t line = 0;
 };
 
-// Calls `each(tag, value)` for every line of the log in order; a line of fewer than five bytes or without a blank after its code comes with tag 0 and
-// the whole line as its value. Empty lines are skipped, a last line without its line feed
-// counts, a CR before a line feed is dropped. `each` returns false to stop the walk early.
-// Stops with the damage at a log larger than kMaxLogBytes, at line kMaxLogLines + 1 and at a
-// line that holds a NUL.
+// Calls `each(tag, value)` for every line of the log in order; a line of fewer than five bytes or
+// without a blank after its code comes with tag 0 and the whole line as its value. Empty lines are
+// skipped, a last line without its line feed counts, a CR before a line feed is dropped. `each`
+// returns false to stop the walk early. Stops with the damage at a log larger than kMaxLogBytes, at
+// line kMaxLogLines + 1 and at a line that holds a NUL.
 template <typename Each>
 LogWalk forEachLogLine(std::span<const std::uint8_t> bytes, Each&& each) {
   if (bytes.size() > kMaxLogBytes) return {LogDamage::TooLarge, 0};
@@ -54,13 +54,13 @@ LogWalk forEachLogLine(std::span<const std::uint8_t> bytes, Each&& each) {
 }
 
 struct UninstallLog {
-  std::string appName;  // the "Name" line without its "Remove " prefix
-  std::string work;     // the "Work" line: the folder the application was installed to
+  std::string appName;               // the "Name" line without its "Remove " prefix
+  std::string work;                  // the "Work" line: the folder the application was installed to
   std::vector<std::string> files;    // "DelF": files or patterns (wildcards in the last part)
   std::vector<std::string> folders;  // "DelD"
   std::vector<std::string> emptyFolders;  // "DelE": removed only once nothing is left in them
-  std::vector<std::string> keys;     // "DelK": a root abbreviation, a blank, a key path
-  std::size_t unknownLines = 0;      // lines of any other kind, skipped
+  std::vector<std::string> keys;          // "DelK": a root abbreviation, a blank, a key path
+  std::size_t unknownLines = 0;           // lines of any other kind, skipped
 };
 
 // The application that a "Name" line's value names: without its "Remove " prefix.

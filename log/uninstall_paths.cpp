@@ -65,12 +65,15 @@ std::optional<PathParts> splitFullPath(std::string_view path) {
     std::size_t dots = 0;
     bool onlyDotsAndBlanks = true;
     for (char c : name) {
-      if (c == '.') ++dots;
-      else if (c != ' ') onlyDotsAndBlanks = false;
+      if (c == '.')
+        ++dots;
+      else if (c != ' ')
+        onlyDotsAndBlanks = false;
     }
     if (onlyDotsAndBlanks && dots >= 2) return std::nullopt;  // climbs
-    if (onlyDotsAndBlanks) continue;                         // "", ".", " ": the same folder
-    const bool last = i == path.size() || path.find_first_not_of("\\/", i) == std::string_view::npos;
+    if (onlyDotsAndBlanks) continue;                          // "", ".", " ": the same folder
+    const bool last =
+        i == path.size() || path.find_first_not_of("\\/", i) == std::string_view::npos;
     if (!last && (name.back() == '.' || name.back() == ' ')) return std::nullopt;
     while (name.back() == '.' || name.back() == ' ') name.remove_suffix(1);
     parts.names.push_back(upper(name));
@@ -136,7 +139,8 @@ std::vector<std::string> keyNames(std::string_view path) {
   return names;
 }
 
-bool startsWith(const std::vector<std::string>& names, std::initializer_list<std::string_view> head) {
+bool startsWith(const std::vector<std::string>& names,
+                std::initializer_list<std::string_view> head) {
   if (names.size() < head.size()) return false;
   std::size_t i = 0;
   for (std::string_view h : head)
@@ -157,7 +161,8 @@ bool applicationsOwnKey(std::string_view path, std::string_view appName) {
   if (appName.empty() || appName.find('\\') != std::string_view::npos) return false;
   const std::string app = upper(appName);
   const std::vector<std::string> names = keyNames(path);
-  return startsWith(names, {"SOFTWARE", "MICROSOFT", "WINDOWS", "CURRENTVERSION", "UNINSTALL", app}) ||
+  return startsWith(names,
+                    {"SOFTWARE", "MICROSOFT", "WINDOWS", "CURRENTVERSION", "UNINSTALL", app}) ||
          startsWith(names, {"SOFTWARE", "ZANTREL", app});
 }
 

@@ -88,8 +88,8 @@ class Package {
   bool validIndex(std::int32_t i) const {
     return open_ && i >= 0 && std::uint32_t(i) < header_.entryCount;
   }
-  std::optional<Buffer> readBody(std::uint32_t offset, std::uint32_t unpacked,
-                                 std::uint32_t packed, const char* what);
+  std::optional<Buffer> readBody(std::uint32_t offset, std::uint32_t unpacked, std::uint32_t packed,
+                                 const char* what);
   void setError(std::string reason) { error_ = std::move(reason); }
 
   bool open_ = false;  // has a directory: from a successful open until closePackage

@@ -31,8 +31,7 @@ class JsonWriter {
   void key(std::string_view name);
   void string(std::string_view utf8);
   template <std::integral T>
-    requires(!std::same_as<T, bool>)
-  void number(T value) {
+  requires(!std::same_as<T, bool>) void number(T value) {
     beforeValue();
     out_ += std::to_string(value);
   }

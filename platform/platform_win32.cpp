@@ -128,15 +128,14 @@ bool Win32Files::replaceFile(std::string_view from, std::string_view to) {
 // The value is read into a 260-byte buffer of which at most 259 bytes are offered, so the
 // text always ends inside it whatever the stored type or length; a longer value fails.
 std::optional<std::string> Win32Registry::readString(RegRoot root, std::string_view key,
-                                                    std::string_view value) {
+                                                     std::string_view value) {
   HKEY k;
-  if (RegOpenKeyExA(predefinedKey(root), z(key).c_str(), 0, KEY_QUERY_VALUE, &k) !=
-      ERROR_SUCCESS)
+  if (RegOpenKeyExA(predefinedKey(root), z(key).c_str(), 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS)
     return std::nullopt;
   char data[MAX_PATH] = {};
   DWORD size = sizeof data - 1;
-  LONG result = RegQueryValueExA(k, z(value).c_str(), nullptr, nullptr,
-                                 reinterpret_cast<BYTE*>(data), &size);
+  LONG result =
+      RegQueryValueExA(k, z(value).c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
   RegCloseKey(k);
   if (result != ERROR_SUCCESS) return std::nullopt;
   return std::string(data, strnlen(data, std::min<std::size_t>(size, sizeof data - 1)));
@@ -154,8 +153,8 @@ KeyHandle Win32Registry::createKey(RegRoot root, std::string_view key) {
 bool Win32Registry::setString(KeyHandle key, std::string_view value, std::string_view data) {
   std::string text = z(data);
   return RegSetValueExA(keyOf(key), z(value).c_str(), 0, REG_SZ,
-                        reinterpret_cast<const BYTE*>(text.c_str()), DWORD(text.size() + 1)) ==
-         ERROR_SUCCESS;
+                        reinterpret_cast<const BYTE*>(text.c_str()),
+                        DWORD(text.size() + 1)) == ERROR_SUCCESS;
 }
 
 bool Win32Registry::setDword(KeyHandle key, std::string_view value, std::uint32_t data) {

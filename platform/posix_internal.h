@@ -26,7 +26,6 @@ struct BelowRoot {
 // opening each folder with O_NOFOLLOW relative to the one before, so that no link below the
 // root is followed and no folder can be swapped for one midway. Empty and "." components are
 // skipped; ".." refuses the path, as does a link, whose path goes to `link` (cleared first).
-void walkBelow(const std::string& root, const std::string& path, BelowRoot& out,
-               std::string* link);
+void walkBelow(const std::string& root, const std::string& path, BelowRoot& out, std::string* link);
 
 }  // namespace zorv::posix

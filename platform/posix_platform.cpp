@@ -59,8 +59,7 @@ void walkBelow(const std::string& root, const std::string& path, BelowRoot& out,
   if (root.empty()) return;
   std::string_view rest = path;
   if (root != "/") {
-    if (!rest.starts_with(root) || rest.size() == root.size() || rest[root.size()] != '/')
-      return;
+    if (!rest.starts_with(root) || rest.size() == root.size() || rest[root.size()] != '/') return;
     rest.remove_prefix(root.size());
   } else if (!rest.starts_with('/')) {
     return;
@@ -213,8 +212,7 @@ bool PosixPlatform::pathExists(std::string_view path) {
 }
 
 // Opened as openOutputFile opens, but for reading: no link below the confining root.
-std::optional<std::string> PosixPlatform::readFileStart(std::string_view path,
-                                                        std::size_t limit) {
+std::optional<std::string> PosixPlatform::readFileStart(std::string_view path, std::size_t limit) {
   constexpr int kFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
   const std::string p = hostPath(path);
   BelowRoot b;
@@ -230,7 +228,8 @@ std::optional<std::string> PosixPlatform::readFileStart(std::string_view path,
   if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
     std::string bytes(limit, '\0');
     ssize_t n;
-    do n = read(fd, bytes.data(), limit); while (n < 0 && errno == EINTR);
+    do n = read(fd, bytes.data(), limit);
+    while (n < 0 && errno == EINTR);
     if (n >= 0) {
       bytes.resize(std::size_t(n));
       out = std::move(bytes);
@@ -263,8 +262,10 @@ void PosixPlatform::deleteFile(std::string_view path) {
   const std::string p = hostPath(path);
   BelowRoot b;
   walkBelow(confiningRoot_, p, b, &refusedLink_);
-  if (!b.below) (void)unlink(p.c_str());
-  else if (b.dir >= 0) (void)unlinkat(b.dir, b.leaf.c_str(), 0);
+  if (!b.below)
+    (void)unlink(p.c_str());
+  else if (b.dir >= 0)
+    (void)unlinkat(b.dir, b.leaf.c_str(), 0);
 }
 
 FileHandle PosixPlatform::openBelow(std::string_view path, int flags) {

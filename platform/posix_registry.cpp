@@ -14,8 +14,7 @@ namespace zorv {
 namespace {
 
 // The whole file, or nullopt with the reason; a missing file reads as nothing at all.
-std::optional<std::string> readWholeFile(const std::string& path, bool* missing,
-                                         std::string* why) {
+std::optional<std::string> readWholeFile(const std::string& path, bool* missing, std::string* why) {
   *missing = false;
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
@@ -110,8 +109,7 @@ KeyHandle PosixPlatform::createKey(RegRoot root, std::string_view key) {
 bool PosixPlatform::setString(KeyHandle key, std::string_view value, std::string_view data) {
   auto it = openKeys_.find(key);
   if (it == openKeys_.end()) return false;
-  RegistryStore::setString(*it->second, hostText(value),
-                           hostText(data.substr(0, data.find('\0'))));
+  RegistryStore::setString(*it->second, hostText(value), hostText(data.substr(0, data.find('\0'))));
   return saveRegistry();
 }
 

@@ -160,9 +160,8 @@ bool RegistryStore::apply(const RegFile& file, std::string* why) {
     if (!key) return fail("bad key path");
     for (const RegValue& value : section.values) {
       if (value.kind == RegValue::Kind::Remove) {
-        std::erase_if(key->values, [&](const RegValue& v) {
-          return equalsIgnoreCaseText(v.name, value.name);
-        });
+        std::erase_if(key->values,
+                      [&](const RegValue& v) { return equalsIgnoreCaseText(v.name, value.name); });
       } else {
         putValue(*key, value);
       }

@@ -12,17 +12,15 @@ namespace {
 
 std::string z(std::string_view s) { return std::string(s); }
 
-bool missing(DWORD error) {
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
+bool missing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
 bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 // ANSI text in the wide form; none for bytes that are no text of the code page.
 std::optional<std::wstring> wide(std::string_view ansi) {
   if (ansi.empty()) return std::wstring();
-  const int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), int(ansi.size()),
-                                    nullptr, 0);
+  const int n =
+      MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), int(ansi.size()), nullptr, 0);
   if (n <= 0) return std::nullopt;
   std::wstring out(std::size_t(n), L'\0');
   MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), int(ansi.size()), out.data(), n);
@@ -130,7 +128,9 @@ struct Win32RemovePlatform::Opened {
 
   Opened() = default;
   Opened(Opened&& other) noexcept
-      : state(other.state), handle(other.handle), attributes(other.attributes),
+      : state(other.state),
+        handle(other.handle),
+        attributes(other.attributes),
         path(std::move(other.path)) {
     other.handle = INVALID_HANDLE_VALUE;
   }
@@ -170,7 +170,7 @@ void Win32RemovePlatform::confineRemovalTo(std::vector<std::string> roots) {
 // full path while unconfined) and the system's name for what was opened is the root's own
 // followed by the path's names: whatever else it is, some name on the way was a link.
 Win32RemovePlatform::Opened Win32RemovePlatform::open(std::string_view path, unsigned long access,
-                                                       unsigned long share) {
+                                                      unsigned long share) {
   Opened o;
   const std::optional<std::wstring> given = wide(path);
   const std::optional<std::wstring> form = given ? resolvedForm(*given) : std::nullopt;
@@ -298,8 +298,7 @@ RemovePlatform::Outcome Win32RemovePlatform::removeKey(RegRoot root, std::string
   return removeKeyTree(predefinedKey(root), z(key), 0) ? Outcome::Removed : Outcome::Failed;
 }
 
-std::optional<std::string> Win32RemovePlatform::readFile(std::string_view path,
-                                                         std::size_t limit) {
+std::optional<std::string> Win32RemovePlatform::readFile(std::string_view path, std::size_t limit) {
   const std::optional<std::wstring> w = wide(path);
   if (!w) return std::nullopt;
   HANDLE file = CreateFileW(w->c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -321,13 +320,16 @@ std::optional<std::string> Win32RemovePlatform::readFile(std::string_view path,
 std::vector<std::string> Win32RemovePlatform::protectedFolders() {
   // The user's and all users' folders, the Start menu's and the system's.
   static constexpr int kFolders[] = {
-      CSIDL_PROGRAMS,        CSIDL_PERSONAL,          CSIDL_STARTUP,
-      CSIDL_STARTMENU,       CSIDL_DESKTOPDIRECTORY,  CSIDL_FONTS,
-      CSIDL_COMMON_STARTMENU, CSIDL_COMMON_PROGRAMS,  CSIDL_COMMON_STARTUP,
-      CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_APPDATA,   CSIDL_LOCAL_APPDATA,
-      CSIDL_COMMON_APPDATA,  CSIDL_WINDOWS,           CSIDL_SYSTEM,
-      CSIDL_PROGRAM_FILES,   CSIDL_PROGRAM_FILESX86,  CSIDL_PROGRAM_FILES_COMMON,
-      CSIDL_PROFILE,         CSIDL_COMMON_DOCUMENTS,
+      CSIDL_PROGRAMS,         CSIDL_PERSONAL,
+      CSIDL_STARTUP,          CSIDL_STARTMENU,
+      CSIDL_DESKTOPDIRECTORY, CSIDL_FONTS,
+      CSIDL_COMMON_STARTMENU, CSIDL_COMMON_PROGRAMS,
+      CSIDL_COMMON_STARTUP,   CSIDL_COMMON_DESKTOPDIRECTORY,
+      CSIDL_APPDATA,          CSIDL_LOCAL_APPDATA,
+      CSIDL_COMMON_APPDATA,   CSIDL_WINDOWS,
+      CSIDL_SYSTEM,           CSIDL_PROGRAM_FILES,
+      CSIDL_PROGRAM_FILESX86, CSIDL_PROGRAM_FILES_COMMON,
+      CSIDL_PROFILE,          CSIDL_COMMON_DOCUMENTS,
   };
   std::vector<std::string> folders;
   for (int csidl : kFolders) {

@@ -25,8 +25,11 @@ std::vector<PathParts> splitAll(const std::vector<std::string>& paths) {
 class Remover {
  public:
   Remover(const UninstallLog& log, const UninstallScope& scope, RemovePlatform& remover)
-      : log_(log), scope_(scope), rm_(remover),
-        groups_(splitAll(scope.groupFolders)), desktops_(splitAll(scope.desktopFolders)),
+      : log_(log),
+        scope_(scope),
+        rm_(remover),
+        groups_(splitAll(scope.groupFolders)),
+        desktops_(splitAll(scope.desktopFolders)),
         protected_(splitAll(scope.protectedFolders)) {
     work_ = splitFullPath(log.work).value_or(PathParts{});
     if (auto d = splitFullPath(scope.deferredFile)) deferred_ = std::move(*d);
@@ -266,8 +269,8 @@ std::optional<UninstallLog> loadUninstallLog(RemovePlatform& remover, std::strin
     if (why) *why = "cannot read " + std::string(logPath);
     return std::nullopt;
   }
-  std::optional<UninstallLog> log = parseUninstallLog(
-      {reinterpret_cast<const std::uint8_t*>(text->data()), text->size()}, why);
+  std::optional<UninstallLog> log =
+      parseUninstallLog({reinterpret_cast<const std::uint8_t*>(text->data()), text->size()}, why);
   if (!log) return std::nullopt;
   const std::optional<std::string> expanded = remover.expandPath(log->work);
   if (!expanded) {

@@ -45,9 +45,9 @@ struct UninstallReport {
 
 // The folders where the uninstaller may act, checked once before anything is removed.
 struct UninstallScope {
-  std::string logPath;              // the log that was read, removed last
-  std::string deferredFile;         // a listed file that the caller removes itself (the
-                                    // running uninstaller); skipped here
+  std::string logPath;                      // the log that was read, removed last
+  std::string deferredFile;                 // a listed file that the caller removes itself (the
+                                            // running uninstaller); skipped here
   std::vector<std::string> groupFolders;    // Programs folders: the group may lie below one
   std::vector<std::string> desktopFolders;  // .lnk files directly in one may go
   std::vector<std::string> protectedFolders;
@@ -80,7 +80,6 @@ UninstallReport runUninstall(const UninstallLog& log, const UninstallScope& scop
 
 // The last step, once the deferred file's process has ended: removes that file, then "Work"
 // when it is empty. True when the file is gone.
-bool finishUninstall(std::string_view deferredFile, std::string_view work,
-                     RemovePlatform& remover);
+bool finishUninstall(std::string_view deferredFile, std::string_view work, RemovePlatform& remover);
 
 }  // namespace zorv

@@ -116,9 +116,9 @@ std::wstring makePrivateFolder() {
   if (n == 0 || n >= MAX_PATH - 30) return {};
   SECURITY_ATTRIBUTES security = {sizeof security, nullptr, FALSE};
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (elevated() && !ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                        L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", SDDL_REVISION_1, &descriptor,
-                        nullptr))
+  if (elevated() &&
+      !ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)",
+                                                            SDDL_REVISION_1, &descriptor, nullptr))
     return {};
   security.lpSecurityDescriptor = descriptor;
   std::wstring folder;
@@ -153,7 +153,8 @@ void appendItems(std::string& text, Text heading, const std::vector<std::string>
                  int language) {
   if (items.empty()) return;
   text.append("\n\n").append(zorv::text(heading, language));
-  for (std::size_t i = 0; i < items.size() && i < kItemsShown; ++i) text.append("\n").append(items[i]);
+  for (std::size_t i = 0; i < items.size() && i < kItemsShown; ++i)
+    text.append("\n").append(items[i]);
   if (items.size() > kItemsShown) text.append("\n... (" + std::to_string(items.size()) + ")");
 }
 
@@ -166,9 +167,9 @@ int startCopy(const std::string& self, bool silent) {
   if (folder.empty()) return -1;
   const std::wstring copy = folder + L"\\uninstall.exe";
   // Neither the folder nor the copy can be renamed, deleted or written while these are open.
-  HANDLE heldFolder = CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  HANDLE heldFolder = CreateFileW(
+      folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   HANDLE heldCopy = INVALID_HANDLE_VALUE;
   if (heldFolder != INVALID_HANDLE_VALUE && CopyFileW(selfWide, copy.c_str(), TRUE))
     heldCopy = CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

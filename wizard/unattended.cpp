@@ -27,20 +27,17 @@ std::optional<std::string> previousInstallFolder(const Platform& platform,
   const std::string key = std::string(kUninstallKeyParent) + "\\" + std::string(appName);
   const std::string nameLine = logLineText(kTagLogName, "Remove " + std::string(appName));
   for (RegRoot root : {RegRoot::LocalMachine, RegRoot::CurrentUser}) {
-    std::optional<std::string> folder =
-        platform.registry.readString(root, key, "InstallLocation");
+    std::optional<std::string> folder = platform.registry.readString(root, key, "InstallLocation");
     if (!folder || folder->empty() || folder->size() > kMaxPathChars) continue;
-    const std::optional<std::string> log =
-        platform.files.readFileStart(*folder + "\\" + std::string(kUninstallLogName),
-                                     nameLine.size());
+    const std::optional<std::string> log = platform.files.readFileStart(
+        *folder + "\\" + std::string(kUninstallLogName), nameLine.size());
     if (log == nameLine) return folder;
   }
   return std::nullopt;
 }
 
 int runUnattendedInstall(SetupState& state, const Platform& platform, RunView& view,
-                         const std::string& destination,
-                         const std::string& defaultParent) {
+                         const std::string& destination, const std::string& defaultParent) {
   state.destinationDir = destination;
   if (state.destinationDir.empty())
     state.destinationDir = previousInstallFolder(platform, state.appName)

@@ -28,8 +28,7 @@ int exitCodeOf(const RunOutcome& outcome);
 // run after it, which is not started. The free space is checked before anything is written.
 // `view` shows nothing, and neither may the platform's message boxes. The exit code.
 int runUnattendedInstall(SetupState& state, const Platform& platform, RunView& view,
-                         const std::string& destination,
-                         const std::string& defaultParent);
+                         const std::string& destination, const std::string& defaultParent);
 
 // The folder of this application's earlier install, which an upgrade proposes: the
 // "InstallLocation" of its entry in the list of installed programs (the machine's, else the

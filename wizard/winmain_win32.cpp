@@ -100,8 +100,8 @@ bool startSetup() {
     if (args.silent) {
       app.platform.dialogs.silenceMessageBoxes();
       SilentRunView view;
-      app.exitCode = runUnattendedInstall(s, app.platform, view, args.destination,
-                                          defaultDestinationParent());
+      app.exitCode =
+          runUnattendedInstall(s, app.platform, view, args.destination, defaultDestinationParent());
       return false;
     }
     app.proposedDestination = args.destination.empty()

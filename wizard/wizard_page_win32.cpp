@@ -184,8 +184,8 @@ INT_PTR CALLBACK wizardDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 }
 
 void showDialog(HWND owner) {
-  DialogBoxParamA(setupApp().instance, MAKEINTRESOURCEA(kDialogTemplate), owner,
-                  wizardDialogProc, 0);
+  DialogBoxParamA(setupApp().instance, MAKEINTRESOURCEA(kDialogTemplate), owner, wizardDialogProc,
+                  0);
   // A page that could not be created never ran closeSetup: end the process all the same
   // instead of waiting for a close request that nothing would send.
   if (!page.view || !page.view->closed()) PostMessageA(owner, WM_CLOSE, 0, 0);

@@ -102,11 +102,11 @@ int main(int argc, char** argv) {
     return file && writeFile(f, *file);
   });
   ok = ok && forEachEntry(*package, kTagCopyDir, 0, -1, [&](std::int32_t i) {
-    const HeldEntry held(*package, i);
-    std::optional<DirectoryRecord> dir;
-    if (held.body()) dir = parseDirectoryRecord(*held.body());
-    return dir && writeMembers(f, *dir);
-  });
+         const HeldEntry held(*package, i);
+         std::optional<DirectoryRecord> dir;
+         if (held.body()) dir = parseDirectoryRecord(*held.body());
+         return dir && writeMembers(f, *dir);
+       });
   if (!ok) std::fprintf(stderr, "bare_extractor: a file could not be written\n");
   return ok ? 0 : 1;
 }

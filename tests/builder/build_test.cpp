@@ -230,8 +230,7 @@ TEST_F(BuildRoundTrip, TheReaderGetsBackEveryEntryAndFile) {
     ASSERT_GE(i, 0) << name;
     EXPECT_EQ(p->entry(i).tag, kTagBitmap);
     std::string file = std::string("art/") + name + ".bmp";
-    EXPECT_EQ(entryBody(*p, i), *bmpToBitmapBody(test::readFileBytes(tree_.path(file))))
-        << name;
+    EXPECT_EQ(entryBody(*p, i), *bmpToBitmapBody(test::readFileBytes(tree_.path(file)))) << name;
   }
   EXPECT_LT(p->findByName("pic"), 0);
 
@@ -300,7 +299,8 @@ TEST_F(BuildRoundTrip, CarriesTheUninstallerAndRegistersIt) {
   // The uninstaller is the last top-level file, and its entry the last before the code page's
   // and the release entry.
   std::int32_t last = -1;
-  for (std::int32_t i = p->findByTag(kTagCopy, 0, -1); i >= 0; i = p->findByTag(kTagCopy, i + 1, -1))
+  for (std::int32_t i = p->findByTag(kTagCopy, 0, -1); i >= 0;
+       i = p->findByTag(kTagCopy, i + 1, -1))
     last = i;
   ASSERT_GE(last, 0);
   const CopyRead program = readCopy(entryBody(*p, last));

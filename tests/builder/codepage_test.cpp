@@ -92,10 +92,10 @@ TEST(CodePage, Utf8Characters) {
       {"ab", U"ab"},
       {"Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", U"Caf\u00E9 \u20AC \U0001F600"},
       {std::string("a\0b", 3), std::u32string(U"a\0b", 3)},
-      {"ok\xC3", std::nullopt},          // cut at the end
-      {"\xC0\xAFok", std::nullopt},      // overlong "/" at the start
-      {"a\xED\xA0\x80", std::nullopt},  // a surrogate
-      {"\xE9t\xE9", std::nullopt},       // code page 1252 bytes
+      {"ok\xC3", std::nullopt},            // cut at the end
+      {"\xC0\xAFok", std::nullopt},        // overlong "/" at the start
+      {"a\xED\xA0\x80", std::nullopt},     // a surrogate
+      {"\xE9t\xE9", std::nullopt},         // code page 1252 bytes
       {"\xF4\x90\x80\x80", std::nullopt},  // past U+10FFFF
   };
   for (const auto& r : rows) EXPECT_EQ(utf8Characters(r.utf8), r.characters) << r.utf8;

@@ -137,10 +137,14 @@ TEST(SetupExecutable, CarriesTheProductsNameVersionAndIcon) {
   EXPECT_EQ(v.language, 0x0409);
   EXPECT_EQ(v.codePage, 1252);
   const std::vector<std::pair<std::string, std::string>> strings = {
-      {"CompanyName", "Zorv"},           {"FileDescription", "Zorv Demo Setup"},
-      {"FileVersion", "1.2.3"},          {"InternalName", "setup"},
-      {"LegalCopyright", "\xC2\xA9 2026"}, {"OriginalFilename", "demo-setup.exe"},
-      {"ProductName", "Zorv Demo"},      {"ProductVersion", "1.2.3"}};
+      {"CompanyName", "Zorv"},
+      {"FileDescription", "Zorv Demo Setup"},
+      {"FileVersion", "1.2.3"},
+      {"InternalName", "setup"},
+      {"LegalCopyright", "\xC2\xA9 2026"},
+      {"OriginalFilename", "demo-setup.exe"},
+      {"ProductName", "Zorv Demo"},
+      {"ProductVersion", "1.2.3"}};
   EXPECT_EQ(v.strings, strings);
 
   const auto icon = *parseIconFile(makeIco(2));

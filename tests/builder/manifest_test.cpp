@@ -120,9 +120,9 @@ program = false
 // warns of one it would leave, and only when it carries the uninstaller.
 TEST(Manifest, WarnsOfAKeyTheUninstallerLeaves) {
   const std::pair<const char*, bool> rows[] = {
-      {"HCU\\Software\\Zorv Demo", true},   {"HCU\\Software\\Zorv\\Demo", false},
-      {"hlm\\SOFTWARE\\A\\B\\C", false},    {"HCU\\Softwarex\\A\\B", true},
-      {"HCR\\.zorv\\shell\\open", true},    {"HLM\\Software", true},
+      {"HCU\\Software\\Zorv Demo", true}, {"HCU\\Software\\Zorv\\Demo", false},
+      {"hlm\\SOFTWARE\\A\\B\\C", false},  {"HCU\\Softwarex\\A\\B", true},
+      {"HCR\\.zorv\\shell\\open", true},  {"HLM\\Software", true},
   };
   for (const auto& [key, warned] : rows) {
     for (bool carried : {true, false}) {
@@ -140,8 +140,10 @@ TEST(Manifest, WarnsOfAKeyTheUninstallerLeaves) {
 
 TEST(Manifest, KeepsAVersionSuffixInTheTextsWithAWarning) {
   Diagnostics d;
-  auto m = parse(kApp + "version = \"2.1-beta\"\nscope = \"user\"\n[signing]\n"
-                        "command = [\"signer\", \"--in-place\", \"{file}\"]\n", d);
+  auto m = parse(kApp +
+                     "version = \"2.1-beta\"\nscope = \"user\"\n[signing]\n"
+                     "command = [\"signer\", \"--in-place\", \"{file}\"]\n",
+                 d);
   ASSERT_TRUE(m) << d.text();
   EXPECT_EQ(m->version->text, "2.1-beta");
   EXPECT_TRUE(m->userScope);
@@ -211,8 +213,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "does not start with a number"},
         LimitCase{"a version number over 65535", kApp + "version = \"2026.12.9.70000\"\n", 3,
                   "70000, over 65535"},
-        LimitCase{"a signing table without a command", kApp + "[signing]\n", 3,
-                  "needs command"},
+        LimitCase{"a signing table without a command", kApp + "[signing]\n", 3, "needs command"},
         LimitCase{"a signing command with both forms",
                   kApp + "[signing]\ncommand = [\"t\", \"{file}\", \"{in}\", \"{out}\"]\n", 4,
                   "not both"},
@@ -225,13 +226,12 @@ INSTANTIATE_TEST_SUITE_P(
         LimitCase{"a default parent too long",
                   kApp + "default-parent = 'C:\\" + std::string(250, 'p') + "'\n", 3,
                   "destination"},
-        LimitCase{"a default parent with a variable",
-                  kApp + "default-parent = '%ProgramFiles%'\n", 3,
-                  "expands no environment variables"},
+        LimitCase{"a default parent with a variable", kApp + "default-parent = '%ProgramFiles%'\n",
+                  3, "expands no environment variables"},
         LimitCase{"a relative default parent", kApp + "default-parent = 'Apps'\n", 3,
                   "not an absolute Windows path"},
-        LimitCase{"a default parent relative to a drive", kApp + "default-parent = 'C:Apps'\n",
-                  3, "not an absolute Windows path"},
+        LimitCase{"a default parent relative to a drive", kApp + "default-parent = 'C:Apps'\n", 3,
+                  "not an absolute Windows path"},
         LimitCase{"a drive alone", kApp + "default-parent = 'C:'\n", 3, "relative to the folder"},
         LimitCase{"a default parent below the current drive's root",
                   kApp + "default-parent = '\\Apps'\n", 3, "not an absolute Windows path"},
@@ -240,8 +240,8 @@ INSTANTIATE_TEST_SUITE_P(
         LimitCase{"a server without a share", kApp + "default-parent = '\\\\server\\'\n", 3,
                   "not an absolute Windows path"},
         LimitCase{"an exclude pattern with an empty name",
-                  kApp + "[[files]]\nsource = \"a\"\nexclude = [\n  '*.bak',\n  'data//x',\n]\n",
-                  7, "empty name"},
+                  kApp + "[[files]]\nsource = \"a\"\nexclude = [\n  '*.bak',\n  'data//x',\n]\n", 7,
+                  "empty name"},
         LimitCase{"an exclude pattern ending in a slash",
                   kApp + "[[files]]\nsource = \"a\"\nexclude = ['cache/']\n", 5, "empty name"},
         LimitCase{"a target that climbs out",
@@ -277,13 +277,16 @@ INSTANTIATE_TEST_SUITE_P(
                   "leaves the folder"},
         LimitCase{"HKLM for HLM", kApp + "[registry]\nkey = 'HKLM\\Software\\Demo'\n", 4, "HLM"},
         LimitCase{"a key without a path", kApp + "[registry]\nkey = 'HCU'\n", 4, "path"},
-        LimitCase{"a key that Windows shares",
-                  kApp + "[registry]\nkey = 'HLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run'\n", 4,
-                  "other programs share"},
-        LimitCase{"a key among the classes", kApp + "[registry]\nkey = 'HCU\\software\\CLASSES\\.zorv'\n", 4,
+        LimitCase{
+            "a key that Windows shares",
+            kApp + "[registry]\nkey = 'HLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run'\n",
+            4, "other programs share"},
+        LimitCase{"a key among the classes",
+                  kApp + "[registry]\nkey = 'HCU\\software\\CLASSES\\.zorv'\n", 4,
                   "other programs share"},
         LimitCase{"a key of the installer's vendor",
-                  kApp + "[registry]\nkey = 'HLM\\Software\\Zantrel\\Demo'\n", 4, "other programs share"},
+                  kApp + "[registry]\nkey = 'HLM\\Software\\Zantrel\\Demo'\n", 4,
+                  "other programs share"},
         LimitCase{"a marker inside the data",
                   kApp + "[registry]\nkey = 'HCU\\S'\n[registry.values]\nPath = 'at DESTDIR'\n", 6,
                   "must start"},
@@ -332,11 +335,12 @@ INSTANTIATE_TEST_SUITE_P(
                   "the version holds a control character"},
         LimitCase{"a publisher with DEL", kApp + "publisher = \"Zorv\\u007F\"\n", 3,
                   "the publisher holds a control character"},
-        LimitCase{"a copyright of 255 bytes", kApp + "copyright = '" + std::string(255, 'c') + "'\n",
-                  3, "at most 254"},
+        LimitCase{"a copyright of 255 bytes",
+                  kApp + "copyright = '" + std::string(255, 'c') + "'\n", 3, "at most 254"},
         LimitCase{"a publisher the code page lacks", kApp + "publisher = \"\xD0\x96\"\n", 3,
                   "1252 lacks"},
-        LimitCase{"an icon that is no string", kApp + "\nicon = ['a.ico']\n", 4, "must be a string"},
+        LimitCase{"an icon that is no string", kApp + "\nicon = ['a.ico']\n", 4,
+                  "must be a string"},
         LimitCase{"a program that is no boolean", kApp + "[uninstall]\nprogram = 'no'\n", 4,
                   "true or false"},
         LimitCase{

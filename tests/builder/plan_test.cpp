@@ -266,7 +266,7 @@ TEST(Plan, KeepsTheUninstallersNameFree) {
   } rows[] = {
       {"[[files]]\nsource = 'one.txt'\ntarget = 'uninstall.exe'\n", "true", 4},
       {"[[files]]\nsource = 'one.txt'\ntarget = 'UNINSTALL.EXE'\n", "true", 4},
-      {"[[files]]\nsource = 'app'\ntarget = ''\n", "true", 4},  // app/Uninstall.exe
+      {"[[files]]\nsource = 'app'\ntarget = ''\n", "true", 4},               // app/Uninstall.exe
       {"[[files]]\nsource = 'app'\ntarget = 'uninstall.exe'\n", "true", 4},  // as a folder
       {"[[files]]\nsource = 'one.txt'\ntarget = 'bin\\uninstall.exe'\n", "true", 0},
       {"[[files]]\nsource = 'one.txt'\ntarget = 'uninstall.exe'\n", "false", 0},
@@ -332,7 +332,8 @@ TEST(Plan, ReadsEveryImageOfTheIconOrSaysWhyNot) {
   };
   for (const auto& [icon, error] : rows) {
     Diagnostics d;
-    auto plan = planOf(t, "[application]\nname = 'Demo'\n\nicon = '" + std::string(icon) + "'\n", d);
+    auto plan =
+        planOf(t, "[application]\nname = 'Demo'\n\nicon = '" + std::string(icon) + "'\n", d);
     if (!error) {
       ASSERT_TRUE(plan) << d.text();
       ASSERT_EQ(plan->icon.size(), 1u);

@@ -35,7 +35,8 @@ TEST(SetupFile, StreamedIsByteForByteTheBuildInMemory) {
   tree.write("app/big.bin", pe_test::patternBytes(kBlockSize * 2 + kBlockSize / 2 + 1, 3));
   tree.write("app/sub/small.txt", "seven b");
   tree.write("app/sub/empty.txt", "");
-  const Case cases[] = {{"", true}, {"version = \"1.2\"\npublisher = \"Zorv\"\n", true}, {"", false}};
+  const Case cases[] = {
+      {"", true}, {"version = \"1.2\"\npublisher = \"Zorv\"\n", true}, {"", false}};
   for (const Case& c : cases) {
     Diagnostics d;
     auto m = loadManifest(tree.manifest(std::string("[application]\nname = \"Demo\"\n") + c.keys +

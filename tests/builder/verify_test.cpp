@@ -350,14 +350,23 @@ TEST(Verify, CountsTheRecordsOfThePackageAgainstOneBudget) {
          twoFolders(w);
        },
        "a top-level file"},
-      {[&](PackageWriter& w) { twoFolders(w); addFolderOfFiles(w, "c", 1); }, "a third folder"},
-      {[&](PackageWriter& w) { twoFolders(w); twoFolders(w); }, "twice as many"},
+      {[&](PackageWriter& w) {
+         twoFolders(w);
+         addFolderOfFiles(w, "c", 1);
+       },
+       "a third folder"},
+      {[&](PackageWriter& w) {
+         twoFolders(w);
+         twoFolders(w);
+       },
+       "twice as many"},
   };
   for (const auto& [fill, what] : past) {
     r = verifyPackage(package(fill, 0), kBudget);
     EXPECT_EQ(r.problems.size(), 1u) << what << ":\n" << r.summary();
     EXPECT_NE(allProblems(r).find("more than 100 file and folder records"), std::string::npos)
-        << what << ":\n" << r.summary();
+        << what << ":\n"
+        << r.summary();
   }
 }
 
@@ -397,8 +406,8 @@ TEST(Verify, ChecksTheUninstallerEntry) {
       {uninstallerRecord("setup.exe", "", "", ""), "not a file at the top"},
       {uninstallerRecord("uninstall.exe", "", "", "..\\..\\icon.ico"), "icon"},
       {uninstallerRecord("", "", "", ""), "names no program"},
-      {Bytes{14, 1, 1, 1}, "not an uninstaller record"},              // a length past the body
-      {Bytes{1, 0, 1, 1, 0, 0, 0}, "not an uninstaller record"},       // a length without its NUL
+      {Bytes{14, 1, 1, 1}, "not an uninstaller record"},          // a length past the body
+      {Bytes{1, 0, 1, 1, 0, 0, 0}, "not an uninstaller record"},  // a length without its NUL
       {Bytes{2, 1, 1, 1, 'x', 'y', 0, 0, 0}, "not an uninstaller record"},  // the NUL missing
   };
   for (const auto& [record, part] : rows) {
@@ -438,8 +447,10 @@ TEST(Verify, ReadsEveryRecordAsTheSetupDoes) {
     const char* part;  // of a warning when it installs, of a problem when not
   } rows[] = {
       {"bytes after a file's blocks", kTagCopy,
-       [](auto&) { return plus(copyRecord("e.txt", 0, {}), {0, 0}); }, true,
-       "file \"e.txt\": 2 bytes that the setup does not read"},
+       [](auto&) {
+         return plus(copyRecord("e.txt", 0, {}), {0, 0});
+       },
+       true, "file \"e.txt\": 2 bytes that the setup does not read"},
       {"a negative block count", kTagCopy,
        [](auto&) {
          Bytes r = copyRecord("e.txt", 0, {});
@@ -486,15 +497,21 @@ TEST(Verify, ReadsEveryRecordAsTheSetupDoes) {
          return directoryRecord("d", std::vector<TaggedRange>{{kTagCopyDir, d}});
        },
        false, "folder \"d\" member 0: not a folder record"},
-      {"a link of length 0", kTagGroupLink, [](auto&) { return Bytes{0, 2, 'b', 0}; }, false,
-       "not a link record"},
+      {"a link of length 0", kTagGroupLink,
+       [](auto&) {
+         return Bytes{0, 2, 'b', 0};
+       },
+       false, "not a link record"},
       {"a key path without its NUL", kTagRoot,
        [](auto&) { return Bytes{4, 0, 0, 'H', 'C', 'U', 0, 'K'}; }, false,
        "not a registry key record"},
       {"a value's data without its NUL", kTagValue,
        [](auto&) { return Bytes{2, 7, 0, 'N', 0, 'R', 'E', 'G', '_', 'S', 'Z', 0, 'x'}; }, false,
        "not a registry value record"},
-      {"a clean-up name without its NUL", kTagDeleteFile, [](auto&) { return Bytes{6, 'x'}; },
+      {"a clean-up name without its NUL", kTagDeleteFile,
+       [](auto&) {
+         return Bytes{6, 'x'};
+       },
        false, "not a name record"},
   };
   for (const auto& row : rows) {
@@ -516,9 +533,9 @@ TEST(Verify, WarnsOfUninstallerEntriesTheSetupSkips) {
   EXPECT_TRUE(r.ok()) << r.summary();
   std::string all;
   for (const std::string& w : r.warnings) all += w + "\n";
-  for (const char* part : {"the version \"1.0?\" holds control characters",
-                           "the publisher \"Z?\" holds control characters",
-                           "only the first uninstaller entry"})
+  for (const char* part :
+       {"the version \"1.0?\" holds control characters",
+        "the publisher \"Z?\" holds control characters", "only the first uninstaller entry"})
     EXPECT_NE(all.find(part), std::string::npos) << part << " in:\n" << all;
 }
 

@@ -73,8 +73,8 @@ TEST(CommandLine, ValuesOfTheOtherCommands) {
 }
 
 TEST(CommandLine, WingetTakesItsDefaultsAndAnEmptyDescriptionAsGiven) {
-  const std::vector<std::string> required = {"winget", "s.exe", "--id", "A.B",
-                                             "--url=https://x/s.exe", "--license", "MIT"};
+  const std::vector<std::string> required = {
+      "winget", "s.exe", "--id", "A.B", "--url=https://x/s.exe", "--license", "MIT"};
   const WingetArgs w = argsOf<WingetArgs>(parse(required));
   EXPECT_EQ(w.file, "s.exe");
   EXPECT_EQ(w.id, "A.B");

@@ -111,8 +111,10 @@ int main(int argc, char** argv) {
   const std::string dir = argv[1];
 
   zorv::PackageWriter hostile = startPackage(
-      "Evil\x1b]0;pwned\x07" "App", {{"\x1b[31mred.txt", "red\n"}, {"plain.txt", "plain\n"}},
-      "\x1b[1mdir", {{"\x1b[1mdir\\in\x1b[0m.txt", "in\n"}});
+      "Evil\x1b]0;pwned\x07"
+      "App",
+      {{"\x1b[31mred.txt", "red\n"}, {"plain.txt", "plain\n"}}, "\x1b[1mdir",
+      {{"\x1b[1mdir\\in\x1b[0m.txt", "in\n"}});
   hostile.addEntry(zorv::kTagGroupLink, "link", zorv::linkRecord("\x1b[2Jlink", "plain.txt"));
   hostile.addEntry(zorv::kTagDesktopLink, "link", zorv::linkRecord("\x1b[2Jlink", "plain.txt"));
   hostile.addEntry(zorv::kTagRoot, "root", zorv::rootRecord("HCU", "Software\\Zorv Test"));

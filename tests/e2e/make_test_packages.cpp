@@ -71,9 +71,12 @@ std::string cp1251(std::string_view utf8) {
       continue;
     }
     unsigned code = (c & 0x1F) << 6 | (static_cast<unsigned char>(utf8[++i]) & 0x3F);
-    if (code == 0x401) out += '\xA8';
-    else if (code == 0x451) out += '\xB8';
-    else out += static_cast<char>(0xC0 + (code - 0x410));
+    if (code == 0x401)
+      out += '\xA8';
+    else if (code == 0x451)
+      out += '\xB8';
+    else
+      out += static_cast<char>(0xC0 + (code - 0x410));
   }
   return out;
 }
@@ -126,8 +129,11 @@ Bytes bitmapBody(const BitmapSpec& b) {
 // The five images, each of its own size, so that the size of picture 1008 tells which one it
 // shows.
 std::vector<BitmapSpec> pageBitmaps() {
-  return {{"title", 240, 40}, {"pic", 220, 80}, {"zorv", 200, 40},
-          {"pic1", 445, 130}, {"pic2", 440, 120}};
+  return {{"title", 240, 40},
+          {"pic", 220, 80},
+          {"zorv", 200, 40},
+          {"pic1", 445, 130},
+          {"pic2", 440, 120}};
 }
 
 // The package that most scenarios install: files in sub-directories, a two-block file, an
@@ -265,8 +271,10 @@ void writeHexList(zorv::JsonWriter& j, const char* key, const std::vector<std::s
 
 void writeOptionalHex(zorv::JsonWriter& j, const char* key, const std::optional<std::string>& s) {
   j.key(key);
-  if (s) j.string(zorv::toHex(*s));
-  else j.null();
+  if (s)
+    j.string(zorv::toHex(*s));
+  else
+    j.null();
 }
 
 void writeLinks(zorv::JsonWriter& j, const char* key, const std::vector<LinkSpec>& links) {
@@ -374,8 +382,7 @@ bool writePackage(const fs::path& dir, const PackageSpec& p, const std::optional
   if (!stub) return true;
   auto exe = zorv::setPeResource(*stub, "SETUP", 101, package);
   if (!exe) {
-    std::fprintf(stderr, "make_test_packages: cannot embed the package: %s\n",
-                 exe.error().c_str());
+    std::fprintf(stderr, "make_test_packages: cannot embed the package: %s\n", exe.error().c_str());
     return false;
   }
   return writeFile(dir / "setup.exe", *exe);
@@ -393,10 +400,14 @@ int main(int argc, char** argv) {
   fs::path out, stubPath, markerPath;
   for (int i = 1; i + 1 < argc; i += 2) {
     std::string arg = argv[i];
-    if (arg == "--out") out = argv[i + 1];
-    else if (arg == "--stub") stubPath = argv[i + 1];
-    else if (arg == "--marker") markerPath = argv[i + 1];
-    else return usage(("unknown option " + arg).c_str());
+    if (arg == "--out")
+      out = argv[i + 1];
+    else if (arg == "--stub")
+      stubPath = argv[i + 1];
+    else if (arg == "--marker")
+      markerPath = argv[i + 1];
+    else
+      return usage(("unknown option " + arg).c_str());
   }
   if (out.empty() || argc % 2 == 0) return usage("--out is needed, every option takes a value");
   std::optional<Bytes> stub;

@@ -75,8 +75,7 @@ bool FakePlatform::startProcess(std::string_view application, std::string_view c
   calls.push_back("startProcess " + std::string(application));
   processes.push_back({std::string(application), std::string(commandLine), cwd});
   const std::string app(application);
-  const bool relative =
-      app.find(':') == std::string::npos && (app.empty() || !isSeparator(app[0]));
+  const bool relative = app.find(':') == std::string::npos && (app.empty() || !isSeparator(app[0]));
   return files.count(normal(relative ? cwd + "\\" + app : app)) > 0;
 }
 
@@ -133,8 +132,8 @@ void FakePlatform::closeFile(FileHandle file) { handles_.erase(file); }
 
 std::optional<std::string> FakePlatform::readString(RegRoot root, std::string_view key,
                                                     std::string_view name) {
-  const std::string v = value(std::string(rootName(root)) + "\\" + std::string(key),
-                              std::string(name));
+  const std::string v =
+      value(std::string(rootName(root)) + "\\" + std::string(key), std::string(name));
   if (v == "<missing>") return std::nullopt;
   return v;
 }
@@ -199,8 +198,7 @@ bool FakePlatform::askRetry(std::string_view text, std::string_view caption) {
   return true;
 }
 
-std::optional<std::string> FakePlatform::readFileStart(std::string_view path,
-                                                       std::size_t limit) {
+std::optional<std::string> FakePlatform::readFileStart(std::string_view path, std::size_t limit) {
   auto it = files.find(normal(path));
   if (it == files.end()) return std::nullopt;
   return it->second.substr(0, limit);
@@ -228,8 +226,7 @@ std::optional<std::string> FakePlatform::expandPath(std::string_view path) {
   return p;
 }
 
-std::optional<std::vector<RemovePlatform::Entry>> FakePlatform::listFolder(
-    std::string_view path) {
+std::optional<std::vector<RemovePlatform::Entry>> FakePlatform::listFolder(std::string_view path) {
   const std::string p = normal(path);
   calls.push_back("listFolder " + p);
   if (!directories.count(p) || systemLinks.count(p) || goneLinks.count(p) || throughLink(p))

@@ -44,7 +44,7 @@ class FakePlatform : public Process,
   // Set-up and inspection.
   void addDirectory(std::string path);  // with its missing parents
   std::set<std::string> directories;
-  std::map<std::string, std::string> files;                             // path -> contents
+  std::map<std::string, std::string> files;                            // path -> contents
   std::map<std::string, std::map<std::string, std::string>> registry;  // "HKLM\key" -> values
   std::map<SpecialFolder, std::string> folders;
   std::set<std::string> failCreateDirectory, failOpen, failWrite, failKey;
@@ -74,9 +74,8 @@ class FakePlatform : public Process,
   // Short names and the long paths they expand to ("C:\PROG~FBU" -> "C:\Program Files").
   std::map<std::string, std::string> shortNames;
   std::vector<std::string> removalRoots;  // as confineRemovalTo last set them
-  std::vector<std::string> protectedList{"C:\\Windows", "C:\\Program Files",
-                                         "C:\\Users\\me", "C:\\Desktop",
-                                         "C:\\Menu\\Programs", "C:\\AppData"};
+  std::vector<std::string> protectedList{"C:\\Windows", "C:\\Program Files",  "C:\\Users\\me",
+                                         "C:\\Desktop", "C:\\Menu\\Programs", "C:\\AppData"};
 
   std::string file(const std::string& path) const;  // contents, or "<missing>"
   std::string value(const std::string& key, const std::string& name) const;  // or "<missing>"

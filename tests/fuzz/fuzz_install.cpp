@@ -1,8 +1,8 @@
 // Runs the whole install on arbitrary package bytes, on the recording fake, and stops at the
 // first thing made where it does not belong: a file, folder, link or log line outside the
 // destination, the Programs folder and the Desktop folder; a log line the run did not write;
-// a registry key with a control character; a walk past the package's one budget. Built as a libFuzzer target
-// with clang, and as a plain program that replays seed files under CTest.
+// a registry key with a control character; a walk past the package's one budget. Built as a
+// libFuzzer target with clang, and as a plain program that replays seed files under CTest.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

@@ -114,9 +114,12 @@ void setUp(FakePlatform& f) {
 
 // Keys that belong to others and must stay.
 constexpr const char* kOthersKeys[] = {
-    "HKLM\\Software\\Microsoft\\Windows",          "HKLM\\Software\\Microsoft\\Cryptography",
-    "HKLM\\Software\\Classes\\CLSID",              "HKCU\\Software\\Policies\\Vendor\\App",
-    "HKLM\\Software\\Wow6432Node\\Vendor\\App",    "HKLM\\SoftWare\\Zantrel\\Other",
+    "HKLM\\Software\\Microsoft\\Windows",
+    "HKLM\\Software\\Microsoft\\Cryptography",
+    "HKLM\\Software\\Classes\\CLSID",
+    "HKCU\\Software\\Policies\\Vendor\\App",
+    "HKLM\\Software\\Wow6432Node\\Vendor\\App",
+    "HKLM\\SoftWare\\Zantrel\\Other",
     "HKLM\\SoftWare\\Zantrel\\Installer",
     "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other",
 };
@@ -161,8 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
-  const std::optional<UninstallLog> log =
-      loadUninstallLog(fake, kLog, fake.protectedList, nullptr);
+  const std::optional<UninstallLog> log = loadUninstallLog(fake, kLog, fake.protectedList, nullptr);
   if (!log) return 0;
   UninstallScope scope = defaultUninstallScope(fake, fake, fake, *log, kLog);
   fake.calls.clear();

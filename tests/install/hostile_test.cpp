@@ -45,8 +45,7 @@ void folderEntries(TestPackage& p, int entries, int files) {
 // The "DelD" lines of folders "e0".."e<entries-1>", which the run logs before their walks.
 std::string folderLines(int entries) {
   std::string lines;
-  for (int e = 0; e < entries; ++e)
-    lines += "DelD C:\\Apps\\Demo\\e" + std::to_string(e) + "\n";
+  for (int e = 0; e < entries; ++e) lines += "DelD C:\\Apps\\Demo\\e" + std::to_string(e) + "\n";
   return lines;
 }
 
@@ -74,8 +73,7 @@ TEST_P(Hostile, EndsAsExpectedAndStaysInside) {
     ASSERT_FALSE(fake.messages.empty());
     EXPECT_TRUE(fake.messages[0].text.starts_with("Error create")) << fake.messages[0].text;
   }
-  EXPECT_EQ(log(), "Name Remove " + state.appName + "\nWork C:\\Apps\\Demo\n" +
-                       GetParam().logTail);
+  EXPECT_EQ(log(), "Name Remove " + state.appName + "\nWork C:\\Apps\\Demo\n" + GetParam().logTail);
   EXPECT_LE(callsOf("openOutput").size(), kSmallBudget + 1) << "the walk outran its budget";
   const std::string kPrograms = "C:\\Menu\\Programs\\";
   for (const auto& l : fake.links) EXPECT_TRUE(l.path.starts_with(kPrograms)) << l.path;
@@ -90,8 +88,8 @@ INSTANTIATE_TEST_SUITE_P(
     Packages, Hostile,
     ::testing::Values(
         HostileRow{"SharedRecordsDoublingEachLevel",
-                   [](TestPackage& p, SetupState&) { p.dir("top", {doublingChain(p, 40)}); },
-                   false, "DelD C:\\Apps\\Demo\\top\n"},
+                   [](TestPackage& p, SetupState&) { p.dir("top", {doublingChain(p, 40)}); }, false,
+                   "DelD C:\\Apps\\Demo\\top\n"},
         HostileRow{"ADistinctTreeWithinTheBudgetIsFine",
                    [](TestPackage& p, SetupState&) { p.dir("top", {distinctTree(p, "t", 7)}); },
                    true, "DelD C:\\Apps\\Demo\\top\n"},
@@ -143,16 +141,16 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    false, "DelF C:\\Apps\\Demo\\a.txt\n"},
         HostileRow{"LogNameInOtherCaseAndDress",
-                   [](TestPackage& p, SetupState&) { p.file(".\\uninstall.LOG. ", "x"); },
-                   false, ""},
+                   [](TestPackage& p, SetupState&) { p.file(".\\uninstall.LOG. ", "x"); }, false,
+                   ""},
         HostileRow{"LogNameAsAFolderMember",
                    [](TestPackage& p, SetupState&) {
                      p.dir("top", {p.nestedFile("/UnInstall.log", "DelD C:\\Windows\n")});
                    },
                    false, "DelD C:\\Apps\\Demo\\top\n"},
         HostileRow{"LogNameBelowAFolderIsAnOrdinaryFile",
-                   [](TestPackage& p, SetupState&) { p.file("doc\\UnInstall.log", "x"); },
-                   true, "DelF C:\\Apps\\Demo\\doc\\UnInstall.log\n"},
+                   [](TestPackage& p, SetupState&) { p.file("doc\\UnInstall.log", "x"); }, true,
+                   "DelF C:\\Apps\\Demo\\doc\\UnInstall.log\n"},
         HostileRow{"ApplicationNameClimbsOutOfPrograms",
                    [](TestPackage& p, SetupState& s) {
                      s.appName = "..\\outside\\grp";
@@ -172,8 +170,8 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    false, ""},
         HostileRow{"KeyNameWithAnEscape",
-                   [](TestPackage& p, SetupState&) { p.root("HCU", "Software\\\x1b[2J"); },
-                   false, ""}),
+                   [](TestPackage& p, SetupState&) { p.root("HCU", "Software\\\x1b[2J"); }, false,
+                   ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

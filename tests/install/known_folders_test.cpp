@@ -56,10 +56,9 @@ TEST_F(KnownFolders, EachParentIsAskedForOncePerRun) {
   EXPECT_EQ(create({"a\\b\\1.txt", "a\\b\\2.txt", "a\\c\\3.txt", "a\\4.txt", "old\\5.txt",
                     "old\\6.txt", "a\\b\\7.txt"}),
             std::vector<bool>(7, true));
-  EXPECT_EQ(fake.asked, (std::map<std::string, int>{{"C:\\D\\a", 1},
-                                                    {"C:\\D\\a\\b", 1},
-                                                    {"C:\\D\\a\\c", 1},
-                                                    {"C:\\D\\old", 1}}));
+  EXPECT_EQ(fake.asked,
+            (std::map<std::string, int>{
+                {"C:\\D\\a", 1}, {"C:\\D\\a\\b", 1}, {"C:\\D\\a\\c", 1}, {"C:\\D\\old", 1}}));
   EXPECT_EQ(created(), (std::vector<std::string>{"C:\\D\\a", "C:\\D\\a\\b", "C:\\D\\a\\c"}));
   EXPECT_EQ(fake.file("C:\\D\\a\\b\\7.txt"), "");
 }
@@ -70,14 +69,13 @@ TEST_F(KnownFolders, OnlyFilesOutsideFoldersTheRunMadeAreDeletedFirst) {
   EXPECT_EQ(create({"top.txt", "old\\1.txt", "a\\2.txt", "a\\2.txt", "a\\c\\0.txt", "a\\c/3.txt",
                     "old\\n\\4.txt"}),
             std::vector<bool>(7, true));
-  EXPECT_EQ(fake.deleted, (std::vector<std::string>{"C:\\D\\top.txt", "C:\\D\\old\\1.txt",
-                                                    "C:\\D\\a\\c/3.txt"}));
+  EXPECT_EQ(fake.deleted,
+            (std::vector<std::string>{"C:\\D\\top.txt", "C:\\D\\old\\1.txt", "C:\\D\\a\\c/3.txt"}));
 }
 
 TEST_F(KnownFolders, AFolderThatCannotBeMadeFailsEveryFileInIt) {
   fake.failCreateDirectory.insert("C:\\D\\a");
-  EXPECT_EQ(create({"a\\1.txt", "a\\2.txt", "b\\3.txt"}),
-            (std::vector<bool>{false, false, true}));
+  EXPECT_EQ(create({"a\\1.txt", "a\\2.txt", "b\\3.txt"}), (std::vector<bool>{false, false, true}));
   EXPECT_EQ(fake.asked["C:\\D\\a"], 2);  // a failure is not remembered
 }
 

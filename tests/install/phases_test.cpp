@@ -46,12 +46,16 @@ TEST_F(InstallTest, RegistryValuesMarkersAndTypes) {
 }
 
 TEST(RegistryRoots, AbbreviationsInAnyCase) {
-  const std::pair<const char*, std::optional<RegRoot>> rows[] = {
-      {"HLM", RegRoot::LocalMachine}, {"hlm", RegRoot::LocalMachine},
-      {"HcR", RegRoot::ClassesRoot},  {"hcc", RegRoot::CurrentConfig},
-      {"HCU", RegRoot::CurrentUser},  {"hu", RegRoot::Users},
-      {"HKLM", std::nullopt},         {"HL", std::nullopt},
-      {"", std::nullopt},             {"HLM ", std::nullopt}};
+  const std::pair<const char*, std::optional<RegRoot>> rows[] = {{"HLM", RegRoot::LocalMachine},
+                                                                 {"hlm", RegRoot::LocalMachine},
+                                                                 {"HcR", RegRoot::ClassesRoot},
+                                                                 {"hcc", RegRoot::CurrentConfig},
+                                                                 {"HCU", RegRoot::CurrentUser},
+                                                                 {"hu", RegRoot::Users},
+                                                                 {"HKLM", std::nullopt},
+                                                                 {"HL", std::nullopt},
+                                                                 {"", std::nullopt},
+                                                                 {"HLM ", std::nullopt}};
   for (const auto& [text, root] : rows) EXPECT_EQ(rootFromText(text), root) << text;
 }
 
@@ -96,64 +100,70 @@ const std::string kGroup = "C:\\Menu\\Programs\\Demo";
 
 INSTANTIATE_TEST_SUITE_P(
     Shortcuts, LinkRules,
-    ::testing::Values(
-        LinkRow{"GroupSubFolder",
-                [](TestPackage& p, FakePlatform&, SetupState&) {
-                  p.link(kTagGroupLink, "Tools\\Viewer", "bin\\view.exe");
-                  p.link(kTagGroupLink, "\\Lead", "lead.exe");  // first character: no folder
-                },
-                {kGroup + "\\Tools\\Viewer.lnk", kGroup + "\\\\Lead.lnk"},
-                "DelD " + kGroup + "\n"},
-        LinkRow{"DesktopOnly",
-                [](TestPackage& p, FakePlatform&, SetupState&) {
-                  p.link(kTagDesktopLink, "Demo", "demo.exe");
-                  p.link(kTagDesktopLink, "Sub\\Demo", "demo.exe");  // logged, never made
-                },
-                {"C:\\Desktop\\Demo.lnk"},
-                "DelF C:\\Desktop\\Demo.lnk\nDelF C:\\Desktop\\Sub\\Demo.lnk\n"},
-        LinkRow{"DesktopOptionOff",
-                [](TestPackage& p, FakePlatform&, SetupState& s) {
-                  s.placeIconsOnDesktop = false;
-                  p.link(kTagGroupLink, "Demo", "demo.exe");
-                  p.link(kTagDesktopLink, "Demo", "demo.exe");
-                },
-                {kGroup + "\\Demo.lnk"}, "DelD " + kGroup + "\n"},
-        LinkRow{"NoProgramsFolder",
-                [](TestPackage& p, FakePlatform& f, SetupState&) {
-                  f.folders.erase(SpecialFolder::Programs);
-                  p.link(kTagGroupLink, "Demo", "demo.exe");
-                  p.link(kTagDesktopLink, "Demo", "demo.exe");
-                },
-                {"C:\\Desktop\\Demo.lnk"}, "DelF C:\\Desktop\\Demo.lnk\n"},
-        LinkRow{"NoDesktopFolder",
-                [](TestPackage& p, FakePlatform& f, SetupState&) {
-                  f.folders.erase(SpecialFolder::DesktopDirectory);
-                  p.link(kTagDesktopLink, "Demo", "demo.exe");
-                },
-                {}, ""},
-        LinkRow{"NoShellLinkObject",
-                [](TestPackage& p, FakePlatform& f, SetupState&) {
-                  f.linksAvailable = false;
-                  p.link(kTagGroupLink, "Demo", "demo.exe");
-                  p.link(kTagDesktopLink, "Demo", "demo.exe");
-                },
-                {}, ""},
-        LinkRow{"EscapingAndUnreadableLinksSkipped",
-                [](TestPackage& p, FakePlatform&, SetupState&) {
-                  p.link(kTagGroupLink, "..\\..\\Startup\\Evil", "evil.exe");
-                  p.add(kTagGroupLink, {9, 2, 'x', 0});
-                  p.link(kTagGroupLink, "Demo", "demo.exe");
-                  p.link(kTagDesktopLink, "C:\\Evil", "evil.exe");
-                },
-                {kGroup + "\\Demo.lnk"}, "DelD " + kGroup + "\n"},
-        LinkRow{"LinkPathOver259Skipped",
-                [](TestPackage& p, FakePlatform&, SetupState&) {
-                  // C:\Desktop\ is 11 characters, ".lnk" 4: 245 gives 260.
-                  p.link(kTagDesktopLink, std::string(245, 'n'), "demo.exe");
-                  p.link(kTagDesktopLink, std::string(244, 'n'), "demo.exe");
-                },
-                {"C:\\Desktop\\" + std::string(244, 'n') + ".lnk"},
-                "DelF C:\\Desktop\\" + std::string(244, 'n') + ".lnk\n"}),
+    ::testing::Values(LinkRow{"GroupSubFolder",
+                              [](TestPackage& p, FakePlatform&, SetupState&) {
+                                p.link(kTagGroupLink, "Tools\\Viewer", "bin\\view.exe");
+                                p.link(kTagGroupLink, "\\Lead",
+                                       "lead.exe");  // first character: no folder
+                              },
+                              {kGroup + "\\Tools\\Viewer.lnk", kGroup + "\\\\Lead.lnk"},
+                              "DelD " + kGroup + "\n"},
+                      LinkRow{"DesktopOnly",
+                              [](TestPackage& p, FakePlatform&, SetupState&) {
+                                p.link(kTagDesktopLink, "Demo", "demo.exe");
+                                p.link(kTagDesktopLink, "Sub\\Demo",
+                                       "demo.exe");  // logged, never made
+                              },
+                              {"C:\\Desktop\\Demo.lnk"},
+                              "DelF C:\\Desktop\\Demo.lnk\nDelF C:\\Desktop\\Sub\\Demo.lnk\n"},
+                      LinkRow{"DesktopOptionOff",
+                              [](TestPackage& p, FakePlatform&, SetupState& s) {
+                                s.placeIconsOnDesktop = false;
+                                p.link(kTagGroupLink, "Demo", "demo.exe");
+                                p.link(kTagDesktopLink, "Demo", "demo.exe");
+                              },
+                              {kGroup + "\\Demo.lnk"},
+                              "DelD " + kGroup + "\n"},
+                      LinkRow{"NoProgramsFolder",
+                              [](TestPackage& p, FakePlatform& f, SetupState&) {
+                                f.folders.erase(SpecialFolder::Programs);
+                                p.link(kTagGroupLink, "Demo", "demo.exe");
+                                p.link(kTagDesktopLink, "Demo", "demo.exe");
+                              },
+                              {"C:\\Desktop\\Demo.lnk"},
+                              "DelF C:\\Desktop\\Demo.lnk\n"},
+                      LinkRow{"NoDesktopFolder",
+                              [](TestPackage& p, FakePlatform& f, SetupState&) {
+                                f.folders.erase(SpecialFolder::DesktopDirectory);
+                                p.link(kTagDesktopLink, "Demo", "demo.exe");
+                              },
+                              {},
+                              ""},
+                      LinkRow{"NoShellLinkObject",
+                              [](TestPackage& p, FakePlatform& f, SetupState&) {
+                                f.linksAvailable = false;
+                                p.link(kTagGroupLink, "Demo", "demo.exe");
+                                p.link(kTagDesktopLink, "Demo", "demo.exe");
+                              },
+                              {},
+                              ""},
+                      LinkRow{"EscapingAndUnreadableLinksSkipped",
+                              [](TestPackage& p, FakePlatform&, SetupState&) {
+                                p.link(kTagGroupLink, "..\\..\\Startup\\Evil", "evil.exe");
+                                p.add(kTagGroupLink, {9, 2, 'x', 0});
+                                p.link(kTagGroupLink, "Demo", "demo.exe");
+                                p.link(kTagDesktopLink, "C:\\Evil", "evil.exe");
+                              },
+                              {kGroup + "\\Demo.lnk"},
+                              "DelD " + kGroup + "\n"},
+                      LinkRow{"LinkPathOver259Skipped",
+                              [](TestPackage& p, FakePlatform&, SetupState&) {
+                                // C:\Desktop\ is 11 characters, ".lnk" 4: 245 gives 260.
+                                p.link(kTagDesktopLink, std::string(245, 'n'), "demo.exe");
+                                p.link(kTagDesktopLink, std::string(244, 'n'), "demo.exe");
+                              },
+                              {"C:\\Desktop\\" + std::string(244, 'n') + ".lnk"},
+                              "DelF C:\\Desktop\\" + std::string(244, 'n') + ".lnk\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(InstallTest, SkippedLinksStillMoveTheBar) {
@@ -162,8 +172,7 @@ TEST_F(InstallTest, SkippedLinksStillMoveTheBar) {
   install();
   EXPECT_EQ(callsOf("setProgress"),
             (std::vector<std::string>{"setProgressRange 0", "setProgressRange 2",
-                                      "setProgressPos 0", "setProgressPos 1",
-                                      "setProgressPos 2"}));
+                                      "setProgressPos 0", "setProgressPos 1", "setProgressPos 2"}));
 }
 
 TEST_F(InstallTest, GroupSubFolderFailureShowsDirectoryMessage) {
@@ -179,12 +188,11 @@ TEST_F(InstallTest, GroupSubFolderFailureShowsDirectoryMessage) {
 
 TEST(EscapingNames, Table) {
   const std::pair<const char*, bool> rows[] = {
-      {"..\\evil.txt", true}, {"a\\..\\b", true},     {"a/../b", true},
-      {"a\\..", true},        {"...\\x", true},       {".. \\x", true},
-      {"C:evil", true},       {"a:b", true},          {"\\\\server\\x", true},
-      {"//x", true},          {"\\/x", true},         {"\\lead.txt", false},
-      {"/lead.txt", false},   {"a\\b.txt", false},    {"a..b", false},
-      {".hidden", false},     {"a/./b", false},       {"", false}};
+      {"..\\evil.txt", true},  {"a\\..\\b", true},  {"a/../b", true}, {"a\\..", true},
+      {"...\\x", true},        {".. \\x", true},    {"C:evil", true}, {"a:b", true},
+      {"\\\\server\\x", true}, {"//x", true},       {"\\/x", true},   {"\\lead.txt", false},
+      {"/lead.txt", false},    {"a\\b.txt", false}, {"a..b", false},  {".hidden", false},
+      {"a/./b", false},        {"", false}};
   for (const auto& [name, escapes] : rows) EXPECT_EQ(escapesDirectory(name), escapes) << name;
 }
 
@@ -284,8 +292,9 @@ TEST_F(InstallTest, CarriedUninstallerIsRegisteredAndLogged) {
       {"EstimatedSize", "dword:5"},
   };
   for (const auto& [name, data] : values) EXPECT_EQ(fake.value(key, name), data) << name;
-  EXPECT_EQ(log(), "Name Remove Demo\nWork C:\\Apps\\Demo\nDelF C:\\Apps\\Demo\\uninstall.exe\n"
-                   "DelK HLM Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo\n");
+  EXPECT_EQ(log(),
+            "Name Remove Demo\nWork C:\\Apps\\Demo\nDelF C:\\Apps\\Demo\\uninstall.exe\n"
+            "DelK HLM Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo\n");
   EXPECT_TRUE(completed());
 
   // A later version without a version or publisher rewrites the same entry, leaving neither.
@@ -329,11 +338,16 @@ TEST_F(InstallTest, AReleasesScopeDecidesWhereItsLinksAndEntryGo) {
 
 TEST_F(InstallTest, UnusableUninstallerRecordsRegisterNothing) {
   const std::pair<const char*, std::function<void(TestPackage&, SetupState&)>> rows[] = {
-      {"escaping program", [](TestPackage& p, SetupState&) {
+      {"escaping program",
+       [](TestPackage& p, SetupState&) {
          p.add(kTagUninstaller, uninstallerRecord("..\\u.exe", "", "", ""));
        }},
-      {"malformed", [](TestPackage& p, SetupState&) { p.add(kTagUninstaller, {9, 1, 1, 1, 'u'}); }},
-      {"name with a separator", [](TestPackage& p, SetupState& s) {
+      {"malformed",
+       [](TestPackage& p, SetupState&) {
+         p.add(kTagUninstaller, {9, 1, 1, 1, 'u'});
+       }},
+      {"name with a separator",
+       [](TestPackage& p, SetupState& s) {
          s.appName = "a\\b";
          p.add(kTagUninstaller, uninstallerRecord("u.exe", "", "", ""));
        }},

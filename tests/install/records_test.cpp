@@ -31,7 +31,12 @@ TEST(Records, MalformedBodiesAreUnreadable) {
   const Bytes copy = copyRecord("a.txt", 4, one);
   const RecordRow rows[] = {
       {"copy as written", kCopy, copy, true},
-      {"copy with trailing bytes", kCopy, [&] { Bytes b = copy; b.push_back(9); return b; }(),
+      {"copy with trailing bytes", kCopy,
+       [&] {
+         Bytes b = copy;
+         b.push_back(9);
+         return b;
+       }(),
        true},
       {"copy cut inside its block", kCopy, Bytes(copy.begin(), copy.end() - 1), false},
       {"copy name NUL too early", kCopy, {3, 'a', 0, 'b', 0, 0, 0, 0, 0, 0, 0, 0, 0}, false},

@@ -32,27 +32,66 @@ TEST_F(InstallTest, StepsRunInTheirFixedOrder) {
   pkg.value("v", "REG_SZ", "1");
   pkg.text(kTagDeleteDir, "logs");
   install();
-  const std::vector<std::string> expected = {
-      "showControl 1000 0", "showControl 1001 0", "showControl 1002 0", "showControl 1009 0",
-      "showControl 1003 0", "showControl 1004 0", "showControl 1005 0", "showControl 1006 0",
-      "showControl 1007 0", "showControl 1020 0", "showControl 1021 0", "showControl 1022 0",
-      "showControl 1023 0", "showControl 1024 0", "showControl 1015 0", "showStageBitmap 0",
-      "showControl 1012 1", "showControl 1013 1", "showControl 1014 1",
-      "setText 1013 Copy files", "openOutputFile C:\\Apps\\Demo\\UnInstall.log",
-      "setProgressRange 5", "setText 1014 a.txt", "openOutputFile C:\\Apps\\Demo\\a.txt",
-      "setProgressPos 3", "setText 1014 d", "setText 1014 d\\b.txt",
-      "createDirectory C:\\Apps\\Demo\\d", "openOutputFile C:\\Apps\\Demo\\d\\b.txt",
-      "setProgressPos 5", "showStageBitmap 1", "beginLinks C:\\Apps\\Demo",
-      "createDirectory C:\\Menu\\Programs\\Demo", "setProgressRange 1", "setProgressPos 0",
-      "setText 1013 Create Shortcuts", "setText 1014 App",
-      "saveLink C:\\Menu\\Programs\\Demo\\App.lnk", "setProgressPos 1",
-      "setText 1013 Place to Desktop", "setProgressRange 1", "setProgressPos 0", "setText 1014 App",
-      "saveLink C:\\Desktop\\App.lnk", "setProgressPos 1", "endLinks",
-      "createKey HKLM\\Software\\Demo", "setText 1013 Create Registry Keys",
-      "setProgressRange 1", "setProgressPos 0", "setText 1014 v", "setString v",
-      "setProgressPos 1", "createKey HKLM\\SoftWare\\Zantrel\\Demo", "setString Language",
-      "showControl 1012 0", "showControl 1013 0", "setText 1014  Install complete!",
-      "setText 1007 Ok", "showControl 1007 1"};
+  const std::vector<std::string> expected = {"showControl 1000 0",
+                                             "showControl 1001 0",
+                                             "showControl 1002 0",
+                                             "showControl 1009 0",
+                                             "showControl 1003 0",
+                                             "showControl 1004 0",
+                                             "showControl 1005 0",
+                                             "showControl 1006 0",
+                                             "showControl 1007 0",
+                                             "showControl 1020 0",
+                                             "showControl 1021 0",
+                                             "showControl 1022 0",
+                                             "showControl 1023 0",
+                                             "showControl 1024 0",
+                                             "showControl 1015 0",
+                                             "showStageBitmap 0",
+                                             "showControl 1012 1",
+                                             "showControl 1013 1",
+                                             "showControl 1014 1",
+                                             "setText 1013 Copy files",
+                                             "openOutputFile C:\\Apps\\Demo\\UnInstall.log",
+                                             "setProgressRange 5",
+                                             "setText 1014 a.txt",
+                                             "openOutputFile C:\\Apps\\Demo\\a.txt",
+                                             "setProgressPos 3",
+                                             "setText 1014 d",
+                                             "setText 1014 d\\b.txt",
+                                             "createDirectory C:\\Apps\\Demo\\d",
+                                             "openOutputFile C:\\Apps\\Demo\\d\\b.txt",
+                                             "setProgressPos 5",
+                                             "showStageBitmap 1",
+                                             "beginLinks C:\\Apps\\Demo",
+                                             "createDirectory C:\\Menu\\Programs\\Demo",
+                                             "setProgressRange 1",
+                                             "setProgressPos 0",
+                                             "setText 1013 Create Shortcuts",
+                                             "setText 1014 App",
+                                             "saveLink C:\\Menu\\Programs\\Demo\\App.lnk",
+                                             "setProgressPos 1",
+                                             "setText 1013 Place to Desktop",
+                                             "setProgressRange 1",
+                                             "setProgressPos 0",
+                                             "setText 1014 App",
+                                             "saveLink C:\\Desktop\\App.lnk",
+                                             "setProgressPos 1",
+                                             "endLinks",
+                                             "createKey HKLM\\Software\\Demo",
+                                             "setText 1013 Create Registry Keys",
+                                             "setProgressRange 1",
+                                             "setProgressPos 0",
+                                             "setText 1014 v",
+                                             "setString v",
+                                             "setProgressPos 1",
+                                             "createKey HKLM\\SoftWare\\Zantrel\\Demo",
+                                             "setString Language",
+                                             "showControl 1012 0",
+                                             "showControl 1013 0",
+                                             "setText 1014  Install complete!",
+                                             "setText 1007 Ok",
+                                             "showControl 1007 1"};
   EXPECT_EQ(fake.calls, expected);
   EXPECT_EQ(log(),
             "Name Remove Demo\nWork C:\\Apps\\Demo\nDelF C:\\Apps\\Demo\\a.txt\n"
@@ -69,7 +108,7 @@ struct FailureRow {
   std::function<void(TestPackage&, FakePlatform&)> setUp;
   std::string message;
   std::string caption;
-  std::string log;  // "<missing>" when none was created
+  std::string log;    // "<missing>" when none was created
   bool lastFileMade;  // false when the run stopped in the file phase
 };
 void PrintTo(const FailureRow& row, std::ostream* os) { *os << row.name; }
@@ -93,13 +132,16 @@ TEST_P(FailureEnding, ShowsItsMessageAndCloses) {
   EXPECT_EQ(fake.calls[fake.calls.size() - 2], "messageBox " + row.caption);
   EXPECT_EQ(log(), row.log);
   EXPECT_FALSE(completed());
-  EXPECT_EQ(fake.file("C:\\Apps\\Demo\\b.txt"), row.log.find("b.txt") != std::string::npos ? "2" : "<missing>");
+  EXPECT_EQ(fake.file("C:\\Apps\\Demo\\b.txt"),
+            row.log.find("b.txt") != std::string::npos ? "2" : "<missing>");
   EXPECT_EQ(fake.file("C:\\Apps\\Demo\\d.txt"), row.lastFileMade ? "4" : "<missing>");
   EXPECT_EQ(fake.value("HKLM\\SoftWare\\Zantrel\\Demo", "Language"), "<missing>");
   EXPECT_EQ(fake.openFiles(), 0u);
 }
 
-const std::string kAB = "Name Remove Demo\nWork C:\\Apps\\Demo\nDelF C:\\Apps\\Demo\\a.txt\nDelF C:\\Apps\\Demo\\b.txt\n";
+const std::string kAB =
+    "Name Remove Demo\nWork C:\\Apps\\Demo\nDelF C:\\Apps\\Demo\\a.txt\nDelF "
+    "C:\\Apps\\Demo\\b.txt\n";
 const std::string kFileError = "Error create file\n in C:\\Apps\\Demo";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -144,13 +186,15 @@ INSTANTIATE_TEST_SUITE_P(
                      p.dir("sub", {p.nestedFile("sub\\c.txt", "3")});
                      f.failCreateDirectory.insert("C:\\Apps\\Demo\\sub");
                    },
-                   kFileError, "Demo", kAB + "DelF C:\\Apps\\Demo\\d.txt\nDelD C:\\Apps\\Demo\\sub\n", true},
+                   kFileError, "Demo",
+                   kAB + "DelF C:\\Apps\\Demo\\d.txt\nDelD C:\\Apps\\Demo\\sub\n", true},
         FailureRow{"NestedRangeCannotBeRead", 0,
                    [](TestPackage& p, FakePlatform&) {
                      const std::uint8_t junk[] = {1, 2, 3, 4};
                      p.dir("sub", {{kTagCopy, p.writer.addRaw(junk, 40)}});
                    },
-                   kFileError, "Demo", kAB + "DelF C:\\Apps\\Demo\\d.txt\nDelD C:\\Apps\\Demo\\sub\n", true},
+                   kFileError, "Demo",
+                   kAB + "DelF C:\\Apps\\Demo\\d.txt\nDelD C:\\Apps\\Demo\\sub\n", true},
         FailureRow{"RegistryKeyCannotBeCreated", 0,
                    [](TestPackage& p, FakePlatform&) {
                      p.root("HKLM", "Software\\Demo");  // four letters name no root
@@ -158,7 +202,8 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    "Error create Key\n in Software\\Demo", "Demo",
                    kAB + "DelF C:\\Apps\\Demo\\d.txt\nDelD C:\\Menu\\Programs\\Demo\n"
-                         "DelK HKLM Software\\Demo\n", true},
+                         "DelK HKLM Software\\Demo\n",
+                   true},
         FailureRow{"RegistryKeyRefusedRussian", 1,
                    [](TestPackage& p, FakePlatform& f) {
                      p.root("hcu", "Software\\Demo");
@@ -168,9 +213,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "\xE2Software\\Demo",
                    "Demo",
                    kAB + "DelF C:\\Apps\\Demo\\d.txt\nDelD C:\\Menu\\Programs\\Demo\n"
-                         "DelK hcu Software\\Demo\n", true},
+                         "DelK hcu Software\\Demo\n",
+                   true},
         FailureRow{"UnreadableRootRecord", 0,
-                   [](TestPackage& p, FakePlatform&) { p.add(kTagRoot, {4, 0, 0, 'H'}); },
+                   [](TestPackage& p, FakePlatform&) {
+                     p.add(kTagRoot, {4, 0, 0, 'H'});
+                   },
                    "Error create Key\n in ", "Demo",
                    kAB + "DelF C:\\Apps\\Demo\\d.txt\nDelD C:\\Menu\\Programs\\Demo\n", true}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -234,9 +282,8 @@ TEST_F(InstallTest, ProgressFollowsEachPhase) {
             (std::vector<std::string>{
                 "setProgressRange 1000000", "setProgressPos 512000", "setProgressPos 1000000",
                 "setProgressRange 2", "setProgressPos 0", "setProgressPos 1", "setProgressPos 2",
-                "setProgressRange 1", "setProgressPos 0", "setProgressPos 1",
-                "setProgressRange 3", "setProgressPos 0", "setProgressPos 1", "setProgressPos 2",
-                "setProgressPos 3"}));
+                "setProgressRange 1", "setProgressPos 0", "setProgressPos 1", "setProgressRange 3",
+                "setProgressPos 0", "setProgressPos 1", "setProgressPos 2", "setProgressPos 3"}));
   EXPECT_EQ(fake.file("C:\\Apps\\Demo\\big.bin").size(), 1000000u);
 }
 

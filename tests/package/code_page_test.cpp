@@ -51,8 +51,8 @@ TEST(PackageCodePage, TheFirstEntryOr1252) {
          w.addEntry(kTagCodePage, "CodePage", codePageRecord(1252));
        },
        1251u},
-      {"a short record", [](PackageWriter& w) { w.addEntry(kTagCodePage, "CodePage", Bytes{0xE3}); },
-       std::nullopt},
+      {"a short record",
+       [](PackageWriter& w) { w.addEntry(kTagCodePage, "CodePage", Bytes{0xE3}); }, std::nullopt},
       {"inline", [](PackageWriter& w) { w.addInline(kTagCodePage, "CodePage", 1251, 1251); },
        std::nullopt},
   };
@@ -78,13 +78,18 @@ TEST(NumberEntry, TheNumberOrWhyNot) {
          w.addEntry(kTagRelease, "Release", releaseRecord(kReleaseFeatures | kReleaseUserScope));
        },
        3u, ""},
-      {"three bytes", [](PackageWriter& w) { w.addEntry(kTagRelease, "Release", Bytes{1, 0, 0}); },
+      {"three bytes",
+       [](PackageWriter& w) {
+         w.addEntry(kTagRelease, "Release", Bytes{1, 0, 0});
+       },
        std::nullopt, "its \"Rels\" entry is 3 bytes, not 4"},
       {"eight bytes",
-       [](PackageWriter& w) { w.addEntry(kTagRelease, "Release", Bytes{1, 0, 0, 0, 0, 0, 0, 0}); },
+       [](PackageWriter& w) {
+         w.addEntry(kTagRelease, "Release", Bytes{1, 0, 0, 0, 0, 0, 0, 0});
+       },
        std::nullopt, "its \"Rels\" entry is 8 bytes, not 4"},
-      {"inline", [](PackageWriter& w) { w.addInline(kTagRelease, "Release", 1, 1); },
-       std::nullopt, "its \"Rels\" entry has no body"},
+      {"inline", [](PackageWriter& w) { w.addInline(kTagRelease, "Release", 1, 1); }, std::nullopt,
+       "its \"Rels\" entry has no body"},
       {"another tag", [](PackageWriter& w) { w.addEntry(kTagCodePage, "CodePage", Bytes{}); },
        std::nullopt, "its \"CPag\" entry is 0 bytes, not 4"},
   };

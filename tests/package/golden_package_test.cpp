@@ -44,8 +44,8 @@ const Bytes kBlock = {'a', 'b', 'c'};
 // a TaggedRange (marker 20 65 69 50, then a PackedRange of the stored block at offset 58).
 Bytes copyRecord() {
   Bytes r = {5, 'a', '.', 't', 'x', 't', 0};
-  le32(r, 3);   // fileSize
-  le32(r, 1);   // blockCount
+  le32(r, 3);  // fileSize
+  le32(r, 1);  // blockCount
   r.insert(r.end(), {0x20, 0x65, 0x69, 0x50});
   le32(r, 58);  // offset
   le32(r, 3);   // unpacked
@@ -68,13 +68,13 @@ Bytes goldenPackage() {
   packed.resize(packedSize);
 
   Bytes p;
-  le32(p, 0), le32(p, 0), le32(p, 0);   // 0, 4, 8: reserved
-  text(p, "1cra", 4);                   // 12: magic
-  text(p, "setup.exe", 16);             // 16: the name
-  le32(p, 0);                           // 32: data base
-  le32(p, 92);                          // 36: directory offset
-  le32(p, 0);                           // 40: reserved
-  le32(p, 4);                           // 44: entry count
+  le32(p, 0), le32(p, 0), le32(p, 0);     // 0, 4, 8: reserved
+  text(p, "1cra", 4);                     // 12: magic
+  text(p, "setup.exe", 16);               // 16: the name
+  le32(p, 0);                             // 32: data base
+  le32(p, 92);                            // 36: directory offset
+  le32(p, 0);                             // 40: reserved
+  le32(p, 4);                             // 44: entry count
   le32(p, std::uint32_t(packed.size()));  // 48: the directory's packed size
   p.insert(p.end(), kAppName.begin(), kAppName.end());
   p.insert(p.end(), kBlock.begin(), kBlock.end());

@@ -42,16 +42,16 @@ struct Sample {
   std::unique_ptr<Package> pkg;
   explicit Sample(std::uint32_t dataBase = 0) {
     PackageWriter w("setup.exe", dataBase);
-    w.addEmptySlot();                                  // 0
-    w.addEmptySlot();                                  // 1
-    w.addEntry(kTagCopy, "Copy", pattern(3000));       // 2, packed
+    w.addEmptySlot();                                                           // 0
+    w.addEmptySlot();                                                           // 1
+    w.addEntry(kTagCopy, "Copy", pattern(3000));                                // 2, packed
     w.addEntryAt(kTagAppName, "Application", w.addStored(nameRecord("Demo")));  // 3, stored
-    w.addEntry(kTagCopy, "Copy", text("xyz"));         // 4
-    w.addInline(kTagSum, "Copy", 123456, 123456);      // 5
-    w.addEntry(kTagRoot, "root", text("r1"));          // 6
-    w.addEntry(kTagValue, "valr", text("v1"));         // 7
-    w.addEntry(kTagRoot, "root", text("r2"));          // 8
-    w.addEntry(kTagValue, "valr", text("v2"));         // 9
+    w.addEntry(kTagCopy, "Copy", text("xyz"));                                  // 4
+    w.addInline(kTagSum, "Copy", 123456, 123456);                               // 5
+    w.addEntry(kTagRoot, "root", text("r1"));                                   // 6
+    w.addEntry(kTagValue, "valr", text("v1"));                                  // 7
+    w.addEntry(kTagRoot, "root", text("r2"));                                   // 8
+    w.addEntry(kTagValue, "valr", text("v2"));                                  // 9
     bytes = w.finish().value();
     pkg = openPackage(bytes);
   }
@@ -80,8 +80,7 @@ TEST(FindByTag, BoundsRules) {
       {kTagValue, 8, s.pkg->findByTag(kTagRoot, 9, -1), 9, "no next root: up to the end"},
       {makeTag("copy"), 0, -1, -1, "tags are case-sensitive"},
   };
-  for (const Row& r : rows)
-    EXPECT_EQ(s.pkg->findByTag(r.tag, r.from, r.to), r.expected) << r.what;
+  for (const Row& r : rows) EXPECT_EQ(s.pkg->findByTag(r.tag, r.from, r.to), r.expected) << r.what;
 }
 
 TEST(FindByName, ExactAndIndexField) {
@@ -370,8 +369,8 @@ TEST(Streams, DamagedDictionaryShortLong) {
     auto body = p->acquireEntry(0);
     EXPECT_EQ(bool(body), r.ok) << r.what;
     EXPECT_EQ(bool(p->readRange(p->entry(0).offset ? PackedRange{p->entry(0).offset, r.unpacked,
-                                                                  std::uint32_t(r.bytes.size())}
-                                                    : PackedRange{})),
+                                                                 std::uint32_t(r.bytes.size())}
+                                                   : PackedRange{})),
               r.ok)
         << r.what;
     if (!r.ok) {
@@ -409,7 +408,8 @@ TEST(OpenPackage, RefusesWhatCannotBeRead) {
       {"fewer entries than the stream holds", with(kHeaderEntryCountOffset, 1)},
       {"count x 44 would wrap", with(kHeaderEntryCountOffset, 97612894)},
       {"count larger than the package could hold", with(kHeaderEntryCountOffset, 97612893)},
-      {"damaged directory", [&] {
+      {"damaged directory",
+       [&] {
          Bytes b = good;
          b[dirAt + dirLen / 2] ^= 0xFF;
          return b;

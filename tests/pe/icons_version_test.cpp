@@ -81,8 +81,8 @@ TEST(IconFile, RefusesWhatIsNotAnIconWithAllItsImages) {
       {"one byte past the end", [](Bytes& b) { put32(b, 14, 49); }, "lies outside the file"},
       {"offset past the end", [](Bytes& b) { put32(b, 34, 103); }, "image 2 of 2"},
       // 0xFFFFFFF0 + 0x20 wraps to 0x10 in 32 bits; the sum is taken in 64.
-      {"offset and size that wrap",
-       [](Bytes& b) { put32(b, 30, 0x20), put32(b, 34, 0xFFFFFFF0); }, "lies outside the file"},
+      {"offset and size that wrap", [](Bytes& b) { put32(b, 30, 0x20), put32(b, 34, 0xFFFFFFF0); },
+       "lies outside the file"},
       {"size of 4 GB", [](Bytes& b) { put32(b, 14, 0xFFFFFFFF); }, "lies outside the file"},
       {"neither DIB nor PNG", [](Bytes& b) { put32(b, 54, 12); }, "neither a bitmap"},
       {"a DIB header cut short", [](Bytes& b) { put32(b, 14, 20); }, "neither a bitmap"},

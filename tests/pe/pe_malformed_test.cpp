@@ -16,16 +16,16 @@ using namespace pe_test;
 using Bytes = std::vector<std::uint8_t>;
 
 // A resource tree made by hand, section RVA 0x2000, with "SETUP"/101/language 0 = "DATA":
-constexpr std::size_t kRoot = 0x00;          // table: 1 named entry (a spare id slot follows)
-constexpr std::size_t kRootEntry0 = 0x10;    //   name -> string 0x60, data -> table 0x20
-constexpr std::size_t kRootEntry1 = 0x18;    //   id 5, data -> table 0x20 (counted only when asked)
-constexpr std::size_t kNameTable = 0x20;     // table: 1 id entry
-constexpr std::size_t kNameEntry = 0x30;     //   id 101, data -> table 0x38
-constexpr std::size_t kLangTable = 0x38;     // table: 1 id entry
-constexpr std::size_t kLangEntry = 0x48;     //   id 0, data -> data entry 0x50
-constexpr std::size_t kDataEntry = 0x50;     // RVA 0x2070, size 4, code page 0
-constexpr std::size_t kString = 0x60;        // length 5, "SETUP" in UTF-16
-constexpr std::size_t kData = 0x70;          // "DATA"
+constexpr std::size_t kRoot = 0x00;        // table: 1 named entry (a spare id slot follows)
+constexpr std::size_t kRootEntry0 = 0x10;  //   name -> string 0x60, data -> table 0x20
+constexpr std::size_t kRootEntry1 = 0x18;  //   id 5, data -> table 0x20 (counted only when asked)
+constexpr std::size_t kNameTable = 0x20;   // table: 1 id entry
+constexpr std::size_t kNameEntry = 0x30;   //   id 101, data -> table 0x38
+constexpr std::size_t kLangTable = 0x38;   // table: 1 id entry
+constexpr std::size_t kLangEntry = 0x48;   //   id 0, data -> data entry 0x50
+constexpr std::size_t kDataEntry = 0x50;   // RVA 0x2070, size 4, code page 0
+constexpr std::size_t kString = 0x60;      // length 5, "SETUP" in UTF-16
+constexpr std::size_t kData = 0x70;        // "DATA"
 constexpr std::size_t kTreeSize = 0x74;
 constexpr std::uint32_t kDir = 0x80000000;
 
@@ -80,55 +80,78 @@ std::vector<Case> cases() {
       {"hand tree as made", imageWithTree([](Bytes&) {}), true, true},
       {"empty input", {}, false, false},
       {"MZ only", {'M', 'Z'}, false, false},
-      {"DOS header cut at 63 bytes", imageWithHeaders([](Bytes& b) { b.resize(63); }), false, false},
-      {"e_lfanew past the end", imageWithHeaders([](Bytes& b) { put32(b, 0x3C, 0x7FFFFFF0); }), false, false},
-      {"e_lfanew wraps", imageWithHeaders([](Bytes& b) { put32(b, 0x3C, 0xFFFFFFFE); }), false, false},
-      {"PE signature wrong", imageWithHeaders([](Bytes& b) { b[kPeOffset + 1] = 'X'; }), false, false},
-      {"file header cut", imageWithHeaders([](Bytes& b) { b.resize(kFileHeader + 10); }), false, false},
+      {"DOS header cut at 63 bytes", imageWithHeaders([](Bytes& b) { b.resize(63); }), false,
+       false},
+      {"e_lfanew past the end", imageWithHeaders([](Bytes& b) { put32(b, 0x3C, 0x7FFFFFF0); }),
+       false, false},
+      {"e_lfanew wraps", imageWithHeaders([](Bytes& b) { put32(b, 0x3C, 0xFFFFFFFE); }), false,
+       false},
+      {"PE signature wrong", imageWithHeaders([](Bytes& b) { b[kPeOffset + 1] = 'X'; }), false,
+       false},
+      {"file header cut", imageWithHeaders([](Bytes& b) { b.resize(kFileHeader + 10); }), false,
+       false},
       {"optional header longer than the file",
        imageWithHeaders([](Bytes& b) { put16(b, kFileHeader + 16, 0xFFFF); }), false, false},
       {"optional header too short for its fields",
        imageWithHeaders([](Bytes& b) { put16(b, kFileHeader + 16, 90); }), false, false},
-      {"unknown optional header magic", imageWithHeaders([](Bytes& b) { put16(b, kOptionalHeader, 0x0107); }), false, false},
-      {"section table past the end", imageWithHeaders([](Bytes& b) { put16(b, kFileHeader + 2, 900); }), false, false},
-      {"too many sections", imageWithHeaders([](Bytes& b) { put16(b, kFileHeader + 2, 0xFFFF); }), false, false},
+      {"unknown optional header magic",
+       imageWithHeaders([](Bytes& b) { put16(b, kOptionalHeader, 0x0107); }), false, false},
+      {"section table past the end",
+       imageWithHeaders([](Bytes& b) { put16(b, kFileHeader + 2, 900); }), false, false},
+      {"too many sections", imageWithHeaders([](Bytes& b) { put16(b, kFileHeader + 2, 0xFFFF); }),
+       false, false},
       // The slot is not there, so the image simply has no resources.
-      {"no resource directory slot", imageWithHeaders([](Bytes& b) { put32(b, kOptionalHeader + 92, 2); }), false, true},
-      {"resource RVA in no section", imageWithHeaders([](Bytes& b) { put32(b, kResourceDirectory, 0x9000); }), false, false},
+      {"no resource directory slot",
+       imageWithHeaders([](Bytes& b) { put32(b, kOptionalHeader + 92, 2); }), false, true},
+      {"resource RVA in no section",
+       imageWithHeaders([](Bytes& b) { put32(b, kResourceDirectory, 0x9000); }), false, false},
       {"resource RVA at the top of memory",
        imageWithHeaders([](Bytes& b) { put32(b, kResourceDirectory, 0xFFFFFFFF); }), false, false},
       {"resource section data past the end",
        imageWithHeaders([](Bytes& b) { put32(b, kRsrcHeader + 20, 0xFFFFFE00); }), false, false},
-      {"resource section sizes huge",
-       imageWithHeaders([](Bytes& b) { put32(b, kRsrcHeader + 8, 0xFFFFFFFF); put32(b, kRsrcHeader + 16, 0xFFFFFFFF); }),
+      {"resource section sizes huge", imageWithHeaders([](Bytes& b) {
+         put32(b, kRsrcHeader + 8, 0xFFFFFFFF);
+         put32(b, kRsrcHeader + 16, 0xFFFFFFFF);
+       }),
        false, false},
-      {"file cut inside the tree", imageWithHeaders([](Bytes& b) { b.resize(kResourceRaw + 0x14); }), false, false},
-      {"root counts run past the section", imageWithTree([](Bytes& t) { put16(t, kRoot + 14, 0xFFFF); }), false, false},
+      {"file cut inside the tree",
+       imageWithHeaders([](Bytes& b) { b.resize(kResourceRaw + 0x14); }), false, false},
+      {"root counts run past the section",
+       imageWithTree([](Bytes& t) { put16(t, kRoot + 14, 0xFFFF); }), false, false},
       {"name string offset past the end",
        imageWithTree([](Bytes& t) { put32(t, kRootEntry0, kDir | 0x7FFFFFF0); }), false, false},
-      {"name string longer than the section", imageWithTree([](Bytes& t) { put16(t, kString, 0xFFFF); }), false, false},
+      {"name string longer than the section",
+       imageWithTree([](Bytes& t) { put16(t, kString, 0xFFFF); }), false, false},
       {"type table offset past the end",
        imageWithTree([](Bytes& t) { put32(t, kRootEntry0 + 4, kDir | 0x7FFFFFFF); }), false, false},
-      {"type entry points at the root", imageWithTree([](Bytes& t) { put32(t, kRootEntry0 + 4, kDir | kRoot); }),
-       false, false},
-      {"name entry points at the root", imageWithTree([](Bytes& t) { put32(t, kNameEntry + 4, kDir | kRoot); }),
-       false, false},
+      {"type entry points at the root",
+       imageWithTree([](Bytes& t) { put32(t, kRootEntry0 + 4, kDir | kRoot); }), false, false},
+      {"name entry points at the root",
+       imageWithTree([](Bytes& t) { put32(t, kNameEntry + 4, kDir | kRoot); }), false, false},
       {"language entry points at its own table",
        imageWithTree([](Bytes& t) { put32(t, kLangEntry + 4, kDir | kLangTable); }), false, false},
-      {"type entry is a leaf", imageWithTree([](Bytes& t) { put32(t, kRootEntry0 + 4, kDataEntry); }), false, false},
-      {"two types share one name table", imageWithTree([](Bytes& t) { put16(t, kRoot + 14, 1); }), true, false},
+      {"type entry is a leaf",
+       imageWithTree([](Bytes& t) { put32(t, kRootEntry0 + 4, kDataEntry); }), false, false},
+      {"two types share one name table", imageWithTree([](Bytes& t) { put16(t, kRoot + 14, 1); }),
+       true, false},
       {"a second root entry reads a table header as an entry",
        imageWithTree([](Bytes& t) { put16(t, kRoot + 12, 2); }), true, false},
-      {"language given by name", imageWithTree([](Bytes& t) { put32(t, kLangEntry, kDir | kString); }), true, false},
+      {"language given by name",
+       imageWithTree([](Bytes& t) { put32(t, kLangEntry, kDir | kString); }), true, false},
       {"no language", imageWithTree([](Bytes& t) { put16(t, kLangTable + 14, 0); }), false, true},
-      {"data entry offset past the end", imageWithTree([](Bytes& t) { put32(t, kLangEntry + 4, 0x7FFFFFF8); }),
-       false, false},
+      {"data entry offset past the end",
+       imageWithTree([](Bytes& t) { put32(t, kLangEntry + 4, 0x7FFFFFF8); }), false, false},
       {"data RVA 0", imageWithTree([](Bytes& t) { put32(t, kDataEntry, 0); }), false, false},
-      {"data RVA and size wrap", imageWithTree([](Bytes& t) { put32(t, kDataEntry, 0xFFFFFFF0); put32(t, kDataEntry + 4, 0x20); }),
+      {"data RVA and size wrap", imageWithTree([](Bytes& t) {
+         put32(t, kDataEntry, 0xFFFFFFF0);
+         put32(t, kDataEntry + 4, 0x20);
+       }),
        false, false},
-      {"data size huge", imageWithTree([](Bytes& t) { put32(t, kDataEntry + 4, 0xFFFFFFFF); }), false, false},
+      {"data size huge", imageWithTree([](Bytes& t) { put32(t, kDataEntry + 4, 0xFFFFFFFF); }),
+       false, false},
       {"data runs past the section's virtual size",
-       imageWithTree([](Bytes& t) { put32(t, kDataEntry, kResourceRva + kTreeSize - 2); }), false, false},
+       imageWithTree([](Bytes& t) { put32(t, kDataEntry, kResourceRva + kTreeSize - 2); }), false,
+       false},
       {"data in the padding after the virtual size",
        imageWithTree([](Bytes& t) { put32(t, kDataEntry, kResourceRva + 0x100); }), false, false},
       // Readable, but no stub to write: its headers are not where the writer keeps bytes.

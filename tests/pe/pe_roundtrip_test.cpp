@@ -111,8 +111,9 @@ TEST_P(PeSetResource, DropsOverlayAndSignature) {
   pe_test::expectConsistentImage(out);  // checks the security directory and the file's end
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, PeSetResource, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "ResourcesThenReloc" : "ResourcesLast"; });
+INSTANTIATE_TEST_SUITE_P(Layouts, PeSetResource, ::testing::Bool(), [](const auto& info) {
+  return info.param ? "ResourcesThenReloc" : "ResourcesLast";
+});
 
 TEST(PeSetResourceKeys, NamesAreStoredUpperCaseAndFoundInAnyCase) {
   const Bytes out = setOrFail(pe_test::buildImage(pe_test::typicalStub()), "Setup", 101, {1, 2, 3});
@@ -120,7 +121,8 @@ TEST(PeSetResourceKeys, NamesAreStoredUpperCaseAndFoundInAnyCase) {
   ASSERT_TRUE(std::any_of(list.begin(), list.end(), [](const PeResourceInfo& r) {
     return r.type.named && r.type.text == "SETUP" && r.name == PeResourceKey{false, 101, ""};
   }));
-  for (const char* spelling : {"SETUP", "setup", "SeTuP"}) EXPECT_EQ(findOrFail(out, spelling, 101), (Bytes{1, 2, 3}));
+  for (const char* spelling : {"SETUP", "setup", "SeTuP"})
+    EXPECT_EQ(findOrFail(out, spelling, 101), (Bytes{1, 2, 3}));
   EXPECT_FALSE(findPeResource(out, "SETUPX", 101).has_value());
   EXPECT_FALSE(findPeResource(out, "SETU", 101).has_value());
   EXPECT_FALSE(findPeResource(out, "SETUP", 102).has_value());
@@ -179,7 +181,8 @@ TEST(PeEditResources, ReplacesRemovesAndAddsInOneRebuild) {
   std::sort(actual.begin(), actual.end());
   EXPECT_EQ(actual, expected);
   // One edit is what setPeResource makes.
-  EXPECT_EQ(editPeResources(stub, std::span(edits).last(1)), setPeResource(stub, "SETUP", 101, icon));
+  EXPECT_EQ(editPeResources(stub, std::span(edits).last(1)),
+            setPeResource(stub, "SETUP", 101, icon));
 
   const PeResourceEdit bad[] = {{"#16", 1, version, 0, false}, {"#3", 0, icon, 0, false}};
   const auto refused = editPeResources(stub, bad);
@@ -213,7 +216,8 @@ TEST(PeSetResourceRefuses, StubsAndKeysItCannotWrite) {
       {"x64 machine", [](Bytes& b) { put16(b, kFileHeader, 0x8664); }},
       {"not executable", [](Bytes& b) { put16(b, kFileHeader + 18, 0x0100); }},
       {"odd file alignment", [](Bytes& b) { put32(b, kOptionalHeader + 36, 0x300); }},
-      {"section alignment below file alignment", [](Bytes& b) { put32(b, kOptionalHeader + 32, 0x100); }},
+      {"section alignment below file alignment",
+       [](Bytes& b) { put32(b, kOptionalHeader + 32, 0x100); }},
       {"no resource directory slot", [](Bytes& b) { put32(b, kOptionalHeader + 92, 2); }},
       {"section data past the end", [](Bytes& b) { put32(b, kSectionTable + 40 + 16, 0x10000); }},
       {"section data inside the headers", [](Bytes& b) { put32(b, kSectionTable + 20, 0x100); }},

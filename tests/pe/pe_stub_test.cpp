@@ -41,7 +41,8 @@ std::string readText(const fs::path& p) {
   return std::string(b.begin(), b.end());
 }
 void writeFile(const fs::path& p, const Bytes& b) {
-  std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+  std::ofstream(p, std::ios::binary)
+      .write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
 }
 
 bool haveTool(const std::string& name) {
@@ -76,7 +77,8 @@ int runUnderWine(const fs::path& exe, const fs::path& folder, const std::string&
   fs::create_directories(kWorkDir);
   const int lock = ::open((kWorkDir / "wine.lock").c_str(), O_RDWR | O_CREAT, 0644);
   if (lock >= 0) ::flock(lock, LOCK_EX);
-  const std::string command = "cd " + quote(folder) + " && WINEPREFIX=" + quote(kWorkDir / "wineprefix") +
+  const std::string command = "cd " + quote(folder) +
+                              " && WINEPREFIX=" + quote(kWorkDir / "wineprefix") +
                               " WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='" +
                               " timeout 120 wine " + quote(exe) + " " + resultName + " " + mode;
   const int status = run(command, folder / (resultName + ".log"));
@@ -89,7 +91,8 @@ int runUnderWine(const fs::path& exe, const fs::path& folder, const std::string&
 class PeRealStub : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
-    if (kStubDir.empty()) GTEST_SKIP() << "i686-w64-mingw32-gcc or -windres not found at configure time";
+    if (kStubDir.empty())
+      GTEST_SKIP() << "i686-w64-mingw32-gcc or -windres not found at configure time";
     stub_ = readFile(kStubDir / (std::string("test_stub_") + GetParam() + ".exe"));
     ASSERT_FALSE(stub_.empty());
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -123,7 +126,9 @@ TEST_P(PeRealStub, ReadsWhatTheLinkerWrote) {
   ASSERT_TRUE(list) << list.error();
   auto has = [&](const std::string& type, std::uint16_t id, std::uint16_t language) {
     for (const auto& r : *list) {
-      if (r.type.toString() == type && r.name == PeResourceKey{false, id, ""} && r.language == language) return true;
+      if (r.type.toString() == type && r.name == PeResourceKey{false, id, ""} &&
+          r.language == language)
+        return true;
     }
     return false;
   };
@@ -136,10 +141,12 @@ TEST_P(PeRealStub, ReadsWhatTheLinkerWrote) {
   // The linker fills in the checksum; ours must agree with it.
   auto img = pe::parseImage(stub_);
   ASSERT_TRUE(img.has_value()) << img.error();
-  EXPECT_EQ(computePeChecksum(stub_), loadLE32(&stub_[img->optionalHeaderOffset + pe::kOptChecksumOffset]));
+  EXPECT_EQ(computePeChecksum(stub_),
+            loadLE32(&stub_[img->optionalHeaderOffset + pe::kOptChecksumOffset]));
   // The two stubs exercise the two placements.
   const pe::Section& last = img->sections.back();
-  EXPECT_EQ(img->directory(pe::kDirectoryResource).rva == last.virtualAddress, std::string(GetParam()) == "last");
+  EXPECT_EQ(img->directory(pe::kDirectoryResource).rva == last.virtualAddress,
+            std::string(GetParam()) == "last");
 }
 
 TEST_P(PeRealStub, WrestoolListsOldAndNewResources) {
@@ -156,9 +163,10 @@ TEST_P(PeRealStub, WrestoolListsOldAndNewResources) {
     EXPECT_NE(list.find(expected), std::string::npos) << expected << " missing from\n" << list;
   }
   const fs::path extracted = folder_ / "setup.bin";
-  ASSERT_EQ(run("wrestool -x --raw --type=+SETUP --name=101 -o " + quote(extracted) + " " + quote(exe),
-                folder_ / "extract.log"),
-            0);
+  ASSERT_EQ(
+      run("wrestool -x --raw --type=+SETUP --name=101 -o " + quote(extracted) + " " + quote(exe),
+          folder_ / "extract.log"),
+      0);
   EXPECT_EQ(readFile(extracted), payload);
 }
 
@@ -234,22 +242,26 @@ TEST_P(PeRealStub, SignsVerifiesAndStillRuns) {
   const fs::path key = folder_ / "key.pem";
   const fs::path cert = folder_ / "cert.pem";
   ASSERT_EQ(run("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Zorv test signer'"
-                " -addext extendedKeyUsage=codeSigning -keyout " + quote(key) + " -out " + quote(cert),
+                " -addext extendedKeyUsage=codeSigning -keyout " +
+                    quote(key) + " -out " + quote(cert),
                 folder_ / "openssl.log"),
             0);
   const fs::path signedExe = folder_ / "signed.exe";
-  ASSERT_EQ(run("osslsigncode sign -certs " + quote(cert) + " -key " + quote(key) + " -n 'Zorv test' -in " +
-                    quote(exe) + " -out " + quote(signedExe),
+  ASSERT_EQ(run("osslsigncode sign -certs " + quote(cert) + " -key " + quote(key) +
+                    " -n 'Zorv test' -in " + quote(exe) + " -out " + quote(signedExe),
                 folder_ / "sign.log"),
             0)
       << readText(folder_ / "sign.log");
-  const int verified = run("osslsigncode verify -CAfile " + quote(cert) + " -in " + quote(signedExe), folder_ / "verify.txt");
+  const int verified =
+      run("osslsigncode verify -CAfile " + quote(cert) + " -in " + quote(signedExe),
+          folder_ / "verify.txt");
   const std::string verify = readText(folder_ / "verify.txt");
   EXPECT_EQ(verified, 0) << verify;
   EXPECT_NE(verify.find("Signature verification: ok"), std::string::npos) << verify;
   EXPECT_EQ(verify.find("invalid PE checksum"), std::string::npos) << verify;
 
-  ASSERT_EQ(runUnderWine(signedExe, folder_, "result.txt"), 0) << readText(folder_ / "result.txt.log");
+  ASSERT_EQ(runUnderWine(signedExe, folder_, "result.txt"), 0)
+      << readText(folder_ / "result.txt.log");
   EXPECT_EQ(readText(folder_ / "result.txt"), fnv1a(payload));
 
   // Writing into a signed file drops the signature and gives a file that signs again.

@@ -21,7 +21,6 @@ std::string keyText(const pe::ResourceKey& k) {
   return s;
 }
 
-
 // One table: named entries first, each count as declared, keys strictly ascending.
 void expectSortedTable(std::span<const std::uint8_t> dir, std::uint32_t offset, int level) {
   auto entries = pe::readResourceDirectory(dir, offset);
@@ -58,7 +57,8 @@ void expectConsistentImage(const std::vector<std::uint8_t>& image) {
   ASSERT_TRUE(img.has_value()) << img.error();
   const std::size_t checksumAt = img->optionalHeaderOffset + pe::kOptChecksumOffset;
   const std::uint32_t stored = std::uint32_t(image[checksumAt]) | image[checksumAt + 1] << 8 |
-                               image[checksumAt + 2] << 16 | std::uint32_t(image[checksumAt + 3]) << 24;
+                               image[checksumAt + 2] << 16 |
+                               std::uint32_t(image[checksumAt + 3]) << 24;
   EXPECT_EQ(stored, computePeChecksum(image).value_or(0)) << "checksum";
 
   ASSERT_FALSE(img->sections.empty());
@@ -70,7 +70,8 @@ void expectConsistentImage(const std::vector<std::uint8_t>& image) {
     EXPECT_EQ(s.virtualAddress % img->sectionAlignment, 0u);
     EXPECT_GE(s.virtualAddress, virtualEnd) << "sections overlap in memory";
     virtualEnd = s.virtualAddress + alignUp(s.virtualSpan(), img->sectionAlignment);
-    if (s.rawSize) rawEnd = std::max<std::uint64_t>(rawEnd, std::uint64_t(s.rawPointer) + s.rawSize);
+    if (s.rawSize)
+      rawEnd = std::max<std::uint64_t>(rawEnd, std::uint64_t(s.rawPointer) + s.rawSize);
   }
   EXPECT_EQ(rawEnd, image.size()) << "bytes after the last section";
   EXPECT_EQ(img->sizeOfImage, virtualEnd);

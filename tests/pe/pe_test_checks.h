@@ -11,8 +11,8 @@
 namespace zorv::pe_test {
 
 // type, name, language, code page, bytes
-using ResourceRow = std::tuple<std::string, std::string, std::uint16_t, std::uint32_t,
-                               std::vector<std::uint8_t>>;
+using ResourceRow =
+    std::tuple<std::string, std::string, std::uint16_t, std::uint32_t, std::vector<std::uint8_t>>;
 
 // Every resource in directory order; fails the test when the tree cannot be read.
 std::vector<ResourceRow> snapshot(std::span<const std::uint8_t> image);

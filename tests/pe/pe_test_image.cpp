@@ -14,7 +14,6 @@ namespace {
 
 using pe::alignUp;
 
-
 std::vector<std::uint8_t> resourceSection(const TestImage& desc) {
   if (desc.rawResources) return *desc.rawResources;
   // Keys view these buffers, which must outlive the build.
@@ -83,14 +82,14 @@ std::vector<std::uint8_t> buildImage(const TestImage& desc) {
   put16(b, kFileHeader + 16, 224);
   put16(b, kFileHeader + 18, 0x0102);  // executable, 32-bit
   put16(b, kOptionalHeader + 0, 0x010B);
-  put32(b, kOptionalHeader + 16, kTextRva);         // entry point
-  put32(b, kOptionalHeader + 28, 0x400000);         // image base
+  put32(b, kOptionalHeader + 16, kTextRva);  // entry point
+  put32(b, kOptionalHeader + 28, 0x400000);  // image base
   put32(b, kOptionalHeader + 32, kSectionAlignment);
   put32(b, kOptionalHeader + 36, kFileAlignment);
-  put16(b, kOptionalHeader + 40, 4);                // OS version 4.0
-  put16(b, kOptionalHeader + 48, 4);                // subsystem version 4.0
+  put16(b, kOptionalHeader + 40, 4);  // OS version 4.0
+  put16(b, kOptionalHeader + 48, 4);  // subsystem version 4.0
   put32(b, kOptionalHeader + 60, desc.sizeOfHeaders);
-  put16(b, kOptionalHeader + 68, 2);                // GUI
+  put16(b, kOptionalHeader + 68, 2);  // GUI
   put32(b, kOptionalHeader + 92, 16);
 
   std::uint32_t rva = kTextRva;

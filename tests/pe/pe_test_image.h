@@ -23,7 +23,7 @@ inline constexpr std::uint32_t kFileAlignment = 0x200;
 inline constexpr std::uint32_t kSectionAlignment = 0x1000;
 inline constexpr std::uint32_t kTextRva = 0x1000;
 inline constexpr std::uint32_t kResourceRva = 0x2000;  // .rsrc follows .text
-inline constexpr std::size_t kResourceRaw = 0x400;      // its file offset
+inline constexpr std::size_t kResourceRaw = 0x400;     // its file offset
 
 struct TestResource {
   std::string type;  // a name, or "#n"
@@ -38,7 +38,7 @@ struct TestImage {
   // Hand-made resource section bytes, used instead of `resources` (section RVA kResourceRva).
   std::optional<std::vector<std::uint8_t>> rawResources;
   bool withResourceSection = true;
-  bool relocAfterResources = false;  // a .reloc section after .rsrc
+  bool relocAfterResources = false;   // a .reloc section after .rsrc
   std::vector<std::uint8_t> overlay;  // bytes after the last section
   bool certificateInOverlay = false;  // the security directory points at the overlay
   std::uint16_t machine = 0x014C;

@@ -70,8 +70,8 @@ TEST_P(JsonString, IsPureAscii) {
   EXPECT_EQ(j.text(), "\"" + GetParam().out + "\"") << GetParam().what;
   JsonWriter own(JsonWriter::Layout::Compact, JsonWriter::BadByte::OwnNumber);
   own.string(GetParam().in);
-  const std::string expected = GetParam().outOwnNumber.empty() ? GetParam().out
-                                                               : GetParam().outOwnNumber;
+  const std::string expected =
+      GetParam().outOwnNumber.empty() ? GetParam().out : GetParam().outOwnNumber;
   EXPECT_EQ(own.text(), "\"" + expected + "\"") << GetParam().what;
 }
 
@@ -82,8 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
         EscapeCase{"line feed and other controls", std::string("\n\x01\x7f", 3),
                    R"(\u000a\u0001\u007f)"},
         EscapeCase{"Cyrillic from UTF-8", "\xd0\x9e\xd0\xb1", R"(\u041e\u0431)"},
-        EscapeCase{"a code point outside the BMP becomes a surrogate pair",
-                   "\xf0\x9f\x98\x80", R"(\ud83d\ude00)"},
+        EscapeCase{"a code point outside the BMP becomes a surrogate pair", "\xf0\x9f\x98\x80",
+                   R"(\ud83d\ude00)"},
         EscapeCase{"a code page 1251 byte is not UTF-8", "\xce", R"(\ufffd)", R"(\u00ce)"},
         EscapeCase{"a truncated sequence at the end", "a\xd0", R"(a\ufffd)", R"(a\u00d0)"},
         EscapeCase{"an overlong form", "\xc0\xaf", R"(\ufffd\ufffd)", R"(\u00c0\u00af)"},

@@ -105,7 +105,7 @@ TEST_F(PosixFiles, ExistenceAndDeletion) {
   EXPECT_TRUE(platform.pathExists(dir / "dangling"));  // the name is taken
   EXPECT_FALSE(platform.pathExists(dir / "g"));
   platform.deleteFile(dir / "f");
-  platform.deleteFile(dir / "f");  // already gone: nothing happens
+  platform.deleteFile(dir / "f");   // already gone: nothing happens
   platform.deleteFile(dir.path());  // a directory is not a file
   EXPECT_FALSE(platform.pathExists(dir / "f"));
   EXPECT_TRUE(platform.pathExists(dir.path()));
@@ -198,14 +198,14 @@ TEST(TerminalText, ControlCharactersBecomeDots) {
     std::string in, out;
   } rows[] = {
       {"Zorv Demo\\hello.exe", "Zorv Demo\\hello.exe"},
-      {"\x1b[31mred\x1b[0m", ".[31mred.[0m"},          // colours
-      {"\x1b]0;title\x07", ".]0;title."},               // window title
-      {"a\nb\rc\td\be", "a.b.c.d.e"},                    // forged lines and overwrites
+      {"\x1b[31mred\x1b[0m", ".[31mred.[0m"},  // colours
+      {"\x1b]0;title\x07", ".]0;title."},      // window title
+      {"a\nb\rc\td\be", "a.b.c.d.e"},          // forged lines and overwrites
       {std::string("a\0b", 3), "a.b"},
-      {"\x7f\x80\x9b\x9f", "...."},                       // DEL and C1, 0x9B being CSI
-      {"\xa0\xc0\xff \xa8", "\xa0\xc0\xff \xa8"},         // code page letters stay
-      {"\xd1\x80\xd0\x9f", "\xd1\x80\xd0\x9f"},             // UTF-8 р and П, bytes 0x80, 0x9F
-      {"\xc2\x9b[2J\xc2\xa0", ".[2J\xc2\xa0"},                // UTF-8 CSI; no-break space stays
+      {"\x7f\x80\x9b\x9f", "...."},                // DEL and C1, 0x9B being CSI
+      {"\xa0\xc0\xff \xa8", "\xa0\xc0\xff \xa8"},  // code page letters stay
+      {"\xd1\x80\xd0\x9f", "\xd1\x80\xd0\x9f"},    // UTF-8 р and П, bytes 0x80, 0x9F
+      {"\xc2\x9b[2J\xc2\xa0", ".[2J\xc2\xa0"},     // UTF-8 CSI; no-break space stays
   };
   for (const auto& r : rows) EXPECT_EQ(terminalText(r.in), r.out) << r.in;
 }
@@ -238,28 +238,22 @@ TEST_F(ConfinedFiles, LinksBelowTheRootAreNeverFollowed) {
     bool succeeds;
     const char* refused;  // the link named by refusedLink(), below dir
   } rows[] = {
-      {"file through a folder link", [this] { return created(root("dirlink\\f.txt")); },
-       false, "root/dirlink"},
-      {"folder through a folder link",
-       [this] { return platform.createDirectory(root("dirlink\\sub")); }, false,
+      {"file through a folder link", [this] { return created(root("dirlink\\f.txt")); }, false,
        "root/dirlink"},
+      {"folder through a folder link",
+       [this] { return platform.createDirectory(root("dirlink\\sub")); }, false, "root/dirlink"},
       {"file over a link to a file", [this] { return created(root("filelink")); }, false,
        "root/filelink"},
       {"file over a dangling link", [this] { return created(root("dangling")); }, false,
        "root/dangling"},
-      {"file through a slash-separated link",
-       [this] { return created(root("dirlink/f.txt")); }, false, "root/dirlink"},
+      {"file through a slash-separated link", [this] { return created(root("dirlink/f.txt")); },
+       false, "root/dirlink"},
       {"existence through a folder link",
-       [this] { return platform.pathExists(root("dirlink\\victim.txt")); }, false,
-       "root/dirlink"},
-      {"a link is there", [this] { return platform.pathExists(root("filelink")); }, true,
-       ""},
-      {"climbing out", [this] { return created(root("x\\..\\..\\outside\\f.txt")); },
-       false, ""},
+       [this] { return platform.pathExists(root("dirlink\\victim.txt")); }, false, "root/dirlink"},
+      {"a link is there", [this] { return platform.pathExists(root("filelink")); }, true, ""},
+      {"climbing out", [this] { return created(root("x\\..\\..\\outside\\f.txt")); }, false, ""},
       {"plain folders and files",
-       [this] {
-         return platform.createDirectory(root("a")) && created(root("a\\.\\\\f.txt"));
-       },
+       [this] { return platform.createDirectory(root("a")) && created(root("a\\.\\\\f.txt")); },
        true, ""},
   };
   for (const auto& r : rows) {

@@ -33,9 +33,7 @@ class PosixRemove : public ::testing::Test {
     fs::create_symlink(dir / "outside/victim.txt", dir / "w/filelink");
     fs::create_symlink(dir / "nowhere", dir / "w/dangling");
   }
-  void TearDown() override {
-    EXPECT_EQ(readFile(dir / "outside/victim.txt"), "keep");
-  }
+  void TearDown() override { EXPECT_EQ(readFile(dir / "outside/victim.txt"), "keep"); }
   std::string w(const std::string& rest) { return dir.path() + "/w\\" + rest; }
 
   TempDir dir;
@@ -47,9 +45,11 @@ TEST_F(PosixRemove, ListingShowsLinksAsLinksAndNeverEntersThem) {
   ASSERT_TRUE(entries);
   std::sort(entries->begin(), entries->end(),
             [](const auto& a, const auto& b) { return a.name < b.name; });
-  const std::vector<std::tuple<std::string, bool, bool>> expected = {
-      {"dangling", false, true}, {"dirlink", false, true}, {"f.txt", false, false},
-      {"filelink", false, true}, {"sub", true, false}};
+  const std::vector<std::tuple<std::string, bool, bool>> expected = {{"dangling", false, true},
+                                                                     {"dirlink", false, true},
+                                                                     {"f.txt", false, false},
+                                                                     {"filelink", false, true},
+                                                                     {"sub", true, false}};
   ASSERT_EQ(entries->size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i)
     EXPECT_EQ(std::tie(entries->at(i).name, entries->at(i).folder, entries->at(i).link),
@@ -68,8 +68,8 @@ TEST_F(PosixRemove, RemovalOutcomes) {
       {"f.txt", false, Outcome::Removed, false},
       {"f.txt", false, Outcome::Missing, false},
       {"missing\\x", false, Outcome::Missing, false},
-      {"sub", false, Outcome::Failed, true},  // a folder is no file
-      {"sub", true, Outcome::Failed, true},   // not empty
+      {"sub", false, Outcome::Failed, true},        // a folder is no file
+      {"sub", true, Outcome::Failed, true},         // not empty
       {"sub\\g.txt", true, Outcome::Failed, true},  // a file is no folder
       {"sub\\g.txt", false, Outcome::Removed, false},
       {"sub", true, Outcome::Removed, false},
@@ -151,9 +151,9 @@ TEST_F(PosixRemove, KeysGoWithTheirSubKeysFromTheFile) {
 TEST_F(PosixRemove, ProtectedFolders) {
   const std::vector<std::string> folders = platform.protectedFolders();
   const PosixPlatformOptions& o = platform.options();
-  for (const std::string& f : {std::string("/"), std::string("/etc"), std::string("/usr"),
-                               std::string("/tmp"), o.programsFolder, o.desktopFolder,
-                               o.appDataFolder})
+  for (const std::string& f :
+       {std::string("/"), std::string("/etc"), std::string("/usr"), std::string("/tmp"),
+        o.programsFolder, o.desktopFolder, o.appDataFolder})
     EXPECT_NE(std::find(folders.begin(), folders.end(), f), folders.end()) << f;
 }
 

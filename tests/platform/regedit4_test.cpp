@@ -25,28 +25,37 @@ std::vector<ParseCase> parseCases() {
   return {
       {"header alone, no line end", "REGEDIT4", {}},
       {"header between blanks", "  REGEDIT4 \r\n", {}},
-      {"LF line ends", "REGEDIT4\n\n[HKEY_CURRENT_USER\\A]\n\"x\"=\"1\"\n",
+      {"LF line ends",
+       "REGEDIT4\n\n[HKEY_CURRENT_USER\\A]\n\"x\"=\"1\"\n",
        {{kUserKey, false, {str("x", "1")}}}},
-      {"lone CR line ends, no final one", "REGEDIT4\r[HKEY_CURRENT_USER\\A]\r\"x\"=\"1\"",
+      {"lone CR line ends, no final one",
+       "REGEDIT4\r[HKEY_CURRENT_USER\\A]\r\"x\"=\"1\"",
        {{kUserKey, false, {str("x", "1")}}}},
       {"comments, indentation, blanks around =",
        "REGEDIT4\r\n; note\r\n  [HKEY_CURRENT_USER\\A]\r\n\t\"x\" =  \"1\" ; why\r\n# more\r\n",
        {{kUserKey, false, {str("x", "1")}}}},
       {"default value", kHead + kUser + "@=\"d\"\r\n", {{kUserKey, false, {str("", "d")}}}},
-      {"empty name is the default value", kHead + kUser + "\"\"=\"d\"\r\n",
+      {"empty name is the default value",
+       kHead + kUser + "\"\"=\"d\"\r\n",
        {{kUserKey, false, {str("", "d")}}}},
-      {"escapes in name and data", kHead + kUser + "\"a\\\"b\"=\"c\\\\d\\ne\\rf\"\r\n",
+      {"escapes in name and data",
+       kHead + kUser + "\"a\\\"b\"=\"c\\\\d\\ne\\rf\"\r\n",
        {{kUserKey, false, {str("a\"b", "c\\d\ne\rf")}}}},
-      {"'=' and ';' inside quotes", kHead + kUser + "\"a=b;\"=\"x;y=\"\r\n",
+      {"'=' and ';' inside quotes",
+       kHead + kUser + "\"a=b;\"=\"x;y=\"\r\n",
        {{kUserKey, false, {str("a=b;", "x;y=")}}}},
-      {"key runs to the last ']'", kHead + "[HKEY_CURRENT_USER\\A]B]\r\n",
+      {"key runs to the last ']'",
+       kHead + "[HKEY_CURRENT_USER\\A]B]\r\n",
        {{"HKEY_CURRENT_USER\\A]B", false, {}}}},
       {"key removal", kHead + "[-HKEY_CURRENT_USER\\A]\r\n", {{kUserKey, true, {}}}},
-      {"value removal", kHead + kUser + "\"x\"=-\r\n",
+      {"value removal",
+       kHead + kUser + "\"x\"=-\r\n",
        {{kUserKey, false, {{"x", Kind::Remove, ""}}}}},
-      {"dword kept as text", kHead + kUser + "\"n\"=dword:0000002A\r\n",
+      {"dword kept as text",
+       kHead + kUser + "\"n\"=dword:0000002A\r\n",
        {{kUserKey, false, {raw("n", "dword:0000002A")}}}},
-      {"hex continued on the next line", kHead + kUser + "\"h\"=hex(2):41,00,\\\r\n  42,00\r\n",
+      {"hex continued on the next line",
+       kHead + kUser + "\"h\"=hex(2):41,00,\\\r\n  42,00\r\n",
        {{kUserKey, false, {raw("h", "hex(2):41,00,42,00")}}}},
       {"hex continuation skips comments and blank lines",
        kHead + kUser + "\"h\"=hex:01, \\\r\n; c\r\n\r\n  2\r\n\"y\"=\"2\"\r\n",
@@ -55,9 +64,11 @@ std::vector<ParseCase> parseCases() {
       {"code page 1251 bytes pass unchanged",  // [..\Прог] "Имя"="Данные"
        kHead + "[HKEY_CURRENT_USER\\\xCF\xF0\xEE\xE3]\r\n"
                "\"\xC8\xEC\xFF\"=\"\xC4\xE0\xED\xED\xFB\xE5\"\r\n",
-       {{"HKEY_CURRENT_USER\\\xCF\xF0\xEE\xE3", false,
+       {{"HKEY_CURRENT_USER\\\xCF\xF0\xEE\xE3",
+         false,
          {str("\xC8\xEC\xFF", "\xC4\xE0\xED\xED\xFB\xE5")}}}},
-      {"the same key twice stays two sections", kHead + kUser + "\"x\"=\"1\"\r\n" + kUser,
+      {"the same key twice stays two sections",
+       kHead + kUser + "\"x\"=\"1\"\r\n" + kUser,
        {{kUserKey, false, {str("x", "1")}}, {kUserKey, false, {}}}},
 
       {"empty file", "", {}, "line 1:"},
@@ -75,17 +86,25 @@ std::vector<ParseCase> parseCases() {
       {"text after '-'", kHead + kUser + "\"x\"=-1\r\n", {}, "line 4: text after"},
       {"unknown type", kHead + kUser + "\"x\"=qword:1\r\n", {}, "line 4: unknown data type"},
       {"unquoted data", kHead + kUser + "\"x\"=abc\r\n", {}, "line 4: unknown data type"},
-      {"dword of nine digits", kHead + kUser + "\"x\"=dword:123456789\r\n", {},
+      {"dword of nine digits",
+       kHead + kUser + "\"x\"=dword:123456789\r\n",
+       {},
        "line 4: bad dword"},
       {"dword without digits", kHead + kUser + "\"x\"=dword:\r\n", {}, "line 4: bad dword"},
       {"dword with junk", kHead + kUser + "\"x\"=dword:12g\r\n", {}, "line 4: bad dword"},
       {"hex byte of three digits", kHead + kUser + "\"x\"=hex:123\r\n", {}, "line 4: bad hex"},
       {"hex bytes without comma", kHead + kUser + "\"x\"=hex:01 02\r\n", {}, "line 4: bad hex"},
-      {"hex line break without comma", kHead + kUser + "\"x\"=hex:01\\\r\n02\r\n", {},
+      {"hex line break without comma",
+       kHead + kUser + "\"x\"=hex:01\\\r\n02\r\n",
+       {},
        "line 4: bad hex"},
-      {"hex continuation starting with a comma", kHead + kUser + "\"x\"=hex:01,\\\r\n,02\r\n", {},
+      {"hex continuation starting with a comma",
+       kHead + kUser + "\"x\"=hex:01,\\\r\n,02\r\n",
+       {},
        "line 5: bad hex"},
-      {"hex type not hexadecimal", kHead + kUser + "\"x\"=hex(zz):01\r\n", {},
+      {"hex type not hexadecimal",
+       kHead + kUser + "\"x\"=hex(zz):01\r\n",
+       {},
        "line 4: bad hex(type)"},
       {"hex type not closed", kHead + kUser + "\"x\"=hex(2:01\r\n", {}, "line 4: bad hex(type)"},
       {"key without ']'", kHead + "[HKEY_CURRENT_USER\\A\r\n", {}, "line 3: key without"},
@@ -93,7 +112,9 @@ std::vector<ParseCase> parseCases() {
       {"key beginning with a blank", kHead + "[ HKEY_CURRENT_USER]\r\n", {}, "line 3: empty key"},
       {"text after the key", kHead + "[HKEY_CURRENT_USER] x\r\n", {}, "line 3: text after"},
       {"stray text", kHead + "garbage\r\n", {}, "line 3: neither"},
-      {"value in a removed key", kHead + "[-HKEY_CURRENT_USER\\A]\r\n\"x\"=\"1\"\r\n", {},
+      {"value in a removed key",
+       kHead + "[-HKEY_CURRENT_USER\\A]\r\n\"x\"=\"1\"\r\n",
+       {},
        "line 4: value in a key"},
   };
 }
@@ -115,9 +136,12 @@ TEST(Regedit4Parse, TableOfInputs) {
 
 TEST(Regedit4Format, WritesRegeditLayoutWithCrLf) {
   RegFile file;
-  file.sections.push_back({"HKEY_LOCAL_MACHINE\\SoftWare\\Zantrel\\Demo", false,
-                           {str("Path", "C:\\Apps\\\"Demo\""), str("", "def"),
-                            raw("n", "dword:00000001"), {"gone", Kind::Remove, ""}}});
+  file.sections.push_back({"HKEY_LOCAL_MACHINE\\SoftWare\\Zantrel\\Demo",
+                           false,
+                           {str("Path", "C:\\Apps\\\"Demo\""),
+                            str("", "def"),
+                            raw("n", "dword:00000001"),
+                            {"gone", Kind::Remove, ""}}});
   file.sections.push_back({"HKEY_USERS\\Old", true, {}});
   EXPECT_EQ(formatRegedit4(file),
             "REGEDIT4\r\n"
@@ -143,7 +167,8 @@ TEST(Regedit4Format, EveryByteRoundTrips) {
   std::string all;
   for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
   RegFile file;
-  file.sections.push_back({"HKEY_CURRENT_USER\\Software\\\xC0\xFF", false,
+  file.sections.push_back({"HKEY_CURRENT_USER\\Software\\\xC0\xFF",
+                           false,
                            {str(all, all), str("", ""), str("x", "\\\\\"\"\\"), raw("h", "hex:")}});
   file.sections.push_back({"HKEY_CLASSES_ROOT\\.demo", false, {str("", "Demo.File")}});
   std::string why;

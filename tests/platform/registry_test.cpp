@@ -22,11 +22,20 @@ TEST(RegistryStore, KeyPathsAsRegCreateKeyExTakesThem) {
     const char* path;
     bool valid;
   } rows[] = {
-      {"", true},     {"A", true},       {"A\\B", true},   {"A\\B\\", true},
-      {"\\A", false}, {"A\\\\B", false}, {"A\\\\", false}, {"\\", false},
+      {"", true},
+      {"A", true},
+      {"A\\B", true},
+      {"A\\B\\", true},
+      {"\\A", false},
+      {"A\\\\B", false},
+      {"A\\\\", false},
+      {"\\", false},
       // Control characters could end the key's line in the file and start another section.
-      {"A]\r\n[HKEY_LOCAL_MACHINE\\Run", false}, {"A\nB", false}, {"A\\\x1b[2J", false},
-      {"A\x7f", false}, {"A\t", false},
+      {"A]\r\n[HKEY_LOCAL_MACHINE\\Run", false},
+      {"A\nB", false},
+      {"A\\\x1b[2J", false},
+      {"A\x7f", false},
+      {"A\t", false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.path);
@@ -54,13 +63,12 @@ TEST(RegistryStore, KeysIgnoreCaseAndKeepTheirFirstSpelling) {
   EXPECT_EQ(store.findKey(RegRoot::LocalMachine, "SOFTWARE\\zantrel\\" + upper), program);
   EXPECT_EQ(store.findKey(RegRoot::CurrentUser, "SoftWare"), nullptr);  // roots are apart
 
-  EXPECT_EQ(sectionKeys(store.toFile()),
-            (std::vector<std::string>{
-                "HKEY_LOCAL_MACHINE\\SoftWare",
-                "HKEY_LOCAL_MACHINE\\SoftWare\\Zantrel",
-                "HKEY_LOCAL_MACHINE\\SoftWare\\Zantrel\\Demo",
-                "HKEY_LOCAL_MACHINE\\SoftWare\\Zantrel\\" + lower,
-            }));
+  EXPECT_EQ(sectionKeys(store.toFile()), (std::vector<std::string>{
+                                             "HKEY_LOCAL_MACHINE\\SoftWare",
+                                             "HKEY_LOCAL_MACHINE\\SoftWare\\Zantrel",
+                                             "HKEY_LOCAL_MACHINE\\SoftWare\\Zantrel\\Demo",
+                                             "HKEY_LOCAL_MACHINE\\SoftWare\\Zantrel\\" + lower,
+                                         }));
 }
 
 TEST(RegistryStore, ValuesKeepOrderAndAreReplacedInPlace) {
@@ -84,9 +92,9 @@ TEST(RegistryStore, RootValuesAndRootOrder) {
   RegistryStore::setString(*store.createKey(RegRoot::CurrentUser, ""), "v", "1");
   store.createKey(RegRoot::LocalMachine, "M");
   store.createKey(RegRoot::CurrentConfig, "");  // a root without values writes no section
-  EXPECT_EQ(sectionKeys(store.toFile()),
-            (std::vector<std::string>{"HKEY_LOCAL_MACHINE\\M", "HKEY_CURRENT_USER",
-                                      "HKEY_USERS\\U"}));
+  EXPECT_EQ(
+      sectionKeys(store.toFile()),
+      (std::vector<std::string>{"HKEY_LOCAL_MACHINE\\M", "HKEY_CURRENT_USER", "HKEY_USERS\\U"}));
 }
 
 TEST(RegistryStore, ApplyImportsLikeRegedit) {
@@ -111,10 +119,8 @@ TEST(RegistryStore, ApplyImportsLikeRegedit) {
 
 TEST(RegistryStore, ApplyRefusesWhatRegeditRefuses) {
   const char* files[] = {
-      "REGEDIT4\r\n[HKEY_DYN_DATA\\X]\r\n",
-      "REGEDIT4\r\n[HKLM\\X]\r\n",
-      "REGEDIT4\r\n[HKEY_CURRENT_USERX\\Y]\r\n",
-      "REGEDIT4\r\n[HKEY_CURRENT_USER\\\\X]\r\n",
+      "REGEDIT4\r\n[HKEY_DYN_DATA\\X]\r\n",      "REGEDIT4\r\n[HKLM\\X]\r\n",
+      "REGEDIT4\r\n[HKEY_CURRENT_USERX\\Y]\r\n", "REGEDIT4\r\n[HKEY_CURRENT_USER\\\\X]\r\n",
       "REGEDIT4\r\n[-HKEY_CURRENT_USER]\r\n",
   };
   for (const char* text : files) {

@@ -53,8 +53,8 @@ std::u16string counted(ByteCursor& c) {
 }
 
 std::optional<ReadLink> readLink(std::span<const std::uint8_t> bytes) {
-  static constexpr std::uint8_t kClsid[16] = {1, 0x14, 2,    0, 0, 0, 0, 0,
-                                              0xC0, 0, 0, 0, 0, 0, 0, 0x46};
+  static constexpr std::uint8_t kClsid[16] = {1,    0x14, 2, 0, 0, 0, 0, 0,
+                                              0xC0, 0,    0, 0, 0, 0, 0, 0x46};
   ReadLink link;
   ByteCursor c(bytes);
   if (c.u32() != 0x4C) return std::nullopt;
@@ -122,9 +122,9 @@ TEST(ShellLink, CarriesTargetDescriptionAndWorkingDirectory) {
   EXPECT_EQ(link->fileSize, 12345u);
   EXPECT_EQ(link->writeTime, f.writeTime);
   EXPECT_EQ(link->showCommand, 1u);
-  EXPECT_EQ(link->items, (std::vector<std::pair<std::uint8_t, std::string>>{
-                             {0x1F, ""}, {0x2F, "C:\\"}, {0x31, "Apps"}, {0x31, "Demo"},
-                             {0x32, "demo.exe"}}));
+  EXPECT_EQ(link->items,
+            (std::vector<std::pair<std::uint8_t, std::string>>{
+                {0x1F, ""}, {0x2F, "C:\\"}, {0x31, "Apps"}, {0x31, "Demo"}, {0x32, "demo.exe"}}));
   EXPECT_EQ(link->basePath, f.target);
   EXPECT_EQ(link->basePathUnicode, u"C:\\Apps\\Demo\\demo.exe");
   EXPECT_EQ(link->name, u"demo.exe");
@@ -141,9 +141,11 @@ TEST(ShellLink, TableOfTargets) {
       {"c:\\x", 0, {{0x1F, ""}, {0x2F, "C:\\"}, {0x32, "x"}}},
       {"D:\\", 0, {{0x1F, ""}, {0x2F, "D:\\"}}},
       {"E:\\a\\\\bc\\", 0, {{0x1F, ""}, {0x2F, "E:\\"}, {0x31, "a"}, {0x32, "bc"}}},
-      {"Z:\\opt\\tool", kFileAttributeDirectory,
+      {"Z:\\opt\\tool",
+       kFileAttributeDirectory,
        {{0x1F, ""}, {0x2F, "Z:\\"}, {0x31, "opt"}, {0x31, "tool"}}},
-      {"C:\\\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xFB\\\xC4.exe", 0,
+      {"C:\\\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xFB\\\xC4.exe",
+       0,
        {{0x1F, ""},
         {0x2F, "C:\\"},
         {0x31, "\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xFB"},

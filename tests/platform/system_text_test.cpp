@@ -13,9 +13,10 @@ TEST(SystemText, Utf8AndBackLosesNothing) {
     std::string ansi, utf8;
   } rows[] = {
       {1251, "\xD0\xF3\xEA\xEE\xE2\xEE\xE4\xF1\xF2\xE2\xEE.txt",
-       "\xD0\xA0\xD1\x83\xD0\xBA\xD0\xBE\xD0\xB2\xD0\xBE\xD0\xB4\xD1\x81\xD1\x82\xD0\xB2\xD0\xBE.txt"},
-      {1252, "caf\xE9 \x80", "caf\xC3\xA9 \xE2\x82\xAC"},            // é and the euro sign
-      {1252, "\x81\x8D", "\xC2\x81\xC2\x8D"},                        // unassigned: C1 controls
+       "\xD0\xA0\xD1\x83\xD0\xBA\xD0\xBE\xD0\xB2\xD0\xBE\xD0\xB4\xD1\x81\xD1\x82\xD0\xB2\xD0\xBE."
+       "txt"},
+      {1252, "caf\xE9 \x80", "caf\xC3\xA9 \xE2\x82\xAC"},  // é and the euro sign
+      {1252, "\x81\x8D", "\xC2\x81\xC2\x8D"},              // unassigned: C1 controls
       {1251, "\x98", "\xC2\x98"},
       {1252, "C:\\Apps\\Demo", "C:\\Apps\\Demo"},
   };
@@ -34,10 +35,10 @@ TEST(SystemText, RegistryNamesCompareWithoutCase) {
   } rows[] = {
       {"Software\\Zorv", "SOFTWARE\\zorv", true},
       {"\xD0\x9F\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0", "\xD0\xBF\xD0\x90\xD0\x9F\xD0\x9A\xD0\x90",
-       true},                                                   // Папка, пАПКА
-      {"\xD0\xB4", "\xD0\xA5", false},                          // д is not Х
-      {"\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89", true},         // été, ÉTÉ
-      {"\xCF\xF0\xEE", "\xEF\xD0\xCE", true},                   // Про, пРО in 1251 bytes
+       true},                                            // Папка, пАПКА
+      {"\xD0\xB4", "\xD0\xA5", false},                   // д is not Х
+      {"\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89", true},  // été, ÉTÉ
+      {"\xCF\xF0\xEE", "\xEF\xD0\xCE", true},            // Про, пРО in 1251 bytes
       {"\xD0\x9F", "\xCF", true},  // П in UTF-8 and in a 1251 byte: one letter either way
   };
   for (const auto& r : rows) EXPECT_EQ(equalsIgnoreCaseText(r.a, r.b), r.same) << r.a << " " << r.b;

@@ -38,7 +38,10 @@ TEST(Utf8, DecodesWellFormedSequencesOnly) {
       {"an encoded surrogate", "\xed\xa0\x80", {kBad, kBad, kBad}},
       {"a continuation byte alone", "\x80", {kBad}},
       {"a sequence cut by the end", "\xe2\x82", {kBad, kBad}},
-      {"a sequence cut by ASCII, which still decodes", "\xd0" "A", {kBad, U'A'}},
+      {"a sequence cut by ASCII, which still decodes",
+       "\xd0"
+       "A",
+       {kBad, U'A'}},
       {"a code page 1251 byte", "\xce", {kBad}},
   };
   for (const DecodeCase& c : cases) EXPECT_EQ(decodeAll(c.bytes), c.characters) << c.what;
@@ -46,7 +49,7 @@ TEST(Utf8, DecodesWellFormedSequencesOnly) {
 
 TEST(Utf8, EveryBoundaryCharacterRoundTripsInItsLength) {
   const std::pair<char32_t, std::size_t> cases[] = {
-      {0, 1},      {0x7F, 1},   {0x80, 2},    {0x7FF, 2},    {0x800, 3},
+      {0, 1},      {0x7F, 1},   {0x80, 2},   {0x7FF, 2},   {0x800, 3},
       {0xD7FF, 3}, {0xE000, 3}, {0xFFFF, 3}, {0x10000, 4}, {0x10FFFF, 4}};
   for (const auto& [c, length] : cases) {
     std::string bytes;
@@ -77,11 +80,16 @@ TEST(Utf8, ConvertsToUtf16AndBack) {
 }
 
 TEST(Utf8, WhatCannotBeConvertedBecomesTheReplacementCharacter) {
-  EXPECT_EQ(utf8ToUtf16("a\xff" "b"), u"a\xfffd" "b");
+  EXPECT_EQ(utf8ToUtf16("a\xff"
+                        "b"),
+            u"a\xfffd"
+            "b");
   EXPECT_EQ(utf8ToUtf16("\xe2\x82"), u"\xfffd\xfffd");
   const std::string replacement = "\xef\xbf\xbd";
-  EXPECT_EQ(utf16ToUtf8(u"\xd83d"), replacement);         // a high surrogate at the end
-  EXPECT_EQ(utf16ToUtf8(u"\xde00" "a"), replacement + "a");  // a low one first
+  EXPECT_EQ(utf16ToUtf8(u"\xd83d"), replacement);  // a high surrogate at the end
+  EXPECT_EQ(utf16ToUtf8(u"\xde00"
+                        "a"),
+            replacement + "a");  // a low one first
   EXPECT_EQ(utf16ToUtf8(u"\xd83d\xd83d\xde00"), replacement + "\xf0\x9f\x98\x80");
 }
 

@@ -109,10 +109,9 @@ TEST_F(Wine, ShellLinkObjectLoadsOurLinks) {
                  windowsPathForLink(dir / "read.txt") + "'"),
             0)
       << readFile(dir / "wine.log");
-  EXPECT_EQ(readFile(dir / "read.txt"),
-            "path=" + windowsPathForLink(dir / "dest/bin/demo.exe") + "\n" +
-                "description=" + description + "\n" +
-                "workdir=" + windowsPathForLink(dir / "dest") + "\n");
+  EXPECT_EQ(readFile(dir / "read.txt"), "path=" + windowsPathForLink(dir / "dest/bin/demo.exe") +
+                                            "\n" + "description=" + description + "\n" +
+                                            "workdir=" + windowsPathForLink(dir / "dest") + "\n");
 }
 
 }  // namespace

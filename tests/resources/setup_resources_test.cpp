@@ -25,8 +25,7 @@ std::vector<std::uint8_t> readSetupExe() {
 // A dialog template's reading helpers: UTF-16 texts, texts-or-ordinals.
 std::string text(ByteCursor& c) {
   std::string s;
-  for (std::uint16_t ch = c.u16(); c.ok() && ch != 0; ch = c.u16())
-    s += ch < 0x80 ? char(ch) : '?';
+  for (std::uint16_t ch = c.u16(); c.ok() && ch != 0; ch = c.u16()) s += ch < 0x80 ? char(ch) : '?';
   return s;
 }
 
@@ -61,8 +60,8 @@ struct Control {
 
 void PrintTo(const Control& c, std::ostream* os) {
   *os << c.id << " " << c.className << " \"" << c.text << "\" style " << std::hex << c.style
-      << " ex " << c.exStyle << std::dec << " at " << c.x << "," << c.y << " size " << c.cx
-      << "x" << c.cy;
+      << " ex " << c.exStyle << std::dec << " at " << c.x << "," << c.y << " size " << c.cx << "x"
+      << c.cy;
 }
 
 struct Dialog {
@@ -80,7 +79,7 @@ Dialog readDialog(std::span<const std::uint8_t> t) {
   Dialog d;
   EXPECT_EQ(c.u16(), 1);       // dlgVer
   EXPECT_EQ(c.u16(), 0xFFFF);  // signature: an extended template
-  c.u32();                    // helpID
+  c.u32();                     // helpID
   d.exStyle = c.u32();
   d.style = c.u32();
   std::uint16_t count = c.u16();
@@ -145,16 +144,16 @@ TEST_F(SetupResources, TheWizardPageIsTemplate101) {
   const std::vector<Control> expected = {
       {1006, "button", "Next", BS_DEFPUSHBUTTON | WS_TABSTOP | kChild, 0, 115, 125, 39, 14},
       {1007, "button", "Cancel", BS_PUSHBUTTON | WS_TABSTOP | kChild, 0, 180, 125, 39, 14},
-      {1000, "edit", "", ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | kChild, 0, 5, 35,
-       175, 14},
+      {1000, "edit", "", ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | kChild, 0, 5, 35, 175,
+       14},
       {1001, "button", "Browse", BS_PUSHBUTTON | WS_TABSTOP | kChild, 0, 190, 35, 30, 14},
       {1020, "static", "Free", SS_LEFTNOWORDWRAP | WS_GROUP | kChild, WS_EX_RIGHT, 7, 82, 44, 8},
-      {1002, "button", "Place Icons on Desktop", BS_AUTOCHECKBOX | WS_TABSTOP | kChild, 0, 135,
-       5, 87, 10},
-      {1003, "button", "Run after install", BS_AUTOCHECKBOX | WS_TABSTOP | kChild, 0, 135, 15,
-       65, 10},
-      {1004, "static", "Static", SS_LEFTNOWORDWRAP | SS_SUNKEN | WS_GROUP | kChild, 0, 54, 79,
-       43, 11},
+      {1002, "button", "Place Icons on Desktop", BS_AUTOCHECKBOX | WS_TABSTOP | kChild, 0, 135, 5,
+       87, 10},
+      {1003, "button", "Run after install", BS_AUTOCHECKBOX | WS_TABSTOP | kChild, 0, 135, 15, 65,
+       10},
+      {1004, "static", "Static", SS_LEFTNOWORDWRAP | SS_SUNKEN | WS_GROUP | kChild, 0, 54, 79, 43,
+       11},
       {1021, "static", "Need", SS_LEFTNOWORDWRAP | WS_GROUP | kChild, WS_EX_RIGHT, 7, 98, 44, 8},
       {1005, "static", "Static", SS_LEFTNOWORDWRAP | WS_GROUP | kChild, 0, 54, 98, 43, 11},
       {1009, "static", "#3001", SS_BITMAP | kChild, WS_EX_DLGMODALFRAME, 110, 76, 14, 14},
@@ -162,13 +161,13 @@ TEST_F(SetupResources, TheWizardPageIsTemplate101) {
       {1022, "button", "", BS_GROUPBOX | kChild, WS_EX_RIGHT, 5, 70, 95, 45},
       {1023, "button", "Destination Directory", BS_GROUPBOX | kChild, 0, 5, 25, 220, 30},
       {1010, "static", "", SS_BITMAP | kChild, WS_EX_DLGMODALFRAME, 5, 120, 20, 20},
-      {1011, "static", " Not free space on the disk!", SS_LEFT | WS_GROUP | kChild, WS_EX_RIGHT,
-       0, 140, 131, 8},
+      {1011, "static", " Not free space on the disk!", SS_LEFT | WS_GROUP | kChild, WS_EX_RIGHT, 0,
+       140, 131, 8},
       {1012, "msctls_progress32", "Progress1", WS_BORDER | kHidden, 0, 0, 110, 227, 10},
       {1013, "static", "", SS_LEFT | SS_SUNKEN | WS_GROUP | kHidden, 0, 0, 88, 227, 10},
       {1014, "static", "", SS_LEFT | SS_SUNKEN | WS_GROUP | kHidden, 0, 0, 99, 227, 10},
-      {1015, "combobox", "", CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP | kChild, 0,
-       165, 57, 48, 30},
+      {1015, "combobox", "", CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP | kChild, 0, 165,
+       57, 48, 30},
       {1024, "static", "Language", SS_LEFT | WS_GROUP | kChild, 0, 128, 59, 33, 8},
   };
   ASSERT_EQ(d.controls.size(), expected.size());

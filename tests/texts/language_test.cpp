@@ -38,7 +38,9 @@ INSTANTIATE_TEST_SUITE_P(
 class LanguageSetting : public testing::Test {
  protected:
   FakePlatform platform;
-  struct { int language = 0; } state;
+  struct {
+    int language = 0;
+  } state;
   bool wroteKey() const {
     for (const std::string& c : platform.calls)
       if (c.starts_with("createKey")) return true;

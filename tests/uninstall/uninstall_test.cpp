@@ -50,8 +50,8 @@ TEST_F(UninstallTest, RemovesWhatTheInstallMadeAndKeepsWhatTheUserAdded) {
   EXPECT_TRUE(r.workKept);
   EXPECT_EQ(fake.files.size(), 1u);
   EXPECT_EQ(fake.file("C:\\Apps\\Demo\\mine.txt"), "the user's own");
-  for (const char* gone : {"C:\\Apps\\Demo\\data", "C:\\Apps\\Demo\\saves",
-                           "C:\\Menu\\Programs\\Demo"})
+  for (const char* gone :
+       {"C:\\Apps\\Demo\\data", "C:\\Apps\\Demo\\saves", "C:\\Menu\\Programs\\Demo"})
     EXPECT_FALSE(fake.directories.count(gone)) << gone;
   EXPECT_TRUE(fake.directories.count("C:\\Menu\\Programs"));
   EXPECT_EQ(fake.registry.count("HKCU\\Software\\Zorv\\Demo"), 0u);
@@ -89,8 +89,8 @@ TEST_F(UninstallTest, RefusesLogsThatNameAFolderItMustNotEmpty) {
       {"Name Remove Demo\nWork C:\\Apps\\Demo\n\0DelD C:\\", "a NUL"},
   };
   for (const auto& [text, what] : rows) {
-    fake.files[kLog] = std::string(text, std::char_traits<char>::length(text) +
-                                             (std::string_view(what) == "a NUL" ? 10 : 0));
+    fake.files[kLog] = std::string(
+        text, std::char_traits<char>::length(text) + (std::string_view(what) == "a NUL" ? 10 : 0));
     std::string why;
     EXPECT_FALSE(load(&why)) << what;
     EXPECT_FALSE(why.empty()) << what;
@@ -128,13 +128,19 @@ TEST_P(HostileLog, ActsOnlyInsideItsFolders) {
 INSTANTIATE_TEST_SUITE_P(
     Logs, HostileLog,
     ::testing::Values(
-        HostileLogRow{"ForgedSystemFolder", "DelD C:\\windows\nDelD C:\\Windows\\System32\n", nullptr, nullptr},
-        HostileLogRow{"Climbing", "DelF C:\\Apps\\Demo\\..\\x\nDelF ..\\..\\x\nDelD C:\\Apps\\Demo\\...\n", nullptr, nullptr},
-        HostileLogRow{"OtherDriveAndShare", "DelF D:\\x\nDelD \\\\server\\share\\x\nDelF \\\\?\\C:\\Apps\\x\n", nullptr, nullptr},
-        HostileLogRow{"KeysTooHigh",
-                      "DelK HLM Software\nDelK HLM Software\\Microsoft\nDelK HLM \nDelK HCR a\\b\\c\n"
-                      "DelK HLM Software\\\\Microsoft\\Windows\nDelK XYZ Software\\a\\b\n",
+        HostileLogRow{"ForgedSystemFolder", "DelD C:\\windows\nDelD C:\\Windows\\System32\n",
                       nullptr, nullptr},
+        HostileLogRow{"Climbing",
+                      "DelF C:\\Apps\\Demo\\..\\x\nDelF ..\\..\\x\nDelD C:\\Apps\\Demo\\...\n",
+                      nullptr, nullptr},
+        HostileLogRow{"OtherDriveAndShare",
+                      "DelF D:\\x\nDelD \\\\server\\share\\x\nDelF \\\\?\\C:\\Apps\\x\n", nullptr,
+                      nullptr},
+        HostileLogRow{
+            "KeysTooHigh",
+            "DelK HLM Software\nDelK HLM Software\\Microsoft\nDelK HLM \nDelK HCR a\\b\\c\n"
+            "DelK HLM Software\\\\Microsoft\\Windows\nDelK XYZ Software\\a\\b\n",
+            nullptr, nullptr},
         HostileLogRow{"DesktopFilesThatAreNotLinks",
                       "DelF C:\\Desktop\\notes.txt\nDelF C:\\Desktop\\*.lnk\nDelD C:\\Desktop\n",
                       nullptr, nullptr},
@@ -144,8 +150,10 @@ INSTANTIATE_TEST_SUITE_P(
                       [](const FakePlatform& f, const UninstallReport&) {
                         EXPECT_TRUE(f.directories.count("C:\\Menu\\Programs\\Other"));
                       }},
-        HostileLogRow{"WildcardBeforeTheLastName", "DelF C:\\Apps\\*\\x\nDelF C:\\Apps\\Demo*\\x\n", nullptr, nullptr},
-        HostileLogRow{"LinkInsideAListedFolderIsRemovedNotEntered", "DelD C:\\Apps\\Demo\\data\nDelF C:\\nowhere\n",
+        HostileLogRow{"WildcardBeforeTheLastName", "DelF C:\\Apps\\*\\x\nDelF C:\\Apps\\Demo*\\x\n",
+                      nullptr, nullptr},
+        HostileLogRow{"LinkInsideAListedFolderIsRemovedNotEntered",
+                      "DelD C:\\Apps\\Demo\\data\nDelF C:\\nowhere\n",
                       [](FakePlatform& f) {
                         f.addDirectory("C:\\Apps\\Demo\\data");
                         f.systemLinks["C:\\Apps\\Demo\\data\\win"] = true;
@@ -158,30 +166,33 @@ INSTANTIATE_TEST_SUITE_P(
                       }},
         // Names that a listing gives must stay in their folder: a best-fit rendering of
         // U+FF0E U+FF0E U+FF3C reads "..\\", and a hostile file system may give anything.
-        HostileLogRow{"ListedNamesThatWouldClimb",
-                      "DelD C:\\Menu\\Programs\\Demo\nDelF C:\\Apps\\Demo\\*.log\n",
-                      [](FakePlatform& f) {
-                        f.addDirectory("C:\\Menu\\Programs\\Demo");
-                        f.addDirectory("C:\\victimdir");
-                        f.files["C:\\victimdir\\secret.txt"] = "s";
-                        f.files["C:\\victim.log"] = "v";
-                        using E = RemovePlatform::Entry;
-                        f.strayNames["C:\\Menu\\Programs\\Demo"] = {
-                            E{"..\\..\\victimdir", true, false, false},
-                            E{"..\\..\\..\\victimdir", true, false, true},
-                            E{"C:", true, false, true}, E{". .", true, false, true},
-                            E{"a/../../x", false, false, true}};
-                        f.strayNames["C:\\Apps\\Demo"] = {E{"..\\..\\victim.log", false, false, false},
-                                                          E{"..\\..\\victim.log", false, false, true}};
-                      },
-                      [](const FakePlatform& f, const UninstallReport& r) {
-                        EXPECT_EQ(f.file("C:\\victimdir\\secret.txt"), "s");
-                        EXPECT_EQ(f.file("C:\\victim.log"), "v");
-                        for (const std::string& c : f.calls)
-                          EXPECT_TRUE(c.find("..") == std::string::npos && c.find("C:\\C:") == std::string::npos) << c;
-                        EXPECT_EQ(r.refused.size(), 7u);
-                        EXPECT_TRUE(f.directories.count("C:\\Menu\\Programs\\Demo"));  // not empty to the system
-                      }},
+        HostileLogRow{
+            "ListedNamesThatWouldClimb",
+            "DelD C:\\Menu\\Programs\\Demo\nDelF C:\\Apps\\Demo\\*.log\n",
+            [](FakePlatform& f) {
+              f.addDirectory("C:\\Menu\\Programs\\Demo");
+              f.addDirectory("C:\\victimdir");
+              f.files["C:\\victimdir\\secret.txt"] = "s";
+              f.files["C:\\victim.log"] = "v";
+              using E = RemovePlatform::Entry;
+              f.strayNames["C:\\Menu\\Programs\\Demo"] = {
+                  E{"..\\..\\victimdir", true, false, false},
+                  E{"..\\..\\..\\victimdir", true, false, true}, E{"C:", true, false, true},
+                  E{". .", true, false, true}, E{"a/../../x", false, false, true}};
+              f.strayNames["C:\\Apps\\Demo"] = {E{"..\\..\\victim.log", false, false, false},
+                                                E{"..\\..\\victim.log", false, false, true}};
+            },
+            [](const FakePlatform& f, const UninstallReport& r) {
+              EXPECT_EQ(f.file("C:\\victimdir\\secret.txt"), "s");
+              EXPECT_EQ(f.file("C:\\victim.log"), "v");
+              for (const std::string& c : f.calls)
+                EXPECT_TRUE(c.find("..") == std::string::npos &&
+                            c.find("C:\\C:") == std::string::npos)
+                    << c;
+              EXPECT_EQ(r.refused.size(), 7u);
+              EXPECT_TRUE(
+                  f.directories.count("C:\\Menu\\Programs\\Demo"));  // not empty to the system
+            }},
         HostileLogRow{"APathThroughALinkIsLeftBehind",
                       "DelD C:\\Apps\\Demo\\data\\cache\nDelF C:\\Apps\\Demo\\data\\scores.dat\n",
                       [](FakePlatform& f) {
@@ -194,26 +205,27 @@ INSTANTIATE_TEST_SUITE_P(
                         EXPECT_TRUE(f.directories.count("C:\\Apps\\Demo\\data\\cache"));
                         EXPECT_EQ(r.leftBehind.size(), 2u);
                       }},
-        HostileLogRow{"KeysOfTreesThatOthersShare",
-                      "DelK HLM Software\\Microsoft\\Windows NT\nDelK HLM Software\\Microsoft\\Cryptography\n"
-                      "DelK HLM SOFTWARE\\classes\\CLSID\nDelK HCU Software\\Policies\\Vendor\\App\n"
-                      "DelK HLM Software\\Wow6432Node\\Vendor\\App\nDelK HLM Software\\Zantrel\\Other\n"
-                      "DelK HLM Software\\Zantrel\\Installer\n"
-                      "DelK HLM Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other\n"
-                      "DelK HLM Software\\Microsoft\\Windows\\CurrentVersion\\Run\n",
-                      [](FakePlatform& f) {
-                        for (const char* k : {"Microsoft\\Windows NT", "Microsoft\\Cryptography",
-                                              "classes\\CLSID", "Wow6432Node\\Vendor\\App",
-                                              "Zantrel\\Other", "Zantrel\\Installer",
-                                              "Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other",
-                                              "Microsoft\\Windows\\CurrentVersion\\Run"})
-                          f.registry["HKLM\\Software\\" + std::string(k)]["v"] = "1";
-                        f.registry["HKCU\\Software\\Policies\\Vendor\\App"]["v"] = "1";
-                      },
-                      [](const FakePlatform& f, const UninstallReport& r) {
-                        EXPECT_EQ(r.refused.size(), 9u);
-                        EXPECT_EQ(f.registry.size(), 10u);  // those nine and the one every row keeps
-                      }},
+        HostileLogRow{
+            "KeysOfTreesThatOthersShare",
+            "DelK HLM Software\\Microsoft\\Windows NT\nDelK HLM Software\\Microsoft\\Cryptography\n"
+            "DelK HLM SOFTWARE\\classes\\CLSID\nDelK HCU Software\\Policies\\Vendor\\App\n"
+            "DelK HLM Software\\Wow6432Node\\Vendor\\App\nDelK HLM Software\\Zantrel\\Other\n"
+            "DelK HLM Software\\Zantrel\\Installer\n"
+            "DelK HLM Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other\n"
+            "DelK HLM Software\\Microsoft\\Windows\\CurrentVersion\\Run\n",
+            [](FakePlatform& f) {
+              for (const char* k :
+                   {"Microsoft\\Windows NT", "Microsoft\\Cryptography", "classes\\CLSID",
+                    "Wow6432Node\\Vendor\\App", "Zantrel\\Other", "Zantrel\\Installer",
+                    "Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other",
+                    "Microsoft\\Windows\\CurrentVersion\\Run"})
+                f.registry["HKLM\\Software\\" + std::string(k)]["v"] = "1";
+              f.registry["HKCU\\Software\\Policies\\Vendor\\App"]["v"] = "1";
+            },
+            [](const FakePlatform& f, const UninstallReport& r) {
+              EXPECT_EQ(r.refused.size(), 9u);
+              EXPECT_EQ(f.registry.size(), 10u);  // those nine and the one every row keeps
+            }},
         HostileLogRow{"ANameBeforeTheLastWithTrailingBlanksOrDots",
                       "DelF C:\\Apps\\Demo \\victim.txt\nDelF C:\\Apps\\Demo.\\victim.txt\n"
                       "DelD C:\\Apps\\Demo .\\sub\n",
@@ -236,7 +248,8 @@ INSTANTIATE_TEST_SUITE_P(
                         EXPECT_EQ(f.file("C:\\Program Files\\Common Files\\x.dll"), "x");
                         EXPECT_EQ(r.refused.size(), 2u);
                       }},
-        HostileLogRow{"InUseFileIsReportedNotFatal", "DelF C:\\Apps\\Demo\\a.exe\nDelF C:\\Apps\\Demo\\b.exe\n",
+        HostileLogRow{"InUseFileIsReportedNotFatal",
+                      "DelF C:\\Apps\\Demo\\a.exe\nDelF C:\\Apps\\Demo\\b.exe\n",
                       [](FakePlatform& f) {
                         f.files["C:\\Apps\\Demo\\a.exe"] = "a";
                         f.files["C:\\Apps\\Demo\\b.exe"] = "b";
@@ -322,7 +335,8 @@ TEST_F(UninstallTest, AReleaseKeepsTheUsersFilesInItsFolders) {
   EXPECT_EQ(fake.file("C:\\Apps\\Demo\\data\\deep\\b.dat"), "<missing>");
   EXPECT_FALSE(fake.directories.count("C:\\Apps\\Demo\\data\\cache"));
   EXPECT_FALSE(fake.directories.count("C:\\Apps\\Demo\\data\\empty"));
-  EXPECT_EQ(r.kept, (std::vector<std::string>{"C:\\Apps\\Demo\\data\\deep", "C:\\Apps\\Demo\\data"}));
+  EXPECT_EQ(r.kept,
+            (std::vector<std::string>{"C:\\Apps\\Demo\\data\\deep", "C:\\Apps\\Demo\\data"}));
   EXPECT_TRUE(r.workKept);
 }
 
@@ -341,11 +355,13 @@ TEST(UninstallPaths, Wildcards) {
     const char* name;
     bool match;
   } rows[] = {
-      {"*.log", "run.LOG", true}, {"*.log", "run.log.txt", false}, {"a?c", "abc", true},
-      {"a?c", "ac", false},       {"*", "..", false},              {"*a*b", "xxaxxb", true},
+      {"*.log", "run.LOG", true}, {"*.log", "run.log.txt", false},
+      {"a?c", "abc", true},       {"a?c", "ac", false},
+      {"*", "..", false},         {"*a*b", "xxaxxb", true},
       {"*a*b", "xxaxxbx", false}, {"\xc4*", "\xe4x", true},  // cp1251 letters fold too
   };
-  for (const auto& r : rows) EXPECT_EQ(matchesWildcard(r.pattern, r.name), r.match) << r.pattern << " " << r.name;
+  for (const auto& r : rows)
+    EXPECT_EQ(matchesWildcard(r.pattern, r.name), r.match) << r.pattern << " " << r.name;
 }
 
 }  // namespace

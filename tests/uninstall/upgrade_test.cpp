@@ -28,7 +28,8 @@ class UpgradeTest : public InstallTest {
   }
   UninstallReport uninstall() {
     std::string why;
-    const std::optional<UninstallLog> parsed = loadUninstallLog(fake, kLog, fake.protectedList, &why);
+    const std::optional<UninstallLog> parsed =
+        loadUninstallLog(fake, kLog, fake.protectedList, &why);
     EXPECT_TRUE(parsed) << why;
     if (!parsed) return {};
     return runUninstall(*parsed, defaultUninstallScope(fake, fake, fake, *parsed, kLog), fake);
@@ -54,9 +55,9 @@ TEST_F(UpgradeTest, TheNewLogHoldsEveryVersionsLinesOnce) {
                            "Name Remove Demo\n", "Work C:\\Apps\\Demo\n"})
     EXPECT_EQ(count(line), 1u) << line << log();
   // Written beside, then moved over: never the earlier file truncated.
-  EXPECT_EQ(callsOf("replaceFile"),
-            std::vector<std::string>{"replaceFile C:\\Apps\\Demo\\UnInstall.new " +
-                                     std::string(kLog)});
+  EXPECT_EQ(
+      callsOf("replaceFile"),
+      std::vector<std::string>{"replaceFile C:\\Apps\\Demo\\UnInstall.new " + std::string(kLog)});
   EXPECT_EQ(fake.file("C:\\Apps\\Demo\\UnInstall.new"), "<missing>");
 
   const UninstallReport r = uninstall();
@@ -91,25 +92,26 @@ const std::string kNewLine = "DelF C:\\Apps\\Demo\\x.txt";  // the run's own lin
 INSTANTIATE_TEST_SUITE_P(
     Upgrade, Earlier,
     ::testing::Values(
-        EarlierLog{"Forged",
-                   kHead +
-                       "DelF C:\\Windows\\win.ini\nDelF C:\\Apps\\Demo\\..\\..\\Windows\\x\n"
-                       "DelD C:\\Apps\\Demo\\*\nDelD C:\\Menu\\Programs\nDelF C:\\Desktop\\a.txt\n"
-                       "DelK HLM Software\\Microsoft\\Windows\\CurrentVersion\\Run\nDelK HLM Software\n"
-                       "DelK HXX Software\\Zorv\\Demo\nJunk line\n"
-                       "DelF C:\\Apps\\Demo\\ok.txt\nDelF C:\\Desktop\\Demo.lnk\nDelF C:\\Apps\\Demo\\*.log\n"
-                       "DelK HLM Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo\n",
-                   {"DelF C:\\Apps\\Demo\\*.log", "DelF C:\\Apps\\Demo\\ok.txt",
-                    "DelF C:\\Desktop\\Demo.lnk",
-                    "DelK HLM Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo",
-                    kNewLine}},
+        EarlierLog{
+            "Forged",
+            kHead +
+                "DelF C:\\Windows\\win.ini\nDelF C:\\Apps\\Demo\\..\\..\\Windows\\x\n"
+                "DelD C:\\Apps\\Demo\\*\nDelD C:\\Menu\\Programs\nDelF C:\\Desktop\\a.txt\n"
+                "DelK HLM Software\\Microsoft\\Windows\\CurrentVersion\\Run\nDelK HLM Software\n"
+                "DelK HXX Software\\Zorv\\Demo\nJunk line\n"
+                "DelF C:\\Apps\\Demo\\ok.txt\nDelF C:\\Desktop\\Demo.lnk\nDelF "
+                "C:\\Apps\\Demo\\*.log\n"
+                "DelK HLM Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo\n",
+            {"DelF C:\\Apps\\Demo\\*.log", "DelF C:\\Apps\\Demo\\ok.txt",
+             "DelF C:\\Desktop\\Demo.lnk",
+             "DelK HLM Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo", kNewLine}},
         EarlierLog{"AnotherApplication",
                    "Name Remove Other\nWork C:\\Apps\\Demo\nDelF C:\\Apps\\Demo\\other.txt\n",
                    {kNewLine}},
-        EarlierLog{"Damaged", kHead + "DelF C:\\Apps\\Demo\\a.txt\n" + std::string(1, '\0'),
-                   {kNewLine}},
-        EarlierLog{"TwoNames", kHead + "Name Remove Demo\nDelF C:\\Apps\\Demo\\a.txt\n",
-                   {kNewLine}},
+        EarlierLog{
+            "Damaged", kHead + "DelF C:\\Apps\\Demo\\a.txt\n" + std::string(1, '\0'), {kNewLine}},
+        EarlierLog{
+            "TwoNames", kHead + "Name Remove Demo\nDelF C:\\Apps\\Demo\\a.txt\n", {kNewLine}},
         EarlierLog{"LongerThanTheNewOne",
                    kHead + "DelF C:\\Apps\\Demo\\x.txt\r\n" + std::string(3000, '\n') +
                        "DelF C:\\Apps\\Demo\\" + std::string(200, 'z') + "\n",

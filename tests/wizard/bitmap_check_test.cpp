@@ -30,17 +30,17 @@ Bytes body(const Header& h, std::size_t tableBytes, std::size_t pixelBytes) {
     b[at] = std::uint8_t(v);
     b[at + 1] = std::uint8_t(v >> 8);
   };
-  storeLE32(&b[0], h.size);                           // biSize
-  storeLE32(&b[4], std::uint32_t(h.width));           // biWidth
-  storeLE32(&b[8], std::uint32_t(h.height));          // biHeight
-  put16(12, h.planes);                                // biPlanes
-  put16(14, h.bits);                                  // biBitCount
-  storeLE32(&b[16], h.compression);                   // biCompression
-  storeLE32(&b[20], 0);                               // biSizeImage
-  storeLE32(&b[24], 2835);                            // biXPelsPerMeter
-  storeLE32(&b[28], 2835);                            // biYPelsPerMeter
-  storeLE32(&b[32], h.colorsUsed);                    // biClrUsed
-  storeLE32(&b[36], 0);                               // biClrImportant
+  storeLE32(&b[0], h.size);                   // biSize
+  storeLE32(&b[4], std::uint32_t(h.width));   // biWidth
+  storeLE32(&b[8], std::uint32_t(h.height));  // biHeight
+  put16(12, h.planes);                        // biPlanes
+  put16(14, h.bits);                          // biBitCount
+  storeLE32(&b[16], h.compression);           // biCompression
+  storeLE32(&b[20], 0);                       // biSizeImage
+  storeLE32(&b[24], 2835);                    // biXPelsPerMeter
+  storeLE32(&b[28], 2835);                    // biYPelsPerMeter
+  storeLE32(&b[32], h.colorsUsed);            // biClrUsed
+  storeLE32(&b[36], 0);                       // biClrImportant
   return b;
 }
 
@@ -123,8 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"header cut short", [] { return Bytes(39, 0); }},
         BadCase{"a version 4 header",
                 [] { return body(with([](Header& h) { h.size = 108; }), 1024, 8); }},
-        BadCase{"two planes",
-                [] { return body(with([](Header& h) { h.planes = 2; }), 1024, 8); }},
+        BadCase{"two planes", [] { return body(with([](Header& h) { h.planes = 2; }), 1024, 8); }},
         BadCase{"run-length compressed",
                 [] { return body(with([](Header& h) { h.compression = 1; }), 1024, 8); }},
         BadCase{"4 bits per pixel",
@@ -134,23 +133,27 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"zero width", [] { return body(with([](Header& h) { h.width = 0; }), 1024, 8); }},
         BadCase{"negative width",
                 [] { return body(with([](Header& h) { h.width = -3; }), 1024, 8); }},
-        BadCase{"zero height",
-                [] { return body(with([](Header& h) { h.height = 0; }), 1024, 8); }},
+        BadCase{"zero height", [] { return body(with([](Header& h) { h.height = 0; }), 1024, 8); }},
         BadCase{"colour table cut short", [] { return body(Header{}, 1000, 0); }},
         BadCase{"last row one byte short", [] { return body(Header{}, 1024, 7); }},
         BadCase{"the widest image at 32 bits",
                 [] {
-                  return body(with([](Header& h) { h.width = INT_MAX; h.bits = 32; }), 0, 64);
+                  return body(with([](Header& h) {
+                                h.width = INT_MAX;
+                                h.bits = 32;
+                              }),
+                              0, 64);
                 }},
         BadCase{"the tallest image",
-                [] {
-                  return body(with([](Header& h) { h.height = INT_MIN; }), 1024, 64);
-                }},
+                [] { return body(with([](Header& h) { h.height = INT_MIN; }), 1024, 64); }},
         BadCase{"rows whose total wraps in 32 bits",
                 [] {
                   // 65,536 x 65,537 bytes at 8 bits: the product is 2^32 + 2^16.
-                  return body(with([](Header& h) { h.width = 65536; h.height = 65537; }), 1024,
-                              65536);
+                  return body(with([](Header& h) {
+                                h.width = 65536;
+                                h.height = 65537;
+                              }),
+                              1024, 65536);
                 }}),
     [](const auto& info) {
       std::string name;

@@ -63,15 +63,15 @@ TEST_P(ParentFolder, StopsAtTheRoot) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Paths, ParentFolder,
-    testing::Values(PathCase{"D:\\Apps\\Tool", "D:\\Apps"}, PathCase{"D:\\Apps", "D:\\"},
-                    PathCase{"D:\\Apps\\", "D:\\"}, PathCase{"D:\\", nullptr},
-                    PathCase{"D:", nullptr}, PathCase{"D:Apps", "D:"},
-                    PathCase{"\\\\server\\share\\dir", "\\\\server\\share\\"},
-                    PathCase{"\\\\server\\share\\", nullptr}, PathCase{"\\Apps", "\\"},
-                    PathCase{"Apps\\Tool", "Apps"}, PathCase{"Apps", nullptr},
-                    PathCase{"", nullptr}));
+INSTANTIATE_TEST_SUITE_P(Paths, ParentFolder,
+                         testing::Values(PathCase{"D:\\Apps\\Tool", "D:\\Apps"},
+                                         PathCase{"D:\\Apps", "D:\\"},
+                                         PathCase{"D:\\Apps\\", "D:\\"}, PathCase{"D:\\", nullptr},
+                                         PathCase{"D:", nullptr}, PathCase{"D:Apps", "D:"},
+                                         PathCase{"\\\\server\\share\\dir", "\\\\server\\share\\"},
+                                         PathCase{"\\\\server\\share\\", nullptr},
+                                         PathCase{"\\Apps", "\\"}, PathCase{"Apps\\Tool", "Apps"},
+                                         PathCase{"Apps", nullptr}, PathCase{"", nullptr}));
 
 TEST(DefaultDestination, PackageFolderThenApplicationDataThenProgramFiles) {
   EXPECT_EQ(defaultParentFolder("D:\\Apps", "C:\\AppData"), "D:\\Apps");
@@ -98,13 +98,13 @@ TEST_P(AbsoluteDestination, WithoutAColonItIsBelowTheSetupDirectory) {
   EXPECT_EQ(absoluteDestination(GetParam().typed, "C:\\Setup\\"), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Paths, AbsoluteDestination,
-    testing::Values(AbsoluteCase{"D:\\Apps\\Tool", "D:\\Apps\\Tool"},
-                    AbsoluteCase{"Apps\\Tool", "C:\\Setup\\Apps\\Tool"},
-                    AbsoluteCase{"", "C:\\Setup"},
-                    AbsoluteCase{"\\\\server\\share", "C:\\Setup\\\\\\server\\share"},
-                    AbsoluteCase{"odd:name", "odd:name"}));
+INSTANTIATE_TEST_SUITE_P(Paths, AbsoluteDestination,
+                         testing::Values(AbsoluteCase{"D:\\Apps\\Tool", "D:\\Apps\\Tool"},
+                                         AbsoluteCase{"Apps\\Tool", "C:\\Setup\\Apps\\Tool"},
+                                         AbsoluteCase{"", "C:\\Setup"},
+                                         AbsoluteCase{"\\\\server\\share",
+                                                      "C:\\Setup\\\\\\server\\share"},
+                                         AbsoluteCase{"odd:name", "odd:name"}));
 
 class ComposeInstallDestination : public testing::Test {
  protected:

@@ -24,7 +24,7 @@ TEST(DiskSpace, BytesBecomeKilobytesTruncated) {
 
 TEST(DiskSpace, AHugeVolumeSaturatesInsteadOfWrapping) {
   EXPECT_EQ(freeKilobytes((std::uint64_t(1) << 42) - 1024), 0xFFFFFFFFu);
-  EXPECT_EQ(freeKilobytes(std::uint64_t(1) << 42), 0xFFFFFFFFu);        // 4 TiB: once 0
+  EXPECT_EQ(freeKilobytes(std::uint64_t(1) << 42), 0xFFFFFFFFu);           // 4 TiB: once 0
   EXPECT_EQ(freeKilobytes((std::uint64_t(1) << 42) + 4096), 0xFFFFFFFFu);  // once 4
   EXPECT_EQ(freeKilobytes(~std::uint64_t(0)), 0xFFFFFFFFu);
 }
@@ -50,13 +50,13 @@ TEST_P(DiskSpaceViewTest, ShowsNextUnlessFreeIsBelowNeed) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, DiskSpaceViewTest,
-    testing::Values(
-        ViewCase{"exactly the need", 2423 * 1024, 2481773, "    2423kb", true},
-        ViewCase{"one kilobyte short", 2422 * 1024 + 1023, 2481773, "    2422kb", false},
-        ViewCase{"nothing needed", 0, 1023, "       0kb", true},
-        ViewCase{"4 TiB free, the largest need", std::uint64_t(1) << 42, 0xFFFFFFFFu,
-                 "4294967295kb", true},
-        ViewCase{"unknown free space", std::nullopt, 0xFFFFFFFFu, "", true}),
+    testing::Values(ViewCase{"exactly the need", 2423 * 1024, 2481773, "    2423kb", true},
+                    ViewCase{"one kilobyte short", 2422 * 1024 + 1023, 2481773, "    2422kb",
+                             false},
+                    ViewCase{"nothing needed", 0, 1023, "       0kb", true},
+                    ViewCase{"4 TiB free, the largest need", std::uint64_t(1) << 42, 0xFFFFFFFFu,
+                             "4294967295kb", true},
+                    ViewCase{"unknown free space", std::nullopt, 0xFFFFFFFFu, "", true}),
     [](const auto& info) {
       std::string name;
       for (const char* p = info.param.what; *p; ++p)
@@ -82,8 +82,8 @@ TEST(FreeSpaceQuery, AMissingFolderIsAnsweredByItsNearestExistingParent) {
   v.answers["D:\\"] = 5;
   v.answers["D:\\Apps"] = 7;
   EXPECT_EQ(queryFreeBytes("D:\\Apps\\New\\Deeper", v), 7u);
-  EXPECT_EQ(v.asked, (std::vector<std::string>{"D:\\Apps\\New\\Deeper", "D:\\Apps\\New",
-                                               "D:\\Apps"}));
+  EXPECT_EQ(v.asked,
+            (std::vector<std::string>{"D:\\Apps\\New\\Deeper", "D:\\Apps\\New", "D:\\Apps"}));
 }
 
 TEST(FreeSpaceQuery, GivesUpAtTheRoot) {

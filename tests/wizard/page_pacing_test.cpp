@@ -62,7 +62,7 @@ TEST(BarPacing, SetOnlyWhenTheDrawnColumnMoves) {
   EXPECT_FALSE(offerAndSet(bar, 256000, 200));  // 0.4987 of a column rounds down
   EXPECT_TRUE(offerAndSet(bar, 257000, 300));   // 0.5007 rounds up to column 1
   EXPECT_FALSE(offerAndSet(bar, 700000, 400));
-  EXPECT_TRUE(offerAndSet(bar, 770000, 500));   // column 2 from 1.5002
+  EXPECT_TRUE(offerAndSet(bar, 770000, 500));  // column 2 from 1.5002
   EXPECT_TRUE(offerAndSet(bar, 193000000, 600));
   EXPECT_FALSE(offerAndSet(bar, 250000000, 700));  // past the range the bar stays full
 }

@@ -26,8 +26,7 @@ TEST(SetupArguments, AsPackageManagersWriteThem) {
   for (const auto& r : rows) {
     const SetupArguments a = parseSetupArguments(r.line);
     EXPECT_EQ(a.silent, r.silent) << r.line;
-    EXPECT_EQ(a.destination, r.destination ? r.destination : "")
-        << r.line;
+    EXPECT_EQ(a.destination, r.destination ? r.destination : "") << r.line;
   }
 }
 
@@ -84,8 +83,9 @@ TEST_F(UnattendedTest, AFileInUseIsAskedAboutThenEndsWithItsOwnCode) {
   EXPECT_EQ(installSilently(""), kExitFileInUse);
   ASSERT_EQ(fake.messages.size(), 3u);
   for (const auto& m : fake.messages)
-    EXPECT_EQ(m.text, "The file is in use by another program:\nC:\\Apps\\Demo\\demo.exe\n\n"
-                      "Close that program and press Retry, or press Cancel to stop the install.");
+    EXPECT_EQ(m.text,
+              "The file is in use by another program:\nC:\\Apps\\Demo\\demo.exe\n\n"
+              "Close that program and press Retry, or press Cancel to stop the install.");
   EXPECT_EQ(fake.file("C:\\Apps\\Demo\\demo.exe"), "old");
 
   fake = FakePlatform();

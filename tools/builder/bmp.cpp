@@ -133,7 +133,7 @@ std::expected<std::vector<std::uint8_t>, std::string> bmpToBitmapBody(
   w.u32(0);
   for (std::uint32_t i = 0; i < colours; ++i) {
     w.bytes(file.subspan(paletteAt + 4 * i, 3));  // blue, green, red
-    w.u8(0);                                       // reserved
+    w.u8(0);                                      // reserved
   }
   const std::uint8_t* pixels = &file[pixelOffset];
   for (std::uint32_t r = 0; r < rows; ++r) {

@@ -2,8 +2,8 @@
 // the page bitmaps; each top-level file's data blocks followed by its "Copy" record; each
 // top-level folder's nested blocks and records (as ranges) followed by its "CopD" record; the
 // links, the registry key and values, the clean-up lines, the program to run and the
-// uninstaller's "UnIn" entry; and the directory last. Blocks are compressed in parallel and placed in a fixed order, so the bytes
-// depend only on the manifest and the files.
+// uninstaller's "UnIn" entry; and the directory last. Blocks are compressed in parallel and placed
+// in a fixed order, so the bytes depend only on the manifest and the files.
 #pragma once
 
 #include <cstdint>
@@ -40,19 +40,17 @@ struct BuildSummary {
 
 // The package; the reason when a file cannot be read or changed since the plan, or the package
 // would pass 4 GB.
-std::expected<std::vector<std::uint8_t>, std::string> buildPackage(
-    const Manifest& manifest, const Plan& plan, const BuildOptions& options,
-    BuildSummary* summary = nullptr);
+std::expected<std::vector<std::uint8_t>, std::string> buildPackage(const Manifest& manifest,
+                                                                   const Plan& plan,
+                                                                   const BuildOptions& options,
+                                                                   BuildSummary* summary = nullptr);
 
 // buildPackage streaming into `file`, whose end is at `fileOffset`: memory stays at a few
 // blocks per thread whatever the payload. The package's size, or the reason as buildPackage,
 // or when a write fails.
-std::expected<std::uint64_t, std::string> buildPackageInto(std::FILE* file,
-                                                           std::uint64_t fileOffset,
-                                                           const Manifest& manifest,
-                                                           const Plan& plan,
-                                                           const BuildOptions& options,
-                                                           BuildSummary* summary = nullptr);
+std::expected<std::uint64_t, std::string> buildPackageInto(
+    std::FILE* file, std::uint64_t fileOffset, const Manifest& manifest, const Plan& plan,
+    const BuildOptions& options, BuildSummary* summary = nullptr);
 
 // Manifest, plan, uninstaller and package in one call; problems of the manifest go to `diag`,
 // a failure of the build itself too (without a line).

@@ -118,7 +118,8 @@ Edited scopeEdits(std::span<const std::uint8_t> program, const Manifest& m, Edit
   if (at == std::string::npos)
     return std::unexpected(
         "its manifest (RT_MANIFEST 1) does not ask for administrator rights, so it cannot be "
-        "made to ask for none" + (reason.empty() ? "" : ": " + reason));
+        "made to ask for none" +
+        (reason.empty() ? "" : ": " + reason));
   text.replace(at, kAdministrator.size(), "level=\"asInvoker\"");
   // The edit keeps the language that the program's manifest has.
   edits.add(kResourceTypeManifest, 1, Bytes(text.begin(), text.end()), 0);
@@ -185,8 +186,7 @@ std::expected<std::vector<std::uint8_t>, std::string> makeUninstaller(
 }
 
 std::expected<void, std::string> carryUninstaller(const Manifest& manifest, Plan& plan,
-                                                  std::string& path, bool sign,
-                                                  Diagnostics& diag) {
+                                                  std::string& path, bool sign, Diagnostics& diag) {
   if (!manifest.uninstaller) return {};
   if (path.empty()) {
     auto found = findDefaultUninstaller();
@@ -205,9 +205,10 @@ std::expected<void, std::string> carryUninstaller(const Manifest& manifest, Plan
   if (bytes) program = makeUninstaller(*bytes, manifest, plan);
   if (program && *program != *bytes && hasSignature(*bytes) && !manifest.signing)
     diag.warning(manifest.path, 0,
-                 "the uninstaller " + path + " is signed, but writing the product's version, "
-                 "icon or scope into it removes the signature; sign it in the build with "
-                 "[signing] command = [...]");
+                 "the uninstaller " + path +
+                     " is signed, but writing the product's version, "
+                     "icon or scope into it removes the signature; sign it in the build with "
+                     "[signing] command = [...]");
   if (program && manifest.signing && sign) {
     SignedBytes signedProgram =
         signBytes(*manifest.signing, *program, kUninstallerName, "the uninstaller");

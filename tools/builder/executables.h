@@ -48,8 +48,7 @@ std::expected<std::vector<std::uint8_t>, std::string> makeUninstaller(
 // remove, with nothing to sign it again, is a warning in `diag`. One line that says what to do
 // when no program is found, it cannot be used or signing it fails.
 std::expected<void, std::string> carryUninstaller(const Manifest& manifest, Plan& plan,
-                                                  std::string& path, bool sign,
-                                                  Diagnostics& diag);
+                                                  std::string& path, bool sign, Diagnostics& diag);
 
 // Problems of a setup.exe's own resources: the version resource (RT_VERSION 1) must parse,
 // icon group 101 must exist and parse, and every image it names must exist with the size it

@@ -29,20 +29,13 @@ int lineOf(const toml::key& k) { return static_cast<int>(k.source().begin.line);
 
 const char* typeName(toml::node_type t) {
   switch (t) {
-    case toml::node_type::table:
-      return "a table";
-    case toml::node_type::array:
-      return "an array";
-    case toml::node_type::string:
-      return "a string";
-    case toml::node_type::integer:
-      return "an integer";
-    case toml::node_type::floating_point:
-      return "a number";
-    case toml::node_type::boolean:
-      return "true or false";
-    default:
-      return "a date or time";
+    case toml::node_type::table: return "a table";
+    case toml::node_type::array: return "an array";
+    case toml::node_type::string: return "a string";
+    case toml::node_type::integer: return "an integer";
+    case toml::node_type::floating_point: return "a number";
+    case toml::node_type::boolean: return "true or false";
+    default: return "a date or time";
   }
 }
 
@@ -224,20 +217,20 @@ void ManifestReader::checkVersion(const ManifestText& version) {
                             "; give one to four numbers of at most 65535 separated by dots, "
                             "optionally followed by a suffix, such as 2.1 or 2.1.0-beta");
   else if (!v.suffix.empty())
-    warning(version.line, "the version \"" + shown + "\" has the file version " +
-                              std::to_string(v.numbers[0]) + "." + std::to_string(v.numbers[1]) +
-                              "." + std::to_string(v.numbers[2]) + "." +
-                              std::to_string(v.numbers[3]) + ": its suffix \"" +
-                              ansiToUtf8(v.suffix, m_.codePage) +
-                              "\" is kept in the product version only");
+    warning(version.line,
+            "the version \"" + shown + "\" has the file version " + std::to_string(v.numbers[0]) +
+                "." + std::to_string(v.numbers[1]) + "." + std::to_string(v.numbers[2]) + "." +
+                std::to_string(v.numbers[3]) + ": its suffix \"" +
+                ansiToUtf8(v.suffix, m_.codePage) + "\" is kept in the product version only");
 }
 
 // For the user alone, the setup writes nothing that needs an administrator.
 void ManifestReader::checkScope() {
   if (m_.userScope && m_.registry && m_.registry->root == "HLM")
-    error(m_.registry->line, "the registry key lies under HLM, which only an administrator may "
-                             "write, but scope = \"user\" installs without those rights; use "
-                             "HCU or scope = \"machine\"");
+    error(m_.registry->line,
+          "the registry key lies under HLM, which only an administrator may "
+          "write, but scope = \"user\" installs without those rights; use "
+          "HCU or scope = \"machine\"");
 }
 
 void ManifestReader::readSigning(const toml::table& root) {
@@ -251,14 +244,16 @@ void ManifestReader::readSigning(const toml::table& root) {
   if (a)
     for (const toml::node& item : *a) {
       if (!item.is_string()) {
-        error(lineOf(item), std::string("the signing command must be strings, not ") + typeName(item.type()));
+        error(lineOf(item),
+              std::string("the signing command must be strings, not ") + typeName(item.type()));
         return;
       }
       signing.command.push_back(item.as_string()->get());
     }
   if (signing.command.empty()) {
-    error(line, "[signing] needs command = [\"program\", \"argument\", ...], for example "
-                "[\"osslsigncode\", \"sign\", ..., \"-in\", \"{in}\", \"-out\", \"{out}\"]");
+    error(line,
+          "[signing] needs command = [\"program\", \"argument\", ...], for example "
+          "[\"osslsigncode\", \"sign\", ..., \"-in\", \"{in}\", \"-out\", \"{out}\"]");
     return;
   }
   bool file = false, in = false, out = false;
@@ -268,8 +263,9 @@ void ManifestReader::readSigning(const toml::table& root) {
     out = out || arg.find("{out}") != std::string::npos;
   }
   if (file == (in || out) || in != out) {
-    error(line, "the signing command must name the file to sign as {file} (signed in place) or "
-                "as {in} and {out} (a signed copy written to a new file), not both");
+    error(line,
+          "the signing command must name the file to sign as {file} (signed in place) or "
+          "as {in} and {out} (a signed copy written to a new file), not both");
     return;
   }
   m_.signing = std::move(signing);
@@ -282,8 +278,8 @@ void ManifestReader::checkRemovableKey() {
   if (belowSoftware && std::count(path.begin(), path.end(), '\\') >= 2) return;
   warning(m_.registry->line,
           "the uninstaller removes only keys two or more levels below Software (such as "
-          "HCU\\Software\\Publisher\\Product); it will leave " + m_.registry->root + "\\" +
-              ansiToUtf8(path, m_.codePage));
+          "HCU\\Software\\Publisher\\Product); it will leave " +
+              m_.registry->root + "\\" + ansiToUtf8(path, m_.codePage));
 }
 
 std::size_t ManifestReader::destination() const {
@@ -328,8 +324,9 @@ void ManifestReader::readApplication(const toml::table& root) {
     if (s == "user")
       m_.userScope = true;
     else if (s != "machine")
-      error(lineOf(*scope), "scope must be \"machine\" (the default: for every user, with "
-                            "administrator rights) or \"user\" (for the user alone)");
+      error(lineOf(*scope),
+            "scope must be \"machine\" (the default: for every user, with "
+            "administrator rights) or \"user\" (for the user alone)");
   }
   if (const toml::node* cp = app->get("codepage")) {
     if (!cp->is_integer() || !isSupportedCodePage(static_cast<int>(cp->as_integer()->get())))

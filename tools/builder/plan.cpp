@@ -336,8 +336,7 @@ void Planner::loadBitmaps() {
     BitmapShape shape;
     auto body = bmpToBitmapBody(*bytes, &shape);
     if (!body) {
-      error(desc->line,
-            "the bitmap \"" + desc->sourceText + "\" cannot be used: " + body.error());
+      error(desc->line, "the bitmap \"" + desc->sourceText + "\" cannot be used: " + body.error());
       continue;
     }
     const PageBitmapSize& want = kPageBitmapSizes[i];

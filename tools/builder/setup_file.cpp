@@ -62,8 +62,8 @@ std::expected<SetupFileSizes, std::string> writeSetupFile(
   out.package = *package;
   if (out.package > 0xFFFFFFFFu)
     return std::unexpected("the package would pass 4 GB, the most its 32-bit offsets can address");
-  auto exe = makeSplitSetupExecutable(*stub, manifest, plan, static_cast<std::uint32_t>(out.package),
-                                      fileName);
+  auto exe = makeSplitSetupExecutable(*stub, manifest, plan,
+                                      static_cast<std::uint32_t>(out.package), fileName);
   if (!exe) return std::unexpected(exe.error());
   if (exe->holeAt != holeAt || exe->holeSize != out.package)
     return std::unexpected("the package's place in the setup.exe moved with its size");

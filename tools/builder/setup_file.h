@@ -21,8 +21,8 @@ struct SetupFileSizes {
 };
 
 // Writes into `file`, which must be empty, seekable and open for reading and writing: with a
-// `stub` (not null), the setup.exe that makeSetupExecutable would make (named `fileName`), byte for byte;
-// without, the bare package. Its sizes, or the reason as buildPackageInto.
+// `stub` (not null), the setup.exe that makeSetupExecutable would make (named `fileName`), byte for
+// byte; without, the bare package. Its sizes, or the reason as buildPackageInto.
 std::expected<SetupFileSizes, std::string> writeSetupFile(
     std::FILE* file, const std::vector<std::uint8_t>* stub, const Manifest& manifest,
     const Plan& plan, const BuildOptions& options, std::string_view fileName,

@@ -22,8 +22,7 @@ bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
 std::string withoutTrailingSeparators(std::string path) {
   // "C:\" and "\" keep theirs: they name a root.
-  while (path.size() > 1 && isSeparator(path.back()) &&
-         !(path.size() == 3 && path[1] == ':'))
+  while (path.size() > 1 && isSeparator(path.back()) && !(path.size() == 3 && path[1] == ':'))
     path.pop_back();
   return path;
 }
@@ -33,9 +32,7 @@ std::string withoutTrailingSeparators(std::string path) {
 // and folders.
 class LinkGuard {
  public:
-  void confineBelow(std::string_view root) {
-    root_ = withoutTrailingSeparators(std::string(root));
-  }
+  void confineBelow(std::string_view root) { root_ = withoutTrailingSeparators(std::string(root)); }
   const std::string& refusedLink() const { return refusedLink_; }
 
   // The components strictly between the root and the path's end, from the root down; each must

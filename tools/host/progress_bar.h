@@ -12,8 +12,8 @@
 namespace zorv {
 
 struct ProgressBarStyle {
-  int width = 40;    // cells of the bar
-  char rest = '.';   // the cells not done; done ones are '#'
+  int width = 40;                            // cells of the bar
+  char rest = '.';                           // the cells not done; done ones are '#'
   std::chrono::milliseconds quietStart{0};   // nothing is drawn this soon after the start
   std::chrono::milliseconds redrawEvery{0};  // nor again this soon after the last drawing
 };

@@ -88,9 +88,8 @@ std::expected<std::filesystem::path, std::string> makePrivateFolder() {
   for (int attempt = 0; attempt < 16; ++attempt) {
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
-    const std::filesystem::path folder =
-        temp / ("zorv-" + std::to_string(GetCurrentProcessId()) + "-" +
-                std::to_string(now.QuadPart % 1000000007));
+    const std::filesystem::path folder = temp / ("zorv-" + std::to_string(GetCurrentProcessId()) +
+                                                 "-" + std::to_string(now.QuadPart % 1000000007));
     if (CreateDirectoryW(folder.c_str(), nullptr)) return folder;
     if (GetLastError() != ERROR_ALREADY_EXISTS) break;
   }

@@ -22,7 +22,8 @@ namespace zorv {
 // (its "CPag" entry, else 1252).
 using CodePageChoice = int;
 
-// `choice` when given, else the package's own code page. A reason for the user when the package's entry cannot be read or names a code page the tools do not know.
+// `choice` when given, else the package's own code page. A reason for the user when the package's
+// entry cannot be read or names a code page the tools do not know.
 std::expected<int, std::string> textCodePage(Package& package, CodePageChoice choice);
 
 // A folder of this system as the engine names it, in the code page the host converts from; the

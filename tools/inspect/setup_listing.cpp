@@ -67,8 +67,11 @@ Listed listFiles(Package& package, SetupListing& listing) {
   };
   static const std::string kWalkProblem =
       "cannot be walked: a record cannot be read or is reached a second time, the folder nests "
-      "more than " + std::to_string(kMaxDirectoryDepth) + " levels deep, or the package holds "
-      "more than " + std::to_string(kMaxRecordsVisited) + " records, as the setup would find too";
+      "more than " +
+      std::to_string(kMaxDirectoryDepth) +
+      " levels deep, or the package holds "
+      "more than " +
+      std::to_string(kMaxRecordsVisited) + " records, as the setup would find too";
   return readEntries(package, kTagCopyDir, 0, -1, walkFolder, kWalkProblem);
 }
 

@@ -90,7 +90,7 @@ class Verifier {
   std::vector<std::string> folderWhere_;
   std::string memberWhere_;
   RangeItem member_;
-  std::set<std::string> topLevelFiles_;   // names of the top-level "Copy" records, ASCII-folded
+  std::set<std::string> topLevelFiles_;     // names of the top-level "Copy" records, ASCII-folded
   std::optional<std::string> uninstaller_;  // the program of the first "UnIn" entry
   std::string uninstallerWhere_;
   std::string firstStored_;  // where the first stored body or range was met
@@ -161,8 +161,7 @@ void Verifier::noteStored(const std::string& where, PackedRange range) {
   if (r_.stored++ == 0) firstStored_ = where;
 }
 
-void Verifier::checkFile(const std::string& where, const CopyRecord& record,
-                         std::size_t bodySize) {
+void Verifier::checkFile(const std::string& where, const CopyRecord& record, std::size_t bodySize) {
   ++r_.files;
   const std::string file = where + " file " + quoted(record.name);
   checkName(file, record.name, false, true);
@@ -239,7 +238,8 @@ void Verifier::walkEnds(const std::string& where, WalkStop why, std::uint32_t ta
   switch (why) {
     case WalkStop::Again:
       problem(where + ": its record is reached twice in the walk of the package (at offset " +
-              std::to_string(offset) + "), by a loop or a shared record; the setup stops there "
+              std::to_string(offset) +
+              "), by a loop or a shared record; the setup stops there "
               "as at a damaged record");
       return;
     case WalkStop::OverBudget:
@@ -252,9 +252,7 @@ void Verifier::walkEnds(const std::string& where, WalkStop why, std::uint32_t ta
       problem(where + ": folders nest deeper than " + std::to_string(kMaxDirectoryDepth) +
               " levels");
       return;
-    case WalkStop::Unreadable:
-      problem(where + ": cannot be read: " + p_.lastError());
-      return;
+    case WalkStop::Unreadable: problem(where + ": cannot be read: " + p_.lastError()); return;
     case WalkStop::NotARecord:
       problem(where + (tag == kTagCopy ? ": not a file record" : ": not a folder record") +
               " that the setup can read");
@@ -347,8 +345,9 @@ void Verifier::checkUninstaller(std::int32_t i, std::span<const std::uint8_t> bo
   }
   const std::optional<UninstallerRecord> record = parseUninstallerRecord(body);
   if (!record) {
-    problem(where + ": not an uninstaller record that the setup can read, or one that names no "
-                    "program");
+    problem(where +
+            ": not an uninstaller record that the setup can read, or one that names no "
+            "program");
     return;
   }
   checkSlack(where, recordSlack(*record, body.size()));
@@ -427,33 +426,19 @@ void Verifier::checkRecord(std::int32_t i, std::span<const std::uint8_t> body) {
         walkEnds(where, WalkStop::NotARecord, e.tag, e.offset);
       }
       break;
-    case kTagGroupLink:
-      checkLink(where, body, false);
-      break;
-    case kTagDesktopLink:
-      checkLink(where, body, true);
-      break;
-    case kTagRoot:
-      checkRoot(where, body, i == firstRoot_);
-      break;
+    case kTagGroupLink: checkLink(where, body, false); break;
+    case kTagDesktopLink: checkLink(where, body, true); break;
+    case kTagRoot: checkRoot(where, body, i == firstRoot_); break;
     case kTagValue:
       checkValue(where, body,
                  firstRoot_ >= 0 && i > firstRoot_ && (secondRoot_ < 0 || i < secondRoot_));
       break;
-    case kTagBitmap:
-      checkBitmap(i, body);
-      break;
-    case kTagUninstaller:
-      checkUninstaller(i, body);
-      break;
-    case kTagCodePage:
-      checkCodePage(i, body);
-      break;
-    case kTagRelease:
-      break;  // the setup asks only whether it is there
+    case kTagBitmap: checkBitmap(i, body); break;
+    case kTagUninstaller: checkUninstaller(i, body); break;
+    case kTagCodePage: checkCodePage(i, body); break;
+    case kTagRelease: break;  // the setup asks only whether it is there
     case kTagDefaultDir:
-    case kTagAppName:
-      break;  // read before the walk
+    case kTagAppName: break;  // read before the walk
     case kTagDeleteDir:
     case kTagDeleteFile:
     case kTagRunProgram:
@@ -467,8 +452,7 @@ void Verifier::checkRecord(std::int32_t i, std::span<const std::uint8_t> body) {
         problem(where + ": not a name record that the setup can read");
       }
       break;
-    default:
-      warning(where + ": a tag the setup does not use");
+    default: warning(where + ": a tag the setup does not use");
   }
 }
 
@@ -544,7 +528,8 @@ void Verifier::run() {
   if (r_.stored)
     warning(std::to_string(r_.stored) + (r_.stored == 1 ? " body is" : " bodies are") +
             " stored rather than packed, so the setup cannot tell damaged bytes in them (the "
-            "first: " + firstStored_ + ")");
+            "first: " +
+            firstStored_ + ")");
   checkBitmapNames();
   checkUninstallerIsCarried();
   if (!sum_)

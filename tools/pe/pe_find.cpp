@@ -41,9 +41,7 @@ PeResourceKey publicKey(const ResourceKey& k) {
 
 std::string PeResourceKey::toString() const { return named ? text : "#" + std::to_string(id); }
 
-bool looksLikePe(std::span<const std::uint8_t> image) {
-  return pe::parseImage(image).has_value();
-}
+bool looksLikePe(std::span<const std::uint8_t> image) { return pe::parseImage(image).has_value(); }
 
 std::expected<std::span<const std::uint8_t>, std::string> findPeResource(
     std::span<const std::uint8_t> image, std::string_view type, std::uint16_t id) {

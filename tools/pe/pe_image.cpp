@@ -66,8 +66,8 @@ std::expected<Image, std::string> parseImage(std::span<const std::uint8_t> file)
   // The loader trusts NumberOfRvaAndSizes; we also stop at the end of the optional header so
   // that a slot is never read from the section table.
   const std::size_t fitting = (optional.size() - directoriesAt) / kDirectorySize;
-  image.directoryCount = static_cast<std::uint32_t>(
-      std::min<std::size_t>({declared, kMaxDirectories, fitting}));
+  image.directoryCount =
+      static_cast<std::uint32_t>(std::min<std::size_t>({declared, kMaxDirectories, fitting}));
   opt = optionalHeader.at(directoriesAt);
   for (std::uint32_t i = 0; i < image.directoryCount; ++i) {
     DataDirectory d;

@@ -104,7 +104,7 @@ struct Image {
   std::uint32_t sizeOfHeaders = 0;
   std::uint32_t initializedDataSize = 0;
   std::size_t directoriesOffset = 0;
-  std::uint32_t directoryCount = 0;  // the slots both declared and inside the optional header
+  std::uint32_t directoryCount = 0;        // the slots both declared and inside the optional header
   std::vector<DataDirectory> directories;  // directoryCount entries
   std::vector<Section> sections;
 

@@ -14,9 +14,9 @@ namespace zorv {
 
 namespace {
 
+using pe::alignUp;
 using pe::Image;
 using pe::Section;
-using pe::alignUp;
 
 constexpr std::uint16_t kLanguageNeutral = 0;
 constexpr char kResourceSectionName[8] = {'.', 'r', 's', 'r', 'c', 0, 0, 0};
@@ -40,13 +40,14 @@ std::expected<void, std::string> checkStub(std::span<const std::uint8_t> stub, c
   const std::uint64_t tableEnd =
       std::uint64_t(img.sectionTableOffset) + img.sections.size() * pe::kSectionHeaderSize;
   if (tableEnd > img.sizeOfHeaders)
-    return std::unexpected("stub's headers and section table do not lie inside SizeOfHeaders, "
-                           "before its sections' data");
+    return std::unexpected(
+        "stub's headers and section table do not lie inside SizeOfHeaders, "
+        "before its sections' data");
   if (img.directoryCount <= pe::kDirectoryResource)
     return std::unexpected("stub's optional header has no resource directory slot");
   for (const Section& s : img.sections) {
-    if (s.rawSize != 0 && (s.rawPointer < img.sizeOfHeaders ||
-                           std::uint64_t(s.rawPointer) + s.rawSize > stub.size()))
+    if (s.rawSize != 0 &&
+        (s.rawPointer < img.sizeOfHeaders || std::uint64_t(s.rawPointer) + s.rawSize > stub.size()))
       return std::unexpected("a section's file data lies outside the file");
     if (std::uint64_t(s.virtualAddress) + alignUp(s.virtualSpan(), img.sectionAlignment) >
         0xFFFFFFFFull)
@@ -130,7 +131,7 @@ struct Placement {
 };
 
 std::expected<Placement, std::string> choosePlacement(std::span<const std::uint8_t> stub,
-                                                     const Image& img) {
+                                                      const Image& img) {
   Placement p;
   const auto oldIndex = resourceSectionIndex(img);
   if (oldIndex && canRebuildInPlace(img, *oldIndex)) {
@@ -146,7 +147,8 @@ std::expected<Placement, std::string> choosePlacement(std::span<const std::uint8
   std::uint64_t rawEnd = img.sizeOfHeaders;
   std::uint64_t virtualEnd = alignUp(img.sizeOfHeaders, img.sectionAlignment);
   for (const Section& s : img.sections) {
-    if (s.rawSize != 0) rawEnd = std::max<std::uint64_t>(rawEnd, std::uint64_t(s.rawPointer) + s.rawSize);
+    if (s.rawSize != 0)
+      rawEnd = std::max<std::uint64_t>(rawEnd, std::uint64_t(s.rawPointer) + s.rawSize);
     virtualEnd = std::max<std::uint64_t>(
         virtualEnd, s.virtualAddress + alignUp(s.virtualSpan(), img.sectionAlignment));
   }
@@ -178,7 +180,7 @@ std::size_t updateHeaders(std::vector<std::uint8_t>& out, const Image& img, cons
     storeAt(out, header + pe::kSectionCharacteristicsOffset,
             pe::kSectionInitializedData | pe::kSectionMemRead);
     storeLE16(&out[fileHeader + pe::kFileSectionCountOffset],
-                  static_cast<std::uint16_t>(img.sections.size() + 1));
+              static_cast<std::uint16_t>(img.sections.size() + 1));
   }
   storeAt(out, header + pe::kSectionRawPointerOffset, std::uint32_t(p.rawStart));
   storeAt(out, header + pe::kSectionVirtualSizeOffset, sectionSize);
@@ -204,7 +206,8 @@ std::size_t updateHeaders(std::vector<std::uint8_t>& out, const Image& img, cons
   storeAt(out, resource + 4, sectionSize);
   // The signature went with the overlay; the directory must not point at it.
   if (img.directoryCount > pe::kDirectorySecurity) {
-    const std::size_t security = img.directoriesOffset + pe::kDirectorySecurity * pe::kDirectorySize;
+    const std::size_t security =
+        img.directoriesOffset + pe::kDirectorySecurity * pe::kDirectorySize;
     storeAt(out, security, 0);
     storeAt(out, security + 4, 0);
   }

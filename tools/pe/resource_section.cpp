@@ -78,9 +78,10 @@ class SectionWriter {
 
 }  // namespace
 
-std::expected<SplitSection, std::string> buildSplitResourceSection(
-    std::vector<ResourceItem> items, std::uint32_t sectionRva) {
-  if (std::count_if(items.begin(), items.end(), [](const ResourceItem& i) { return i.deferred; }) > 1) {
+std::expected<SplitSection, std::string> buildSplitResourceSection(std::vector<ResourceItem> items,
+                                                                   std::uint32_t sectionRva) {
+  if (std::count_if(items.begin(), items.end(), [](const ResourceItem& i) { return i.deferred; }) >
+      1) {
     return std::unexpected("more than one resource is written later");
   }
   std::stable_sort(items.begin(), items.end(), [](const ResourceItem& a, const ResourceItem& b) {
@@ -169,7 +170,8 @@ std::expected<SplitSection, std::string> buildSplitResourceSection(
   }
   for (const auto& [name, offset] : strings) {
     storeLE16(&out[offset], static_cast<std::uint16_t>(name.size() / 2));
-    std::copy(name.begin(), name.end(), out.begin() + std::ptrdiff_t(offset + kResStringLengthSize));
+    std::copy(name.begin(), name.end(),
+              out.begin() + std::ptrdiff_t(offset + kResStringLengthSize));
   }
   return split;
 }

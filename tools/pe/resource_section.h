@@ -30,7 +30,7 @@ struct SplitSection {
 
 // As buildResourceSection, for items of which at most one is deferred: the layout is the one
 // the section would have with that resource's bytes in it.
-std::expected<SplitSection, std::string> buildSplitResourceSection(
-    std::vector<ResourceItem> items, std::uint32_t sectionRva);
+std::expected<SplitSection, std::string> buildSplitResourceSection(std::vector<ResourceItem> items,
+                                                                   std::uint32_t sectionRva);
 
 }  // namespace zorv::pe

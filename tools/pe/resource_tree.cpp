@@ -140,7 +140,7 @@ struct TreeWalk {
       if (e.isDirectory == leafLevel)
         return std::unexpected(leafLevel ? "resource language entry is a directory"
                                          : "resource type or name entry is not a directory");
-      Done done = level == 0 ? walk(e.offset, 1, e.key, name)
+      Done done = level == 0   ? walk(e.offset, 1, e.key, name)
                   : level == 1 ? walk(e.offset, 2, type, e.key)
                                : addLeaf(e, type, name);
       if (!done) return done;

@@ -144,8 +144,10 @@ bool readTableKey(const std::u16string& key, VersionInfo& info) {
   if (key.size() != 8) return false;
   std::uint32_t v = 0;
   for (char16_t u : key) {
-    const int d = u >= '0' && u <= '9' ? u - '0' : u >= 'A' && u <= 'F' ? u - 'A' + 10
-                                                 : u >= 'a' && u <= 'f' ? u - 'a' + 10 : -1;
+    const int d = u >= '0' && u <= '9'   ? u - '0'
+                  : u >= 'A' && u <= 'F' ? u - 'A' + 10
+                  : u >= 'a' && u <= 'f' ? u - 'a' + 10
+                                         : -1;
     if (d < 0) return false;
     v = v << 4 | std::uint32_t(d);
   }

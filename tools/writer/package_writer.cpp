@@ -59,7 +59,9 @@ PreparedBody storedBody(std::span<const std::uint8_t> data) {
 }
 
 PackageWriter::PackageWriter(std::string headerName, std::uint32_t dataBase)
-    : headerName_(std::move(headerName)), dataBase_(dataBase), out_(kHeaderSize, 0),
+    : headerName_(std::move(headerName)),
+      dataBase_(dataBase),
+      out_(kHeaderSize, 0),
       size_(kHeaderSize) {
   if (dataBase_ > kHeaderSize)
     keepError("a data base of " + std::to_string(dataBase_) + " lies beyond the header");
@@ -179,8 +181,7 @@ std::expected<std::uint64_t, std::string> PackageWriter::finishInto() {
   append(*packedDir);
   const std::uint64_t end = fileOffset_ + size_;
   if (writeError_ == 0 &&
-      (!seekTo(file_, fileOffset_) ||
-       std::fwrite(h.data(), 1, h.size(), file_) != h.size() ||
+      (!seekTo(file_, fileOffset_) || std::fwrite(h.data(), 1, h.size(), file_) != h.size() ||
        !seekTo(file_, end) || std::fflush(file_) != 0))
     writeError_ = errno ? errno : EIO;
   if (writeError_ != 0) return std::unexpected(std::string(std::strerror(writeError_)));

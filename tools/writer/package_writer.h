@@ -97,9 +97,9 @@ class PackageWriter {
   std::vector<std::uint8_t> out_;  // header placeholder and bodies, when kept in memory
   std::FILE* file_ = nullptr;      // else where they go
   std::uint64_t fileOffset_ = 0;
-  std::uint64_t size_ = 0;         // header placeholder and bodies so far
-  int writeError_ = 0;             // the first failed write's errno
-  std::string error_;              // the first other error
+  std::uint64_t size_ = 0;  // header placeholder and bodies so far
+  int writeError_ = 0;      // the first failed write's errno
+  std::string error_;       // the first other error
   std::vector<Entry> entries_;
 };
 

@@ -97,7 +97,8 @@ std::expected<std::vector<std::uint8_t>, std::string> loadStub(std::string& path
   if (path.empty()) {
     auto found = findDefaultStub();
     if (!found) {
-      std::string why = "no setup stub found; build the win32 preset or pass --stub STUB (looked for";
+      std::string why =
+          "no setup stub found; build the win32 preset or pass --stub STUB (looked for";
       for (const auto& p : stubCandidates()) why += ' ' + p.string();
       return std::unexpected(why + ")");
     }
@@ -185,8 +186,8 @@ int cmdBuild(const BuildArgs& args) {
   if (!written) return fail(written.error());
   std::cerr << diag.text();
   std::cout << a->out << ": " << summary.files << " files, " << summary.folders << " folders, "
-            << summary.bytes << " bytes in " << summary.blocks << " blocks; package " << sizes.package
-            << " bytes";
+            << summary.bytes << " bytes in " << summary.blocks << " blocks; package "
+            << sizes.package << " bytes";
   if (exe) std::cout << ", setup.exe " << sizes.file << " bytes";
   std::cout << '\n';
   return 0;

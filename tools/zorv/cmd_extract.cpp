@@ -107,8 +107,10 @@ int cmdExtract(const ExtractArgs& args) {
     view.setControlText(control::kFileNameLine, "");
     auto body = pkg.acquireEntry(i);
     auto rec = body && enterEntry(pkg, i, run.walk) ? parseCopyRecord(*body) : std::nullopt;
-    if (rec && extractFile(run, *rec)) ++files;
-    else report(i, "entry ");
+    if (rec && extractFile(run, *rec))
+      ++files;
+    else
+      report(i, "entry ");
     if (body) pkg.releaseEntry(i);
   }
   for (std::int32_t i = pkg.findByTag(kTagCopyDir, 0, -1); i >= 0;

@@ -31,9 +31,7 @@ class CliProcess final : public Process {
  public:
   explicit CliProcess(Process& host) : host_(host) {}
   std::optional<std::string> currentDirectory() override { return host_.currentDirectory(); }
-  bool setCurrentDirectory(std::string_view dir) override {
-    return host_.setCurrentDirectory(dir);
-  }
+  bool setCurrentDirectory(std::string_view dir) override { return host_.setCurrentDirectory(dir); }
   bool startProcess(std::string_view application, std::string_view commandLine) override {
     if (!mayRun) {
       notStarted = application;

@@ -57,8 +57,7 @@ void printItems(const HostSystem& host, std::string_view heading,
   if (items.empty()) return;
   std::cout << heading << '\n';
   for (const std::string& item : items)
-    std::cout << "  " << (asLogged ? terminalText(host.hostText(item)) : shown(host, item))
-              << '\n';
+    std::cout << "  " << (asLogged ? terminalText(host.hostText(item)) : shown(host, item)) << '\n';
 }
 
 }  // namespace
@@ -69,7 +68,8 @@ int cmdUninstall(const UninstallArgs& args) {
   if (!host->error().empty()) return fail("cannot uninstall: " + terminalText(host->error()));
   RemovePlatform& remover = host->remover();
   // In its long form, as the log's "Work" is compared.
-  const std::string dest = remover.expandPath(absolutePath(args.dest)).value_or(absolutePath(args.dest));
+  const std::string dest =
+      remover.expandPath(absolutePath(args.dest)).value_or(absolutePath(args.dest));
   const std::string programs = host->programsFolder(), desktop = host->desktopFolder();
   host->confineRemovalTo({dest, programs, desktop});
 
@@ -111,9 +111,8 @@ int cmdUninstall(const UninstallArgs& args) {
     std::cerr << "zorv: the uninstall stopped after " << kMaxRemoveEntries
               << " log lines and listed names; run it again for the rest\n";
   if (!report.complete())
-    return fail("the uninstall did not complete: " +
-                std::to_string(report.leftBehind.size()) + " left behind, " +
-                std::to_string(report.refused.size()) + " refused");
+    return fail("the uninstall did not complete: " + std::to_string(report.leftBehind.size()) +
+                " left behind, " + std::to_string(report.refused.size()) + " refused");
   std::cout << text(Text::UninstallComplete, kEnglish) << '\n';
   return 0;
 }

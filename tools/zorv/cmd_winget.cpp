@@ -67,7 +67,8 @@ int cmdWinget(const WingetArgs& args) {
   // form; their texts hold it in UTF-8.
   for (const ManifestFile& m : wingetManifests(p)) {
     const std::string path = pathIn(args.dir, args.id + m.suffix);
-    if (auto written = writeText(path, m.text); !written) return fail(terminalText(written.error()));
+    if (auto written = writeText(path, m.text); !written)
+      return fail(terminalText(written.error()));
     std::printf("%s\n", terminalText(path).c_str());
   }
   return 0;

@@ -233,7 +233,8 @@ void Parser::addPublishers() {
   require(c, c->add_option("--license", w.license,
                            "the license, such as MIT or Proprietary (required)"))
       ->type_name("TEXT");
-  c->add_option("-o,--output", w.dir, "write the three files into DIR (default: the current folder)")
+  c->add_option("-o,--output", w.dir,
+                "write the three files into DIR (default: the current folder)")
       ->type_name("DIR");
   c->add_option("--locale", w.locale, "the locale of the texts (default: en-US)")->type_name("L");
   description = c->add_option("--description", v.description,
@@ -278,8 +279,7 @@ CommandLine commandOf(Parser& p, const CLI::App& sub) {
   else if (name == "winget") {
     if (p.description->count() != 0) v.winget.description = v.description;
     line.command = v.winget;
-  }
-  else if (name == "install") {
+  } else if (name == "install") {
     v.install.language = v.language == "ru" ? 1 : 0;
     line.command = v.install;
   } else if (name == "cat") {

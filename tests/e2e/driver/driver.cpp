@@ -107,8 +107,7 @@ bool Driver::runStep(const ScriptStep& step, std::string& why) {
     return false;
   };
   if (name != "start" && name != "timeout" && name != "reg-set" && name != "sleep" &&
-      name != "hold" &&
-      name != "screenshot-mark" && name != "boxes-of-any-process" && !started_) {
+      name != "hold" && name != "screenshot-mark" && name != "boxes-of-any-process" && !started_) {
     why = "setup not started";
     return false;
   }
@@ -496,9 +495,9 @@ bool Driver::doRegSet(const std::vector<std::string>& w, std::string& why) {
     why = "cannot create the key";
     return false;
   }
-  LONG rc = RegSetValueExA(key, w[3].c_str(), 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>(w[4].c_str()),
-                           static_cast<DWORD>(w[4].size() + 1));
+  LONG rc =
+      RegSetValueExA(key, w[3].c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(w[4].c_str()),
+                     static_cast<DWORD>(w[4].size() + 1));
   RegCloseKey(key);
   if (rc != ERROR_SUCCESS) why = "cannot set the value";
   return rc == ERROR_SUCCESS;
@@ -537,9 +536,9 @@ std::string Driver::report() const {
   j.number(GetACP());
   j.key("folders");
   j.beginObject();
-  for (auto [name, csidl] : {std::pair{"appdata", CSIDL_APPDATA},
-                             std::pair{"programs", CSIDL_PROGRAMS},
-                             std::pair{"desktop", CSIDL_DESKTOPDIRECTORY}}) {
+  for (auto [name, csidl] :
+       {std::pair{"appdata", CSIDL_APPDATA}, std::pair{"programs", CSIDL_PROGRAMS},
+        std::pair{"desktop", CSIDL_DESKTOPDIRECTORY}}) {
     j.key(std::string(name) + "_hex");
     j.string(zorv::toHex(folderPath(csidl)));
   }

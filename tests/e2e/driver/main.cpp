@@ -42,12 +42,18 @@ int main(int argc, char** argv) {
     std::string arg = argv[i];
     if (i + 1 >= argc) return usage(("missing value after " + arg).c_str());
     std::string value = argv[++i];
-    if (arg == "--setup") options.setupPath = value;
-    else if (arg == "--script") scriptPath = value;
-    else if (arg == "--out") outPath = value;
-    else if (arg == "--shots") options.shotsDir = value;
-    else if (arg == "--cwd") options.workingDir = value;
-    else return usage(("unknown option " + arg).c_str());
+    if (arg == "--setup")
+      options.setupPath = value;
+    else if (arg == "--script")
+      scriptPath = value;
+    else if (arg == "--out")
+      outPath = value;
+    else if (arg == "--shots")
+      options.shotsDir = value;
+    else if (arg == "--cwd")
+      options.workingDir = value;
+    else
+      return usage(("unknown option " + arg).c_str());
   }
   if (options.setupPath.empty() || scriptPath.empty() || outPath.empty())
     return usage("--setup, --script and --out are needed");

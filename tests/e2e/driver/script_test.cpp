@@ -19,20 +19,25 @@ TEST_P(SplitLine, Words) {
   std::string why;
   auto words = splitScriptLine(c.line, &why);
   ASSERT_EQ(words.has_value(), c.ok) << c.what << ": " << why;
-  if (c.ok) EXPECT_EQ(*words, c.words) << c.what;
-  else EXPECT_FALSE(why.empty()) << c.what;
+  if (c.ok)
+    EXPECT_EQ(*words, c.words) << c.what;
+  else
+    EXPECT_FALSE(why.empty()) << c.what;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Script, SplitLine,
     testing::Values(
-        SplitCase{"bare words keep backslashes", R"(settext 1000 C:\Apps\Tool)",
+        SplitCase{"bare words keep backslashes",
+                  R"(settext 1000 C:\Apps\Tool)",
                   {"settext", "1000", R"(C:\Apps\Tool)"}},
         SplitCase{"blanks and tabs separate, CR is a blank", "  click\t1006 \r", {"click", "1006"}},
-        SplitCase{"a quoted word keeps a leading blank", R"(wait-text 1014 " Install complete!")",
+        SplitCase{"a quoted word keeps a leading blank",
+                  R"(wait-text 1014 " Install complete!")",
                   {"wait-text", "1014", " Install complete!"}},
         SplitCase{"escapes", R"(x "a\\b\"c\n\t")", {"x", "a\\b\"c\n\t"}},
-        SplitCase{"hex escapes give any byte", R"(x "\xce\xE1\x00z")",
+        SplitCase{"hex escapes give any byte",
+                  R"(x "\xce\xE1\x00z")",
                   {"x", std::string("\xce\xe1\0z", 4)}},
         SplitCase{"an empty quoted word", R"(x "")", {"x", ""}},
         SplitCase{"unterminated quote", R"(x "abc)", {}, false},

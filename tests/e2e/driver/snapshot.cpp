@@ -21,10 +21,11 @@ std::string comboItem(HWND combo, WPARAM index) {
   std::wstring wide(length + 1, L'\0');
   DWORD_PTR copied = 0;
   if (!SendMessageTimeoutW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(wide.data()),
-                           SMTO_ABORTIFHUNG, 3000, &copied) || copied > length)
+                           SMTO_ABORTIFHUNG, 3000, &copied) ||
+      copied > length)
     return {};
-  int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(copied), nullptr, 0,
-                              nullptr, nullptr);
+  int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(copied), nullptr, 0, nullptr,
+                              nullptr);
   std::string out(n > 0 ? n : 0, '\0');
   if (n > 0)
     WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(copied), out.data(), n, nullptr,

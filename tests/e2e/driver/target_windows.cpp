@@ -16,8 +16,8 @@ BOOL CALLBACK collectDialog(HWND window, LPARAM param) {
   auto* ctx = reinterpret_cast<EnumContext*>(param);
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
-  const bool ours = ctx->processId == kAnyProcess ? pid != GetCurrentProcessId()
-                                                 : pid == ctx->processId;
+  const bool ours =
+      ctx->processId == kAnyProcess ? pid != GetCurrentProcessId() : pid == ctx->processId;
   if (ours && IsWindowVisible(window) && className(window) == "#32770")
     ctx->found->push_back(window);
   return TRUE;
@@ -25,8 +25,8 @@ BOOL CALLBACK collectDialog(HWND window, LPARAM param) {
 
 std::string toUtf8(const std::wstring& w) {
   if (w.empty()) return {};
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                              nullptr, nullptr);
+  int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr,
+                              nullptr);
   std::string out(n > 0 ? n : 0, '\0');
   if (n > 0)
     WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr,
