@@ -14,7 +14,7 @@
 #include "tests/builder/test_support.h"
 #include "tests/pe/pe_test_image.h"
 #include "tools/builder/bmp.h"
-#include "tools/inspect/verify.h"
+#include "tools/examine/verify.h"
 #include "tools/writer/records.h"
 
 namespace zorv {

@@ -9,7 +9,7 @@
 #include "package/package.h"
 #include "tests/builder/test_support.h"
 #include "tools/builder/build.h"
-#include "tools/inspect/verify.h"
+#include "tools/examine/verify.h"
 
 namespace zorv {
 namespace {

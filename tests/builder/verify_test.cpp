@@ -1,6 +1,6 @@
 // The verifier against packages damaged on purpose: each damage is reported in words, and a
 // sound package passes.
-#include "tools/inspect/verify.h"
+#include "tools/examine/verify.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

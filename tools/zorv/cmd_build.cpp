@@ -21,7 +21,7 @@
 #include "tools/host/stub_path.h"
 #include "tools/zorv/commands.h"
 #include "tools/host/output_file.h"
-#include "tools/inspect/package_file.h"
+#include "tools/examine/package_file.h"
 
 namespace zorv {
 

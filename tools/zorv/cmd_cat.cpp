@@ -3,7 +3,7 @@
 #include <string>
 
 #include "tools/zorv/commands.h"
-#include "tools/inspect/package_file.h"
+#include "tools/examine/package_file.h"
 
 namespace zorv {
 

@@ -15,7 +15,7 @@
 #include "platform/terminal_text.h"
 #include "tools/zorv/commands.h"
 #include "tools/host/host_system.h"
-#include "tools/inspect/package_file.h"
+#include "tools/examine/package_file.h"
 #include "tools/host/terminal_view.h"
 #include "tools/host/text_code_page.h"
 #include "wizard/package_facts.h"

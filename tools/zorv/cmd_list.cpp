@@ -12,8 +12,8 @@
 #include "platform/json_writer.h"
 #include "platform/terminal_text.h"
 #include "tools/zorv/commands.h"
-#include "tools/inspect/package_file.h"
-#include "tools/inspect/setup_listing.h"
+#include "tools/examine/package_file.h"
+#include "tools/examine/setup_listing.h"
 #include "tools/host/text_code_page.h"
 
 namespace zorv {

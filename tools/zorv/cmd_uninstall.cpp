@@ -20,7 +20,7 @@
 #include "texts/texts.h"
 #include "tools/zorv/commands.h"
 #include "tools/host/host_system.h"
-#include "tools/inspect/package_file.h"
+#include "tools/examine/package_file.h"
 #include "tools/host/text_code_page.h"
 #include "uninstall/uninstall.h"
 #include "log/uninstall_log_file.h"

@@ -8,10 +8,10 @@
 #include "package/held_entry.h"
 #include "install/records.h"
 #include "tools/builder/executables.h"
-#include "tools/inspect/verify.h"
+#include "tools/examine/verify.h"
 #include "tools/pe/pe_resources.h"
 #include "tools/zorv/commands.h"
-#include "tools/inspect/package_file.h"
+#include "tools/examine/package_file.h"
 
 namespace zorv {
 

@@ -10,7 +10,7 @@
 #include "tools/zorv/commands.h"
 #include "tools/host/host_system.h"
 #include "tools/host/output_file.h"
-#include "tools/inspect/package_file.h"
+#include "tools/examine/package_file.h"
 #include "tools/winget/sha256.h"
 #include "tools/winget/winget_manifest.h"
 #include "tools/winget/winget_setup.h"

@@ -1,4 +1,4 @@
-#include "tools/inspect/package_file.h"
+#include "tools/examine/package_file.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "tools/inspect/verify.h"
+#include "tools/examine/verify.h"
 
 #include <algorithm>
 #include <optional>

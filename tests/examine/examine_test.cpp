@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "tests/install/install_fixture.h"
-#include "tools/inspect/package_file.h"
-#include "tools/inspect/setup_listing.h"
+#include "tools/examine/package_file.h"
+#include "tools/examine/setup_listing.h"
 
 namespace zorv {
 namespace {
@@ -55,7 +55,7 @@ TEST(SetupListing, ARecordTheRunCannotReadFailsTheListingByItsEntry) {
 }
 
 TEST(PackageFile, ARawPackageLoadsAndOtherFilesAreNamedInTheReason) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "zorv-inspect-test";
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "zorv-examine-test";
   std::filesystem::create_directories(dir);
   TestPackage pkg;
   pkg.file("a.txt", "aa");

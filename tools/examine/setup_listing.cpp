@@ -1,4 +1,4 @@
-#include "tools/inspect/setup_listing.h"
+#include "tools/examine/setup_listing.h"
 
 #include "install/directory_walk.h"
 #include "package/held_entry.h"
