@@ -4,6 +4,7 @@
 #include <new>
 
 #include "package/byte_cursor.h"
+#include "package/unpack.h"
 
 namespace zorv {
 

@@ -109,7 +109,4 @@ inline std::unique_ptr<Package> openPackage(std::span<const std::uint8_t> bytes,
   return openPackage(ResourceStream(bytes), why);
 }
 
-// One zlib stream that must unpack to exactly dst.size() bytes; anything else fails.
-bool unpack(std::span<const std::uint8_t> src, std::span<std::uint8_t> dst);
-
 }  // namespace zorv

@@ -1,12 +1,11 @@
-#include <zlib.h>
+#include "package/unpack.h"
 
-#include "package/package.h"
+#include <zlib.h>
 
 namespace zorv {
 
-// zlib's uncompress contract: Z_OK only for one complete stream with a valid Adler-32 that fit
-// the buffer. A stream that ends early (fewer bytes than expected) is refused too, so no caller
-// ever sees an undefined tail.
+// zlib's uncompress gives Z_OK only for one complete stream with a valid Adler-32 that fit the
+// buffer; a stream that ends early (fewer bytes than expected) is refused here.
 bool unpack(std::span<const std::uint8_t> src, std::span<std::uint8_t> dst) {
   if (src.size() > 0xFFFFFFFFu || dst.size() > 0xFFFFFFFFu) return false;
   uLongf produced = static_cast<uLongf>(dst.size());
