@@ -147,9 +147,19 @@ TEST(Manifest, KeepsAVersionSuffixInTheTextsWithAWarning) {
   ASSERT_TRUE(m) << d.text();
   EXPECT_EQ(m->version->text, "2.1-beta");
   EXPECT_TRUE(m->userScope);
+  EXPECT_FALSE(m->bestCompression);
   EXPECT_EQ(m->signing->command, (std::vector<std::string>{"signer", "--in-place", "{file}"}));
   EXPECT_NE(d.text().find("file version 2.1.0.0: its suffix \"-beta\""), std::string::npos)
       << d.text();
+}
+
+TEST(Manifest, ReadsTheCompression) {
+  for (const auto& [text, best] : {std::pair{"default", false}, std::pair{"best", true}}) {
+    Diagnostics d;
+    auto m = parse(kApp + "[build]\ncompression = \"" + text + "\"\n", d);
+    ASSERT_TRUE(m) << d.text();
+    EXPECT_EQ(m->bestCompression, best) << text;
+  }
 }
 
 TEST(Manifest, ConvertsTextsToTheCodePage) {
@@ -220,6 +230,10 @@ INSTANTIATE_TEST_SUITE_P(
         LimitCase{"a signing command without {out}",
                   kApp + "[signing]\ncommand = [\"t\", \"{in}\"]\n", 4, "{in} and {out}"},
         LimitCase{"an unknown table", kApp + "[extras]\n", 3, "unknown key \"extras\""},
+        LimitCase{"an unknown compression", kApp + "[build]\ncompression = \"fast\"\n", 4,
+                  "not \"fast\""},
+        LimitCase{"an unknown key of [build]", kApp + "[build]\nlevel = 12\n", 4,
+                  "unknown key \"level\""},
         LimitCase{"a wrong code page", kApp + "codepage = 437\n", 3, "1252"},
         LimitCase{"a character the code page lacks", kApp + "run = \"\xD0\x96.exe\"\n", 3,
                   "1252 lacks"},

@@ -50,15 +50,25 @@ def main():
     wine = ["wine", a.zorv_exe]
     manifest = Path(a.source) / "examples" / "demo" / "zorv.toml"
 
-    # The same output name: the setup records it (the header's name, OriginalFilename).
+    # The same output name: the setup records it (the header's name, OriginalFilename). Both
+    # levels, each with one thread and with two: the bytes depend on neither the machine nor
+    # the threads.
     linux_setup = work / "linux" / "demo-setup.exe"
     windows_setup = work / "windows" / "demo-setup.exe"
-    run([a.zorv, "build", manifest, "-o", linux_setup, "--stub", a.stub,
-         "--uninstaller", a.uninstaller])
-    run(wine + ["build", windows(manifest), "-o", windows(windows_setup), "--stub",
-                windows(a.stub), "--uninstaller", windows(a.uninstaller)], env)
-    if linux_setup.read_bytes() != windows_setup.read_bytes():
-        sys.exit("FAIL: zorv.exe built another setup than zorv from the same manifest")
+    sizes = {}
+    for level, jobs in ((["--best"], "1"), (["--best"], "2"), ([], "2"), ([], "1")):
+        run([a.zorv, "build", manifest, "-o", linux_setup, "--stub", a.stub,
+             "--uninstaller", a.uninstaller, "-j", jobs] + level)
+        run(wine + ["build", windows(manifest), "-o", windows(windows_setup), "--stub",
+                    windows(a.stub), "--uninstaller", windows(a.uninstaller), "-j", jobs] + level,
+            env)
+        if linux_setup.read_bytes() != windows_setup.read_bytes():
+            sys.exit("FAIL: zorv.exe built another setup than zorv from the same manifest "
+                     + " ".join(level + ["-j", jobs]))
+        sizes.setdefault(tuple(level), set()).add(linux_setup.stat().st_size)
+    if len(sizes[("--best",)]) != 1 or len(sizes[()]) != 1 or \
+            sizes[("--best",)] == sizes[()]:
+        sys.exit("FAIL: sizes by level: %r" % sizes)
 
     listing = run(wine + ["list", windows(windows_setup)], env)
     if listing.replace("\r\n", "\n") != run([a.zorv, "list", linux_setup]):

@@ -9,18 +9,20 @@ namespace {
 
 // The block's body, or why zlib made none, naming the file.
 std::expected<PreparedBody, std::string> prepared(const BlockSource& b,
-                                                  std::span<const std::uint8_t> data) {
-  auto body = prepareBody(data, 9);
+                                                  std::span<const std::uint8_t> data, int level,
+                                                  Deflater& deflater) {
+  auto body = prepareBody(data, level, deflater);
   if (!body)
     return std::unexpected("compressing \"" + b.file.string() + "\" failed: " + body.error());
   return body;
 }
 
-std::expected<PreparedBody, std::string> readAndPrepare(const BlockSource& b) {
+std::expected<PreparedBody, std::string> readAndPrepare(const BlockSource& b, int level,
+                                                        Deflater& deflater) {
   if (b.memory) {
     const auto bytes = std::span<const std::uint8_t>(*b.memory).subspan(
         static_cast<std::size_t>(b.offset), b.size);
-    return prepared(b, bytes);
+    return prepared(b, bytes, level, deflater);
   }
   std::error_code ec;
   const std::uintmax_t size = std::filesystem::file_size(b.file, ec);
@@ -32,23 +34,24 @@ std::expected<PreparedBody, std::string> readAndPrepare(const BlockSource& b) {
   in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
   if (!in || in.gcount() != static_cast<std::streamsize>(data.size()))
     return std::unexpected("cannot read \"" + b.file.string() + "\"");
-  return prepared(b, data);
+  return prepared(b, data, level, deflater);
 }
 
 }  // namespace
 
-std::expected<PreparedBody, std::string> prepareBlock(const BlockSource& b) {
+std::expected<PreparedBody, std::string> prepareBlock(const BlockSource& b, int level,
+                                                      Deflater& deflater) {
   // The writer's errors are values, but the buffers throw when memory runs out, and nothing may
   // leave a worker thread.
   try {
-    return readAndPrepare(b);
+    return readAndPrepare(b, level, deflater);
   } catch (const std::exception& e) {
     return std::unexpected("compressing \"" + b.file.string() + "\" failed: " + e.what());
   }
 }
 
-BlockPipeline::BlockPipeline(std::vector<BlockSource> blocks, unsigned threads)
-    : blocks_(std::move(blocks)), ready_(blocks_.size()) {
+BlockPipeline::BlockPipeline(std::vector<BlockSource> blocks, unsigned threads, int level)
+    : blocks_(std::move(blocks)), level_(level), ready_(blocks_.size()) {
   if (threads <= 1) return;
   // Enough blocks in flight to keep every core busy while the writer appends, few enough
   // that memory stays at a few megabytes per thread.
@@ -66,6 +69,7 @@ BlockPipeline::~BlockPipeline() {
 }
 
 void BlockPipeline::work() {
+  Deflater deflater;
   std::unique_lock lock(mutex_);
   while (true) {
     changed_.wait(lock, [this] {
@@ -74,7 +78,7 @@ void BlockPipeline::work() {
     if (stop_ || handedOut_ == blocks_.size()) return;
     const std::size_t i = handedOut_++;
     lock.unlock();
-    std::expected<PreparedBody, std::string> body = prepareBlock(blocks_[i]);
+    std::expected<PreparedBody, std::string> body = prepareBlock(blocks_[i], level_, deflater);
     lock.lock();
     if (!body) {
       if (error_.empty()) error_ = std::move(body.error());
@@ -89,7 +93,7 @@ void BlockPipeline::work() {
 std::expected<PreparedBody, std::string> BlockPipeline::next() {
   if (consumed_ >= blocks_.size()) return std::unexpected(std::string("no more blocks"));
   if (workers_.empty()) {
-    auto body = prepareBlock(blocks_[consumed_]);
+    auto body = prepareBlock(blocks_[consumed_], level_, deflater_);
     if (body) ++consumed_;
     return body;
   }

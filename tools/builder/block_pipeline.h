@@ -1,6 +1,7 @@
 // Reads the data blocks of the package's files and compresses them on several threads, and
-// hands them out strictly in the order they were listed. Level-9 deflate is deterministic, so
-// the package comes out byte for byte the same whatever the number of threads.
+// hands them out strictly in the order they were listed. Each block is compressed on its own
+// and libdeflate is deterministic, so the package comes out byte for byte the same whatever the
+// number of threads.
 #pragma once
 
 #include <condition_variable>
@@ -28,13 +29,14 @@ struct BlockSource {
   std::shared_ptr<const std::vector<std::uint8_t>> memory;
 };
 
-// Reads and prepares one block (stored, or a level-9 zlib stream where that is shorter).
-std::expected<PreparedBody, std::string> prepareBlock(const BlockSource& b);
+// Reads and prepares one block as a zlib stream made at `level` (prepareBody).
+std::expected<PreparedBody, std::string> prepareBlock(const BlockSource& b, int level,
+                                                      Deflater& deflater);
 
 class BlockPipeline {
  public:
   // With one thread the blocks are prepared by next() itself, on the caller's thread.
-  BlockPipeline(std::vector<BlockSource> blocks, unsigned threads);
+  BlockPipeline(std::vector<BlockSource> blocks, unsigned threads, int level);
   ~BlockPipeline();
   BlockPipeline(const BlockPipeline&) = delete;
   BlockPipeline& operator=(const BlockPipeline&) = delete;
@@ -46,6 +48,8 @@ class BlockPipeline {
   void work();
 
   std::vector<BlockSource> blocks_;
+  int level_;
+  Deflater deflater_;  // next()'s own, with one thread; each worker has its own
   std::vector<std::optional<PreparedBody>> ready_;
   std::size_t handedOut_ = 0;  // blocks given to workers
   std::size_t consumed_ = 0;   // blocks taken by next()

@@ -53,11 +53,13 @@ namespace {
 
 class Layout {
  public:
-  Layout(const Plan& plan, const BuildOptions& options, PackageWriter& writer)
+  Layout(const Plan& plan, const BuildOptions& options, int level, PackageWriter& writer)
       : plan_(plan),
         options_(options),
+        level_(level),
         writer_(writer),
-        pipeline_(blockList(plan), options.threads ? options.threads : defaultThreadCount()) {}
+        pipeline_(blockList(plan), options.threads ? options.threads : defaultThreadCount(),
+                  level) {}
 
   bool addFiles();
   const std::string& error() const { return error_; }
@@ -70,6 +72,8 @@ class Layout {
 
   const Plan& plan_;
   const BuildOptions& options_;
+  int level_;
+  Deflater deflater_;  // for the records
   PackageWriter& writer_;
   BlockPipeline pipeline_;
   std::uint64_t done_ = 0;
@@ -87,7 +91,7 @@ std::optional<PackedRange> Layout::place(const PreparedBody& body) {
 }
 
 std::optional<PackedRange> Layout::placeRecord(const Bytes& record) {
-  auto body = prepareBody(record, 9);
+  auto body = prepareBody(record, level_, deflater_);
   if (!body) {
     error_ = "compressing a record failed: " + body.error();
     return std::nullopt;
@@ -152,7 +156,9 @@ bool Layout::addFiles() {
 std::expected<void, std::string> layOut(const Manifest& m, const Plan& plan,
                                         const BuildOptions& options, PackageWriter& w,
                                         BuildSummary* summary) {
-  Layout layout(plan, options, w);
+  const int level = options.best || m.bestCompression ? kBestLevel : kDefaultLevel;
+  w.setLevel(level);
+  Layout layout(plan, options, level, w);
   w.addEntry(kTagAppName, kLabelApplication, nameRecord(m.appName.text));
   const auto total = static_cast<std::uint32_t>(plan.totalBytes);
   w.addInline(kTagSum, kLabelCopy, total, total);

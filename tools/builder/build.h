@@ -22,6 +22,9 @@ namespace zorv {
 
 struct BuildOptions {
   unsigned threads = 0;  // 0: one per core
+  // Every body at libdeflate's level 12 instead of 9, as the manifest's [build] compression =
+  // "best" asks too.
+  bool best = false;
   // The informational name in the package header, at most 15 characters.
   std::string headerName = "setup.exe";
   // Called after each data block with the unpacked bytes placed so far and the total.

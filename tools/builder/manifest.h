@@ -109,6 +109,7 @@ struct Manifest {
   std::vector<ManifestText> deleteFiles;    // "DelF"
   bool uninstaller = true;                  // carry kUninstallerName and its "UnIn" entry
   bool userScope = false;                   // [application] scope = "user"
+  bool bestCompression = false;             // [build] compression = "best"
   std::optional<SigningSpec> signing;
   std::array<std::optional<BitmapSpec>, kBitmapNames.size()> bitmaps;
 };

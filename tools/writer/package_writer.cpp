@@ -1,7 +1,5 @@
 #include "tools/writer/package_writer.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -13,19 +11,6 @@ namespace zorv {
 
 namespace {
 
-std::expected<std::vector<std::uint8_t>, std::string> deflateStream(
-    std::span<const std::uint8_t> data, int level) {
-  uLongf size = compressBound(static_cast<uLong>(data.size()));
-  std::vector<std::uint8_t> out(size);
-  const Bytef* src = data.empty() ? reinterpret_cast<const Bytef*>("") : data.data();
-  const int status = compress2(out.data(), &size, src, static_cast<uLong>(data.size()), level);
-  if (status != Z_OK)
-    return std::unexpected("zlib cannot compress " + std::to_string(data.size()) +
-                           " bytes at level " + std::to_string(level) + ": " + zError(status));
-  out.resize(size);
-  return out;
-}
-
 void putName(std::uint8_t* field, std::string_view name) {
   std::fill(field, field + kNameFieldSize, 0);
   std::copy_n(name.begin(), std::min(name.size(), kNameFieldSize - 1), field);
@@ -33,22 +18,28 @@ void putName(std::uint8_t* field, std::string_view name) {
 
 }  // namespace
 
-std::expected<PreparedBody, std::string> prepareBody(std::span<const std::uint8_t> data,
-                                                     int level) {
+std::expected<PreparedBody, std::string> prepareBody(std::span<const std::uint8_t> data, int level,
+                                                     Deflater& deflater) {
   PreparedBody b;
   b.unpacked = static_cast<std::uint32_t>(data.size());
-  auto packed = deflateStream(data, level);
+  auto packed = deflater.zlibStream(data, level);
   if (!packed) return std::unexpected(std::move(packed.error()));
   b.bytes = std::move(*packed);
   if (b.bytes.size() < data.size()) return b;
   // Data that does not shrink: deflate at `level` may have come out exactly as long as the
   // data, and stored deflate blocks usually cost less than its own choice of blocks.
-  auto plain = deflateStream(data, 0);
+  auto plain = deflater.zlibStream(data, 0);
   if (!plain) return std::unexpected(std::move(plain.error()));
   if (b.bytes.size() == data.size() || plain->size() < b.bytes.size()) b.bytes = std::move(*plain);
   // Stored blocks always add bytes; a stream as long as its data would be read as stored.
   if (b.bytes.size() == data.size()) return std::unexpected("a zlib stream as long as its data");
   return b;
+}
+
+std::expected<PreparedBody, std::string> prepareBody(std::span<const std::uint8_t> data,
+                                                     int level) {
+  Deflater deflater;
+  return prepareBody(data, level, deflater);
 }
 
 PreparedBody storedBody(std::span<const std::uint8_t> data) {
@@ -79,7 +70,7 @@ void PackageWriter::keepError(std::string why) {
 }
 
 PackedRange PackageWriter::addData(std::span<const std::uint8_t> data) {
-  auto body = prepareBody(data);
+  auto body = prepareBody(data, level_, deflater_);
   if (!body) {
     keepError(std::move(body.error()));
     return {};
@@ -147,7 +138,7 @@ std::expected<std::vector<std::uint8_t>, std::string> PackageWriter::packedDirec
     putName(e + kEntryNameOffset, en.name);
   }
   // The directory is always packed, whatever its size.
-  return deflateStream(dir, 9);
+  return deflater_.zlibStream(dir, level_);
 }
 
 // The header of a package whose directory of `directoryPacked` bytes follows the bodies.

@@ -1,5 +1,5 @@
 // Writes packages: a 52-byte header, the bodies in the order they are added, and the directory
-// last as one level-9 zlib stream. Every body and range is a zlib stream too, so that the
+// last as one zlib stream. Every body and range is a zlib stream too, so that the
 // reader checks each one's Adler-32 as it unpacks it; only tests ask for stored bodies, to read
 // packages as other tools make them. Not part of the setup program: the builder and the tests
 // use it. Errors are values, never exceptions: a body that cannot be made is the writer's
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "package/format.h"
+#include "tools/writer/deflater.h"
 
 namespace zorv {
 
@@ -24,15 +25,19 @@ struct PreparedBody {
   std::uint32_t unpacked = 0;
 };
 
-// A zlib stream of the data that is never exactly as long as the data: a packed size equal to
-// the unpacked size tells the reader the body is stored, and it would hand the stream out
-// verbatim. The stream is made at `level`; when that does not shrink the data, the shorter of
-// it and a stream of stored deflate blocks (the data plus 5 bytes per 64 KiB and 6 of zlib's
-// own, so always longer than the data) is kept. Empty data makes an 8-byte stream. Safe to
-// call from any thread. The error says why zlib made no stream (a lack of memory, a level
-// outside 0..9).
+// A zlib stream of the data, made by libdeflate at `level` (0 to 12), that is never exactly as
+// long as the data: a packed size equal to the unpacked size tells the reader the body is
+// stored, and it would hand the stream out verbatim. When the stream does not shrink the data,
+// the shorter of it and a stream of stored deflate blocks (the data plus 5 bytes per 64 KiB
+// and 6 of zlib's own, so always longer than the data) is kept. Empty data makes an 8-byte
+// stream. The same data and level give the same bytes on every machine and thread. Safe to
+// call from any thread that owns `deflater`. The error says why no stream was made (a level
+// outside 0..12, a lack of memory).
+std::expected<PreparedBody, std::string> prepareBody(std::span<const std::uint8_t> data, int level,
+                                                     Deflater& deflater);
+// The same with a compressor of its own, made for this one call.
 std::expected<PreparedBody, std::string> prepareBody(std::span<const std::uint8_t> data,
-                                                     int level = 9);
+                                                     int level = kDefaultLevel);
 
 // The data itself, which the reader returns verbatim and cannot check: only for tests that
 // read packages laid out as other tools lay them out.
@@ -76,6 +81,9 @@ class PackageWriter {
   // failed, now or while bodies were added.
   std::expected<std::uint64_t, std::string> finishInto();
 
+  // The level of every body that addData and addEntry compress, and of the directory.
+  void setLevel(int level) { level_ = level; }
+
   // Overrides for tests: the header's magic and the stored entry count.
   void setMagic(std::string_view four) { magic_ = std::string(four.substr(0, 4)); }
 
@@ -93,6 +101,8 @@ class PackageWriter {
 
   std::string headerName_;
   std::uint32_t dataBase_;
+  int level_ = kDefaultLevel;
+  mutable Deflater deflater_;  // for addData and the directory; the writer is one thread's
   std::string magic_ = std::string(kMagic);
   std::vector<std::uint8_t> out_;  // header placeholder and bodies, when kept in memory
   std::FILE* file_ = nullptr;      // else where they go

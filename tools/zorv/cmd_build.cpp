@@ -152,6 +152,7 @@ int cmdBuild(const BuildArgs& args) {
 
   BuildOptions options;
   options.threads = a->threads;
+  options.best = a->best;
   options.headerName = headerNameFor(a->out);
   BuildProgress bar;
   options.progress = [&bar](std::uint64_t done, std::uint64_t total) { bar.update(done, total); };

@@ -16,6 +16,7 @@ namespace zorv {
 struct BuildArgs {
   std::string manifest, out, stub, uninstaller;
   unsigned threads = 0;  // 0: one per processor
+  bool best = false;     // --best
 };
 
 struct ListArgs {
