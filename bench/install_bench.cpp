@@ -263,13 +263,20 @@ Args parse(int argc, char** argv) {
   a.zorv = fs::absolute(argv[1]).string();
   for (int i = 2; i + 1 < argc; i += 2) {
     const std::string key = argv[i], value = argv[i + 1];
-    if (key == "--package") a.package = fs::absolute(value).string();
-    else if (key == "--megabytes") a.megabytes = std::strtoul(value.c_str(), nullptr, 10);
-    else if (key == "--work") a.work = fs::absolute(value);
-    else if (key == "--tmpfs") a.tmpfs = fs::absolute(value);
-    else if (key == "--rounds") a.rounds = std::atoi(value.c_str());
-    else if (key == "--jobs") a.jobs = std::atoi(value.c_str());
-    else if (key == "--json") a.json = value;
+    if (key == "--package")
+      a.package = fs::absolute(value).string();
+    else if (key == "--megabytes")
+      a.megabytes = std::strtoul(value.c_str(), nullptr, 10);
+    else if (key == "--work")
+      a.work = fs::absolute(value);
+    else if (key == "--tmpfs")
+      a.tmpfs = fs::absolute(value);
+    else if (key == "--rounds")
+      a.rounds = std::atoi(value.c_str());
+    else if (key == "--jobs")
+      a.jobs = std::atoi(value.c_str());
+    else if (key == "--json")
+      a.json = value;
     else {
       std::fprintf(stderr, "install_bench: unknown option %s\n", key.c_str());
       std::exit(2);
@@ -337,7 +344,8 @@ int main(int argc, char** argv) {
         if (tool == "zlib" || tool == "libdeflate") {
           seconds = bareExtract(big, tool == "zlib" ? Inflater::Zlib : Inflater::Libdeflate, dest);
         } else {
-          const auto run = runChild(zorvInstall(big, dest, tool == "zorv -j1" ? 1 : a.jobs), a.work);
+          const auto run =
+              runChild(zorvInstall(big, dest, tool == "zorv -j1" ? 1 : a.jobs), a.work);
           if (!run) {
             std::fprintf(stderr, "%s failed\n", tool.c_str());
             return 1;
@@ -350,10 +358,11 @@ int main(int argc, char** argv) {
         // Every tool must have written the same files.
         if (round == 0) {
           auto files = filesBelow(dest);
-          if (expected.empty()) expected = std::move(files);
+          if (expected.empty())
+            expected = std::move(files);
           else if (files != expected) {
-            std::fprintf(stderr, "%s into %s wrote other files than the first tool\n",
-                         tool.c_str(), target.c_str());
+            std::fprintf(stderr, "%s into %s wrote other files than the first tool\n", tool.c_str(),
+                         target.c_str());
             return 1;
           }
         }
@@ -379,17 +388,16 @@ int main(int argc, char** argv) {
   JsonWriter json;
   json.beginObject();
   for (const auto& [target, rows] : times) {
-    std::printf("%s:\n  %-26s %8s %22s\n", target.c_str(), "", "seconds",
-                "speed against zlib");
+    std::printf("%s:\n  %-26s %8s %22s\n", target.c_str(), "", "seconds", "speed against zlib");
     json.key(target);
     json.beginObject();
     for (const std::string& tool : tools) {
       const double speed = median(speeds[target + " " + tool]);
-      std::printf("  %-26s %8.2f %22.2f\n",
-                  (tool == "zlib" || tool == "libdeflate" ? "bare " + tool + " + write"
-                                                          : "`" + tool + "`")
-                      .c_str(),
-                  median(rows.at(tool)), speed);
+      std::printf(
+          "  %-26s %8.2f %22.2f\n",
+          (tool == "zlib" || tool == "libdeflate" ? "bare " + tool + " + write" : "`" + tool + "`")
+              .c_str(),
+          median(rows.at(tool)), speed);
       json.key(tool);
       json.number(static_cast<long>(speed * 1000 + 0.5));  // speed in thousandths
     }
