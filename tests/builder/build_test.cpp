@@ -179,15 +179,12 @@ When = "DATEINSTALL"
 [uninstall]
 folders = ["cache"]
 files = ["*.tmp", 'sub\*.log']
-program = )" + std::string(program) + R"(
-[bitmaps]
-title = "art/title.bmp"
-pic1 = "art/pic1.bmp"
-)"),
+program = )" + std::string(program) + "\n" + bitmaps_),
                              options, d);
   }
 
   TempTree tree_;
+  std::string bitmaps_ = "[bitmaps]\ntitle = \"art/title.bmp\"\npic1 = \"art/pic1.bmp\"\n";
   std::map<std::string, Bytes> expected_;
   bool best_ = false;  // --best
 };
@@ -329,7 +326,8 @@ TEST_F(BuildRoundTrip, TheReaderGetsBackEveryEntryAndFile) {
 }
 
 // The bytes this manifest gives without the uninstaller and the product's identity: those
-// must not change the package by a bit. (The figures were 1,234,715 bytes and 0x631F01FC while
+// must not change the package by a bit, nor the bitmaps the builder draws for a manifest
+// without [bitmaps], as this one names two of its own. (The figures were 1,234,715 bytes and 0x631F01FC while
 // bodies that deflate could not shrink were stored; every body a zlib stream costs 274 bytes.
 // The code page entry and its body, which the setup never reads, added 32 bytes to the
 // 1,234,989 of 0xD3F0AEC1; the release entry 27 more to the 1,235,021 of 0x79646099. It was
@@ -341,6 +339,31 @@ TEST_F(BuildRoundTrip, WithoutTheUninstallerThePackageIsAsBefore) {
   ASSERT_TRUE(pkg) << d.text();
   EXPECT_EQ(pkg->size(), 1240276u);
   EXPECT_EQ(crc32(0, pkg->data(), static_cast<uInt>(pkg->size())), 0x60754614u);
+}
+
+// The names of the package's bitmaps, each followed by a space.
+std::string bitmapNames(const Bytes& pkg) {
+  auto p = openPackage(pkg);
+  std::string names;
+  for (std::int32_t i = p ? p->findByTag(kTagBitmap, 0, -1) : -1; i >= 0;
+       i = p->findByTag(kTagBitmap, i + 1, -1))
+    names += p->entry(i).name + " ";
+  return names;
+}
+
+// Without [bitmaps] the page's opening three are drawn, and verify without a warning (verify
+// warns of a page bitmap at another size than the page's); an empty table asks for none.
+TEST_F(BuildRoundTrip, DrawsTheOpeningBitmapsOnlyWithoutABitmapsTable) {
+  for (const auto& [table, names] :
+       {std::pair<std::string, std::string>{"", "title pic zorv "}, {"[bitmaps]\n", ""}}) {
+    bitmaps_ = table;
+    Diagnostics d;
+    auto pkg = build(2, d);
+    ASSERT_TRUE(pkg) << d.text();
+    EXPECT_EQ(bitmapNames(*pkg), names) << "[bitmaps] as \"" << table << "\"";
+    const VerifyReport report = verifyPackage(*pkg);
+    EXPECT_TRUE(report.ok() && report.warnings.empty()) << report.summary();
+  }
 }
 
 TEST_F(BuildRoundTrip, CarriesTheUninstallerAndRegistersIt) {

@@ -87,9 +87,9 @@ TEST(Integrity, ABuiltPackageHasNoStoredBodyAtAll) {
     const EntryInfo e = p->entry(std::int32_t(i));
     if (!e.isInline()) walk({e.offset, e.unpacked, e.packed}, e.tag);
   }
-  // AppN, DirD, Grup, CPag, Rels; two records and three blocks at the top; a folder, its file
-  // and block.
-  EXPECT_EQ(bodies, 5u + 5u + 3u);
+  // AppN, DirD, Grup, CPag, Rels; the three bitmaps drawn without [bitmaps]; two records and
+  // three blocks at the top; a folder, its file and block.
+  EXPECT_EQ(bodies, 5u + 3u + 5u + 3u);
   const VerifyReport r = verifyPackage(pkg);
   EXPECT_TRUE(r.ok()) << r.summary();
   EXPECT_EQ(r.stored, 0u);

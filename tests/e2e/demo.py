@@ -1,6 +1,7 @@
 """Installs any setup.exe headless, the way a user would with every default but "Run after
 Install" (the installed program is not started), and prints what it installed: the uninstall
-log, the files below the destination, the shortcuts and the registry values."""
+log, the files below the destination, the shortcuts and the registry values. Or takes a
+screenshot of its page for the documentation."""
 
 import os
 import shutil
@@ -60,6 +61,20 @@ def play_default_install(s):
     s.step("click", controls.CANCEL)
     s.step("wait-exit")
     s.run()
+
+
+def page_shot(setup_exe, driver, work, screenshots, shot):
+    """Opens the page of any setup.exe, takes its screenshot as screenshots/SHOT.png (SHOT one of
+    the published names) and cancels."""
+    package = SimpleNamespace(setup_exe=Path(setup_exe))
+    s = Scenario("page-shot", Path(work), Path(driver), Path(screenshots), package, "en")
+    s.step("start")
+    s.step("wait-page")
+    s.step("screenshot-mark", shot)
+    s.step("click", controls.CANCEL)
+    s.step("wait-exit")
+    s.run(exit_code=1)  # cancelled, as a setup that zorv builds says (plain packages say 0)
+    return s.finish()
 
 
 def install(setup_exe, driver, work, keep=False):

@@ -13,6 +13,9 @@
   harness.py install SETUP_EXE --work DIR --driver DRIVER_EXE [--keep]
       installs any setup.exe headless with the default choices (but no program started after
       it) and prints what it installed; makes the base prefix in DIR when there is none
+  harness.py page-shot SETUP_EXE SHOT --work DIR --driver DRIVER_EXE --screenshots DIR
+      opens the page of any setup.exe, saves its screenshot as DIR/SHOT.png and cancels; makes
+      the base prefix in the work folder when there is none
 
 A scenario's folder (WORK/scenarios/NAME: prefix, script, driver report and log, failure
 screenshots) is removed when it passes and kept when it fails.
@@ -33,7 +36,7 @@ import demo  # noqa: E402
 import scenarios  # noqa: E402
 import uninstall_scenarios  # noqa: E402
 import wine_env  # noqa: E402
-from scenario import Package, Scenario  # noqa: E402
+from scenario import PUBLISHED_SHOTS, Package, Scenario  # noqa: E402
 
 
 def prepare(args):
@@ -54,13 +57,24 @@ def prepare(args):
     return 0
 
 
-def install(args):
-    work = Path(args.work).resolve()
+def ensure_base_prefix(work):
     wine_env.make_locales(work / "locales")
     if not (work / "base-prefix" / "system.reg").exists():
         wine_env.make_base_prefix(work, work / "base-prefix", work / "wineboot.log")
+
+
+def install(args):
+    work = Path(args.work).resolve()
+    ensure_base_prefix(work)
     return 0 if demo.install(Path(args.setup).resolve(), Path(args.driver).resolve(), work,
                              args.keep) else 1
+
+
+def page_shot(args):
+    work = Path(args.work).resolve()
+    ensure_base_prefix(work)
+    return 0 if demo.page_shot(Path(args.setup).resolve(), Path(args.driver).resolve(), work,
+                               Path(args.screenshots).resolve(), args.shot) else 1
 
 
 def run(args):
@@ -111,12 +125,17 @@ def main():
     for option in ("--work", "--driver"):
         p.add_argument(option, required=True)
     p.add_argument("--keep", action="store_true", help="keep the prefix for a look")
+    p = sub.add_parser("page-shot")
+    p.add_argument("setup")
+    p.add_argument("shot", choices=PUBLISHED_SHOTS)
+    for option in ("--work", "--driver", "--screenshots"):
+        p.add_argument(option, required=True)
     args = parser.parse_args()
     if args.command == "list":
         print("\n".join(uninstall_scenarios.SCENARIOS if args.uninstall else scenarios.SCENARIOS))
         return 0
-    return {"prepare": prepare, "run": run, "install": install,
-            "uninstall": uninstall}[args.command](args)
+    return {"prepare": prepare, "run": run, "install": install, "uninstall": uninstall,
+            "page-shot": page_shot}[args.command](args)
 
 
 if __name__ == "__main__":

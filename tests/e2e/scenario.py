@@ -16,7 +16,7 @@ INSTALLER_KEY = "Software\\Zantrel\\Installer"
 ZANTREL_KEY = "Software\\Zantrel\\"
 # The screenshots that are kept for the documentation; others stay in the scenario's folder.
 PUBLISHED_SHOTS = ("page-en", "page-ru", "progress-en", "complete-en", "complete-ru",
-                   "uninstall-en")
+                   "uninstall-en", "page-default-bitmaps")
 
 
 def script_word(value):

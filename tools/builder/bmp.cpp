@@ -74,6 +74,21 @@ std::uint32_t bitmapStride(std::int32_t width, std::uint16_t bitCount) {
   return (static_cast<std::uint32_t>(width) * bitCount + 31) / 32 * 4;
 }
 
+void writeBitmapBodyHeader(ByteWriter& w, std::int32_t width, std::uint32_t rows,
+                           std::uint16_t bitCount, std::uint32_t clrUsed) {
+  w.u32(kInfoHeaderSize);
+  w.u32(static_cast<std::uint32_t>(width));
+  w.u32(static_cast<std::uint32_t>(-static_cast<std::int32_t>(rows)));  // top-down
+  w.u16(1);
+  w.u16(bitCount);
+  w.u32(kBiRgb);
+  w.u32(bitmapStride(width, bitCount) * rows);
+  w.u32(0);  // resolution: the page ignores it, and zeros keep builds reproducible
+  w.u32(0);
+  w.u32(clrUsed);
+  w.u32(0);
+}
+
 std::expected<std::vector<std::uint8_t>, std::string> bmpToBitmapBody(
     std::span<const std::uint8_t> file, BitmapShape* shape) {
   auto failWith = [](std::string reason) { return std::unexpected(std::move(reason)); };
@@ -120,17 +135,7 @@ std::expected<std::vector<std::uint8_t>, std::string> bmpToBitmapBody(
   std::vector<std::uint8_t> body;
   body.reserve(kInfoHeaderSize + colours * 4 + pixelBytes);
   ByteWriter w(body);
-  w.u32(kInfoHeaderSize);
-  w.u32(static_cast<std::uint32_t>(h.width));
-  w.u32(static_cast<std::uint32_t>(-static_cast<std::int32_t>(rows)));  // top-down
-  w.u16(1);
-  w.u16(h.bitCount);
-  w.u32(kBiRgb);
-  w.u32(static_cast<std::uint32_t>(pixelBytes));
-  w.u32(0);  // resolution: the page ignores it, and zeros keep builds reproducible
-  w.u32(0);
-  w.u32(h.bitCount == 8 ? h.clrUsed : 0);
-  w.u32(0);
+  writeBitmapBodyHeader(w, h.width, rows, h.bitCount, h.bitCount == 8 ? h.clrUsed : 0);
   for (std::uint32_t i = 0; i < colours; ++i) {
     w.bytes(file.subspan(paletteAt + 4 * i, 3));  // blue, green, red
     w.u8(0);                                      // reserved

@@ -14,6 +14,8 @@
 
 namespace zorv {
 
+class ByteWriter;
+
 struct BitmapShape {
   std::int32_t width = 0;
   std::int32_t height = 0;  // rows, always positive here
@@ -40,6 +42,11 @@ std::expected<std::vector<std::uint8_t>, std::string> bmpToBitmapBody(
 
 // "" when the setup can draw the body as it stands; otherwise why not. Fills *shape.
 std::string bitmapBodyProblem(std::span<const std::uint8_t> body, BitmapShape* shape = nullptr);
+
+// The 40-byte header that starts every body the builder writes: rows top-down, uncompressed,
+// the resolution left at zero; `clrUsed` as biClrUsed (0 unless 8 bits).
+void writeBitmapBodyHeader(ByteWriter& w, std::int32_t width, std::uint32_t rows,
+                           std::uint16_t bitCount, std::uint32_t clrUsed);
 
 // Row length in bytes: whole 32-bit words.
 std::uint32_t bitmapStride(std::int32_t width, std::uint16_t bitCount);

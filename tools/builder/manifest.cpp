@@ -580,6 +580,7 @@ void ManifestReader::readUninstall(const toml::table& root) {
 void ManifestReader::readBitmaps(const toml::table& root) {
   const toml::table* b = table(root, "bitmaps");
   if (!b) return;
+  m_.bitmapsTable = true;
   onlyKeys(*b, "[bitmaps]", {"title", "pic", "zorv", "pic1", "pic2"});
   for (std::size_t i = 0; i < kBitmapNames.size(); ++i) {
     int line = 0;

@@ -112,6 +112,9 @@ struct Manifest {
   bool bestCompression = false;             // [build] compression = "best"
   std::optional<SigningSpec> signing;
   std::array<std::optional<BitmapSpec>, kBitmapNames.size()> bitmaps;
+  // Whether the manifest has a [bitmaps] table, even an empty one; without one the builder
+  // draws the page's opening bitmaps itself (default_bitmaps.h).
+  bool bitmapsTable = false;
 };
 
 // Reads and checks a manifest. Problems that need only the manifest (unknown keys, texts too

@@ -8,6 +8,7 @@
 #include "install/package_limits.h"
 #include "package/format.h"
 #include "tools/builder/bmp.h"
+#include "tools/builder/default_bitmaps.h"
 #include "platform/codepage.h"
 #include "tools/host/file_identity.h"
 #include "tools/builder/limits.h"
@@ -325,6 +326,13 @@ void Planner::checkTargets() {
 }
 
 void Planner::loadBitmaps() {
+  if (!m_.bitmapsTable) {
+    for (std::size_t i = 0; i < kSuppliedBitmapCount; ++i) {
+      const PageBitmapSize& s = kPageBitmapSizes[i];
+      plan_.bitmaps.push_back({s.name, defaultBitmapBody(s.width, s.height, plan_.icon)});
+    }
+    return;
+  }
   for (std::size_t i = 0; i < kBitmapNames.size(); ++i) {
     const std::optional<BitmapSpec>& desc = m_.bitmaps[i];
     if (!desc) continue;
@@ -374,8 +382,8 @@ std::optional<Plan> Planner::run() {
   const std::size_t before = diag_.errorCount();
   for (const FileMapping& f : m_.files) addMapping(f);
   checkTargets();
+  loadIcon();  // before the bitmaps, which may show it
   loadBitmaps();
-  loadIcon();
   if (plan_.totalBytes > 0xFFFFFFFFu)
     error(0, "the files add up to " + std::to_string(plan_.totalBytes) +
                  " bytes; a package holds at most 4 GB");

@@ -1,6 +1,7 @@
 // The plan of a package: the manifest's files and folders expanded into the records the
 // package will hold, every name and size checked against the setup's limits, and the page
-// bitmaps converted. Everything that can be refused is refused here, before a byte is written.
+// bitmaps converted (or drawn, without a [bitmaps] table). Everything that can be refused is
+// refused here, before a byte is written.
 #pragma once
 
 #include <cstdint>
