@@ -49,6 +49,8 @@ TEST(CommandLine, ADeviceIsAnOutputWhateverItsName) {
 }
 
 TEST(CommandLine, ValuesOfTheOtherCommands) {
+  EXPECT_EQ(argsOf<InitArgs>(parse({"init"})).dir, ".");
+  EXPECT_EQ(argsOf<InitArgs>(parse({"init", "app"})).dir, "app");
   EXPECT_EQ(argsOf<ExtractArgs>(parse({"extract", "f.pkg"})).dir, ".");
   EXPECT_EQ(argsOf<ExtractArgs>(parse({"extract", "f.pkg", "-Cdir"})).dir, "dir");
   EXPECT_EQ(argsOf<ExtractArgs>(parse({"extract", "--directory", "d", "f.pkg"})).dir, "d");
@@ -104,6 +106,7 @@ TEST(CommandLine, HelpAndVersionAreAnswersOnStandardOutput) {
       {{"help", "extract"}, "Usage: zorv extract FILE [-C DIR]"},
       {{"extract", "--help"}, "Usage: zorv extract FILE [-C DIR]"},
       {{"build", "m.toml", "-h"}, "Usage: zorv build MANIFEST"},
+      {{"init", "--help"}, "Usage: zorv init [DIR]"},
       {{"help", "winget"}, "Usage: zorv winget SETUP.exe --id ID --url URL --license TEXT"},
   };
   for (const auto& row : rows) {
@@ -142,6 +145,7 @@ TEST(CommandLine, UsageErrorsNameWhatIsWrong) {
       {{"install", "f", "--dest", "d", "--lang", "fr"}, "fr"},
       {{"uninstall"}, "DEST is required"},
       {{"help", "build", "list"}, "list"},
+      {{"init", "a", "b"}, "expected: b"},
       {{"winget", "s.exe", "--url", "https://x", "--license", "MIT"}, "--id is required"},
       {{"winget", "s.exe", "--id", "A.B", "--license", "MIT"}, "--url is required"},
       {{"winget", "s.exe", "--id", "A.B", "--url", "https://x"}, "--license is required"},

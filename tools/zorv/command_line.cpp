@@ -82,6 +82,7 @@ class Formatter final : public CLI::Formatter {
 
 // The values of every command, bound to the parser's options.
 struct Values {
+  InitArgs init;
   BuildArgs build;
   ListArgs list;
   CatArgs cat;
@@ -147,7 +148,12 @@ Parser::Parser(std::string_view number) : version("zorv " + std::string(number) 
 }
 
 void Parser::addBuild() {
-  CLI::App* c = command("build", "make a setup.exe, or a bare .pkg, from a manifest",
+  CLI::App* c = command("init", "write a starting zorv.toml into the folder of the application",
+                        "[DIR]");
+  c->add_option("DIR", v.init.dir, "the folder whose files are the application (default: .)")
+      ->type_name("");
+
+  c = command("build", "make a setup.exe, or a bare .pkg, from a manifest",
                         "MANIFEST -o OUT [--stub STUB] [--uninstaller PATH] [-j N] [--best]");
   BuildArgs& a = v.build;
   require(c, c->add_option("MANIFEST", a.manifest, "the manifest (TOML)")->type_name(""));
@@ -269,7 +275,9 @@ CommandLine commandOf(Parser& p, const CLI::App& sub) {
   const std::string& name = sub.get_name();
   CommandLine line;
   Values& v = p.v;
-  if (name == "build")
+  if (name == "init")
+    line.command = v.init;
+  else if (name == "build")
     line.command = v.build;
   else if (name == "list")
     line.command = v.list;

@@ -16,7 +16,7 @@ namespace zorv {
 
 inline constexpr int kUsageError = 2;
 
-using Command = std::variant<BuildArgs, ListArgs, CatArgs, ExtractArgs, InstallArgs, UninstallArgs,
+using Command = std::variant<InitArgs, BuildArgs, ListArgs, CatArgs, ExtractArgs, InstallArgs, UninstallArgs,
                              VerifyArgs, WingetArgs>;
 
 struct CommandLine {

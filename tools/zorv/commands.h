@@ -13,6 +13,11 @@
 
 namespace zorv {
 
+// The folder whose files are the application; the manifest is written into it.
+struct InitArgs {
+  std::string dir = ".";
+};
+
 struct BuildArgs {
   std::string manifest, out, stub, uninstaller;
   unsigned threads = 0;  // 0: one per processor
@@ -67,6 +72,7 @@ struct WingetArgs {
   std::optional<std::string> description;  // none: the setup's FileDescription
 };
 
+int cmdInit(const InitArgs& args);
 int cmdBuild(const BuildArgs& args);
 int cmdList(const ListArgs& args);
 int cmdCat(const CatArgs& args);

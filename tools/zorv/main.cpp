@@ -1,4 +1,4 @@
-// zorv: builds, inspects, extracts, installs and uninstalls Zorv Setup packages.
+// zorv: starts manifests, builds, inspects, extracts, installs and uninstalls Zorv Setup packages.
 #include <iostream>
 #include <string>
 #include <variant>
@@ -10,6 +10,7 @@
 namespace {
 
 struct Runner {
+  int operator()(const zorv::InitArgs& a) const { return zorv::cmdInit(a); }
   int operator()(const zorv::BuildArgs& a) const { return zorv::cmdBuild(a); }
   int operator()(const zorv::ListArgs& a) const { return zorv::cmdList(a); }
   int operator()(const zorv::CatArgs& a) const { return zorv::cmdCat(a); }
