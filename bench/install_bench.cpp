@@ -1,7 +1,7 @@
-// Installs a generated ~200 MB package with `zorv install` and, in the same run, unpacks and
-// writes the same blocks with bare zlib `uncompress` and `write`; prints both times, their
+// Installs a generated ~200 MB package with `zorv install -j1` and, in the same run, unpacks
+// and writes the same blocks with bare zlib `uncompress` and `write`; prints both times, their
 // ratio, and zorv's peak resident memory against its idle size (the same command on a tiny
-// package).
+// package). Also `zorv install -jN`, N the processors, where other threads unpack ahead.
 //   usage: install_bench ZORV [megabytes] [work-dir]
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/bench_data.h"
@@ -135,7 +136,9 @@ int main(int argc, char** argv) {
   writePackage(big, mb);
   writePackage(tiny, 1);
 
-  auto zorvInstall = [&](const std::string& pkg, const std::string& dest) {
+  const std::string jobs = std::to_string(std::max(1u, std::thread::hardware_concurrency()));
+  auto zorvInstall = [&](const std::string& pkg, const std::string& dest,
+                         const std::string& j = "1") {
     return std::vector<std::string>{zorv,
                                     "install",
                                     pkg,
@@ -148,10 +151,12 @@ int main(int argc, char** argv) {
                                     "--programs-dir",
                                     (work / "programs").string(),
                                     "--desktop-dir",
-                                    (work / "desktop").string()};
+                                    (work / "desktop").string(),
+                                    "-j",
+                                    j};
   };
-  double idleSeconds = 0, zorvBest = 1e9, bareBest = 1e9;
-  long idleRss = 0, bigRss = 0;
+  double idleSeconds = 0, zorvBest = 1e9, bareBest = 1e9, jobsBest = 1e9;
+  long idleRss = 0, bigRss = 0, jobsRss = 0;
   if (!runChild(zorvInstall(tiny, (work / "tiny").string()), idleSeconds, idleRss)) {
     std::fprintf(stderr, "zorv install failed on the tiny package\n");
     return 1;
@@ -170,17 +175,28 @@ int main(int argc, char** argv) {
     }
     zorvBest = std::min(zorvBest, s);
     bigRss = std::max(bigRss, rss);
+    fs::remove_all(work / "a");
+    sync();
+    if (!runChild(zorvInstall(big, (work / "a").string(), jobs), s, rss)) {
+      std::fprintf(stderr, "zorv install -j%s failed\n", jobs.c_str());
+      return 1;
+    }
+    jobsBest = std::min(jobsBest, s);
+    jobsRss = std::max(jobsRss, rss);
     sync();
     bareBest = std::min(bareBest, bareInstall(big, (work / "b").string()));
   }
   const double mbs = double(fs::file_size(big)) / 1e6;
   std::printf("package: %.1f MB on disk, %zu MB unpacked\n", mbs, mb);
-  std::printf("zorv install:            %6.2f s\n", zorvBest);
+  std::printf("zorv install -j1:        %6.2f s\n", zorvBest);
   std::printf("bare uncompress + write: %6.2f s\n", bareBest);
   std::printf("ratio bare/zorv:         %6.3f (target >= 0.95)\n", bareBest / zorvBest);
+  std::printf("zorv install -j%s:        %6.2f s, %.2fx -j1\n", jobs.c_str(), jobsBest,
+              zorvBest / jobsBest);
   std::printf(
       "peak resident: %ld kB, idle (tiny package) %ld kB, difference %ld kB (target < 4096)\n",
       bigRss, idleRss, bigRss - idleRss);
+  std::printf("peak resident with -j%s: %ld kB\n", jobs.c_str(), jobsRss);
   fs::remove_all(work);
   return 0;
 }
