@@ -2,6 +2,7 @@
 #include <optional>
 #include <string>
 
+#include "install/block_reader.h"
 #include "install/directory_walk.h"
 #include "install/install.h"
 #include "package/held_entry.h"
@@ -104,9 +105,13 @@ bool extractFile(InstallRun& run, const CopyRecord& file) {
   const FileHandle out = createOutputFile(run, file.name);
   if (out == kNoFile) return false;
   bool ok = true;
+  Package& package = *run.state.package;
+  BlockReader* const reader = run.state.blocks;
   // One block in memory at a time: read, write, count, free.
   for (std::uint32_t b = 0; ok && b < file.blocks.size(); ++b) {
-    const std::optional<Buffer> block = run.state.package->readRange(file.blocks[b].range);
+    const PackedRange range = file.blocks[b].range;
+    const std::optional<Buffer> block =
+        reader ? reader->read(package, range) : package.readRange(range);
     ok = block && (block->size == 0 || run.platform.files.writeFile(out, block->bytes()));
     if (ok) {
       run.progressBytes += block->size;

@@ -12,10 +12,15 @@
 
 namespace zorv {
 
+class BlockReader;
+
 struct SetupState {
   std::string setupDir;  // the setup program's directory, always ending in a backslash
   int language = 0;      // 0 English, 1 Russian
   std::unique_ptr<Package> package;
+  // Where the run reads the files' blocks when not from `package` itself (block_reader.h);
+  // only the native tools set it.
+  BlockReader* blocks = nullptr;
   std::string appName;  // at most 79 characters
   std::uint32_t requiredBytes = 0;
   std::string destinationDir;  // absolute once Next has been pressed

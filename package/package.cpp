@@ -10,12 +10,6 @@ namespace zorv {
 
 namespace {
 
-// Deflate cannot expand data by more than about 1032:1; a body that claims more unpacked bytes
-// than its stream could ever produce is refused before anything is allocated for it.
-bool plausibleUnpackedSize(std::uint64_t packed, std::uint64_t unpacked) {
-  return unpacked <= packed * 1040 + 64;
-}
-
 std::unique_ptr<std::uint8_t[]> allocate(std::uint32_t n) {
   // Never a null pointer, even for 0 bytes: an empty body is a body, not a failure.
   return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[n == 0 ? 1 : n]);

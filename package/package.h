@@ -109,4 +109,10 @@ inline std::unique_ptr<Package> openPackage(std::span<const std::uint8_t> bytes,
   return openPackage(ResourceStream(bytes), why);
 }
 
+// Deflate cannot expand data by more than about 1032:1; a body that claims more unpacked bytes
+// than its stream could ever produce is refused before anything is allocated for it.
+inline bool plausibleUnpackedSize(std::uint64_t packed, std::uint64_t unpacked) {
+  return unpacked <= packed * 1040 + 64;
+}
+
 }  // namespace zorv

@@ -54,6 +54,9 @@ TEST(CommandLine, ValuesOfTheOtherCommands) {
   EXPECT_EQ(argsOf<ExtractArgs>(parse({"extract", "f.pkg"})).dir, ".");
   EXPECT_EQ(argsOf<ExtractArgs>(parse({"extract", "f.pkg", "-Cdir"})).dir, "dir");
   EXPECT_EQ(argsOf<ExtractArgs>(parse({"extract", "--directory", "d", "f.pkg"})).dir, "d");
+  EXPECT_EQ(argsOf<ExtractArgs>(parse({"extract", "f.pkg"})).jobs, 0u);  // one per processor
+  EXPECT_EQ(argsOf<ExtractArgs>(parse({"extract", "f.pkg", "-j1"})).jobs, 1u);
+  EXPECT_EQ(argsOf<InstallArgs>(parse({"install", "f", "--dest", "d", "--jobs=3"})).jobs, 3u);
   EXPECT_EQ(argsOf<ListArgs>(parse({"list", "--", "-f.pkg"})).file, "-f.pkg");
   EXPECT_EQ(argsOf<VerifyArgs>(parse({"test", "f.pkg"})).file, "f.pkg");
 
@@ -143,6 +146,8 @@ TEST(CommandLine, UsageErrorsNameWhatIsWrong) {
       {{"list", "-f.pkg"}, "-f.pkg"},
       {{"install", "f"}, "--dest is required"},
       {{"install", "f", "--dest", "d", "--lang", "fr"}, "fr"},
+      {{"install", "f", "--dest", "d", "-j0"}, "--jobs"},
+      {{"extract", "f", "--jobs", "x"}, "--jobs"},
       {{"uninstall"}, "DEST is required"},
       {{"help", "build", "list"}, "list"},
       {{"init", "a", "b"}, "expected: b"},

@@ -126,12 +126,24 @@ class Integrity(unittest.TestCase):
                         out = (p.stdout + p.stderr).decode(errors="replace")
                         self.assertEqual(p.returncode, 1, out)
                         self.assertIn(verify_says, out)
-                    dest = os.path.join(self.tmp, "x")
-                    shutil.rmtree(dest, ignore_errors=True)
-                    p = run(ARGS.zorv, "extract", path, "-C", dest)
-                    err = p.stderr.decode(errors="replace")
-                    self.assertEqual(p.returncode, 1, err)
+                    # Unpacked ahead on other threads or not, the same failure and files.
+                    outcomes = [self.extract(path, jobs) for jobs in ("1", "2")]
+                    self.assertEqual(outcomes[0], outcomes[1])
+                    status, _, err, _ = outcomes[0]
+                    self.assertEqual(status, 1, err)
                     self.assertIn(extract_says, err)
+
+    def extract(self, path, jobs):
+        """zorv extract's status, output, errors and files."""
+        dest = os.path.join(self.tmp, "x")
+        shutil.rmtree(dest, ignore_errors=True)
+        p = run(ARGS.zorv, "extract", path, "-C", dest, "-j", jobs)
+        files = {}
+        for d, _, names in os.walk(dest):
+            for name in names:
+                with open(os.path.join(d, name), "rb") as f:
+                    files[os.path.relpath(os.path.join(d, name), dest)] = f.read()
+        return p.returncode, p.stdout, p.stderr.decode(errors="replace"), files
 
 if __name__ == "__main__":
     ap = argparse.ArgumentParser()

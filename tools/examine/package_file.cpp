@@ -28,6 +28,7 @@ std::expected<LoadedPackage, std::string> loadPackageFile(const std::string& pat
     bytes = *res;
   }
   std::string reason;
+  lp.bytes = bytes;
   lp.package = openPackage(bytes, &reason);
   if (!lp.package) return std::unexpected(path + ": not a package: " + reason);
   return lp;

@@ -15,7 +15,8 @@
 namespace zorv {
 
 struct LoadedPackage {
-  MappedFile file;  // the package points into it
+  MappedFile file;                      // the package points into it
+  std::span<const std::uint8_t> bytes;  // the package's own bytes in it, which it was opened on
   std::unique_ptr<Package> package;
 };
 

@@ -1,7 +1,8 @@
-// zorv extract FILE [-C DIR]: only the files and folders of a package, into DIR or the current
-// folder, for looking inside a setup; no log, no links, no registry, nothing started. It reports
-// the files it wrote to their end and the folders it made. Names are written in UTF-8 on POSIX
-// systems, read in the package's code page or the one --codepage gives.
+// zorv extract FILE [-C DIR] [-j N]: only the files and folders of a package, into DIR or the
+// current folder, for looking inside a setup; no log, no links, no registry, nothing started.
+// It reports the files it wrote to their end and the folders it made. Names are written in
+// UTF-8 on POSIX systems, read in the package's code page or the one --codepage gives. Other
+// threads unpack the next blocks (read_ahead.h), unless -j 1.
 #include <cstdio>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "tools/zorv/commands.h"
 #include "tools/host/host_system.h"
 #include "tools/examine/package_file.h"
+#include "tools/examine/read_ahead.h"
 #include "tools/host/terminal_view.h"
 #include "tools/host/text_code_page.h"
 
@@ -88,6 +90,8 @@ int cmdExtract(const ExtractArgs& args) {
   host->confineBelow(hostDir);
   state.package = std::move(lp->package);
   Package& pkg = *state.package;
+  const std::unique_ptr<ReadAhead> ahead = startReadAhead(pkg, lp->bytes, args.jobs);
+  state.blocks = ahead.get();
   TerminalView view(false, converted);
   InstallRun run{state, platform, view};
 

@@ -7,7 +7,8 @@
 // The engine runs in the package's code page (or --codepage's), as the setup runs in the
 // system's; on POSIX systems the platform writes every name in UTF-8. The log stays in the code
 // page, byte for byte the setup's, with one line more that names it for `zorv uninstall`
-// (text_code_page.h).
+// (text_code_page.h). With -j N (N > 1) other threads unpack the next blocks while the run
+// writes (read_ahead.h); the run, its messages and its log are the same.
 #include <cstdio>
 #include <string>
 
@@ -16,6 +17,7 @@
 #include "tools/zorv/commands.h"
 #include "tools/host/host_system.h"
 #include "tools/examine/package_file.h"
+#include "tools/examine/read_ahead.h"
 #include "tools/host/terminal_view.h"
 #include "tools/host/text_code_page.h"
 #include "wizard/package_facts.h"
@@ -97,6 +99,8 @@ int cmdInstall(const InstallArgs& args) {
   if (!createDirectoryPath(state.destinationDir, language, platform)) return 1;
   // The destination may itself be a link; nothing below it is followed.
   host->confineBelow(hostDest);
+  const std::unique_ptr<ReadAhead> ahead = startReadAhead(*state.package, lp->bytes, args.jobs);
+  state.blocks = ahead.get();
   TerminalView view(true, converted);
   view.onEveryFewMegabytes([&] { lp->file.dropPages(); });
   const RunOutcome outcome = runInstall(state, platform, view);

@@ -61,6 +61,13 @@ void addPlatformPaths(CLI::App& c, PlatformPaths& p) {
   c.add_option("--desktop-dir", p.desktopDir, "the desktop folder")->type_name("DIR");
 }
 
+void addJobs(CLI::App& c, unsigned& jobs) {
+  c.add_option("-j,--jobs", jobs,
+               "unpack the next blocks on N threads (default: one per processor; 1: none)")
+      ->type_name("N")
+      ->check(CLI::Range(1u, 1024u).description(""));
+}
+
 void addCodePage(CLI::App& c, CodePageChoice& codePage) {
   c.add_option("--codepage", codePage,
                "read the package's texts in code page N (1252 or 1251) instead of its own")
@@ -188,11 +195,13 @@ void Parser::addInspectors() {
               ->type_name("OFFSET:UNPACKED:PACKED")
               ->check(CLI::Validator([](std::string& s) { return checkRange(s); }, "", "range"));
 
-  c = command("extract", "unpack only the files and folders", "FILE [-C DIR] [--codepage N]");
+  c = command("extract", "unpack only the files and folders",
+              "FILE [-C DIR] [--codepage N] [-j N]");
   require(c, c->add_option("FILE", v.extract.file, "a setup.exe or a package")->type_name(""));
   c->add_option("-C,--directory", v.extract.dir, "extract into DIR (default: the current folder)")
       ->type_name("DIR");
   addCodePage(*c, v.extract.codePage);
+  addJobs(*c, v.extract.jobs);
 
   for (const char* name : {"verify", "test"}) {
     c = command(name,
@@ -205,7 +214,7 @@ void Parser::addInspectors() {
 
 void Parser::addInstallers() {
   CLI::App* c = command("install", "run the whole install natively",
-                        "FILE --dest DIR [--lang en|ru] [--no-desktop] [--run] [OPTIONS]");
+                        "FILE --dest DIR [--lang en|ru] [--no-desktop] [--run] [-j N] [OPTIONS]");
   InstallArgs& i = v.install;
   require(c, c->add_option("FILE", i.file, "a setup.exe or a package")->type_name(""));
   require(c, c->add_option("--dest", i.dest, "the destination folder (required)"))
@@ -219,6 +228,7 @@ void Parser::addInstallers() {
   c->add_flag_function(
       "--no-run", [&i](std::int64_t) { i.run = false; }, "do not start it (the default)");
   addCodePage(*c, i.codePage);
+  addJobs(*c, i.jobs);
   addPlatformPaths(*c, i.paths);
 
   c = command("uninstall", "remove what `zorv install` put there, as its log lists it",

@@ -43,6 +43,7 @@ struct ExtractArgs {
   std::string file;
   std::string dir = ".";
   CodePageChoice codePage = 0;
+  unsigned jobs = 0;  // threads that unpack blocks ahead; 0: one per processor, 1: none
 };
 
 struct InstallArgs {
@@ -51,6 +52,7 @@ struct InstallArgs {
   bool desktop = true;
   bool run = false;
   CodePageChoice codePage = 0;
+  unsigned jobs = 0;  // as ExtractArgs::jobs
   PlatformPaths paths;
 };
 
