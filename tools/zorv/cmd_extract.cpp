@@ -93,6 +93,9 @@ int cmdExtract(const ExtractArgs& args) {
   const std::unique_ptr<ReadAhead> ahead = startReadAhead(pkg, lp->bytes, args.jobs);
   state.blocks = ahead.get();
   TerminalView view(false, converted);
+  // As zorv install does: the pages of the package read so far go back to the kernel, so that
+  // memory does not grow with the package.
+  view.onEveryFewMegabytes([&] { lp->file.dropPages(); });
   InstallRun run{state, platform, view};
 
   int files = 0, failed = 0;
