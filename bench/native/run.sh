@@ -4,12 +4,8 @@
 # WIN32_BUILD and RELEASE_BUILD name other build folders (default build/win32, build/release).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-bash scripts/install-deps.sh nsis python3-matplotlib time
-win32=${WIN32_BUILD:-build/win32}
+WIN32_TARGETS=setup RELEASE_TARGETS="zorv install_bench" \
+  bash bench/build_presets.sh nsis python3-matplotlib time
 release=${RELEASE_BUILD:-build/release}
-[ -f "$win32/CMakeCache.txt" ] || cmake --preset win32 -B "$win32"
-cmake --build "$win32" -j"$(nproc)" --target setup
-[ -f "$release/CMakeCache.txt" ] || cmake --preset release -B "$release"
-cmake --build "$release" -j"$(nproc)" --target zorv install_bench
 exec /usr/bin/python3 bench/native/native_bench.py --zorv "$release/tools/zorv/zorv" \
-  --install-bench "$release/bench/install_bench" --stub "$win32/resources/setup.exe" "$@"
+  --install-bench "$release/bench/install_bench" --stub "${WIN32_BUILD:-build/win32}/resources/setup.exe" "$@"
