@@ -42,7 +42,9 @@ TEST_P(Unpack, AcceptsExactlyOneWholeStreamOfTheSize) {
   const UnpackCase& c = GetParam();
   Bytes out(c.size, 0xEE);
   EXPECT_EQ(unpack(c.stream, out), c.ok);
-  if (c.ok && c.size == 100'000) EXPECT_EQ(out, sample(100'000));
+  if (c.ok && c.size == 100'000) {
+    EXPECT_EQ(out, sample(100'000));
+  }
 }
 
 Bytes with(Bytes b, std::size_t at, std::uint8_t x) {
